@@ -1,0 +1,50 @@
+# Compiler settings shared by every target of the project, and the one helper that
+# registers a test.
+
+add_library(vx414_warnings INTERFACE)
+target_compile_options(vx414_warnings INTERFACE
+  -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion
+  -Wnon-virtual-dtor -Woverloaded-virtual -Wcast-align -Wnull-dereference
+  -Wdouble-promotion -Wformat=2 -Wimplicit-fallthrough)
+if(VX414_WERROR)
+  target_compile_options(vx414_warnings INTERFACE -Werror)
+endif()
+
+if(VX414_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined
+                      -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# vx414_add_test(NAME <name> SOURCES <files...> LIBS <targets...> [QT])
+# Builds one GoogleTest executable and registers it with CTest. QT gives it a main
+# that creates the QApplication first (widget tests) and runs it offscreen.
+function(vx414_add_test)
+  cmake_parse_arguments(T "QT" "NAME" "SOURCES;LIBS" ${ARGN})
+  if(NOT VX414_TESTS)
+    return()
+  endif()
+  add_executable(${T_NAME} ${T_SOURCES})
+  set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/tests)
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} vx414_warnings GTest::gtest GTest::gmock)
+  if(T_QT)
+    target_link_libraries(${T_NAME} PRIVATE vx414_qt_test_main)
+  else()
+    target_link_libraries(${T_NAME} PRIVATE GTest::gtest_main)
+  endif()
+  add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+  set_tests_properties(${T_NAME} PROPERTIES
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VX414_BUILD_DIR=${PROJECT_BINARY_DIR};VX414_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
+    TIMEOUT 600)
+endfunction()
+
+# vx414_add_benchmark(NAME <name> SOURCES <files...> LIBS <targets...>)
+function(vx414_add_benchmark)
+  cmake_parse_arguments(B "" "NAME" "SOURCES;LIBS" ${ARGN})
+  if(NOT VX414_BENCHMARKS)
+    return()
+  endif()
+  add_executable(${B_NAME} ${B_SOURCES})
+  set_target_properties(${B_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bench)
+  target_link_libraries(${B_NAME} PRIVATE ${B_LIBS} vx414_warnings benchmark::benchmark)
+endfunction()

@@ -1,0 +1,26 @@
+// The reader's device library: four entries over a plain byte pipe to the code reader.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+namespace vx414 {
+
+// One read from the link: a byte the reader sent, or nothing yet. A real 0x00 is a byte
+// like any other (it is a code byte in P0300), so "nothing yet" is not a byte value.
+using LinkByte = std::optional<std::uint8_t>;
+
+// The four entries the program calls, in the sequences the code-reading flow prescribes.
+// None of them reports a failure to the caller.
+class DeviceLibrary {
+public:
+    virtual ~DeviceLibrary() = default;
+
+    virtual void DeviceOpen() = 0;
+    virtual void DeviceClose() = 0;
+    // Returns at once: the next byte the reader sent, or std::nullopt when none has arrived.
+    virtual LinkByte DeviceReadByte() = 0;
+    virtual void DeviceWriteByte(std::uint8_t byte) = 0;
+};
+
+}  // namespace vx414
