@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 namespace vx414 {
@@ -22,5 +23,9 @@ public:
     virtual LinkByte DeviceReadByte() = 0;
     virtual void DeviceWriteByte(std::uint8_t byte) = 0;
 };
+
+// The program's link to the reader: a raw byte pipe over the tty named by the environment
+// variable VX414_LINK, or else /dev/vx414 (see reader/tty_device_library.h).
+std::unique_ptr<DeviceLibrary> makeDeviceLibrary();
 
 }  // namespace vx414

@@ -1,0 +1,77 @@
+// A device library for tests: it plays a scripted reader and records every call in order.
+//
+//   vx414::RecordingDeviceLibrary link;
+//   link.queueBytes(vx414::encodeReport(content));  // what the reader will send
+//   link.queueNoBytes(3);                            // three reads that find nothing
+//   ... drive the code under test with `link` ...
+//   EXPECT_EQ(link.callText(), "Open Close Open Write(55) Read Write(AA) Close");
+//   EXPECT_EQ(link.written(), (std::vector<std::uint8_t>{0x55, 0xAA}));
+//
+// Reads follow the script while the link is open and find "no byte yet" once it is used
+// up (a reader gone silent). A read while the link is closed finds no byte and leaves the
+// script alone. Consecutive reads are logged as one entry with their count, so that a
+// silent reader's 3,500,001 reads cost one entry.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <initializer_list>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "reader/device_library.h"
+
+namespace vx414 {
+
+class RecordingDeviceLibrary final : public DeviceLibrary {
+public:
+    enum class Call { Open, Close, Read, Write };
+
+    struct CallRecord {
+        Call call;
+        bool linkWasOpen;          // the link's state when the call was made
+        std::uint8_t byte = 0;     // Write: the byte written
+        std::size_t count = 1;     // Read: how many reads in a row
+        std::size_t bytesRead = 0; // Read: how many of them found a byte
+
+        friend bool operator==(const CallRecord&, const CallRecord&) = default;
+    };
+
+    // The script.
+    void queueBytes(std::span<const std::uint8_t> bytes);
+    void queueBytes(std::initializer_list<std::uint8_t> bytes);
+    void queueNoBytes(std::size_t count = 1);
+    std::size_t scriptLeft() const { return script_.size(); }
+
+    // Called after every write with the byte written, for a test that answers a request
+    // (queue the report when 0x55 arrives, say).
+    std::function<void(std::uint8_t)> onWrite;
+
+    void DeviceOpen() override;
+    void DeviceClose() override;
+    LinkByte DeviceReadByte() override;
+    void DeviceWriteByte(std::uint8_t byte) override;
+
+    bool isOpen() const { return open_; }
+
+    const std::vector<CallRecord>& calls() const { return calls_; }
+    // The calls as one line: "Open", "Close", "Read" (a run of reads), "Write(55)"; a write
+    // made while the link was closed reads "Write(AA, closed)".
+    std::string callText() const;
+    // Every byte written, in order.
+    std::vector<std::uint8_t> written() const;
+    std::size_t readCount() const;
+    void clearLog() { calls_.clear(); }
+
+private:
+    void log(CallRecord record);
+
+    std::deque<LinkByte> script_;
+    std::vector<CallRecord> calls_;
+    bool open_ = false;
+};
+
+}  // namespace vx414
