@@ -1,0 +1,102 @@
+#include "window/controls/string_matrix_model.h"
+
+#include <QBrush>
+#include <QColor>
+
+#include <algorithm>
+
+namespace vx414 {
+
+StringMatrixModel::StringMatrixModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+int StringMatrixModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : rows_;
+}
+
+int StringMatrixModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : cols_;
+}
+
+QVariant StringMatrixModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= rows_ || index.column() >= cols_)
+        return {};
+    const bool fixed = isFixed(index.row(), index.column());
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole:
+    case Qt::AccessibleTextRole:
+        return text(index.row(), index.column());
+    case Qt::FontRole:
+        return fixed ? fixedFont_ : cellFont_;
+    case Qt::BackgroundRole:
+        // Fixed cells look like headers: the button face of the platform.
+        if (fixed)
+            return QBrush(QColor(0xC0, 0xC0, 0xC0));
+        return {};
+    default:
+        return {};
+    }
+}
+
+void StringMatrixModel::setShape(int rows, int cols)
+{
+    rows = std::max(rows, 0);
+    cols = std::max(cols, 0);
+    if (rows == rows_ && cols == cols_)
+        return;
+    beginResetModel();
+    if (cols == cols_) {
+        cells_.resize(static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols));
+    } else {
+        std::vector<QString> next(static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols));
+        const int keepRows = std::min(rows, rows_);
+        const int keepCols = std::min(cols, cols_);
+        for (int r = 0; r < keepRows; ++r)
+            for (int c = 0; c < keepCols; ++c)
+                next[static_cast<std::size_t>(r * cols + c)] =
+                    std::move(cells_[static_cast<std::size_t>(r * cols_ + c)]);
+        cells_ = std::move(next);
+    }
+    rows_ = rows;
+    cols_ = cols;
+    endResetModel();
+}
+
+const QString& StringMatrixModel::text(int row, int col) const
+{
+    static const QString empty;
+    if (row < 0 || col < 0 || row >= rows_ || col >= cols_)
+        return empty;
+    return cells_[static_cast<std::size_t>(row * cols_ + col)];
+}
+
+void StringMatrixModel::setText(int row, int col, const QString& text)
+{
+    if (row < 0 || col < 0 || row >= rows_ || col >= cols_)
+        return;
+    QString& cell = cells_[static_cast<std::size_t>(row * cols_ + col)];
+    if (cell == text)
+        return;
+    cell = text;
+    const QModelIndex i = index(row, col);
+    emit dataChanged(i, i, {Qt::DisplayRole});
+}
+
+void StringMatrixModel::setFixed(int rows, int cols)
+{
+    fixedRows_ = std::max(rows, 0);
+    fixedCols_ = std::max(cols, 0);
+    if (rows_ > 0 && cols_ > 0)
+        emit dataChanged(index(0, 0), index(rows_ - 1, cols_ - 1));
+}
+
+void StringMatrixModel::setFonts(const QFont& cellFont, const QFont& fixedFont)
+{
+    cellFont_ = cellFont;
+    fixedFont_ = fixedFont;
+}
+
+}  // namespace vx414

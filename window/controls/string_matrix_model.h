@@ -1,0 +1,44 @@
+// A table of strings for the grids: one QString per cell in one flat vector, so that a
+// table of 10,000 rows costs no per-cell objects.
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QFont>
+#include <QString>
+
+#include <vector>
+
+namespace vx414 {
+
+class StringMatrixModel final : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit StringMatrixModel(QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+
+    // Changing the shape keeps the text of every cell that stays inside it.
+    void setShape(int rows, int cols);
+    const QString& text(int row, int col) const;
+    void setText(int row, int col, const QString& text);
+
+    void setFixed(int rows, int cols);
+    int fixedRows() const { return fixedRows_; }
+    int fixedCols() const { return fixedCols_; }
+    void setFonts(const QFont& cellFont, const QFont& fixedFont);
+
+private:
+    bool isFixed(int row, int col) const { return row < fixedRows_ || col < fixedCols_; }
+
+    int rows_ = 0;
+    int cols_ = 0;
+    int fixedRows_ = 0;
+    int fixedCols_ = 0;
+    std::vector<QString> cells_;
+    QFont cellFont_;
+    QFont fixedFont_;
+};
+
+}  // namespace vx414

@@ -1,0 +1,117 @@
+// The program's working window: its controls, its form-level state and its handlers.
+// The handlers are spread over frm_main_*.cpp by concern; the logic they call lives in
+// the reader and definitions libraries.
+#pragma once
+
+#include "reader/device_library.h"
+#include "window/controls/command_button.h"
+#include "window/controls/control_array.h"
+#include "window/controls/flex_grid.h"
+#include "window/controls/picture_box.h"
+#include "window/platform/services.h"
+
+#include <QComboBox>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTimer>
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace vx414 {
+
+// What the window needs from outside: the platform's services and the reader's library.
+struct Platform {
+    MessageBox& messageBox;
+    Beep& beep;
+    Pointers& pointers;
+    ProgramEnd& programEnd;
+    DeviceLibrary& device;
+    QString programFolder;  // the folder of the program file, no trailing separator
+};
+
+// A straight line drawn on the window's surface, in twips.
+struct LineControl {
+    int x1, y1, x2, y2;
+    int widthPixels;
+    std::uint32_t color;  // 0xBBGGRR
+    bool visible;
+};
+
+class frmMain final : public QWidget {
+    Q_OBJECT
+public:
+    explicit frmMain(Platform& platform, QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // Client size in twips (the window's scale width and height) and outer width.
+    int ScaleWidth() const;
+    int ScaleHeight() const;
+    int OuterWidth() const;
+
+    // --- Controls ------------------------------------------------------------------
+    CommandButton* Link;
+    CommandButton* Glossary;
+    CommandButton* Help;
+    CommandButton* About;
+    CommandButton* EXITcmd;
+    QComboBox* Vehicle;
+    QLineEdit* CODESearch;
+    QLineEdit* TXTGlossary;
+    FlexGrid* flexDemo;
+    FlexGrid* FlexList;
+    FlexGrid* FlexList1;
+    PictureBox* picProcessBar;
+    QTimer* Timer1;
+    QTimer* TimerBar;
+    QLabel* Label_PN;
+    ControlArray<QLabel> LabelVS;  // element 0
+    ControlArray<QLabel> LabelCS;  // element 1
+    QLabel* Label1;
+    QLabel* Label2;
+    QLabel* Label3;
+    QLabel* Label4;
+    QLabel* Label5;
+    QLabel* Image2;
+    QLabel* Image1;
+    LineControl Line2;
+    LineControl Line1;
+
+    // --- Handlers --------------------------------------------------------------------
+    void Form_Load();
+    void Form_Resize();
+    void Form_MouseMove();
+    void Link_Click();
+    void Glossary_Click();
+    void Help_Click();
+    void About_Click();
+    void EXITcmd_Click();
+    void Vehicle_Click();
+    void CODESearch_Change();
+    void Timer1_Timer();
+    void TimerBar_Timer();
+    void Link_MouseMove();
+    void Glossary_MouseMove();
+    void Help_MouseMove();
+    void About_MouseMove();
+    void EXITcmd_MouseMove();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void createControls();
+    void connectHandlers();
+    void arrangeTabOrder();
+
+    Platform& platform_;
+    QImage picture_;  // the background picture, drawn at its natural size
+};
+
+}  // namespace vx414

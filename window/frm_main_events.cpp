@@ -1,0 +1,48 @@
+// How the platform's events reach frmMain's handlers.
+#include "window/frm_main.h"
+
+#include <QCloseEvent>
+#include <QMouseEvent>
+
+namespace vx414 {
+
+void frmMain::connectHandlers()
+{
+    connect(Link, &QPushButton::clicked, this, &frmMain::Link_Click);
+    connect(Glossary, &QPushButton::clicked, this, &frmMain::Glossary_Click);
+    connect(Help, &QPushButton::clicked, this, &frmMain::Help_Click);
+    connect(About, &QPushButton::clicked, this, &frmMain::About_Click);
+    connect(EXITcmd, &QPushButton::clicked, this, &frmMain::EXITcmd_Click);
+    connect(Link, &CommandButton::mouseMoved, this, &frmMain::Link_MouseMove);
+    connect(Glossary, &CommandButton::mouseMoved, this, &frmMain::Glossary_MouseMove);
+    connect(Help, &CommandButton::mouseMoved, this, &frmMain::Help_MouseMove);
+    connect(About, &CommandButton::mouseMoved, this, &frmMain::About_MouseMove);
+    connect(EXITcmd, &CommandButton::mouseMoved, this, &frmMain::EXITcmd_MouseMove);
+    // A choice in the list, even of the entry already shown, is a click.
+    connect(Vehicle, &QComboBox::activated, this, &frmMain::Vehicle_Click);
+    connect(CODESearch, &QLineEdit::textChanged, this, &frmMain::CODESearch_Change);
+    connect(Timer1, &QTimer::timeout, this, &frmMain::Timer1_Timer);
+    connect(TimerBar, &QTimer::timeout, this, &frmMain::TimerBar_Timer);
+}
+
+void frmMain::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    Form_Resize();
+}
+
+void frmMain::mouseMoveEvent(QMouseEvent* event)
+{
+    // Only the bare surface counts: a move that a child passed on is not one.
+    if (childAt(event->position().toPoint()) == nullptr)
+        Form_MouseMove();
+    event->accept();
+}
+
+void frmMain::closeEvent(QCloseEvent* event)
+{
+    // Closing the window leaves the reader alone: no end byte, no reset.
+    event->accept();
+}
+
+}  // namespace vx414

@@ -1,0 +1,25 @@
+// Handlers whose work is still to be built; each moves to the file of its concern when it
+// is.
+#include "window/frm_main.h"
+
+namespace vx414 {
+
+void frmMain::Form_Load() {}
+void frmMain::Form_Resize() {}
+void frmMain::Form_MouseMove() {}
+void frmMain::Link_Click() {}
+void frmMain::Glossary_Click() {}
+void frmMain::Help_Click() {}
+void frmMain::About_Click() {}
+void frmMain::EXITcmd_Click() {}
+void frmMain::Vehicle_Click() {}
+void frmMain::CODESearch_Change() {}
+void frmMain::Timer1_Timer() {}
+void frmMain::TimerBar_Timer() {}
+void frmMain::Link_MouseMove() {}
+void frmMain::Glossary_MouseMove() {}
+void frmMain::Help_MouseMove() {}
+void frmMain::About_MouseMove() {}
+void frmMain::EXITcmd_MouseMove() {}
+
+}  // namespace vx414

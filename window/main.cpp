@@ -1,0 +1,31 @@
+// vx414: the companion program of the VX-414 trouble-code reader.
+#include "reader/tty_device_library.h"
+#include "window/frm_main.h"
+#include "window/platform/app_folder.h"
+#include "window/platform/qt_services.h"
+
+#include <QApplication>
+#include <QStyleFactory>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("vx414"));
+    QApplication::setApplicationDisplayName(QStringLiteral("VX-414"));
+    // One look everywhere, so that the buttons' background colours show as set.
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+
+    vx414::QtMessageBox messageBox;
+    vx414::QtBeep beep;
+    vx414::QtPointers pointers;
+    vx414::QtProgramEnd programEnd;
+    vx414::TtyDeviceLibrary device;
+    vx414::Platform platform{messageBox, beep, pointers, programEnd, device,
+                             vx414::programFolder()};
+
+    vx414::frmMain form(platform);
+    pointers.setWindow(&form);
+    form.Form_Load();
+    form.show();
+    return QApplication::exec();
+}
