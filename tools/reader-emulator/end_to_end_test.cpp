@@ -1,0 +1,255 @@
+// The emulator, the tty device library and ReceiveReport together, through a real
+// pseudo-terminal, with the device library calls in the order the program makes them.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
+#include <cstdlib>
+#include <mutex>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+#include "reader/report_receiver.h"
+#include "reader/tty_device_library.h"
+#include "tools/reader-emulator/reader_emulator.h"
+
+extern char** environ;
+
+namespace vx414::emulator {
+namespace {
+
+using namespace std::chrono_literals;
+using Bytes = std::vector<std::uint8_t>;
+
+// The emulator serving on its own thread, with the bytes it has received.
+class RunningEmulator {
+public:
+    explicit RunningEmulator(Options options) : emulator_(std::move(options)) {
+        thread_ = std::thread([this] {
+            emulator_.run([this](std::uint8_t byte) {
+                const std::lock_guard lock(mutex_);
+                received_.push_back(byte);
+                changed_.notify_all();
+            });
+        });
+    }
+    ~RunningEmulator() {
+        emulator_.stop();
+        thread_.join();
+    }
+    RunningEmulator(const RunningEmulator&) = delete;
+    RunningEmulator& operator=(const RunningEmulator&) = delete;
+
+    const std::string& path() const { return emulator_.slavePath(); }
+
+    // The bytes received once `count` have come, or after two seconds.
+    Bytes received(std::size_t count) {
+        std::unique_lock lock(mutex_);
+        changed_.wait_for(lock, 2s, [&] { return received_.size() >= count; });
+        return received_;
+    }
+
+private:
+    ReaderEmulator emulator_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    Bytes received_;
+    std::thread thread_;
+};
+
+std::string codeText(std::span<const TroubleCode> codes) {
+    std::string text;
+    for (const TroubleCode& code : codes) {
+        if (!text.empty()) text += ' ';
+        text += code.text();
+    }
+    return text;
+}
+
+// One read as the program makes it: start (open, close, open, request), the report,
+// then the end byte on success or the failure path (open, close, end byte while closed).
+ReceiveResult programRead(DeviceLibrary& link) {
+    link.DeviceOpen();
+    link.DeviceClose();
+    link.DeviceOpen();
+    link.DeviceWriteByte(RequestByte);
+    ReportBuffer reportBytes{};
+    int reportIndex = 0;
+    const ReceiveResult result = ReceiveReport(link, reportBytes, reportIndex);
+    if (result.ok()) {
+        link.DeviceWriteByte(EndByte);
+        link.DeviceClose();
+    } else {
+        link.DeviceOpen();
+        link.DeviceClose();
+        link.DeviceWriteByte(EndByte);
+    }
+    return result;
+}
+
+Options sampleOptions() {
+    const std::vector<std::string_view> arguments = {"--pending", "P0300", "--stored", "C1234", "U0100"};
+    return *parseArguments(arguments).options;
+}
+
+TEST(ReaderLinkEndToEnd, EveryReplyThroughAPseudoTerminal) {
+    struct Case {
+        Fault fault;
+        std::size_t noise;
+        bool ok;
+    };
+    const Case cases[] = {
+        {Fault::None, 0, true},           {Fault::None, 20'000, true},      {Fault::Slow, 0, true},
+        {Fault::BadChecksum, 0, false},   {Fault::BadSeparator, 0, false}, {Fault::ValueBB, 0, false},
+        {Fault::TooMany, 0, false},       {Fault::CutOff, 0, false},       {Fault::Babble, 0, false},
+        {Fault::Silent, 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(faultName(c.fault)) + " noise " + std::to_string(c.noise));
+        Options options = sampleOptions();
+        options.fault = c.fault;
+        options.noise = c.noise;
+        RunningEmulator emulator(options);
+        ASSERT_FALSE(emulator.path().empty());
+        TtyDeviceLibrary link(emulator.path());
+
+        const ReceiveResult result = programRead(link);
+        EXPECT_EQ(result.ok(), c.ok) << result.status.toString();
+        if (c.ok) {
+            EXPECT_EQ(result.report.firstKind, "Pending");
+            EXPECT_EQ(codeText(result.report.firstCodes()), "P0300");
+            EXPECT_EQ(result.report.secondKind, "Stored");
+            EXPECT_EQ(codeText(result.report.secondCodes()), "C1234 U0100");
+        }
+        // The request, then the end byte: after a success, and after a failure where it is
+        // written to the closed link.
+        EXPECT_EQ(emulator.received(2), (Bytes{RequestByte, EndByte}));
+        EXPECT_FALSE(link.isOpen());
+    }
+}
+
+TEST(ReaderLinkEndToEnd, ReadsAgainAfterAFailureAndEndsWithTheExitSequence) {
+    Options options = sampleOptions();
+    options.fault = Fault::Babble;
+    RunningEmulator babbler(options);
+    TtyDeviceLibrary link(babbler.path());
+    EXPECT_FALSE(programRead(link).ok());
+    // Babble left in the line while it was closed must not spoil the next exchange: the
+    // babbler stopped at the end byte, and the open drops what is left.
+    link.DeviceOpen();
+    link.DeviceWriteByte(0x01);
+    link.DeviceClose();
+    EXPECT_EQ(babbler.received(3), (Bytes{RequestByte, EndByte, 0x01}));
+
+    RunningEmulator good(sampleOptions());
+    TtyDeviceLibrary goodLink(good.path());
+    EXPECT_TRUE(programRead(goodLink).ok());
+    EXPECT_TRUE(programRead(goodLink).ok());
+    // The exit: end byte to the closed link, then open and close.
+    goodLink.DeviceWriteByte(EndByte);
+    goodLink.DeviceOpen();
+    goodLink.DeviceClose();
+    EXPECT_EQ(good.received(5), (Bytes{RequestByte, EndByte, RequestByte, EndByte, EndByte}));
+}
+
+// The program itself: first line the path, every byte received logged, clean exit on SIGTERM.
+class EmulatorProcess {
+public:
+    explicit EmulatorProcess(std::vector<std::string> arguments) {
+        const char* buildDir = std::getenv("VX414_BUILD_DIR");
+        std::string program = std::string(buildDir != nullptr ? buildDir : ".") + "/vx414-reader-emulator";
+        arguments.insert(arguments.begin(), program);
+        std::vector<char*> argv;
+        for (std::string& argument : arguments) argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        int pipeFds[2];
+        if (::pipe(pipeFds) != 0) return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+        posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
+        if (posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(pipeFds[1]);
+        output_ = pipeFds[0];
+    }
+    ~EmulatorProcess() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        if (output_ >= 0) ::close(output_);
+    }
+    EmulatorProcess(const EmulatorProcess&) = delete;
+    EmulatorProcess& operator=(const EmulatorProcess&) = delete;
+
+    // Reads output until it holds `text` or the process ends, for at most two seconds.
+    std::string outputUntil(std::string_view text) {
+        const auto deadline = std::chrono::steady_clock::now() + 2s;
+        while (text_.find(text) == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+            pollfd wait{output_, POLLIN, 0};
+            if (::poll(&wait, 1, 50) <= 0) continue;
+            char buffer[512];
+            const ssize_t got = ::read(output_, buffer, sizeof buffer);
+            if (got <= 0) break;
+            text_.append(buffer, static_cast<std::size_t>(got));
+        }
+        return text_;
+    }
+
+    // Sends SIGTERM and gives the exit status, waiting at most two seconds (-1: still running).
+    int terminate() {
+        ::kill(pid_, SIGTERM);
+        return waitExit();
+    }
+    int waitExit() {
+        for (int i = 0; i < 200; ++i) {
+            int status = 0;
+            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            ::usleep(10'000);
+        }
+        return -1;
+    }
+
+private:
+    pid_t pid_ = -1;
+    int output_ = -1;
+    std::string text_;
+};
+
+TEST(ReaderEmulatorProgram, ServesUntilSigterm) {
+    EmulatorProcess process({"--pending", "P0300", "--stored", "C1234", "U0100"});
+    const std::string firstLine = process.outputUntil("\n");
+    ASSERT_TRUE(firstLine.starts_with("/dev/pts/")) << firstLine;
+    const std::string path = firstLine.substr(0, firstLine.find('\n'));
+
+    ::setenv(LinkEnvironmentVariable, path.c_str(), 1);
+    const auto link = makeDeviceLibrary();
+    const ReceiveResult result = programRead(*link);
+    ::unsetenv(LinkEnvironmentVariable);
+    ASSERT_TRUE(result.ok()) << result.status.toString();
+    EXPECT_EQ(codeText(result.report.secondCodes()), "C1234 U0100");
+
+    EXPECT_EQ(process.outputUntil("received 0xAA\n"), path + "\nreceived 0x55\nreceived 0xAA\n");
+    EXPECT_EQ(process.terminate(), 0);
+}
+
+TEST(ReaderEmulatorProgram, HelpAndBadArguments) {
+    EmulatorProcess help({"--help"});
+    EXPECT_NE(help.outputUntil("Example:").find("Usage: vx414-reader-emulator"), std::string::npos);
+    EXPECT_EQ(help.waitExit(), 0);
+
+    EmulatorProcess bad({"--fault", "loud"});
+    EXPECT_EQ(bad.outputUntil("\n"), "");
+    EXPECT_EQ(bad.waitExit(), 2);
+}
+
+}  // namespace
+}  // namespace vx414::emulator
