@@ -1,0 +1,18 @@
+#pragma once
+// Data bytes are shown as Windows-1252 characters; sources are written in UTF-8.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vx414 {
+
+// Every byte becomes one character. The five bytes Windows-1252 leaves undefined
+// (0x81, 0x8D, 0x8F, 0x90, 0x9D) become the control characters of the same number.
+std::string windows1252ToUtf8(std::string_view bytes);
+
+// The Windows-1252 bytes of a UTF-8 text, or nothing when the text is not valid UTF-8 or
+// holds a character Windows-1252 does not have.
+std::optional<std::string> utf8ToWindows1252(std::string_view text);
+
+}  // namespace vx414

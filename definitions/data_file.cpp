@@ -1,0 +1,154 @@
+#include "definitions/data_file.h"
+
+#include <algorithm>
+#include <utility>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vx414 {
+
+DataFileStatus DataFileStatus::failure(DataFileCode code, std::int32_t position, std::string detail) {
+  DataFileStatus status;
+  status.code = code;
+  status.position = position;
+  status.detail = std::move(detail);
+  return status;
+}
+
+std::string dataFilePath(std::string_view appFolder) {
+  std::string path(appFolder);
+  path += '/';
+  path += kDataFileName;
+  return path;
+}
+
+namespace {
+
+std::string recordPlace(const DataFileStatus& status) {
+  std::string text = "record " + std::to_string(status.record);
+  if (!status.section.empty()) text += " of section \"" + status.section + "\"";
+  text += " at position " + std::to_string(status.position);
+  return text;
+}
+
+}  // namespace
+
+std::string messageText(const DataFileStatus& status, std::string_view appFolder) {
+  switch (status.code) {
+    case DataFileCode::Ok:
+      return {};
+    case DataFileCode::NotFound:
+      return " File not found : " + dataFilePath(appFolder);
+    case DataFileCode::Empty:
+    case DataFileCode::BadPair:
+      return " Cannot identify data file : " + dataFilePath(appFolder);
+    default:
+      return describe(status);
+  }
+}
+
+bool endsProgram(const DataFileStatus& status) { return status.code == DataFileCode::BadPair; }
+
+std::string describe(const DataFileStatus& status) {
+  const std::string position = std::to_string(status.position);
+  switch (status.code) {
+    case DataFileCode::Ok:
+      return "ok";
+    case DataFileCode::NotFound:
+      return "data file not found";
+    case DataFileCode::Empty:
+      return "data file is empty";
+    case DataFileCode::OpenFailed:
+      return "cannot open the data file: " + status.detail;
+    case DataFileCode::SlotInUse:
+      return "the data file is already open";
+    case DataFileCode::NotOpen:
+      return "the data file is not open";
+    case DataFileCode::ReadFailed:
+      return "cannot read the data file at position " + position + ": " + status.detail;
+    case DataFileCode::BadPair:
+      return "stored pair at position " + position + " fails its checks";
+    case DataFileCode::RecordTooLong:
+      return recordPlace(status) + " is longer than its window allows";
+    case DataFileCode::DefinitionTooLong:
+      return recordPlace(status) + " has a definition of more than 501 characters";
+    case DataFileCode::TooManyRows:
+      return recordPlace(status) + " is one more than the definitions table holds";
+  }
+  return "unknown failure";
+}
+
+int datafilecheck(const std::string& path) {
+  // Opening is the test of access: a file that exists but cannot be read is as good as
+  // missing to the program.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return 0;
+  struct stat info {};
+  const bool known = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+  ::close(fd);
+  if (!known) return 0;
+  return info.st_size > 0 ? 2 : 1;
+}
+
+DataFile::~DataFile() { close(); }
+
+DataFileStatus DataFile::open(const std::string& path) {
+  if (isOpen()) return DataFileStatus::failure(DataFileCode::SlotInUse);
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return DataFileStatus::failure(DataFileCode::OpenFailed, 0, path + ": " + std::strerror(errno));
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    return DataFileStatus::failure(DataFileCode::OpenFailed, 0, path + ": not a regular file");
+  }
+  fd_ = fd;
+  return {};
+}
+
+void DataFile::close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+std::int64_t DataFile::length() const {
+  struct stat info {};
+  if (fd_ < 0 || ::fstat(fd_, &info) != 0) return -1;
+  return static_cast<std::int64_t>(info.st_size);
+}
+
+DataFileStatus DataFile::read(std::int32_t position, std::span<std::uint8_t> out) const {
+  std::fill(out.begin(), out.end(), std::uint8_t{0});
+  if (fd_ < 0) return DataFileStatus::failure(DataFileCode::NotOpen, position);
+  if (position < 1) return DataFileStatus::failure(DataFileCode::ReadFailed, position, "position before the file");
+  std::size_t done = 0;
+  while (done < out.size()) {
+    const off_t offset = static_cast<off_t>(position - 1) + static_cast<off_t>(done);
+    const ssize_t got = ::pread(fd_, out.data() + done, out.size() - done, offset);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return DataFileStatus::failure(DataFileCode::ReadFailed, position, std::strerror(errno));
+    }
+    if (got == 0) break;  // end of file: the rest stays 0
+    done += static_cast<std::size_t>(got);
+  }
+  return {};
+}
+
+DataFileStatus MemoryBytes::read(std::int32_t position, std::span<std::uint8_t> out) const {
+  std::fill(out.begin(), out.end(), std::uint8_t{0});
+  if (position < 1) return DataFileStatus::failure(DataFileCode::ReadFailed, position, "position before the file");
+  const auto start = static_cast<std::size_t>(position - 1);
+  if (start >= bytes_.size()) return {};
+  const std::size_t count = std::min(out.size(), bytes_.size() - start);
+  std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(start), count, out.begin());
+  return {};
+}
+
+DataFileStatus datafileopen(DataFile& slot, std::string_view appFolder) { return slot.open(dataFilePath(appFolder)); }
+
+void datafileclose(DataFile& slot) { slot.close(); }
+
+}  // namespace vx414

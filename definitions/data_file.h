@@ -1,0 +1,106 @@
+#pragma once
+// Access to the definitions data file: its presence check, the single file slot, block
+// reads at 1-based positions, and the one status type of this layer with its user texts.
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace vx414 {
+
+inline constexpr std::string_view kDataFileName = "VX-414.dis";
+// Title of the data-file messages.
+inline constexpr std::string_view kDataFileMessageTitle = "VX-414";
+
+enum class DataFileCode {
+  Ok,
+  NotFound,           // the file's length cannot be read (missing, unreadable, a directory)
+  Empty,              // the file exists and holds no bytes
+  OpenFailed,         // the file cannot be opened for reading
+  SlotInUse,          // the file slot is already open
+  NotOpen,            // a read through a closed slot
+  ReadFailed,         // the system refused a read
+  BadPair,            // a stored pair failed its checks; the program ends after the message
+  RecordTooLong,      // a record runs past the end of its window
+  DefinitionTooLong,  // a definition text of more than 501 characters
+  TooManyRows,        // more records than the definitions table has rows left
+};
+
+struct DataFileStatus {
+  DataFileCode code = DataFileCode::Ok;
+  // File position of the bad pair, or of the start of the record that does not fit.
+  std::int32_t position = 0;
+  // Section walk failures: the section's entry name and the record's number within the
+  // section, counted from 0.
+  std::string section;
+  int record = -1;
+  // The system's reason for open and read failures.
+  std::string detail;
+
+  bool ok() const { return code == DataFileCode::Ok; }
+  static DataFileStatus failure(DataFileCode code, std::int32_t position = 0, std::string detail = {});
+};
+
+// AppFolder + "/VX-414.dis".
+std::string dataFilePath(std::string_view appFolder);
+
+// The text the user sees for a failed status. Not found, empty and a bad pair give the
+// data-file messages exactly; the others a description for the load's message box.
+std::string messageText(const DataFileStatus& status, std::string_view appFolder);
+
+// A status the program cannot go on from (a pair that fails its checks).
+bool endsProgram(const DataFileStatus& status);
+
+// A fuller description for the tools: what failed and where.
+std::string describe(const DataFileStatus& status);
+
+// 0: the file's length cannot be read (no such file, no access, a directory);
+// 1: it exists and is empty; 2: it exists and is not empty.
+int datafilecheck(const std::string& path);
+
+// Stored bytes read by position; the readers see the data file only through this.
+class StoredBytes {
+ public:
+  virtual ~StoredBytes() = default;
+  // Fills `out` with the stored bytes from 1-based `position` on; bytes past the end of
+  // the file are 0.
+  virtual DataFileStatus read(std::int32_t position, std::span<std::uint8_t> out) const = 0;
+};
+
+// The single file slot: one data file at a time, opened read-only.
+class DataFile final : public StoredBytes {
+ public:
+  DataFile() = default;
+  DataFile(const DataFile&) = delete;
+  DataFile& operator=(const DataFile&) = delete;
+  ~DataFile() override;
+
+  // Fails with SlotInUse while a file is open, leaving that file open.
+  DataFileStatus open(const std::string& path);
+  void close();
+  bool isOpen() const { return fd_ >= 0; }
+  // Length in stored bytes of the open file, or -1.
+  std::int64_t length() const;
+
+  DataFileStatus read(std::int32_t position, std::span<std::uint8_t> out) const override;
+
+ private:
+  int fd_ = -1;
+};
+
+// Stored bytes held in memory (tests, fuzzer, builder checks).
+class MemoryBytes final : public StoredBytes {
+ public:
+  explicit MemoryBytes(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+  DataFileStatus read(std::int32_t position, std::span<std::uint8_t> out) const override;
+
+ private:
+  std::span<const std::uint8_t> bytes_;
+};
+
+// Opens AppFolder/VX-414.dis in the slot.
+DataFileStatus datafileopen(DataFile& slot, std::string_view appFolder);
+void datafileclose(DataFile& slot);
+
+}  // namespace vx414

@@ -1,0 +1,99 @@
+#include "definitions/data_file.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "definitions/test_support.h"
+
+namespace vx414 {
+namespace {
+
+using testing::ScratchFolder;
+
+void writeFile(const std::filesystem::path& path, std::string_view bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+TEST(DataFile, PresenceCheck) {
+  ScratchFolder folder;
+  writeFile(folder.path() / "empty", "");
+  writeFile(folder.path() / "one", "x");
+  writeFile(folder.path() / "locked", "xyz");
+  ::chmod((folder.path() / "locked").c_str(), 0);
+  std::filesystem::create_directory(folder.path() / "folder");
+  const bool root = ::geteuid() == 0;  // root reads a file without permissions
+
+  const struct {
+    const char* name;
+    int result;
+  } cases[] = {{"missing", 0}, {"empty", 1}, {"one", 2}, {"folder", 0}, {"locked", root ? 2 : 0}};
+  for (const auto& c : cases) EXPECT_EQ(datafilecheck((folder.path() / c.name).string()), c.result) << c.name;
+}
+
+TEST(DataFile, SlotHoldsOneFileAndReadsZerosPastTheEnd) {
+  ScratchFolder folder;
+  writeFile(folder.path() / "VX-414.dis", "abcdef");
+  DataFile slot;
+  std::array<std::uint8_t, 4> block{};
+  EXPECT_EQ(slot.read(1, block).code, DataFileCode::NotOpen);
+
+  ASSERT_TRUE(datafileopen(slot, folder.path().string()).ok());
+  EXPECT_EQ(slot.length(), 6);
+  EXPECT_EQ(datafileopen(slot, folder.path().string()).code, DataFileCode::SlotInUse);
+  EXPECT_TRUE(slot.isOpen());
+
+  ASSERT_TRUE(slot.read(1, block).ok());
+  EXPECT_EQ(block, (std::array<std::uint8_t, 4>{'a', 'b', 'c', 'd'}));
+  ASSERT_TRUE(slot.read(5, block).ok());
+  EXPECT_EQ(block, (std::array<std::uint8_t, 4>{'e', 'f', 0, 0}));
+  ASSERT_TRUE(slot.read(100, block).ok());
+  EXPECT_EQ(block, (std::array<std::uint8_t, 4>{}));
+
+  datafileclose(slot);
+  EXPECT_FALSE(slot.isOpen());
+  EXPECT_TRUE(datafileopen(slot, folder.path().string()).ok());
+  datafileclose(slot);
+
+  EXPECT_EQ(datafileopen(slot, (folder.path() / "nowhere").string()).code, DataFileCode::OpenFailed);
+  EXPECT_FALSE(slot.isOpen());
+}
+
+TEST(DataFile, MemoryBytesReadLikeTheFile) {
+  const std::vector<std::uint8_t> bytes{1, 2, 3};
+  const MemoryBytes memory(bytes);
+  std::array<std::uint8_t, 2> block{};
+  ASSERT_TRUE(memory.read(3, block).ok());
+  EXPECT_EQ(block, (std::array<std::uint8_t, 2>{3, 0}));
+  EXPECT_FALSE(memory.read(0, block).ok());
+}
+
+TEST(DataFile, UserTexts) {
+  const std::string folder = "/opt/vx414";
+  const struct {
+    DataFileCode code;
+    std::string text;
+    bool ends;
+  } cases[] = {
+      {DataFileCode::NotFound, " File not found : /opt/vx414/VX-414.dis", false},
+      {DataFileCode::Empty, " Cannot identify data file : /opt/vx414/VX-414.dis", false},
+      {DataFileCode::BadPair, " Cannot identify data file : /opt/vx414/VX-414.dis", true},
+  };
+  for (const auto& c : cases) {
+    const DataFileStatus status = DataFileStatus::failure(c.code, 1234);
+    EXPECT_EQ(messageText(status, folder), c.text);
+    EXPECT_EQ(endsProgram(status), c.ends);
+  }
+  DataFileStatus tooLong = DataFileStatus::failure(DataFileCode::RecordTooLong, 777);
+  tooLong.section = "ford";
+  tooLong.record = 12;
+  EXPECT_EQ(messageText(tooLong, folder), "record 12 of section \"ford\" at position 777 is longer than its window allows");
+  EXPECT_EQ(describe(DataFileStatus::failure(DataFileCode::BadPair, 31)), "stored pair at position 31 fails its checks");
+}
+
+}  // namespace
+}  // namespace vx414

@@ -1,0 +1,82 @@
+#include "definitions/pair_codec.h"
+
+#include <cstddef>
+
+namespace vx414 {
+namespace {
+
+struct BitPlace {
+  int dataBit;
+  std::size_t storedByte;  // 0 = first, 1 = second
+  int storedBit;
+};
+
+// Where each bit of a data byte lives in its pair. This table is the encoding; the
+// decoder's lookup tables and the encoder are derived from it.
+constexpr std::array<BitPlace, 8> kBitTable{{
+    {7, 0, 7},
+    {6, 0, 3},
+    {5, 1, 7},
+    {4, 1, 6},
+    {3, 0, 5},
+    {2, 0, 2},
+    {1, 0, 4},
+    {0, 0, 6},
+}};
+
+// The two check bits: first byte bit 1 repeats data bit 0, second byte bit 4 repeats
+// data bit 7.
+constexpr std::array<BitPlace, 2> kCheckCopies{{
+    {0, 0, 1},
+    {7, 1, 4},
+}};
+
+constexpr bool bitOf(unsigned value, int bit) { return ((value >> bit) & 1u) != 0; }
+
+constexpr const BitPlace& placeOf(int dataBit) {
+  for (const BitPlace& place : kBitTable) {
+    if (place.dataBit == dataBit) return place;
+  }
+  return kBitTable[0];  // unreachable: every data bit has a place
+}
+
+// The data bits one stored byte contributes, for each of its 256 values.
+constexpr std::array<std::uint8_t, 256> contributionTable(std::size_t storedByte) {
+  std::array<std::uint8_t, 256> table{};
+  for (unsigned value = 0; value < 256; ++value) {
+    unsigned data = 0;
+    for (const BitPlace& place : kBitTable) {
+      if (place.storedByte == storedByte && bitOf(value, place.storedBit)) data |= 1u << place.dataBit;
+    }
+    table[value] = static_cast<std::uint8_t>(data);
+  }
+  return table;
+}
+
+constexpr auto kFromFirst = contributionTable(0);
+constexpr auto kFromSecond = contributionTable(1);
+
+}  // namespace
+
+std::optional<std::uint8_t> decode(DataPair pair) {
+  for (const BitPlace& copy : kCheckCopies) {
+    const BitPlace& original = placeOf(copy.dataBit);
+    if (bitOf(pair[copy.storedByte], copy.storedBit) != bitOf(pair[original.storedByte], original.storedBit)) {
+      return std::nullopt;
+    }
+  }
+  return static_cast<std::uint8_t>(kFromFirst[pair[0]] | kFromSecond[pair[1]]);
+}
+
+DataPair encodePair(std::uint8_t dataByte) {
+  std::array<unsigned, 2> stored{};
+  for (const BitPlace& place : kBitTable) {
+    if (bitOf(dataByte, place.dataBit)) stored[place.storedByte] |= 1u << place.storedBit;
+  }
+  for (const BitPlace& copy : kCheckCopies) {
+    if (bitOf(dataByte, copy.dataBit)) stored[copy.storedByte] |= 1u << copy.storedBit;
+  }
+  return {static_cast<std::uint8_t>(stored[0]), static_cast<std::uint8_t>(stored[1])};
+}
+
+}  // namespace vx414

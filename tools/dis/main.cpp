@@ -1,0 +1,115 @@
+// vx414-dis: builds, dumps and verifies VX-414.dis. See docs/data-file.md.
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "definitions/data_file.h"
+#include "definitions/dis_file.h"
+#include "definitions/plain_sources.h"
+#include "definitions/scantool_codes.h"
+
+namespace {
+
+using namespace vx414;
+
+constexpr std::string_view kUsage =
+    "usage: vx414-dis build -o FILE --glossary GLOSSARY.tsv (--codes codes.dat | --sections FOLDER)\n"
+    "       vx414-dis dump FILE FOLDER\n"
+    "       vx414-dis verify FILE\n";
+
+int fail(const std::string& message) {
+  std::fprintf(stderr, "vx414-dis: %s\n", message.c_str());
+  return 1;
+}
+
+int usage() {
+  std::fputs(kUsage.data(), stderr);
+  return 2;
+}
+
+int build(const std::vector<std::string_view>& args) {
+  std::string output, glossary, codes, sections;
+  for (std::size_t i = 0; i + 1 < args.size(); i += 2) {
+    if (args[i] == "-o") output = args[i + 1];
+    else if (args[i] == "--glossary") glossary = args[i + 1];
+    else if (args[i] == "--codes") codes = args[i + 1];
+    else if (args[i] == "--sections") sections = args[i + 1];
+    else return usage();
+  }
+  if (args.size() % 2 != 0 || output.empty() || glossary.empty() || codes.empty() == sections.empty()) return usage();
+
+  PlainSources sources;
+  std::string text;
+  if (std::string error = readWholeFile(glossary, text); !error.empty()) return fail(error);
+  if (std::string error = parseGlossaryTsv(text, glossary, sources.glossary); !error.empty()) return fail(error);
+  if (!codes.empty()) {
+    std::string database;
+    if (std::string error = readWholeFile(codes, database); !error.empty()) return fail(error);
+    const ScantoolImport imported = readScantoolCodes(
+        std::span(reinterpret_cast<const std::uint8_t*>(database.data()), database.size()));
+    if (!imported.error.empty()) return fail(codes + ": " + imported.error);
+    if (std::string error = addScantoolCodes(imported.codes, sources); !error.empty()) return fail(codes + ": " + error);
+  } else if (std::string error = readSectionsFolder(sections, sources); !error.empty()) {
+    return fail(error);
+  }
+
+  const BuildResult built = buildDataFile(sources);
+  if (!built.error.empty()) return fail(built.error);
+  if (std::string error = writeWholeFile(output, built.stored); !error.empty()) return fail(error);
+  const BuildReport& report = built.report;
+  std::printf("%s: %zu stored bytes\nglossary: %d pairs, %u of %u data bytes\n", output.c_str(), built.stored.size(),
+              report.glossaryPairs, report.glossaryBytes, report.glossaryRoom);
+  std::printf("%-24s %7s %7s %7s %9s %9s\n", "section", "real", "filler", "heading", "used", "size");
+  for (const SectionLayout& s : report.sections) {
+    std::printf("%-24s %7d %7d %7d %9u %9u\n", s.name.c_str(), s.realRecords, s.fillerRecords, s.headingRecords,
+                s.realBytes, s.sectionBytes);
+  }
+  return 0;
+}
+
+int dump(const std::string& file, const std::string& folder) {
+  DataFile slot;
+  if (DataFileStatus status = slot.open(file); !status.ok()) return fail(describe(status));
+  const DumpResult dumped = dumpDataFile(slot);
+  if (!dumped.status.ok()) return fail(file + ": " + describe(dumped.status));
+  if (std::string error = writeSourcesFolder(folder, dumped.sources); !error.empty()) return fail(error);
+  return 0;
+}
+
+int verify(const std::string& file) {
+  switch (datafilecheck(file)) {
+    case 0:
+      return fail(file + ": not found or not readable");
+    case 1:
+      return fail(file + ": empty");
+    default:
+      break;
+  }
+  DataFile slot;
+  if (DataFileStatus status = slot.open(file); !status.ok()) return fail(describe(status));
+  const VerifyReport report = verifyDataFile(slot);
+  if (!report.status.ok()) return fail(file + ": " + describe(report.status));
+  std::printf("%s: %lld stored bytes, verified\nglossary: %d pairs, ends at position %d\n", file.c_str(),
+              static_cast<long long>(slot.length()), report.glossaryPairs, report.glossaryEnd);
+  std::printf("generic rows: %d\n%-24s %7s %7s %9s %9s %9s\n", report.genericRows, "section", "rows", "coded",
+              "coded B", "start", "end");
+  for (const SectionCount& s : report.sections) {
+    std::printf("%-24s %7d %7d %9lld %9d %9d\n", s.name.c_str(), s.rows, s.codedRows,
+                static_cast<long long>(s.codedBytes), s.start, s.end);
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string_view> args(argv + 1, argv + argc);
+  if (args.empty()) return usage();
+  const std::vector<std::string_view> rest(args.begin() + 1, args.end());
+  if (args[0] == "build") return build(rest);
+  if (args[0] == "dump" && rest.size() == 2) return dump(std::string(rest[0]), std::string(rest[1]));
+  if (args[0] == "verify" && rest.size() == 1) return verify(std::string(rest[0]));
+  return usage();
+}
