@@ -53,6 +53,11 @@ public:
         }
         return bytes;
     }
+    // Waits, at most a second, until input is waiting on the line (without taking it).
+    bool inputWaiting() const {
+        pollfd wait{slave_, POLLIN, 0};
+        return ::poll(&wait, 1, 1000) == 1;
+    }
     void closeMaster() {
         if (master_ >= 0) ::close(master_);
         master_ = -1;
@@ -113,7 +118,7 @@ TEST(TtyDeviceLibrary, OpenAndCloseAreHarmlessTwiceAndDropStaleInput) {
     EXPECT_EQ(link.DeviceReadByte(), std::nullopt);  // closed: the buffered bytes are gone
 
     pty.send({0x04});  // arrives while nobody listens
-    ::usleep(20000);
+    ASSERT_TRUE(pty.inputWaiting());
     link.DeviceOpen();
     pty.send({0x05});
     EXPECT_EQ(readBytes(link, 1), (std::vector<std::uint8_t>{0x05}));

@@ -156,12 +156,22 @@ TEST(ReaderLinkEndToEnd, ReadsAgainAfterAFailureAndEndsWithTheExitSequence) {
     EXPECT_EQ(good.received(5), (Bytes{RequestByte, EndByte, RequestByte, EndByte, EndByte}));
 }
 
+// The emulator's program: in the build folder (VX414_BUILD_DIR under ctest), which is the
+// parent of this test's own folder.
+std::string emulatorProgram() {
+    if (const char* buildDir = std::getenv("VX414_BUILD_DIR")) return std::string(buildDir) + "/vx414-reader-emulator";
+    char self[4096] = {};
+    const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    std::string path(self, length > 0 ? static_cast<std::size_t>(length) : 0);
+    path = path.substr(0, path.rfind('/'));
+    return path.substr(0, path.rfind('/')) + "/vx414-reader-emulator";
+}
+
 // The program itself: first line the path, every byte received logged, clean exit on SIGTERM.
 class EmulatorProcess {
 public:
     explicit EmulatorProcess(std::vector<std::string> arguments) {
-        const char* buildDir = std::getenv("VX414_BUILD_DIR");
-        std::string program = std::string(buildDir != nullptr ? buildDir : ".") + "/vx414-reader-emulator";
+        std::string program = emulatorProgram();
         arguments.insert(arguments.begin(), program);
         std::vector<char*> argv;
         for (std::string& argument : arguments) argv.push_back(argument.data());
@@ -187,9 +197,9 @@ public:
     EmulatorProcess(const EmulatorProcess&) = delete;
     EmulatorProcess& operator=(const EmulatorProcess&) = delete;
 
-    // Reads output until it holds `text` or the process ends, for at most two seconds.
+    // Reads output until it holds `text` or the process ends, for at most five seconds.
     std::string outputUntil(std::string_view text) {
-        const auto deadline = std::chrono::steady_clock::now() + 2s;
+        const auto deadline = std::chrono::steady_clock::now() + 5s;
         while (text_.find(text) == std::string::npos && std::chrono::steady_clock::now() < deadline) {
             pollfd wait{output_, POLLIN, 0};
             if (::poll(&wait, 1, 50) <= 0) continue;
@@ -201,13 +211,13 @@ public:
         return text_;
     }
 
-    // Sends SIGTERM and gives the exit status, waiting at most two seconds (-1: still running).
+    // Sends SIGTERM and gives the exit status, waiting at most five seconds (-1: still running).
     int terminate() {
         ::kill(pid_, SIGTERM);
         return waitExit();
     }
     int waitExit() {
-        for (int i = 0; i < 200; ++i) {
+        for (int i = 0; i < 500; ++i) {
             int status = 0;
             if (::waitpid(pid_, &status, WNOHANG) == pid_) {
                 pid_ = -1;
