@@ -4,7 +4,7 @@
 add_library(vx414_warnings INTERFACE)
 target_compile_options(vx414_warnings INTERFACE
   -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion
-  -Wnon-virtual-dtor -Woverloaded-virtual -Wcast-align -Wnull-dereference
+  -Wnon-virtual-dtor -Woverloaded-virtual -Wcast-align
   -Wdouble-promotion -Wformat=2 -Wimplicit-fallthrough)
 if(VX414_WERROR)
   target_compile_options(vx414_warnings INTERFACE -Werror)

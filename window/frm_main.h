@@ -4,6 +4,7 @@
 #pragma once
 
 #include "reader/device_library.h"
+#include "reader/report_receiver.h"
 #include "window/controls/command_button.h"
 #include "window/controls/control_array.h"
 #include "window/controls/flex_grid.h"
@@ -99,6 +100,28 @@ public:
     void About_MouseMove();
     void EXITcmd_MouseMove();
 
+    // --- Result table ------------------------------------------------------------------
+    void PrepareResultTable();
+    void ClearResultRows();
+    void FillResultTable(const std::array<QString, ReportSize>& codes, int count,
+                         int firstBlockCount, const QString& firstKind,
+                         const QString& secondKind);
+    void WriteTotalLine(int count);
+
+    // --- Form-level state --------------------------------------------------------------
+    // The read: 1 once a read has been started, 0 once the glossary is shown.
+    int ReadingMode = 0;
+    ReportBuffer ReportBytes{};
+    int ReportIndex = 0;
+    // The codes of the last read, entries 1 to CodeCount (entry 0 unused), and their kinds.
+    std::array<QString, ReportSize> DecodedCodes;
+    int CodeCount = 0;
+    int FirstBlockCount = 0;
+    QString FirstBlockKind;
+    QString SecondBlockKind;
+    // The progress strip's filled fraction.
+    float BarProgress = 0.0f;
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -109,6 +132,7 @@ private:
     void createControls();
     void connectHandlers();
     void arrangeTabOrder();
+    void readFailed();
 
     Platform& platform_;
     QImage picture_;  // the background picture, drawn at its natural size

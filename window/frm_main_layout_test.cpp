@@ -3,7 +3,7 @@
 #include "window/frm_main.h"
 
 #include "window/controls/units.h"
-#include "window/testing/recording_platform.h"
+#include "window/testing/form_fixture.h"
 
 #include <QApplication>
 #include <QFontInfo>
@@ -16,22 +16,9 @@
 namespace vx414 {
 namespace {
 
-class SilentDevice final : public DeviceLibrary {
-public:
-    void DeviceOpen() override {}
-    void DeviceClose() override {}
-    LinkByte DeviceReadByte() override { return std::nullopt; }
-    void DeviceWriteByte(std::uint8_t) override {}
-};
-
-struct Fixture {
-    testing::ScriptedMessageBox box;
-    testing::CountingBeep beep;
-    testing::RecordingPointers pointers;
-    testing::RecordingProgramEnd end;
-    SilentDevice device;
-    Platform platform{box, beep, pointers, end, device, QStringLiteral("/nonexistent")};
-    frmMain form{platform};
+// The window as created; nothing here runs Form_Load.
+struct Fixture : testing::FormFixture {
+    frmMain& form = *FormFixture::form;
 };
 
 struct Bounds {

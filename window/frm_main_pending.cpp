@@ -7,15 +7,12 @@ namespace vx414 {
 void frmMain::Form_Load() {}
 void frmMain::Form_Resize() {}
 void frmMain::Form_MouseMove() {}
-void frmMain::Link_Click() {}
 void frmMain::Glossary_Click() {}
 void frmMain::Help_Click() {}
 void frmMain::About_Click() {}
 void frmMain::EXITcmd_Click() {}
 void frmMain::Vehicle_Click() {}
 void frmMain::CODESearch_Change() {}
-void frmMain::Timer1_Timer() {}
-void frmMain::TimerBar_Timer() {}
 void frmMain::Link_MouseMove() {}
 void frmMain::Glossary_MouseMove() {}
 void frmMain::Help_MouseMove() {}

@@ -1,0 +1,125 @@
+// Reading the codes: LINK USB prepares the window and asks the reader for its report;
+// one second later the first tick of Timer1 runs the whole read.
+#include "window/frm_main.h"
+
+#include "window/logic/progress.h"
+#include "window/mod_process_bar.h"
+
+namespace vx414 {
+
+namespace {
+constexpr int kReadDelayMs = 1000;
+
+QString latin1(std::string_view text)
+{
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+}  // namespace
+
+void frmMain::Link_Click()
+{
+    FlexList1->hide();
+    Link->setEnabled(false);
+    platform_.device.DeviceOpen();
+    platform_.device.DeviceClose();
+    TXTGlossary->hide();
+    flexDemo->hide();
+    for (QLabel* label : {Label1, Label2, Label3, Label4})
+        label->hide();
+    if (LabelVS[0]->isHidden()) {
+        LabelVS[0]->show();
+        LabelVS[0]->setText(QStringLiteral(" Vehicle ?"));
+    } else {
+        LabelVS[0]->setText(QStringLiteral("Vehicle Search"));
+    }
+    platform_.pointers.setWindowPointer(PointerArrowHourglass);
+    BarProgress = 0.0f;
+    picProcessBar->Cls();
+    TimerBar->start();
+    picProcessBar->show();
+
+    ReadingMode = 1;
+    platform_.device.DeviceOpen();
+    platform_.device.DeviceWriteByte(RequestByte);
+    ReportIndex = 0;
+    ReportBytes.fill(0);
+    Timer1->setTimerType(Qt::PreciseTimer);
+    Timer1->setInterval(kReadDelayMs);
+    Timer1->start();
+}
+
+void frmMain::Timer1_Timer()
+{
+    // Each result is stored the moment the report delivers it, so a report that fails
+    // part-way leaves what it had delivered, and CodeCount that of the last good read.
+    ReportSink sink;
+    sink.startMarkerRead = [this] { Timer1->stop(); };
+    sink.blockKindRead = [this](int block, std::string_view kind) {
+        (block == 1 ? FirstBlockKind : SecondBlockKind) =
+            latin1(kind);
+    };
+    sink.firstBlockChecked = [this](std::span<const TroubleCode> codes) {
+        int entry = 1;
+        for (const TroubleCode& code : codes)
+            DecodedCodes[static_cast<std::size_t>(entry++)] = latin1(code.text());
+        FirstBlockCount = static_cast<int>(codes.size());
+    };
+    sink.secondBlockChecked = [this](std::span<const TroubleCode> codes, int total) {
+        int entry = FirstBlockCount + 1;
+        for (const TroubleCode& code : codes)
+            DecodedCodes[static_cast<std::size_t>(entry++)] = latin1(code.text());
+        CodeCount = total;
+    };
+    const ReceiveResult result = ReceiveReport(platform_.device, ReportBytes, ReportIndex, sink);
+    if (!result.ok()) {
+        readFailed();
+        return;
+    }
+
+    PrepareResultTable();
+    ClearResultRows();
+    FillResultTable(DecodedCodes, CodeCount, FirstBlockCount, FirstBlockKind, SecondBlockKind);
+    WriteTotalLine(CodeCount);
+    platform_.beep.beep();
+    platform_.device.DeviceWriteByte(EndByte);
+    platform_.device.DeviceClose();
+    Link->setEnabled(true);
+    TimerBar->stop();
+    picProcessBar->hide();
+    picProcessBar->Cls();
+    LabelVS[0]->setText(QStringLiteral("Vehicle Search"));
+    platform_.pointers.setWindowPointer(PointerDefault);
+}
+
+void frmMain::readFailed()
+{
+    platform_.device.DeviceOpen();
+    platform_.device.DeviceClose();
+    LabelVS[0]->setText(QStringLiteral("Vehicle Search"));
+    platform_.pointers.setWindowPointer(PointerDefault);
+    Link->setEnabled(true);
+    TimerBar->stop();
+    picProcessBar->hide();
+    picProcessBar->Cls();
+    FlexList->hide();
+    Timer1->stop();
+    // The link is closed by now; the library opens it for this one byte so that the
+    // reader still learns that the exchange is over.
+    platform_.device.DeviceWriteByte(EndByte);
+    const MsgAnswer answer = platform_.messageBox.show(
+        QStringLiteral(" USB without pending ! Please check USB cable and test again. "),
+        QStringLiteral("         Error Msg"), MsgButtons::OkCancel, MsgIcon::Information);
+    if (answer != MsgAnswer::Ok)
+        platform_.programEnd.endNow();
+}
+
+void frmMain::TimerBar_Timer()
+{
+    const BarTick tick = advanceBar(BarProgress);
+    BarProgress = tick.progress;
+    if (tick.stop)
+        TimerBar->stop();
+    modProcessBar::drawprocessbar(*picProcessBar, BarProgress, 0xFF00FF);
+}
+
+}  // namespace vx414
