@@ -1,6 +1,7 @@
 #pragma once
 // Text items: runs of data bytes ended by 0x09, 0x0A, 0x0D or 0x0D 0x0A.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
