@@ -1,11 +1,13 @@
 // vx414: the companion program of the VX-414 trouble-code reader.
-#include "reader/tty_device_library.h"
+#include "reader/device_library.h"
 #include "window/frm_main.h"
 #include "window/platform/app_folder.h"
 #include "window/platform/qt_services.h"
 
 #include <QApplication>
 #include <QStyleFactory>
+
+#include <memory>
 
 int main(int argc, char** argv)
 {
@@ -19,8 +21,8 @@ int main(int argc, char** argv)
     vx414::QtBeep beep;
     vx414::QtPointers pointers;
     vx414::QtProgramEnd programEnd;
-    vx414::TtyDeviceLibrary device;
-    vx414::Platform platform{messageBox, beep, pointers, programEnd, device,
+    const std::unique_ptr<vx414::DeviceLibrary> device = vx414::makeDeviceLibrary();
+    vx414::Platform platform{messageBox, beep, pointers, programEnd, *device,
                              vx414::programFolder()};
 
     vx414::frmMain form(platform);
