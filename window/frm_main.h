@@ -3,6 +3,7 @@
 // the reader and definitions libraries.
 #pragma once
 
+#include "definitions/data_file.h"
 #include "reader/device_library.h"
 #include "reader/report_receiver.h"
 #include "window/controls/command_button.h"
@@ -15,14 +16,21 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
 #include <array>
+#include <string>
 #include <cstdint>
 #include <vector>
 
+class QShortcut;
+
 namespace vx414 {
+
+class frmAbout;
+class HelpViewer;
 
 // What the window needs from outside: the platform's services and the reader's library.
 struct Platform {
@@ -100,6 +108,12 @@ public:
     void About_MouseMove();
     void EXITcmd_MouseMove();
 
+    // --- Data file, makes, glossary ------------------------------------------------------
+    int datafilecheck() const;
+    void definevehicle();
+    void cartypeselect();
+    void loadglossary();
+
     // --- Result table ------------------------------------------------------------------
     void PrepareResultTable();
     void ClearResultRows();
@@ -122,6 +136,29 @@ public:
     // The progress strip's filled fraction.
     float BarProgress = 0.0f;
 
+    // The application's help file: empty until the first click on Help.
+    QString HelpFile;
+    // The about box while it is loaded, and the help window while it is open.
+    QPointer<frmAbout> AboutBox;
+    QPointer<HelpViewer> HelpWindow;
+
+    // Start-up.
+    QString AppFolder;       // the program's folder, no trailing separator
+    bool FormReady = false;  // false while Form_Load runs
+    std::uint32_t NormalColor = 0;
+    std::uint32_t HoverColor = 0;
+    std::int32_t GlossaryStart = 0;
+    // The data-file reader: position of the next stored byte, and the last item read
+    // (Windows-1252 bytes).
+    std::int32_t DataPos = 0;
+    std::string ItemText;
+    // The chosen make's section (file positions), the make last loaded, and how many rows
+    // at the top of the definitions table are the generic ones.
+    std::int32_t MakeStart = 0;
+    std::int32_t MakeEnd = 0;
+    QString SelectedMake;
+    int GenericCount = 0;
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -133,6 +170,12 @@ private:
     void connectHandlers();
     void arrangeTabOrder();
     void readFailed();
+    void showHelp();
+    QShortcut* helpKey_ = nullptr;  // F1, from the first click on Help on
+    void showDataFileMessage(DataFileCode code);
+    bool endsOnBadPair(const DataFileStatus& status);
+    bool programEnded_ = false;
+    DataFile dataSlot_;  // the one file slot of the data-file reader
 
     Platform& platform_;
     QImage picture_;  // the background picture, drawn at its natural size

@@ -4,14 +4,8 @@
 
 namespace vx414 {
 
-void frmMain::Form_Load() {}
 void frmMain::Form_Resize() {}
 void frmMain::Form_MouseMove() {}
-void frmMain::Glossary_Click() {}
-void frmMain::Help_Click() {}
-void frmMain::About_Click() {}
-void frmMain::EXITcmd_Click() {}
-void frmMain::Vehicle_Click() {}
 void frmMain::CODESearch_Change() {}
 void frmMain::Link_MouseMove() {}
 void frmMain::Glossary_MouseMove() {}

@@ -14,7 +14,7 @@ void frmMain::PrepareResultTable()
     const int top = FlexList->Top();
     FlexList->Move(500, top, ScaleWidth() - left, ScaleHeight() - top);
     FlexList->show();
-    FlexList->SetHighlight(1);
+    FlexList->SetFocusRect(1);
     FlexList->SetCols(4);
     FlexList->SetFixedCols(0);
     FlexList->SetColWidth(0, 1200);

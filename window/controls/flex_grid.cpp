@@ -3,14 +3,40 @@
 #include "window/controls/units.h"
 
 #include <QHeaderView>
+#include <QStyledItemDelegate>
 #include <QItemSelectionModel>
 
 #include <algorithm>
 
 namespace vx414 {
 
+namespace {
+
+// Draws cells with the grid's highlight and focus-frame settings.
+class FlexGridDelegate final : public QStyledItemDelegate {
+public:
+    explicit FlexGridDelegate(FlexGrid* grid) : QStyledItemDelegate(grid), grid_(grid) {}
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const int highLight = grid_->HighLight();
+        if (highLight == 0 || (highLight == 2 && !grid_->hasFocus()))
+            option->state &= ~QStyle::State_Selected;
+        if (grid_->FocusRect() == 0)
+            option->state &= ~QStyle::State_HasFocus;
+    }
+
+private:
+    FlexGrid* grid_;
+};
+
+}  // namespace
+
 FlexGrid::FlexGrid(QWidget* parent) : QTableView(parent)
 {
+    setItemDelegate(new FlexGridDelegate(this));
     setModel(&model_);
     // Fixed rows and columns are part of the table, so Qt's own headers are not used.
     horizontalHeader()->hide();
@@ -44,6 +70,7 @@ void FlexGrid::SetCols(int cols)
 {
     const int before = model_.columnCount();
     model_.setShape(model_.rowCount(), cols);
+    colWidths_.resize(static_cast<std::size_t>(std::max(cols, 0)), 960);
     for (int c = before; c < cols; ++c)
         setColumnWidth(c, pixels(960));
     col_ = std::min(col_, std::max(cols - 1, 0));
@@ -62,14 +89,17 @@ void FlexGrid::SetFixedCols(int cols)
 
 int FlexGrid::ColWidth(int col) const
 {
-    return twips(columnWidth(col));
+    if (col < 0 || col >= Cols())
+        return 0;
+    return colWidths_[static_cast<std::size_t>(col)];
 }
 
 void FlexGrid::SetColWidth(int col, int width)
 {
     if (col < 0 || col >= Cols())
         return;
-    setColumnWidth(col, std::max(pixels(width), 0));
+    colWidths_[static_cast<std::size_t>(col)] = std::max(width, 0);
+    setColumnWidth(col, pixels(colWidths_[static_cast<std::size_t>(col)]));
 }
 
 void FlexGrid::SetRow(int row)
@@ -143,10 +173,16 @@ bool FlexGrid::Move(int left, int top, int width, int height)
     return true;
 }
 
-void FlexGrid::SetHighlight(int mode)
+void FlexGrid::SetHighLight(int mode)
 {
-    highlight_ = mode;
-    applySelection();
+    highLight_ = mode;
+    viewport()->update();
+}
+
+void FlexGrid::SetFocusRect(int mode)
+{
+    focusRect_ = mode;
+    viewport()->update();
 }
 
 void FlexGrid::applySelection()
@@ -156,10 +192,6 @@ void FlexGrid::applySelection()
         return;
     const QModelIndex current = model_.index(row_, col_);
     sel->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
-    if (highlight_ == 0) {
-        sel->clearSelection();
-        return;
-    }
     const QItemSelection range(model_.index(std::min(row_, rowSel_), std::min(col_, colSel_)),
                                model_.index(std::max(row_, rowSel_), std::max(col_, colSel_)));
     sel->select(range, QItemSelectionModel::ClearAndSelect);

@@ -7,6 +7,8 @@
 
 #include <QTableView>
 
+#include <vector>
+
 namespace vx414 {
 
 class FlexGrid final : public QTableView {
@@ -23,7 +25,7 @@ public:
     int FixedCols() const { return model_.fixedCols(); }
     void SetFixedCols(int cols);
 
-    int ColWidth(int col) const;            // twips
+    int ColWidth(int col) const;            // twips, as set
     void SetColWidth(int col, int twips);
 
     const QString& TextMatrix(int row, int col) const { return model_.text(row, col); }
@@ -48,10 +50,13 @@ public:
     int Height() const;
     bool Move(int left, int top, int width, int height);
 
-    // Highlight of the current cell and selection: 1 shows it as the user expects of a
-    // list of results, 0 turns it off (a read-only list that is only scrolled).
-    void SetHighlight(int mode);
-    int Highlight() const { return highlight_; }
+    // How the selected cells are highlighted: 0 never, 1 always, 2 only while the grid
+    // has the keyboard focus.
+    void SetHighLight(int mode);
+    int HighLight() const { return highLight_; }
+    // The frame around the current cell: 0 none, 1 a light one.
+    void SetFocusRect(int mode);
+    int FocusRect() const { return focusRect_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -64,8 +69,10 @@ private:
     int col_ = 0;
     int rowSel_ = 0;
     int colSel_ = 0;
+    std::vector<int> colWidths_;  // twips as set; shown to the nearest pixel
     int topRow_ = 0;
-    int highlight_ = 1;
+    int highLight_ = 1;
+    int focusRect_ = 1;
 };
 
 }  // namespace vx414

@@ -8,6 +8,15 @@
 #include <QString>
 
 #include <memory>
+#include <ostream>
+
+QT_BEGIN_NAMESPACE
+// Readable QStrings in test failures.
+inline void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+QT_END_NAMESPACE
 
 namespace vx414::testing {
 

@@ -1,0 +1,33 @@
+// The data file as the window uses it: the presence check and the messages that report
+// a missing, empty or damaged file.
+#include "window/frm_main.h"
+
+namespace vx414 {
+
+int frmMain::datafilecheck() const
+{
+    return vx414::datafilecheck(dataFilePath(AppFolder.toStdString()));
+}
+
+void frmMain::showDataFileMessage(DataFileCode code)
+{
+    const std::string text = messageText(DataFileStatus::failure(code), AppFolder.toStdString());
+    platform_.messageBox.show(QString::fromStdString(text),
+                              QString::fromLatin1(kDataFileMessageTitle.data(),
+                                                  static_cast<qsizetype>(kDataFileMessageTitle.size())),
+                              MsgButtons::Ok, MsgIcon::None);
+}
+
+bool frmMain::endsOnBadPair(const DataFileStatus& status)
+{
+    // A pair that fails its checks means the file is not ours: say so, then end at once.
+    if (!endsProgram(status))
+        return false;
+    datafileclose(dataSlot_);
+    showDataFileMessage(DataFileCode::BadPair);
+    programEnded_ = true;
+    platform_.programEnd.endNow();
+    return true;
+}
+
+}  // namespace vx414

@@ -1,0 +1,74 @@
+// The glossary: read once at start-up into FlexList1, shown by the Glossary button.
+#include "window/frm_main.h"
+
+#include "definitions/codepage.h"
+#include "definitions/items.h"
+#include "definitions/make_sections.h"
+#include "window/logic/whole_numbers.h"
+
+namespace vx414 {
+
+void frmMain::loadglossary()
+{
+    if (datafilecheck() != 2)
+        return;
+    FlexList1->SetFocusRect(0);
+    FlexList1->SetCols(3);
+    FlexList1->SetFixedCols(0);
+    FlexList1->SetColWidth(0, 310);
+    FlexList1->SetColWidth(1, 1825);
+    FlexList1->SetColWidth(2, OuterWidth());
+    FlexList1->SetRows(kGlossaryEntries + 1);
+    FlexList1->SetFixedRows(1);
+    FlexList1->SetTextMatrix(0, 0, QString());
+    FlexList1->SetTextMatrix(0, 1, QStringLiteral("TERM"));
+    FlexList1->SetTextMatrix(0, 2, QStringLiteral("DIFINITION"));
+
+    DataPos = GlossaryStart;
+    DataFileStatus status = datafileopen(dataSlot_, AppFolder.toStdString());
+    for (int row = 1; status.ok() && row <= kGlossaryEntries; ++row) {
+        status = readitem1(dataSlot_, DataPos, ItemText);
+        if (!status.ok())
+            break;
+        const QString term = QString::fromStdString(windows1252ToUtf8(ItemText));
+        status = readitem1(dataSlot_, DataPos, ItemText);
+        if (!status.ok())
+            break;
+        FlexList1->SetTextMatrix(row, 0, QString());
+        FlexList1->SetTextMatrix(row, 1, term);
+        FlexList1->SetTextMatrix(row, 2, QString::fromStdString(windows1252ToUtf8(ItemText)));
+    }
+    datafileclose(dataSlot_);
+    endsOnBadPair(status);
+}
+
+void frmMain::Glossary_Click()
+{
+    ReadingMode = 0;
+    TXTGlossary->show();
+    flexDemo->hide();
+    FlexList->hide();
+    FlexList1->hide();
+    LabelVS[0]->hide();
+    TXTGlossary->setText(QStringLiteral("Glossary"));
+    if (datafilecheck() == 0) {
+        showDataFileMessage(DataFileCode::NotFound);
+        return;
+    }
+    if (datafilecheck() == 1) {
+        showDataFileMessage(DataFileCode::Empty);
+        return;
+    }
+    platform_.pointers.setScreenPointer(PointerHourglass);
+    // Whole twips as the layout keeps them; a value that does not fit skips the move.
+    const auto top = toInt16(FlexList->Top());
+    const auto width = toInt16(ScaleWidth() - FlexList->Left());
+    const auto height = toInt16(ScaleHeight() - FlexList->Top());
+    if (top && width && height)
+        FlexList1->Move(500, *top, *width, *height);
+    FlexList1->SetColWidth(2, 9650);
+    platform_.pointers.setScreenPointer(PointerDefault);
+    FlexList1->show();
+}
+
+}  // namespace vx414

@@ -1,0 +1,99 @@
+// The vehicle makes: the make list, and choosing a make, which loads its definitions into
+// the definitions table behind the generic ones and, after a read, refreshes the results.
+#include "window/frm_main.h"
+
+#include "definitions/codepage.h"
+#include "definitions/make_sections.h"
+#include "definitions/section_walk.h"
+
+namespace vx414 {
+
+namespace {
+
+QString fromDataBytes(std::string_view bytes)
+{
+    return QString::fromStdString(windows1252ToUtf8(bytes));
+}
+
+}  // namespace
+
+void frmMain::definevehicle()
+{
+    for (const MakeSection& make : kMakeSections)
+        Vehicle->addItem(QString::fromLatin1(make.name.data(), static_cast<qsizetype>(make.name.size())));
+    // Selecting the first entry is a click on it, as if the user had chosen it.
+    Vehicle->setCurrentIndex(0);
+    Vehicle_Click();
+}
+
+void frmMain::cartypeselect()
+{
+    const SectionBounds bounds = vx414::cartypeselect(Vehicle->currentText().toStdString());
+    MakeStart = bounds.MakeStart;
+    MakeEnd = bounds.MakeEnd;
+}
+
+void frmMain::Vehicle_Click()
+{
+    TXTGlossary->hide();
+    LabelVS[0]->show();
+    int R = 0;
+    if (datafilecheck() == 2) {
+        if (!FormReady)
+            GenericCount = 0;
+        flexDemo->SetRows(kDefinitionRows);
+        for (int row = GenericCount + 1; row <= 4999; ++row) {
+            flexDemo->SetTextMatrix(row, 1, QString());
+            flexDemo->SetTextMatrix(row, 2, QString());
+        }
+        SelectedMake = Vehicle->currentText();
+        platform_.pointers.setScreenPointer(PointerHourglass);
+        cartypeselect();
+        DataPos = MakeStart;
+        R = GenericCount;
+
+        const std::string make = SelectedMake.toStdString();
+        DataFileStatus status = datafileopen(dataSlot_, AppFolder.toStdString());
+        if (status.ok()) {
+            const SectionWalk walk{make, MakeStart, MakeEnd, kDefinitionRows - GenericCount};
+            status = walkSection(dataSlot_, walk, [&](const WalkedRecord& record) {
+                flexDemo->SetTextMatrix(R, 1, fromDataBytes(record.code));
+                flexDemo->SetTextMatrix(R, 2, fromDataBytes(record.definition));
+                ++R;
+            });
+        }
+        // The file is closed and the pointer restored on every way out, a failure included,
+        // so that one failed load does not make every later one fail.
+        datafileclose(dataSlot_);
+        platform_.pointers.setScreenPointer(PointerDefault);
+        if (endsOnBadPair(status))
+            return;
+        if (!status.ok()) {
+            // Keep the table whole: the generic rows stay (at start-up the rows read so far
+            // are the generic rows) and no half-loaded make rows remain.
+            if (!FormReady)
+                GenericCount = R;
+            flexDemo->SetRows(GenericCount);
+            platform_.messageBox.show(QString::fromStdString(messageText(status, AppFolder.toStdString())),
+                                      QStringLiteral("VX-414"), MsgButtons::Ok, MsgIcon::None);
+            return;
+        }
+    }
+
+    if (!FormReady) {
+        GenericCount = R;
+        flexDemo->SetRows(R);
+    } else if (equalsIgnoringCase(SelectedMake.toStdString(), "generic")) {
+        flexDemo->SetRows(GenericCount);
+    } else {
+        flexDemo->SetRows(R);
+    }
+    FlexList->hide();
+    flexDemo->hide();
+    if (ReadingMode != 1)
+        return;
+    PrepareResultTable();
+    FillResultTable(DecodedCodes, CodeCount, FirstBlockCount, FirstBlockKind, SecondBlockKind);
+}
+
+}  // namespace vx414

@@ -1,0 +1,188 @@
+// Choosing a make: the definitions table after each choice, the refresh of a read's
+// results, and a failed load that leaves the next one working.
+#include "reader/report_encoder.h"
+#include "window/testing/data_files.h"
+#include "window/testing/form_fixture.h"
+
+#include <gtest/gtest.h>
+
+namespace vx414 {
+namespace {
+
+using testing::DataFolder;
+using testing::FormFixture;
+
+PlainSources makeSources()
+{
+    PlainSources s;
+    s.glossary = testing::sampleGlossary();
+    s.sections["generic"] = {{"P0300", "Random/multiple cylinder misfire detected", "t"},
+                             {"P0171", "System too lean (bank 1)", "t"},
+                             {"U0100", "Lost communication with ECM/PCM A", "t"}};
+    s.sections["audi"] = {{"P0171", "Audi: fuel trim too lean, bank 1", "t"},
+                          {"P1136", "Long term fuel trim add.air, bank 1", "t"},
+                          {"P1234", "2nd oxygen sensor heater", "t"},
+                          {"P1137", "", "t"}};
+    s.sections["bmw"] = {{"P1083", "Fuel control mixture lean, bank 1", "t"}};
+    s.sections["mmc"] = {{"P1100", "Smart car boost pressure sensor", "t"}};
+    return s;
+}
+
+struct Loaded : FormFixture {
+    explicit Loaded(const DataFolder& folder) : FormFixture(folder.path()) { form->Form_Load(); }
+    void choose(const QString& make)
+    {
+        form->Vehicle->setCurrentText(make);
+        form->Vehicle_Click();
+    }
+    // The make rows: everything after the generic rows that has a code.
+    std::vector<std::pair<QString, QString>> makeRows() const
+    {
+        std::vector<std::pair<QString, QString>> rows;
+        for (int r = form->GenericCount; r < form->flexDemo->Rows(); ++r)
+            if (!form->flexDemo->TextMatrix(r, 1).isEmpty())
+                rows.emplace_back(form->flexDemo->TextMatrix(r, 1), form->flexDemo->TextMatrix(r, 2));
+        return rows;
+    }
+};
+
+TEST(Makes, EachChoiceReplacesTheMakeRowsBehindTheGenericOnes)
+{
+    DataFolder folder(makeSources());
+    Loaded f(folder);
+    const int generic = f.form->GenericCount;
+    const QString lastGeneric = f.form->flexDemo->TextMatrix(generic - 1, 1);
+
+    f.choose("audi");
+    EXPECT_EQ(f.form->GenericCount, generic);
+    EXPECT_EQ(f.form->flexDemo->TextMatrix(generic - 1, 1), lastGeneric);
+    using Rows = std::vector<std::pair<QString, QString>>;
+    // Sorted by code; a definition starting with a digit gets a space in front; an empty
+    // one stays empty.
+    EXPECT_EQ(f.makeRows(), (Rows{{"P0171", "Audi: fuel trim too lean, bank 1"},
+                                  {"P1136", "Long term fuel trim add.air, bank 1"},
+                                  {"P1137", ""},
+                                  {"P1234", " 2nd oxygen sensor heater"}}));
+    EXPECT_EQ(f.form->SelectedMake, "audi");
+    EXPECT_TRUE(f.form->TXTGlossary->isHidden());
+    EXPECT_FALSE(f.form->LabelVS[0]->isHidden());
+    EXPECT_EQ(f.pointers.screen, PointerDefault);
+    EXPECT_EQ(f.pointers.screenHistory.back(), PointerDefault);
+
+    f.choose("bmw");
+    EXPECT_EQ(f.makeRows(), (Rows{{"P1083", "Fuel control mixture lean, bank 1"}}));
+
+    // The four entries that share one section load the same rows.
+    for (const char* make : {"mmc", "smart smart city", "cabrio", "fortwo"}) {
+        f.choose(make);
+        EXPECT_EQ(f.makeRows(), (Rows{{"P1100", "Smart car boost pressure sensor"}})) << make;
+    }
+    // A make without records of its own: generic rows and fillers only.
+    f.choose("geo");
+    EXPECT_TRUE(f.makeRows().empty());
+    // "generic" after start-up cuts the table back to the generic rows.
+    f.choose("generic");
+    EXPECT_EQ(f.form->flexDemo->Rows(), generic);
+    EXPECT_EQ(f.form->flexDemo->TextMatrix(generic - 1, 1), lastGeneric);
+    EXPECT_TRUE(f.box.shown.empty());
+}
+
+TEST(Makes, AfterAReadAMakeChoiceRefillsTheResultsWithItsDefinitions)
+{
+    DataFolder folder(makeSources());
+    Loaded f(folder);
+    f.form->Link_Click();
+    // P0171 pending; P0300 and P1136 stored.
+    f.device.queueBytes(encodeReport({{true, {{0x01, 0x71}}}, {false, {{0x03, 0x00}, {0x11, 0x36}}}}));
+    f.form->Timer1_Timer();
+    FlexGrid& t = *f.form->FlexList;
+    ASSERT_EQ(t.TextMatrix(4, 0), "Total: 3");
+    EXPECT_EQ(t.TextMatrix(1, 3), "System too lean (bank 1)");
+    EXPECT_EQ(t.TextMatrix(3, 1), "");  // P1136 is audi's only
+
+    f.choose("audi");
+    EXPECT_FALSE(t.isHidden());
+    EXPECT_EQ(t.TextMatrix(1, 1), "audi");
+    EXPECT_EQ(t.TextMatrix(1, 3), "Audi: fuel trim too lean, bank 1");  // the make's text wins
+    EXPECT_EQ(t.TextMatrix(2, 3), "Random/multiple cylinder misfire detected");  // generic only
+    EXPECT_EQ(t.TextMatrix(3, 0), "Stored");
+    EXPECT_EQ(t.TextMatrix(3, 3), "Long term fuel trim add.air, bank 1");
+    EXPECT_EQ(t.TextMatrix(4, 0), "Total: 3");  // the read's total line stays
+
+    // Back to bmw: P1136 has no definition there, so its row keeps audi's cells.
+    f.choose("bmw");
+    EXPECT_EQ(t.TextMatrix(1, 1), "bmw");
+    EXPECT_EQ(t.TextMatrix(1, 3), "System too lean (bank 1)");
+    EXPECT_EQ(t.TextMatrix(3, 1), "audi");
+
+    // After the glossary, a make choice leaves the results alone.
+    f.form->Glossary_Click();
+    f.choose("audi");
+    EXPECT_TRUE(t.isHidden());
+    EXPECT_EQ(t.TextMatrix(1, 1), "bmw");
+}
+
+TEST(Makes, AFailedLoadIsReportedAndTheNextLoadWorks)
+{
+    DataFolder folder(makeSources());
+    // The audi section starts with a record whose definition is far too long.
+    folder.patch(positionOfAddress(0x10046663), "P1999\n" + std::string(1200, 'x') + "\n");
+    Loaded f(folder);
+    const int generic = f.form->GenericCount;
+    f.choose("audi");
+    ASSERT_EQ(f.box.shown.size(), 1u);
+    EXPECT_EQ(f.box.shown[0].title, "VX-414");
+    EXPECT_EQ(f.box.shown[0].buttons, MsgButtons::Ok);
+    EXPECT_FALSE(f.box.shown[0].text.isEmpty());
+    EXPECT_EQ(f.end.count, 0);
+    EXPECT_EQ(f.form->flexDemo->Rows(), generic);  // no half-loaded audi rows
+    EXPECT_EQ(f.pointers.screen, PointerDefault);
+
+    f.choose("bmw");
+    EXPECT_EQ(f.box.shown.size(), 1u);
+    EXPECT_EQ(f.makeRows().size(), 1u);
+}
+
+TEST(Glossary, TheButtonShowsTheLoadedListUnderItsHeading)
+{
+    DataFolder folder(makeSources());
+    Loaded f(folder);
+    f.form->ReadingMode = 1;
+    f.form->Glossary_Click();
+    frmMain& m = *f.form;
+    EXPECT_EQ(m.ReadingMode, 0);
+    EXPECT_FALSE(m.TXTGlossary->isHidden());
+    EXPECT_EQ(m.TXTGlossary->text(), "Glossary");
+    EXPECT_TRUE(m.LabelVS[0]->isHidden());
+    EXPECT_FALSE(m.FlexList1->isHidden());
+    EXPECT_EQ(m.FlexList1->Rows(), 833);
+    EXPECT_EQ(m.FlexList1->TextMatrix(1, 0), "");
+    EXPECT_EQ(m.FlexList1->ColWidth(2), 9650);
+    EXPECT_NEAR(m.FlexList1->Left(), 500, 15);
+    EXPECT_EQ(m.FlexList1->Top(), 2160);
+    // Reckoned from FlexList's left edge, 480 until a result table has been laid out.
+    EXPECT_NEAR(m.FlexList1->Width(), 12525 - 480, 15);
+    EXPECT_EQ(f.pointers.screenHistory, (std::vector<int>{PointerHourglass, PointerDefault,
+                                                          PointerHourglass, PointerDefault}));
+}
+
+TEST(Glossary, AMissingOrEmptyFileAtTheClickGivesOneMessage)
+{
+    DataFolder folder(makeSources());
+    Loaded f(folder);
+    std::filesystem::remove(folder.file());
+    f.form->Glossary_Click();
+    ASSERT_EQ(f.box.shown.size(), 1u);
+    EXPECT_EQ(f.box.shown[0].text, " File not found : " + folder.path() + "/VX-414.dis");
+    EXPECT_TRUE(f.form->FlexList1->isHidden());
+    EXPECT_FALSE(f.form->TXTGlossary->isHidden());
+
+    folder.write({});
+    f.form->Glossary_Click();
+    ASSERT_EQ(f.box.shown.size(), 2u);
+    EXPECT_EQ(f.box.shown[1].text, " Cannot identify data file : " + folder.path() + "/VX-414.dis");
+    EXPECT_TRUE(f.form->FlexList1->isHidden());
+}
+
+}  // namespace
+}  // namespace vx414
