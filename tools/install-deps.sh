@@ -8,7 +8,8 @@ qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
 libgtest-dev libgmock-dev libbenchmark-dev
 libchm-dev fp-utils scantool fonts-liberation fontconfig
 clang libclang-rt-14-dev
-xvfb xauth xdotool imagemagick"
+xvfb xauth xdotool imagemagick
+librsvg2-bin dpkg-dev desktop-file-utils appstream lintian man-db"
 
 missing=""
 for p in $PACKAGES; do
