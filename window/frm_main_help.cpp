@@ -1,0 +1,48 @@
+// The two information buttons: Help opens the help file in the program's help window, About
+// shows the about box.
+#include "window/frm_about.h"
+#include "window/frm_main.h"
+#include "window/help_viewer.h"
+
+#include <QShortcut>
+
+namespace vx414 {
+
+void frmMain::Help_Click()
+{
+    // The folder exactly as the platform gave it: a root folder gives a doubled separator.
+    HelpFile = platform_.programFolder + QStringLiteral("/VX-414.chm");
+    Help->HelpContextID = 0;
+    // From now on F1 anywhere in this window opens the help as well.
+    if (helpKey_ == nullptr) {
+        helpKey_ = new QShortcut(QKeySequence(Qt::Key_F1), this);
+        helpKey_->setContext(Qt::WindowShortcut);
+        connect(helpKey_, &QShortcut::activated, this, &frmMain::showHelp);
+    }
+    showHelp();
+}
+
+void frmMain::showHelp()
+{
+    // Every control's help context is 0, so F1 opens the default topic wherever it is
+    // pressed. The help window is the main window's: it closes with it.
+    if (HelpFile.isEmpty())
+        return;
+    if (HelpWindow == nullptr)
+        HelpWindow = new HelpViewer(this);
+    HelpWindow->openHelpFile(HelpFile);
+    HelpWindow->show();
+    HelpWindow->raise();
+    HelpWindow->activateWindow();
+}
+
+void frmMain::About_Click()
+{
+    if (AboutBox == nullptr || AboutBox->unloaded())
+        AboutBox = new frmAbout;
+    AboutBox->show();
+    AboutBox->raise();
+    AboutBox->activateWindow();
+}
+
+}  // namespace vx414

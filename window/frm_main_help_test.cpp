@@ -1,0 +1,110 @@
+// The main window's Help button and F1: the help file it names, the window it opens, and F1
+// before and after the first click.
+#include "window/frm_main.h"
+
+#include "window/help_viewer.h"
+#include "window/testing/form_fixture.h"
+
+#include <QApplication>
+#include <QPointer>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace vx414 {
+namespace {
+
+QString buildDir() { return qEnvironmentVariable("VX414_BUILD_DIR"); }
+
+// The main window shown and active, as the user sees it; F1 needs an active window.
+struct ShownForm : testing::FormFixture {
+    explicit ShownForm(QString folder) : FormFixture(std::move(folder))
+    {
+        form->show();
+        activate();
+    }
+    void activate()
+    {
+        form->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    }
+    void closeHelp()
+    {
+        if (form->HelpWindow != nullptr)
+            form->HelpWindow->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        ASSERT_TRUE(form->HelpWindow.isNull());
+    }
+};
+
+TEST(HelpButton, OpensTheHelpFileBesideTheProgramAtItsDefaultTopic)
+{
+    ShownForm f(buildDir());
+    EXPECT_TRUE(f.form->HelpFile.isEmpty());
+    f.form->Help->HelpContextID = 7;
+
+    f.form->Help->click();
+    EXPECT_EQ(f.form->HelpFile, buildDir() + QStringLiteral("/VX-414.chm"));
+    EXPECT_EQ(f.form->Help->HelpContextID, 0);
+    ASSERT_NE(f.form->HelpWindow, nullptr);
+    EXPECT_TRUE(f.form->HelpWindow->isVisible());
+    EXPECT_TRUE(f.form->HelpWindow->isWindow());
+    EXPECT_EQ(f.form->HelpWindow->currentTopic(), QStringLiteral("/html/index.htm"));
+    EXPECT_EQ(f.form->HelpWindow->browser()->documentTitle(), QStringLiteral("VX-414 Help"));
+
+    // Clicking again, after wandering off, brings the one window back to the first page.
+    QPointer<HelpViewer> first = f.form->HelpWindow;
+    first->browser()->setSource(QUrl(QStringLiteral("glossary.htm")));
+    ASSERT_EQ(first->currentTopic(), QStringLiteral("/html/glossary.htm"));
+    f.form->Help->click();
+    EXPECT_EQ(f.form->HelpWindow, first);
+    EXPECT_EQ(first->currentTopic(), QStringLiteral("/html/index.htm"));
+}
+
+TEST(HelpButton, F1DoesNothingBeforeTheFirstClickAndOpensTheHelpAfterIt)
+{
+    ShownForm f(buildDir());
+    // Before: F1 on the focused control, and on others, opens nothing.
+    for (QWidget* w : {static_cast<QWidget*>(f.form->Vehicle), static_cast<QWidget*>(f.form->Link),
+                       static_cast<QWidget*>(f.form->CODESearch)}) {
+        w->setFocus();
+        QTest::keyClick(w, Qt::Key_F1);
+    }
+    EXPECT_TRUE(f.form->HelpWindow.isNull());
+    EXPECT_TRUE(f.form->HelpFile.isEmpty());
+
+    f.form->Help->click();
+    ASSERT_NE(f.form->HelpWindow, nullptr);
+    f.closeHelp();
+    f.activate();
+
+    // After: F1 in any control of the main window opens the same help at its first page.
+    for (QWidget* w : {static_cast<QWidget*>(f.form->CODESearch), static_cast<QWidget*>(f.form->Vehicle),
+                       static_cast<QWidget*>(f.form->EXITcmd)}) {
+        SCOPED_TRACE(w->objectName().toStdString());
+        w->setFocus();
+        QTest::keyClick(w, Qt::Key_F1);
+        ASSERT_NE(f.form->HelpWindow, nullptr);
+        EXPECT_TRUE(f.form->HelpWindow->isVisible());
+        EXPECT_EQ(f.form->HelpWindow->currentTopic(), QStringLiteral("/html/index.htm"));
+        f.closeHelp();
+        f.activate();
+    }
+}
+
+TEST(HelpButton, MissingHelpFileIsSaidInTheHelpWindowAndTheProgramCarriesOn)
+{
+    // A root folder as the program's folder: the separator is doubled, not tidied.
+    ShownForm f(QStringLiteral("/"));
+    f.form->Help->click();
+    EXPECT_EQ(f.form->HelpFile, QStringLiteral("//VX-414.chm"));
+    ASSERT_NE(f.form->HelpWindow, nullptr);
+    EXPECT_EQ(f.form->HelpWindow->browser()->toPlainText(),
+              QStringLiteral("The help file //VX-414.chm cannot be read."));
+    EXPECT_TRUE(f.box.shown.empty());  // no message box of the program's own
+    EXPECT_TRUE(f.form->isVisible());
+    EXPECT_TRUE(f.form->About->isEnabled());
+}
+
+}  // namespace
+}  // namespace vx414
