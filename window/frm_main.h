@@ -107,6 +107,7 @@ public:
     void Help_MouseMove();
     void About_MouseMove();
     void EXITcmd_MouseMove();
+    void ChangeColor(CommandButton* button);
 
     // --- Data file, makes, glossary ------------------------------------------------------
     int datafilecheck() const;
@@ -170,6 +171,7 @@ private:
     void connectHandlers();
     void arrangeTabOrder();
     void readFailed();
+    void fitDefinitionLabel(QLabel* label);
     void showHelp();
     QShortcut* helpKey_ = nullptr;  // F1, from the first click on Help on
     void showDataFileMessage(DataFileCode code);

@@ -1,0 +1,75 @@
+// The code search: every change of the CODESearch text shows the first matching code (or,
+// after the glossary has been opened, glossary term) and the entry after it.
+#include "window/frm_main.h"
+
+#include "window/controls/units.h"
+#include "window/logic/code_search.h"
+
+namespace vx414 {
+
+void frmMain::CODESearch_Change()
+{
+    TXTGlossary->hide();
+    flexDemo->hide();
+    FlexList->hide();
+    FlexList1->hide();
+    for (QLabel* label : {Label1, Label2, Label3, Label4}) {
+        label->show();
+        label->setText(QString());
+    }
+    const bool codeMode = ReadingMode == 1 || !LabelVS[0]->isHidden();
+    if (!codeMode)
+        TXTGlossary->show();
+    const QString text = CODESearch->text();
+    if (text.isEmpty())
+        return;
+
+    FlexGrid& grid = codeMode ? *flexDemo : *FlexList1;
+    const int textColumn = 1;
+    const int found = firstMatchingRow(grid.Rows(), [&](int row) {
+        return grid.TextMatrix(row, textColumn).startsWith(text, Qt::CaseInsensitive);
+    });
+    if (found < 0) {
+        Label1->setText(QStringLiteral("? ? ? ?"));
+        Label2->setText(QStringLiteral("No definition  !"));
+        platform_.beep.beep();
+        return;
+    }
+
+    if (!codeMode) {
+        FlexList1->SetRow(found);
+        FlexList1->SetCol(1);
+        FlexList1->SetRowSel(found);
+        FlexList1->SetColSel(FlexList1->Cols() - 1);
+        FlexList1->SetTopRow(found);
+        Label1->setText(FlexList1->TextMatrix(found, 1));
+        Label2->setText(FlexList1->TextMatrix(found, 2));
+        if (found + 1 < FlexList1->Rows()) {
+            Label3->setText(FlexList1->TextMatrix(found + 1, 1));
+            Label4->setText(FlexList1->TextMatrix(found + 1, 2));
+        }
+        return;
+    }
+
+    Label1->setText(flexDemo->TextMatrix(found, 1));
+    Label2->setText(flexDemo->TextMatrix(found, 2));
+    fitDefinitionLabel(Label2);
+    const int next = nextEntryRow(found, flexDemo->Rows(), GenericCount, [&](int a, int b) {
+        return flexDemo->TextMatrix(a, 1).compare(flexDemo->TextMatrix(b, 1), Qt::CaseInsensitive) == 0;
+    });
+    if (next < 0)
+        return;
+    Label3->setText(flexDemo->TextMatrix(next, 1));
+    Label4->setText(flexDemo->TextMatrix(next, 2));
+    fitDefinitionLabel(Label4);
+}
+
+void frmMain::fitDefinitionLabel(QLabel* label)
+{
+    // Label5 measures the text on one line in the definition labels' font.
+    Label5->setText(label->text());
+    Label5->resize(Label5->fontMetrics().horizontalAdvance(Label5->text()), Label5->height());
+    label->resize(label->width(), pixels(definitionLabelHeight(twips(Label5->width()))));
+}
+
+}  // namespace vx414

@@ -1,0 +1,142 @@
+// Typing in CODESearch: codes after start-up, a read or a make choice; glossary terms after
+// the glossary has been opened.
+#include "window/controls/units.h"
+#include "window/testing/data_files.h"
+#include "window/testing/form_fixture.h"
+
+#include <gtest/gtest.h>
+
+namespace vx414 {
+namespace {
+
+using testing::DataFolder;
+using testing::FormFixture;
+
+PlainSources searchSources()
+{
+    PlainSources s;
+    s.glossary = testing::sampleGlossary();
+    s.glossary[100] = {"ABS", "Anti-lock brake system", "t"};
+    s.sections["generic"] = {{"P0100", "Mass or volume air flow circuit", "t"},
+                             {"P0101", "Mass air flow circuit range/performance", "t"},
+                             {"P0101", "MAF sensor out of range (second text)", "t"},
+                             {"P0102", "Mass air flow circuit low input", "t"},
+                             {"P0300", std::string(300, 'm'), "t"},
+                             {"U0100", "Lost communication with ECM/PCM A, the engine control module; "
+                                       "check the CAN bus wiring and the module's power and ground",
+                              "t"}};
+    s.sections["audi"] = {{"P0100", "Audi: air mass meter", "t"}, {"P1136", "Fuel trim too lean", "t"}};
+    return s;
+}
+
+struct Searching : FormFixture {
+    explicit Searching(const DataFolder& folder) : FormFixture(folder.path()) { form->Form_Load(); }
+    void type(const QString& text) { form->CODESearch->setText(text); }
+    QStringList labels() const
+    {
+        return {form->Label1->text(), form->Label2->text(), form->Label3->text(), form->Label4->text()};
+    }
+};
+
+TEST(CodeSearchWindow, TypingFindsTheFirstCodeAndTheEntryAfterIt)
+{
+    DataFolder folder(searchSources());
+    Searching s(folder);
+    s.type("p");
+    EXPECT_EQ(s.labels(), (QStringList{"P0100", "Mass or volume air flow circuit", "P0101",
+                                      "Mass air flow circuit range/performance"}));
+    s.type("p010");
+    EXPECT_EQ(s.form->Label1->text(), "P0100");
+    s.type("p0101");  // listed twice: the entry after the repeat
+    EXPECT_EQ(s.labels(), (QStringList{"P0101", "Mass air flow circuit range/performance", "P0102",
+                                      "Mass air flow circuit low input"}));
+    s.type("U");  // the last generic row, which is the table's last row now
+    EXPECT_EQ(s.form->Label1->text(), "U0100");
+    EXPECT_EQ(s.form->Label3->text(), "");
+    EXPECT_EQ(s.form->Label4->text(), "");
+    EXPECT_EQ(s.beep.count, 0);
+    for (QLabel* l : {s.form->Label1, s.form->Label2, s.form->Label3, s.form->Label4})
+        EXPECT_FALSE(l->isHidden());
+    EXPECT_TRUE(s.form->TXTGlossary->isHidden());
+
+    // With a make loaded: a code in both is found in the generic rows, and the last generic
+    // row still has no next entry.
+    s.form->Vehicle->setCurrentText("audi");
+    s.form->Vehicle_Click();
+    s.type("P0100");
+    EXPECT_EQ(s.form->Label2->text(), "Mass or volume air flow circuit");
+    s.type("U01");
+    EXPECT_EQ(s.form->Label1->text(), "U0100");
+    EXPECT_EQ(s.form->Label3->text(), "");  // the make's rows follow, but are not taken
+    s.type("P113");
+    EXPECT_EQ(s.labels(), (QStringList{"P1136", "Fuel trim too lean", "", ""}));
+}
+
+TEST(CodeSearchWindow, NoMatchBeepsEveryTimeAndAnEmptyBoxIsSilent)
+{
+    DataFolder folder(searchSources());
+    Searching s(folder);
+    s.form->FlexList->show();
+    s.type("X");
+    EXPECT_EQ(s.labels(), (QStringList{"? ? ? ?", "No definition  !", "", ""}));
+    EXPECT_EQ(s.beep.count, 1);
+    s.type("X1");
+    EXPECT_EQ(s.beep.count, 2);
+    EXPECT_TRUE(s.form->FlexList->isHidden());  // typing hides the result table
+    s.type("");
+    EXPECT_EQ(s.labels(), (QStringList{"", "", "", ""}));
+    EXPECT_EQ(s.beep.count, 2);
+    EXPECT_FALSE(s.form->Label1->isHidden());
+}
+
+TEST(CodeSearchWindow, DefinitionLabelsGrowWithTheirText)
+{
+    DataFolder folder(searchSources());
+    Searching s(folder);
+    s.type("P0102");
+    EXPECT_EQ(twips(s.form->Label2->height()), 345);
+    EXPECT_EQ(twips(s.form->Label4->height()), 1725);  // 300 wide letters: five lines at most
+    s.type("U");  // about 100 characters: more than one line of 9,000 twips, less than two
+    const int measured = twips(s.form->Label5->width());
+    EXPECT_GT(measured, 9000);
+    EXPECT_LE(measured, 18000);
+    EXPECT_EQ(twips(s.form->Label2->height()), 690);
+    EXPECT_EQ(s.form->Label5->text(), s.form->Label2->text());
+    EXPECT_TRUE(s.form->Label5->isHidden());
+    s.type("P0100");  // short again: back to one line
+    EXPECT_EQ(twips(s.form->Label2->height()), 345);
+}
+
+TEST(CodeSearchWindow, AfterTheGlossaryTheBoxSearchesTermsUntilAReadOrAMakeChoice)
+{
+    DataFolder folder(searchSources());
+    Searching s(folder);
+    s.form->Glossary_Click();
+    const int heightBefore = s.form->Label2->height();
+    s.type("abs");
+    EXPECT_FALSE(s.form->TXTGlossary->isHidden());
+    EXPECT_TRUE(s.form->FlexList1->isHidden());
+    EXPECT_EQ(s.labels(), (QStringList{"ABS", "Anti-lock brake system", "T0102", "Term 102"}));
+    EXPECT_EQ(s.form->FlexList1->Row(), 101);
+    EXPECT_EQ(s.form->FlexList1->TopRow(), 101);
+    EXPECT_EQ(s.form->FlexList1->ColSel(), 2);
+    EXPECT_EQ(s.form->Label2->height(), heightBefore);  // no height rule for terms
+    s.type("TERM");  // the heading row is never found
+    EXPECT_EQ(s.form->Label1->text(), "? ? ? ?");
+    s.type("T0832");  // the last row has no next entry
+    EXPECT_EQ(s.labels(), (QStringList{"T0832", "Term 832", "", ""}));
+
+    s.form->Vehicle->setCurrentText("audi");
+    s.form->Vehicle_Click();
+    s.type("P1136");
+    EXPECT_EQ(s.form->Label1->text(), "P1136");
+    EXPECT_TRUE(s.form->TXTGlossary->isHidden());
+
+    s.form->Glossary_Click();
+    s.form->Link_Click();
+    s.type("abs");
+    EXPECT_EQ(s.form->Label1->text(), "? ? ? ?");  // codes again
+}
+
+}  // namespace
+}  // namespace vx414
