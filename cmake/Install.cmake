@@ -102,16 +102,17 @@ set(CPACK_PACKAGE_NAME vx414)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT ${VX414_MAINTAINER})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "companion program of the VX-414 trouble-code reader")
-set(CPACK_PACKAGE_DESCRIPTION
-    "vx414 reads the report of the VX-414, a hand-held EOBD / OBD-II trouble-code reader, "
-    "over its USB link and lists every code it holds, pending and stored, each with its "
-    "definition for the chosen vehicle make (67 makes, generic first). Without a reader it "
-    "is a reference: type the beginning of a code to see its definition, or open the "
-    "glossary of 832 diagnostic terms.\n"
-    "The package also holds vx414-reader-emulator, which plays the reader on a "
-    "pseudo-terminal, vx414-dis, which builds, dumps and verifies the definitions file, "
-    "and a udev rule that names the reader's device /dev/vx414.")
-string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
+# Lines of at most 80 characters, as Debian's tools show them.
+string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
+  "vx414 reads the report of the VX-414, a hand-held EOBD / OBD-II trouble-code"
+  "reader, over its USB link and lists every code it holds, pending and stored,"
+  "each with its definition for the chosen vehicle make (67 makes, generic"
+  "first). Without a reader it is a reference: type the beginning of a code to"
+  "see its definition, or open the glossary of 832 diagnostic terms."
+  "."
+  "The package also holds vx414-reader-emulator, which plays the reader on a"
+  "pseudo-terminal, vx414-dis, which builds, dumps and verifies the definitions"
+  "file, and a udev rule that names the reader's device /dev/vx414.")
 set(CPACK_PACKAGE_HOMEPAGE_URL ${VX414_HOMEPAGE})
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

@@ -1,0 +1,126 @@
+#!/bin/bash
+# Builds the Debian package in a build folder and checks it: the files it holds and
+# where, its Depends, the desktop entry (desktop-file-validate), the AppStream metainfo
+# (appstreamcli validate), the manual pages (man), the icons' sizes, lintian (errors
+# fail, warnings are shown); then runs the real-window smoke test on the program as
+# unpacked from the package, started through its link in usr/bin.
+#
+# Usage: tests/smoke/debian-package.sh [BUILD-DIR]   (default build; must be built)
+set -uo pipefail
+cd "$(dirname "$0")/../.."
+build=$(cd "${1:-build}" && pwd) || exit 2
+
+failures=0
+fail() { echo "debian-package: FAIL: $*"; failures=$((failures + 1)); }
+ok() { echo "debian-package: ok: $*"; }
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+arch=$(dpkg --print-architecture)
+deb="$build/vx414_${version}_${arch}.deb"
+rm -f "$deb"
+if ! (cd "$build" && cpack -G DEB >"$work/cpack.log" 2>&1) || [ ! -f "$deb" ]; then
+  cat "$work/cpack.log"
+  echo "debian-package: FAIL: cpack wrote no $deb"
+  exit 1
+fi
+ok "built $(basename "$deb")"
+
+# The files, as dpkg-deb lists them: "./usr/..." and, for a link, "-> target".
+dpkg-deb -c "$deb" | awk '{ $1 = $2 = $3 = $4 = $5 = ""; sub(/^ +/, ""); print }' >"$work/files"
+expected=(
+  "./usr/bin/vx414 -> ../lib/vx414/vx414"
+  ./usr/lib/vx414/vx414
+  ./usr/lib/vx414/VX-414.dis
+  ./usr/lib/vx414/VX-414.chm
+  ./usr/bin/vx414-reader-emulator
+  ./usr/bin/vx414-dis
+  ./usr/share/applications/vx414.desktop
+  ./usr/share/metainfo/io.github.vx414.vx414.metainfo.xml
+  ./usr/share/icons/hicolor/scalable/apps/vx414.svg
+  ./usr/share/man/man1/vx414.1.gz
+  ./usr/share/man/man1/vx414-reader-emulator.1.gz
+  ./usr/share/man/man1/vx414-dis.1.gz
+  ./usr/lib/udev/rules.d/60-vx414.rules
+  ./usr/share/doc/vx414/copyright
+  ./usr/share/doc/vx414/changelog.gz
+)
+sizes=(16 32 48 64 128 256)
+for size in "${sizes[@]}"; do
+  expected+=("./usr/share/icons/hicolor/${size}x${size}/apps/vx414.png")
+done
+missing=0
+for file in "${expected[@]}"; do
+  if ! grep -qxF -- "$file" "$work/files"; then
+    fail "the package lacks $file"
+    missing=1
+  fi
+done
+[ "$missing" = 0 ] && ok "the package holds all ${#expected[@]} files in their places"
+
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "debian-package: Depends: $depends"
+for package in libqt6widgets6 libc6 qt6-qpa-plugins fonts-liberation; do
+  if grep -qE "(^|, )$package( |,|$)" <<<"$depends"; then ok "depends on $package"; else fail "does not depend on $package"; fi
+done
+for field in Section Maintainer Description; do
+  [ -n "$(dpkg-deb -f "$deb" "$field")" ] || fail "no $field field"
+done
+
+tree="$work/tree"
+dpkg-deb -x "$deb" "$tree"
+
+echo "debian-package: desktop-file-validate:"
+if desktop-file-validate "$tree/usr/share/applications/vx414.desktop"; then
+  ok "desktop-file-validate"
+else
+  fail "desktop-file-validate"
+fi
+
+echo "debian-package: appstreamcli validate --no-net:"
+if appstreamcli validate --no-net "$tree/usr/share/metainfo/io.github.vx414.vx414.metainfo.xml"; then
+  ok "appstreamcli validate"
+else
+  fail "appstreamcli validate"
+fi
+
+for page in "$tree"/usr/share/man/man1/*.1.gz; do
+  warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)
+  if [ -z "$warnings" ] && [ -n "$(MANWIDTH=80 man -l "$page" 2>/dev/null | grep -x 'NAME')" ]; then
+    ok "man $(basename "$page")"
+  else
+    fail "man $(basename "$page"): ${warnings:-no NAME section}"
+  fi
+done
+
+for size in "${sizes[@]}"; do
+  actual=$(identify -format '%wx%h' "$tree/usr/share/icons/hicolor/${size}x${size}/apps/vx414.png" 2>/dev/null)
+  [ "$actual" = "${size}x${size}" ] || fail "the ${size}x${size} icon is ${actual:-unreadable}"
+done
+
+echo "debian-package: lintian:"
+lintian --fail-on error "$deb" >"$work/lintian.log" 2>&1
+lintian_status=$?
+grep -v 'running with root privileges' "$work/lintian.log"
+if [ "$lintian_status" -eq 0 ]; then
+  ok "lintian: no errors"
+else
+  fail "lintian reports errors"
+fi
+
+# The program as installed, started through usr/bin/vx414: it must find its data file
+# and help beside itself in usr/lib/vx414.
+if tests/smoke/real-window.sh "$tree/usr/bin"; then
+  ok "the unpacked program passes the real-window smoke test"
+else
+  fail "the unpacked program fails the real-window smoke test"
+fi
+
+if [ "$failures" -eq 0 ]; then
+  echo "debian-package: PASS"
+  exit 0
+fi
+echo "debian-package: FAILED ($failures checks)"
+exit 1
