@@ -111,7 +111,7 @@ program_err="$work/vx414.err"
 QT_QPA_PLATFORM=xcb "$dir/vx414" 2>"$program_err" &
 program_pid=$!
 
-find_window() { window=$(xdotool search --onlyvisible --name '^CODE Definition$' 2>/dev/null | head -n 1); [ -n "$window" ]; }
+find_window() { window=$(xdotool search --onlyvisible --name '^CODE Definition' 2>/dev/null | head -n 1); [ -n "$window" ]; }
 window=""
 if ! wait_for 20 find_window; then
   echo "real-window: FAIL: no window \"CODE Definition\" appeared"
