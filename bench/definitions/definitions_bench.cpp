@@ -26,6 +26,8 @@
 #include "definitions/pair_codec.h"
 #include "definitions/section_walk.h"
 
+#include "bench/common/plain_read.h"
+
 namespace {
 
 using namespace vx414;
@@ -53,10 +55,6 @@ class BenchFile {
     const std::string path = dataFilePath(folder_.string());
     if (!writeWholeFile(path, built.stored).empty()) std::abort();
     if (!slot_.open(path).ok()) std::abort();
-    for (unsigned pair = 0; pair < table_.size(); ++pair) {
-      const std::optional<std::uint8_t> data = decode({static_cast<std::uint8_t>(pair >> 8), static_cast<std::uint8_t>(pair)});
-      table_[pair] = data ? static_cast<std::int16_t>(*data) : std::int16_t{-1};
-    }
   }
   ~BenchFile() {
     slot_.close();
@@ -68,21 +66,13 @@ class BenchFile {
 
   // One read of `count` stored bytes from `position`, every pair decoded by the table.
   std::vector<std::uint8_t> plainDecode(std::int32_t position, std::size_t count) const {
-    std::vector<std::uint8_t> stored(count);
-    if (!slot_.read(position, stored).ok()) std::abort();
-    std::vector<std::uint8_t> data(count / 2);
-    for (std::size_t i = 0; i < data.size(); ++i) {
-      const std::int16_t value = table_[static_cast<std::size_t>(stored[2 * i]) << 8 | stored[2 * i + 1]];
-      if (value < 0) std::abort();
-      data[i] = static_cast<std::uint8_t>(value);
-    }
-    return data;
+    return table_.plainDecode(slot_, position, count);
   }
 
  private:
   std::filesystem::path folder_;
   DataFile slot_;
-  std::array<std::int16_t, 65536> table_{};
+  bench::PairTable table_;
 };
 
 const BenchFile& benchFile() {
@@ -119,14 +109,7 @@ void BM_GlossaryReference(benchmark::State& state) {
   std::vector<std::string> items(2 * kGlossaryEntries);
   for (auto _ : state) {
     const std::vector<std::uint8_t> data = benchFile().plainDecode(start, count);
-    std::size_t item = 0;
-    std::size_t from = 0;
-    for (std::size_t i = 0; i < data.size() && item < items.size(); ++i) {
-      if (isItemTerminator(data[i])) {
-        items[item++].assign(reinterpret_cast<const char*>(data.data()) + from, i - from);
-        from = i + 1;
-      }
-    }
+    bench::splitItems(data, items);
     benchmark::DoNotOptimize(items.data());
   }
   state.SetItemsProcessed(state.iterations() * 2 * kGlossaryEntries);
@@ -157,21 +140,7 @@ void BM_FordReference(benchmark::State& state) {
   for (auto _ : state) {
     const std::vector<std::uint8_t> data =
         benchFile().plainDecode(ford.MakeStart, static_cast<std::size_t>(ford.MakeEnd - ford.MakeStart));
-    const char* text = reinterpret_cast<const char*>(data.data());
-    std::size_t row = 0;
-    std::size_t from = 0;
-    bool code = true;
-    for (std::size_t i = 0; i < data.size(); ++i) {
-      if (!isItemTerminator(data[i])) continue;
-      if (code) {
-        rows[row].first.assign(text + from, std::min<std::size_t>(i - from, kCodeCharacters));
-      } else {
-        rows[row].second.assign(text + from, i - from);
-        ++row;
-      }
-      code = !code;
-      from = i + 1;
-    }
+    bench::splitRecords(data, rows);
     benchmark::DoNotOptimize(rows.data());
   }
   state.SetBytesProcessed(state.iterations() * (ford.MakeEnd - ford.MakeStart));

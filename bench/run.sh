@@ -1,0 +1,83 @@
+#!/bin/sh
+# Every benchmark of the project, each figure beside its reference measured in the same
+# run, with their ratio and the target; then the start-up against an empty window.
+#
+#   bench/run.sh [BUILD_DIR]        (default: build)
+#
+# Builds the `bench` target first (configuring BUILD_DIR if it is not yet). The machine is
+# assumed shared and noisy: every figure is the median of VX414_BENCH_REPETITIONS runs
+# (default 9), start-up that of VX414_STARTUP_RUNS process starts (default 21).
+set -eu
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build}
+reps=${VX414_BENCH_REPETITIONS:-9}
+startup_runs=${VX414_STARTUP_RUNS:-21}
+
+[ -f "$build/CMakeCache.txt" ] || cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" --target bench -j"${VX414_BUILD_JOBS:-2}" >/dev/null
+
+export QT_QPA_PLATFORM=offscreen
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir -m 700 "$work/xdg"
+export XDG_RUNTIME_DIR="$work/xdg"
+
+# "<name> <median real time in microseconds>" for every benchmark.
+for area in reader definitions window; do
+  binary=$build/bench/${area}_bench
+  [ -x "$binary" ] || { echo "run.sh: $binary not built" >&2; exit 1; }
+  echo "running $area benchmarks ..." >&2
+  "$binary" --benchmark_repetitions="$reps" --benchmark_report_aggregates_only=true \
+    --benchmark_format=csv 2>"$work/$area.log" >"$work/$area.csv" || { cat "$work/$area.log" >&2; exit 1; }
+  awk -F, '$1 ~ /_median"$/ {
+      name = $1; gsub(/"/, "", name); sub(/_median$/, "", name)
+      f = ($5 == "ns") ? 0.001 : ($5 == "us") ? 1 : ($5 == "ms") ? 1000 : 1000000
+      print name, $3 * f
+    }' "$work/$area.csv" >>"$work/medians"
+done
+
+# figure | reference | target in microseconds (0: none) | target ratio (0: none)
+cat >"$work/pairs" <<'PAIRS'
+BM_ReceiveReport61Codes|BM_CopyReport61Codes|50|0
+BM_IdleDeviceReadByte|BM_IdleBareRead|1000000|1.3
+BM_GlossaryLoad|BM_GlossaryReference|0|0
+BM_FordWalk|BM_FordReference|0|0
+TimerBar_Timer/tick|TimerBar_Timer/ref:plain_fill|1000|0
+Form_Load/shipped|Form_Load/ref:plain_read|0|0
+Vehicle_Click/generic|Vehicle_Click/ref:plain_read/generic|0|0
+Vehicle_Click/ford|Vehicle_Click/ref:plain_read/ford|2000|3
+Vehicle_Click/geo|Vehicle_Click/ref:plain_read/geo|0|0
+loadglossary/shipped|loadglossary/ref:plain_read|2000|0
+CODESearch_Change/10000_rows_no_match|CODESearch_Change/ref:plain_prefix_compare|100|0
+PAIRS
+
+awk -F'|' '
+  function shown(us) {
+    if (us >= 1000000) return sprintf("%.3f s", us / 1000000)
+    if (us >= 1000) return sprintf("%.3f ms", us / 1000)
+    return sprintf("%.2f us", us)
+  }
+  FNR == NR { split($0, f, " "); median[f[1]] = f[2]; next }
+  !header++ {
+    printf "%-38s %12s  %-45s %12s %8s  %-22s %s\n", "figure", "median", "reference", "median", "ratio", "target", ""
+  }
+  {
+    figure = $1; reference = $2; limit = $3 + 0; ratioLimit = $4 + 0
+    if (!(figure in median) || !(reference in median)) { printf "%-40s missing from the run\n", figure; bad = 1; next }
+    m = median[figure]; r = median[reference]; ratio = m / r
+    target = ""; verdict = "-"
+    if (limit > 0) target = "<= " shown(limit)
+    if (ratioLimit > 0) target = target (target == "" ? "" : ", ") "<= " ratioLimit "x"
+    if (target != "") {
+      verdict = "met"
+      if (limit > 0 && m > limit) verdict = sprintf("missed by %.0f%%", (m / limit - 1) * 100)
+      if (ratioLimit > 0 && ratio > ratioLimit) verdict = "missed (ratio)"
+    } else target = "-"
+    printf "%-38s %12s  %-45s %12s %8.2f  %-22s %s\n", figure, shown(m), reference, shown(r), ratio, target, verdict
+  }
+' "$work/medians" "$work/pairs"
+
+echo
+echo "running start-up ..." >&2
+"$root/bench/startup.sh" "$build" "$startup_runs"

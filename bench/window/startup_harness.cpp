@@ -1,0 +1,115 @@
+// Start-up to first paint, for bench/startup.sh.
+//
+//   vx414-startup-harness form [FOLDER]    the program's start: frmMain with the real
+//                                          platform services, Form_Load with FOLDER's
+//                                          VX-414.dis (the build folder by default), show
+//   vx414-startup-harness empty WxH        the same start for an empty QWidget of W x H
+//                                          pixels
+//
+// Either way the process ends as soon as the window has been painted once, and prints one
+// line: the window's size, the time from main() to the end of the first paint in
+// microseconds, and the peak resident memory in kilobytes.
+#include "reader/device_library.h"
+#include "window/frm_main.h"
+#include "window/platform/qt_services.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QStyleFactory>
+#include <QTimer>
+
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+// Ends the event loop once the watched window has finished its first paint.
+class FirstPaint final : public QObject {
+public:
+    explicit FirstPaint(const QElapsedTimer& clock) : clock_(clock) {}
+    qint64 microseconds = -1;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint && microseconds < 0 && !pending_) {
+            pending_ = true;
+            // Runs once the paint event, and the flush of the window that follows it, is done.
+            QTimer::singleShot(0, this, [this] {
+                microseconds = clock_.nsecsElapsed() / 1000;
+                QCoreApplication::quit();
+            });
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    const QElapsedTimer& clock_;
+    bool pending_ = false;
+};
+
+int usage()
+{
+    std::fprintf(stderr, "usage: vx414-startup-harness form [FOLDER] | empty WxH\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QElapsedTimer clock;
+    clock.start();
+    if (argc < 2)
+        return usage();
+    const bool form = std::strcmp(argv[1], "form") == 0;
+    int emptyWidth = 0;
+    int emptyHeight = 0;
+    if (!form && (std::strcmp(argv[1], "empty") != 0 || argc < 3 ||
+                  std::sscanf(argv[2], "%dx%d", &emptyWidth, &emptyHeight) != 2))
+        return usage();
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    // As the program starts (window/main.cpp), up to showing its window.
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("vx414"));
+    QApplication::setApplicationDisplayName(QStringLiteral("VX-414"));
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+
+    vx414::QtMessageBox messageBox;
+    vx414::QtBeep beep;
+    vx414::QtPointers pointers;
+    vx414::QtProgramEnd programEnd;
+    std::unique_ptr<vx414::DeviceLibrary> device;
+    std::unique_ptr<vx414::Platform> platform;
+    std::unique_ptr<QWidget> window;
+    if (form) {
+        device = vx414::makeDeviceLibrary();
+        const QString folder = argc >= 3 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral(VX414_BUILD_DIR);
+        platform = std::make_unique<vx414::Platform>(
+            vx414::Platform{messageBox, beep, pointers, programEnd, *device, folder});
+        auto main = std::make_unique<vx414::frmMain>(*platform);
+        pointers.setWindow(main.get());
+        main->Form_Load();
+        window = std::move(main);
+    } else {
+        window = std::make_unique<QWidget>();
+        window->resize(emptyWidth, emptyHeight);
+    }
+
+    FirstPaint firstPaint(clock);
+    window->installEventFilter(&firstPaint);
+    window->show();
+    QApplication::exec();
+
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("size=%dx%d first_paint_us=%lld peak_rss_kb=%ld\n", window->width(), window->height(),
+                static_cast<long long>(firstPaint.microseconds), usage.ru_maxrss);
+    return firstPaint.microseconds < 0 ? 1 : 0;
+}
