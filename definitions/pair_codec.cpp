@@ -56,15 +56,28 @@ constexpr std::array<std::uint8_t, 256> contributionTable(std::size_t storedByte
 constexpr auto kFromFirst = contributionTable(0);
 constexpr auto kFromSecond = contributionTable(1);
 
+// Each check copy with the place of the data bit it repeats, worked out once by the
+// compiler rather than looked up for every pair.
+struct Check {
+  BitPlace copy;
+  BitPlace original;
+};
+constexpr std::array<Check, kCheckCopies.size()> checkTable() {
+  std::array<Check, kCheckCopies.size()> checks{};
+  for (std::size_t i = 0; i < kCheckCopies.size(); ++i) checks[i] = {kCheckCopies[i], placeOf(kCheckCopies[i].dataBit)};
+  return checks;
+}
+constexpr auto kChecks = checkTable();
+
 }  // namespace
 
 std::optional<std::uint8_t> decode(DataPair pair) {
-  for (const BitPlace& copy : kCheckCopies) {
-    const BitPlace& original = placeOf(copy.dataBit);
-    if (bitOf(pair[copy.storedByte], copy.storedBit) != bitOf(pair[original.storedByte], original.storedBit)) {
-      return std::nullopt;
-    }
+  bool agree = true;
+  for (const Check& check : kChecks) {
+    agree &= bitOf(pair[check.copy.storedByte], check.copy.storedBit) ==
+             bitOf(pair[check.original.storedByte], check.original.storedBit);
   }
+  if (!agree) return std::nullopt;
   return static_cast<std::uint8_t>(kFromFirst[pair[0]] | kFromSecond[pair[1]]);
 }
 
