@@ -13,7 +13,6 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("vx414"));
-    QApplication::setApplicationDisplayName(QStringLiteral("VX-414"));
     // One look everywhere, so that the buttons' background colours show as set.
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
 
