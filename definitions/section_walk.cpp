@@ -27,12 +27,11 @@ class Window {
   std::int32_t position() const { return position_; }
   std::int32_t positionAt(std::size_t index) const { return position_ + static_cast<std::int32_t>(index); }
 
-  // Decodes the pair at `index` within the window.
-  DataFileStatus pair(std::size_t index, std::uint8_t& dataByte) const {
-    const std::optional<std::uint8_t> decoded = decode({bytes_[index], bytes_[index + 1]});
-    if (!decoded) return DataFileStatus::failure(DataFileCode::BadPair, positionAt(index));
-    dataByte = *decoded;
-    return {};
+  // Decodes the pair at `index` within the window; nothing for a pair that fails its checks.
+  std::optional<std::uint8_t> pair(std::size_t index) const { return decode({bytes_[index], bytes_[index + 1]}); }
+
+  DataFileStatus badPair(std::size_t index) const {
+    return DataFileStatus::failure(DataFileCode::BadPair, positionAt(index));
   }
 
   // Decodes the look-ahead pair at `index`, which may be the pair just past the window.
@@ -43,7 +42,10 @@ class Window {
         return status;
       }
     }
-    return pair(index, dataByte);
+    const std::optional<std::uint8_t> decoded = pair(index);
+    if (!decoded) return badPair(index);
+    dataByte = *decoded;
+    return {};
   }
 
  private:
@@ -54,32 +56,37 @@ class Window {
 
 enum class ItemKind { Code, Definition };
 
-// Reads one item from index `j` on, leaving `j` after its terminator.
+// Reads one item from index `j` on, leaving `j` after its terminator. The characters are
+// gathered in a buffer as long as the longest item kept and handed over once.
 DataFileStatus readItem(Window& window, std::size_t& j, ItemKind kind, std::string& text, std::int32_t recordStart) {
-  text.clear();
+  std::array<char, kDefinitionCharacters> kept;
+  std::size_t size = 0;
   for (;;) {
     if (j + 1 >= kWindowBytes) return DataFileStatus::failure(DataFileCode::RecordTooLong, recordStart);
-    std::uint8_t c = 0;
-    if (DataFileStatus status = window.pair(j, c); !status.ok()) return status;
+    const std::optional<std::uint8_t> decoded = window.pair(j);
+    if (!decoded) return window.badPair(j);
+    const std::uint8_t c = *decoded;
     j += 2;
-    if (c == kTab || c == kLineFeed) return {};
+    if (c == kTab || c == kLineFeed) break;
     if (c == kCarriageReturn) {
       std::uint8_t next = 0;
       if (DataFileStatus status = window.lookAhead(j, next); !status.ok()) return status;
       if (next == kLineFeed) j += 2;
-      return {};
+      break;
     }
     if (kind == ItemKind::Code) {
-      if (text.size() < kCodeCharacters) text.push_back(static_cast<char>(c));
+      if (size < kCodeCharacters) kept[size++] = static_cast<char>(c);
       continue;
     }
-    const std::size_t room = text.empty() && !isAsciiLetter(c) ? 2 : 1;
-    if (text.size() + room > kDefinitionCharacters) {
+    const std::size_t room = size == 0 && !isAsciiLetter(c) ? 2 : 1;
+    if (size + room > kDefinitionCharacters) {
       return DataFileStatus::failure(DataFileCode::DefinitionTooLong, recordStart);
     }
-    if (room == 2) text.push_back(' ');
-    text.push_back(static_cast<char>(c));
+    if (room == 2) kept[size++] = ' ';
+    kept[size++] = static_cast<char>(c);
   }
+  text.assign(kept.data(), size);
+  return {};
 }
 
 }  // namespace
