@@ -45,6 +45,8 @@ std::optional<std::uint8_t> byteOf(char32_t cp) {
 
 }  // namespace
 
+char16_t windows1252ToUtf16(std::uint8_t byte) { return static_cast<char16_t>(codePointOf(byte)); }
+
 std::string windows1252ToUtf8(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size());

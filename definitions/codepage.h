@@ -1,6 +1,7 @@
 #pragma once
 // Data bytes are shown as Windows-1252 characters; sources are written in UTF-8.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -10,6 +11,10 @@ namespace vx414 {
 // Every byte becomes one character. The five bytes Windows-1252 leaves undefined
 // (0x81, 0x8D, 0x8F, 0x90, 0x9D) become the control characters of the same number.
 std::string windows1252ToUtf8(std::string_view bytes);
+
+// The character of one data byte as a UTF-16 code unit (every Windows-1252 character lies
+// in the Basic Multilingual Plane), with the same rule for the five undefined bytes.
+char16_t windows1252ToUtf16(std::uint8_t byte);
 
 // The Windows-1252 bytes of a UTF-8 text, or nothing when the text is not valid UTF-8 or
 // holds a character Windows-1252 does not have.

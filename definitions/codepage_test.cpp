@@ -26,6 +26,17 @@ TEST(Codepage, ShowsDataBytesAsWindows1252) {
   }
 }
 
+TEST(Codepage, GivesEachDataByteAsOneUtf16Unit) {
+  const struct {
+    std::uint8_t byte;
+    char16_t unit;
+  } cases[] = {
+      {'P', u'P'}, {0x00, 0x0000}, {0x80, 0x20AC}, {0x81, 0x0081}, {0x8D, 0x008D}, {0x96, 0x2013},
+      {0x9F, 0x0178}, {0xA0, 0x00A0}, {0xE9, 0x00E9}, {0xFF, 0x00FF},
+  };
+  for (const auto& c : cases) EXPECT_EQ(windows1252ToUtf16(c.byte), c.unit) << int(c.byte);
+}
+
 TEST(Codepage, RefusesTextWindows1252CannotHold) {
   const std::string bad[] = {
       "\xC2\x81",          // undefined in Windows-1252

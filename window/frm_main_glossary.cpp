@@ -1,9 +1,9 @@
 // The glossary: read once at start-up into FlexList1, shown by the Glossary button.
 #include "window/frm_main.h"
 
-#include "definitions/codepage.h"
 #include "definitions/items.h"
 #include "definitions/make_sections.h"
+#include "window/data_text.h"
 #include "window/logic/whole_numbers.h"
 
 namespace vx414 {
@@ -30,13 +30,13 @@ void frmMain::loadglossary()
         status = readitem1(dataSlot_, DataPos, ItemText);
         if (!status.ok())
             break;
-        const QString term = QString::fromStdString(windows1252ToUtf8(ItemText));
+        const QString term = fromDataBytes(ItemText);
         status = readitem1(dataSlot_, DataPos, ItemText);
         if (!status.ok())
             break;
         FlexList1->SetTextMatrix(row, 0, QString());
         FlexList1->SetTextMatrix(row, 1, term);
-        FlexList1->SetTextMatrix(row, 2, QString::fromStdString(windows1252ToUtf8(ItemText)));
+        FlexList1->SetTextMatrix(row, 2, fromDataBytes(ItemText));
     }
     datafileclose(dataSlot_);
     endsOnBadPair(status);

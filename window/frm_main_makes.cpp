@@ -2,20 +2,11 @@
 // the definitions table behind the generic ones and, after a read, refreshes the results.
 #include "window/frm_main.h"
 
-#include "definitions/codepage.h"
 #include "definitions/make_sections.h"
 #include "definitions/section_walk.h"
+#include "window/data_text.h"
 
 namespace vx414 {
-
-namespace {
-
-QString fromDataBytes(std::string_view bytes)
-{
-    return QString::fromStdString(windows1252ToUtf8(bytes));
-}
-
-}  // namespace
 
 void frmMain::definevehicle()
 {

@@ -143,6 +143,21 @@ TEST(Makes, AFailedLoadIsReportedAndTheNextLoadWorks)
     EXPECT_EQ(f.makeRows().size(), 1u);
 }
 
+TEST(Makes, DataBytesBeyondAsciiShowAsTheirWindows1252Characters)
+{
+    // The sources hold data bytes: Windows-1252.
+    PlainSources s = makeSources();
+    s.sections["audi"] = {{"P0171", "R\xE9gime \x96 co\xFBt 5 \x80", "t"}};
+    s.glossary[0] = {"\x8CIL", "\xBD \x93turn\x94", "t"};
+    DataFolder folder(s);
+    Loaded f(folder);
+    f.choose("audi");
+    EXPECT_EQ(f.makeRows(), (std::vector<std::pair<QString, QString>>{
+                                {"P0171", QString::fromUtf8("R\u00e9gime \u2013 co\u00fbt 5 \u20ac")}}));
+    EXPECT_EQ(f.form->FlexList1->TextMatrix(1, 1), QString::fromUtf8("\u0152IL"));
+    EXPECT_EQ(f.form->FlexList1->TextMatrix(1, 2), QString::fromUtf8("\u00bd \u201cturn\u201d"));
+}
+
 TEST(Glossary, TheButtonShowsTheLoadedListUnderItsHeading)
 {
     DataFolder folder(makeSources());

@@ -1,0 +1,23 @@
+// Data bytes of the data file (Windows-1252) as the window's text.
+#pragma once
+
+#include "definitions/codepage.h"
+
+#include <QString>
+
+#include <string_view>
+
+namespace vx414 {
+
+// One character per byte, written straight into the string: the texts of a make or of the
+// glossary are converted by the thousand while the user waits.
+inline QString fromDataBytes(std::string_view bytes)
+{
+    QString text(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
+    QChar* out = text.data();
+    for (const char c : bytes)
+        *out++ = QChar(windows1252ToUtf16(static_cast<std::uint8_t>(c)));
+    return text;
+}
+
+}  // namespace vx414
