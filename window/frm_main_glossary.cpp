@@ -25,6 +25,7 @@ void frmMain::loadglossary()
     FlexList1->SetTextMatrix(0, 2, QStringLiteral("DIFINITION"));
 
     DataPos = GlossaryStart;
+    const FlexGrid::CellBatch batch(*FlexList1);
     DataFileStatus status = datafileopen(dataSlot_, AppFolder.toStdString());
     for (int row = 1; status.ok() && row <= kGlossaryEntries; ++row) {
         status = readitem1(dataSlot_, DataPos, ItemText);

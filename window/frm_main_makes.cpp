@@ -29,6 +29,8 @@ void frmMain::Vehicle_Click()
     TXTGlossary->hide();
     LabelVS[0]->show();
     int R = 0;
+    // Thousands of cells change below; the table announces them once, at the end.
+    const FlexGrid::CellBatch batch(*flexDemo);
     if (datafilecheck() == 2) {
         if (!FormReady)
             GenericCount = 0;

@@ -28,6 +28,19 @@ public:
     int ColWidth(int col) const;            // twips, as set
     void SetColWidth(int col, int twips);
 
+    // Many cells written at once (a make or the glossary loaded): while a CellBatch lives,
+    // the grid's cell changes are announced once, when it ends, not cell by cell.
+    class CellBatch {
+    public:
+        explicit CellBatch(FlexGrid& grid) : model_(grid.model_) { model_.beginBatch(); }
+        ~CellBatch() { model_.endBatch(); }
+        CellBatch(const CellBatch&) = delete;
+        CellBatch& operator=(const CellBatch&) = delete;
+
+    private:
+        StringMatrixModel& model_;
+    };
+
     const QString& TextMatrix(int row, int col) const { return model_.text(row, col); }
     void SetTextMatrix(int row, int col, const QString& text) { model_.setText(row, col, text); }
 

@@ -2,6 +2,7 @@
 // top row and moves.
 #include "window/controls/flex_grid.h"
 
+#include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -30,6 +31,39 @@ TEST(FlexGrid, ShapeKeepsCellsInsideAndBlanksNewOnes)
     g.SetTextMatrix(-1, 0, "x");
     g.SetTextMatrix(5, 0, "x");
     EXPECT_EQ(g.TextMatrix(5, 0), "");
+}
+
+TEST(FlexGrid, ACellBatchAnnouncesItsChangesOnceAtItsEnd)
+{
+    FlexGrid g;
+    g.SetCols(3);
+    g.SetRows(100);
+    QSignalSpy changed(g.model(), &QAbstractItemModel::dataChanged);
+    g.SetTextMatrix(1, 1, "one");
+    ASSERT_EQ(changed.count(), 1);  // outside a batch: each cell at once
+    changed.clear();
+    {
+        const FlexGrid::CellBatch batch(g);
+        {
+            const FlexGrid::CellBatch inner(g);
+            g.SetTextMatrix(2, 1, "two");
+        }
+        g.SetTextMatrix(3, 2, "three");
+        g.SetRows(50);
+        EXPECT_EQ(g.TextMatrix(2, 1), "two");  // written at once, only announced later
+        EXPECT_EQ(changed.count(), 0);
+    }
+    ASSERT_EQ(changed.count(), 1);
+    const auto topLeft = changed[0][0].value<QModelIndex>();
+    const auto bottomRight = changed[0][1].value<QModelIndex>();
+    EXPECT_EQ(topLeft, g.model()->index(0, 0));
+    EXPECT_EQ(bottomRight, g.model()->index(49, 2));
+    changed.clear();
+    {
+        const FlexGrid::CellBatch batch(g);
+        g.SetTextMatrix(2, 1, "two");  // no change
+    }
+    EXPECT_EQ(changed.count(), 0);
 }
 
 TEST(FlexGrid, FixedRowsLookLikeHeadersAndWidthsAreTwips)

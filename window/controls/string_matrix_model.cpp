@@ -81,8 +81,26 @@ void StringMatrixModel::setText(int row, int col, const QString& text)
     if (cell == text)
         return;
     cell = text;
+    if (batchDepth_ > 0) {
+        batchChanged_ = true;
+        return;
+    }
     const QModelIndex i = index(row, col);
     emit dataChanged(i, i, {Qt::DisplayRole});
+}
+
+void StringMatrixModel::beginBatch()
+{
+    ++batchDepth_;
+}
+
+void StringMatrixModel::endBatch()
+{
+    if (batchDepth_ == 0 || --batchDepth_ > 0)
+        return;
+    if (batchChanged_ && rows_ > 0 && cols_ > 0)
+        emit dataChanged(index(0, 0), index(rows_ - 1, cols_ - 1), {Qt::DisplayRole});
+    batchChanged_ = false;
 }
 
 void StringMatrixModel::setFixed(int rows, int cols)

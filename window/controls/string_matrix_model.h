@@ -24,6 +24,11 @@ public:
     const QString& text(int row, int col) const;
     void setText(int row, int col, const QString& text);
 
+    // While a batch is open, changed cells are not announced one by one; closing it
+    // announces them once, as a change of the whole table. Batches nest.
+    void beginBatch();
+    void endBatch();
+
     void setFixed(int rows, int cols);
     int fixedRows() const { return fixedRows_; }
     int fixedCols() const { return fixedCols_; }
@@ -36,6 +41,8 @@ private:
     int cols_ = 0;
     int fixedRows_ = 0;
     int fixedCols_ = 0;
+    int batchDepth_ = 0;
+    bool batchChanged_ = false;
     std::vector<QString> cells_;
     QFont cellFont_;
     QFont fixedFont_;
