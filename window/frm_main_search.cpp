@@ -7,6 +7,37 @@
 
 namespace vx414 {
 
+namespace {
+
+constexpr char16_t asciiLower(char16_t c)
+{
+    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + (u'a' - u'A')) : c;
+}
+
+// QString's case-insensitive startsWith, answered on the spot while only ASCII characters
+// are compared (there only A-Z fold, to a-z); where a character outside ASCII decides, Qt's
+// full case folding does. A keystroke runs this over thousands of rows.
+bool startsWithIgnoringCase(const QString& cell, const QString& text)
+{
+    if (cell.size() < text.size())
+        return false;
+    const QChar* c = cell.constData();
+    const QChar* t = text.constData();
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t a = c[i].unicode();
+        const char16_t b = t[i].unicode();
+        if (a == b)
+            continue;
+        if (a >= 0x80 || b >= 0x80)
+            return cell.startsWith(text, Qt::CaseInsensitive);
+        if (asciiLower(a) != asciiLower(b))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 void frmMain::CODESearch_Change()
 {
     TXTGlossary->hide();
@@ -27,7 +58,7 @@ void frmMain::CODESearch_Change()
     FlexGrid& grid = codeMode ? *flexDemo : *FlexList1;
     const int textColumn = 1;
     const int found = firstMatchingRow(grid.Rows(), [&](int row) {
-        return grid.TextMatrix(row, textColumn).startsWith(text, Qt::CaseInsensitive);
+        return startsWithIgnoringCase(grid.TextMatrix(row, textColumn), text);
     });
     if (found < 0) {
         Label1->setText(QStringLiteral("? ? ? ?"));

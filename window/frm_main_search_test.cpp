@@ -89,6 +89,31 @@ TEST(CodeSearchWindow, NoMatchBeepsEveryTimeAndAnEmptyBoxIsSilent)
     EXPECT_FALSE(s.form->Label1->isHidden());
 }
 
+TEST(CodeSearchWindow, OnlyLettersMatchWithoutRegardToCase)
+{
+    // Codes that differ from each other only in a bit that is a letter's case bit elsewhere;
+    // the data bytes are Windows-1252 ("\xC9" is E acute).
+    PlainSources sources = searchSources();
+    sources.sections["generic"] = {{"P0[12", "bracket", "t"}, {"P0{12", "brace", "t"},
+                                   {"P0@12", "at", "t"},     {"P0`12", "grave", "t"},
+                                   {"\xC9TAT", "accented", "t"}};
+    DataFolder folder(sources);
+    Searching s(folder);
+    const std::pair<QString, QString> cases[] = {
+        {"p0[", "P0[12"}, {"p0{", "P0{12"}, {"P0@", "P0@12"}, {"p0`", "P0`12"},
+        {QString::fromUtf8("\u00e9t"), QString::fromUtf8("\u00c9TAT")},
+        {QString::fromUtf8("\u00c9TAT"), QString::fromUtf8("\u00c9TAT")},
+    };
+    for (const auto& [typed, found] : cases) {
+        s.type(typed);
+        EXPECT_EQ(s.form->Label1->text(), found) << typed.toStdString();
+    }
+    s.type("p0[12x");  // longer than every code
+    EXPECT_EQ(s.form->Label1->text(), "? ? ? ?");
+    s.type(QString::fromUtf8("e"));  // a plain e is not an E acute
+    EXPECT_EQ(s.form->Label1->text(), "? ? ? ?");
+}
+
 TEST(CodeSearchWindow, DefinitionLabelsGrowWithTheirText)
 {
     DataFolder folder(searchSources());
