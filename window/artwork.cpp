@@ -99,11 +99,11 @@ void drawReader(QPainter& p, const QRectF& area)
 
 }  // namespace
 
-QImage background()
+void paintBackground(QPainter& p)
 {
-    QImage image(1024, 768, QImage::Format_RGB32);
-    image.fill(kLightBlue);
-    QPainter p(&image);
+    p.save();
+    p.setClipRect(QRect(0, 0, kBackgroundWidth, kBackgroundHeight), Qt::IntersectClip);
+    p.fillRect(QRect(0, 0, kBackgroundWidth, kBackgroundHeight), kLightBlue);
     p.setRenderHint(QPainter::Antialiasing);
     QLinearGradient banner(0, 0, 0, kBannerHeight);
     banner.setColorAt(0, kBannerTop);
@@ -120,6 +120,14 @@ QImage background()
     below.setColorAt(0.15, kLightBlue);
     below.setColorAt(1, QColor(0xEE, 0xF5, 0xFC));
     p.fillRect(0, kBannerHeight, 1024, 768 - kBannerHeight, below);
+    p.restore();
+}
+
+QImage background()
+{
+    QImage image(kBackgroundWidth, kBackgroundHeight, QImage::Format_RGB32);
+    QPainter p(&image);
+    paintBackground(p);
     return image;
 }
 

@@ -180,7 +180,6 @@ private:
     DataFile dataSlot_;  // the one file slot of the data-file reader
 
     Platform& platform_;
-    QImage picture_;  // the background picture, drawn at its natural size
 };
 
 }  // namespace vx414

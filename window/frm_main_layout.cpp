@@ -76,7 +76,7 @@ FlexGrid* makeGrid(QWidget* parent, const QString& name, int left, int top, int 
 }  // namespace
 
 frmMain::frmMain(Platform& platform, QWidget* parent)
-    : QWidget(parent), platform_(platform), picture_(artwork::background())
+    : QWidget(parent), platform_(platform)
 {
     createControls();
     arrangeTabOrder();
@@ -221,7 +221,7 @@ void frmMain::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     p.fillRect(rect(), palette().color(QPalette::Window));
-    p.drawImage(0, 0, picture_);
+    artwork::paintBackground(p);
     for (const LineControl* line : {&Line2, &Line1}) {
         if (!line->visible)
             continue;

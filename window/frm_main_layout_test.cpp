@@ -2,6 +2,7 @@
 // colours, visibility and tab order.
 #include "window/frm_main.h"
 
+#include "window/artwork.h"
 #include "window/controls/units.h"
 #include "window/testing/form_fixture.h"
 
@@ -207,6 +208,31 @@ TEST(WindowLayout, FocusStartsInVehicleAndTabVisitsTheButtonsThenSearch)
             << (QApplication::focusWidget() ? QApplication::focusWidget()->objectName().toStdString()
                                             : std::string("nothing"));
     }
+}
+
+TEST(WindowLayout, TheBareSurfaceShowsTheBackgroundPictureAtItsNaturalSize)
+{
+    Fixture f;
+    for (QWidget* child : f.form.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        child->hide();
+    f.form.Line1.visible = false;
+    f.form.Line2.visible = false;
+    const QImage picture = artwork::background();
+    ASSERT_EQ(picture.size(), QSize(1024, 768));
+    // Smaller than the picture: its top left part; larger: the picture, then the white
+    // of the window.
+    for (const QSize size : {QSize(835, 568), QSize(1100, 800)}) {
+        f.form.resize(size);
+        const QImage shot = f.form.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(shot.size(), size);
+        const QRect shared = QRect(QPoint(0, 0), size).intersected(picture.rect());
+        EXPECT_EQ(shot.copy(shared), picture.copy(shared)) << size.width();
+        if (size.width() > picture.width()) {
+            EXPECT_EQ(shot.pixel(1050, 10), 0xFFFFFFFFu);
+            EXPECT_EQ(shot.pixel(10, 790), 0xFFFFFFFFu);
+        }
+    }
+    EXPECT_NE(picture.pixel(10, 10), picture.pixel(10, 300));  // banner above, light blue below
 }
 
 TEST(WindowLayout, ProgressStripFollowsTheWindowWidth)
