@@ -4,6 +4,8 @@
 //
 //   TimerBar_Timer/tick                    one tick: advance, draw the strip, refresh it
 //   TimerBar_Timer/ref:plain_fill          one fill of the strip's rectangle, same refresh
+//   frmMain/create                         creating the window and its controls
+//   frmMain/ref:empty_widget               creating an empty QWidget of the same size
 //   Form_Load/shipped                      the whole start-up handler on a new form
 //   Form_Load/ref:plain_read               plain read + table decode of the glossary's and
 //                                          the generic section's stored bytes, split
@@ -136,6 +138,29 @@ void TimerBarPlainFill(benchmark::State& state)
 BENCHMARK(TimerBarPlainFill)->Name("TimerBar_Timer/ref:plain_fill")->Unit(benchmark::kMicrosecond);
 
 // --- Start-up -------------------------------------------------------------------------
+
+void CreateForm(benchmark::State& state)
+{
+    for (auto _ : state) {
+        auto f = std::make_unique<FormFixture>(buildFolder());
+        state.PauseTiming();
+        f.reset();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(CreateForm)->Name("frmMain/create")->Unit(benchmark::kMillisecond);
+
+void CreateEmptyWidget(benchmark::State& state)
+{
+    for (auto _ : state) {
+        auto w = std::make_unique<QWidget>();
+        w->resize(835, 568);
+        state.PauseTiming();
+        w.reset();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(CreateEmptyWidget)->Name("frmMain/ref:empty_widget")->Unit(benchmark::kMillisecond);
 
 void FormLoad(benchmark::State& state)
 {
