@@ -33,6 +33,36 @@ TEST(FlexGrid, ShapeKeepsCellsInsideAndBlanksNewOnes)
     EXPECT_EQ(g.TextMatrix(5, 0), "");
 }
 
+TEST(FlexGrid, CellsFarDownSurviveShapeChangesThatKeepThem)
+{
+    FlexGrid g;
+    g.SetCols(3);
+    g.SetRows(10000);
+    g.SetTextMatrix(9999, 2, "bottom");
+    g.SetTextMatrix(2, 1, "top");
+    g.SetTextMatrix(7000, 0, "");
+    EXPECT_EQ(g.TextMatrix(5000, 1), "");
+    EXPECT_EQ(g.TextMatrix(7000, 0), "");
+    EXPECT_EQ(g.TextMatrix(9999, 2), "bottom");
+    const QAbstractItemModel* m = g.model();
+    EXPECT_EQ(m->data(m->index(8000, 1), Qt::DisplayRole).toString(), "");
+    EXPECT_EQ(m->data(m->index(9999, 2), Qt::DisplayRole).toString(), "bottom");
+    g.SetCols(4);
+    EXPECT_EQ(g.TextMatrix(9999, 2), "bottom");
+    EXPECT_EQ(g.TextMatrix(2, 1), "top");
+    EXPECT_EQ(g.TextMatrix(9999, 3), "");
+    g.SetCols(2);
+    EXPECT_EQ(g.TextMatrix(2, 1), "top");
+    g.SetCols(3);
+    EXPECT_EQ(g.TextMatrix(9999, 2), "");  // cut off with its column, grown back empty
+    g.SetTextMatrix(9999, 2, "again");
+    g.SetRows(5000);
+    EXPECT_EQ(g.TextMatrix(9999, 2), "");
+    g.SetRows(10000);
+    EXPECT_EQ(g.TextMatrix(9999, 2), "");  // cut off with its row, grown back empty
+    EXPECT_EQ(g.TextMatrix(2, 1), "top");
+}
+
 TEST(FlexGrid, ACellBatchAnnouncesItsChangesOnceAtItsEnd)
 {
     FlexGrid g;

@@ -48,12 +48,15 @@ void StringMatrixModel::setShape(int rows, int cols)
     if (rows == rows_ && cols == cols_)
         return;
     beginResetModel();
+    const std::size_t keep = static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols);
     if (cols == cols_) {
-        cells_.resize(static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols));
+        if (cells_.size() > keep)
+            cells_.resize(keep);
     } else {
-        std::vector<QString> next(static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols));
-        const int keepRows = std::min(rows, rows_);
+        const int storedRows = cols_ > 0 ? static_cast<int>(cells_.size() / static_cast<std::size_t>(cols_)) : 0;
+        const int keepRows = std::min(rows, storedRows);
         const int keepCols = std::min(cols, cols_);
+        std::vector<QString> next(static_cast<std::size_t>(keepRows) * static_cast<std::size_t>(cols));
         for (int r = 0; r < keepRows; ++r)
             for (int c = 0; c < keepCols; ++c)
                 next[static_cast<std::size_t>(r * cols + c)] =
@@ -70,14 +73,21 @@ const QString& StringMatrixModel::text(int row, int col) const
     static const QString empty;
     if (row < 0 || col < 0 || row >= rows_ || col >= cols_)
         return empty;
-    return cells_[static_cast<std::size_t>(row * cols_ + col)];
+    const std::size_t at = static_cast<std::size_t>(row * cols_ + col);
+    return at < cells_.size() ? cells_[at] : empty;
 }
 
 void StringMatrixModel::setText(int row, int col, const QString& text)
 {
     if (row < 0 || col < 0 || row >= rows_ || col >= cols_)
         return;
-    QString& cell = cells_[static_cast<std::size_t>(row * cols_ + col)];
+    const std::size_t at = static_cast<std::size_t>(row * cols_ + col);
+    if (at >= cells_.size()) {
+        if (text.isEmpty())
+            return;  // an unstored cell is empty already
+        cells_.resize(static_cast<std::size_t>(row + 1) * static_cast<std::size_t>(cols_));
+    }
+    QString& cell = cells_[at];
     if (cell == text)
         return;
     cell = text;

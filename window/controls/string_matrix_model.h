@@ -1,5 +1,7 @@
 // A table of strings for the grids: one QString per cell in one flat vector, so that a
-// table of 10,000 rows costs no per-cell objects.
+// table of 10,000 rows costs no per-cell objects. The vector holds the rows up to the last
+// one written; the rows below it are empty without being stored, so that a table shaped
+// to 10,000 rows and filled with 2,500 costs the memory of 2,500.
 #pragma once
 
 #include <QAbstractTableModel>
