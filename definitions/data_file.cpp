@@ -111,6 +111,7 @@ DataFileStatus DataFile::open(const std::string& path) {
 void DataFile::close() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
+  readAheadStart_ = 0;
 }
 
 std::int64_t DataFile::length() const {
@@ -120,6 +121,24 @@ std::int64_t DataFile::length() const {
 }
 
 DataFileStatus DataFile::read(std::int32_t position, std::span<std::uint8_t> out) const {
+  if (fd_ < 0 || position < 1 || out.size() > kReadAheadBytes) return readFromSystem(position, out);
+  const auto inAhead = [&] {
+    return readAheadStart_ > 0 && position >= readAheadStart_ &&
+           static_cast<std::int64_t>(position) + static_cast<std::int64_t>(out.size()) <=
+               readAheadStart_ + static_cast<std::int64_t>(readAhead_.size());
+  };
+  if (!inAhead()) {
+    readAhead_.resize(kReadAheadBytes);
+    readAheadStart_ = 0;
+    if (DataFileStatus status = readFromSystem(position, readAhead_); !status.ok()) return status;
+    readAheadStart_ = position;
+  }
+  const auto from = readAhead_.begin() + (position - readAheadStart_);
+  std::copy(from, from + static_cast<std::ptrdiff_t>(out.size()), out.begin());
+  return {};
+}
+
+DataFileStatus DataFile::readFromSystem(std::int32_t position, std::span<std::uint8_t> out) const {
   std::fill(out.begin(), out.end(), std::uint8_t{0});
   if (fd_ < 0) return DataFileStatus::failure(DataFileCode::NotOpen, position);
   if (position < 1) return DataFileStatus::failure(DataFileCode::ReadFailed, position, "position before the file");

@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vx414 {
 
@@ -85,8 +86,19 @@ class DataFile final : public StoredBytes {
 
   DataFileStatus read(std::int32_t position, std::span<std::uint8_t> out) const override;
 
+  // Stored bytes the slot fetches from the system at once. The readers still take their
+  // blocks of 1,000 or 10,000 bytes from the slot; the glossary's 1,664 blocks then cost
+  // a few system reads instead of one each.
+  static constexpr std::size_t kReadAheadBytes = 64 * 1024;
+
  private:
+  DataFileStatus readFromSystem(std::int32_t position, std::span<std::uint8_t> out) const;
+
   int fd_ = -1;
+  // The bytes last fetched, from 1-based position readAheadStart_ on (0: none), with the
+  // bytes past the end of the file as 0, as a read gives them.
+  mutable std::vector<std::uint8_t> readAhead_;
+  mutable std::int64_t readAheadStart_ = 0;
 };
 
 // Stored bytes held in memory (tests, fuzzer, builder checks).

@@ -5,6 +5,8 @@
 
 #include <array>
 #include <fstream>
+#include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -61,6 +63,44 @@ TEST(DataFile, SlotHoldsOneFileAndReadsZerosPastTheEnd) {
 
   EXPECT_EQ(datafileopen(slot, (folder.path() / "nowhere").string()).code, DataFileCode::OpenFailed);
   EXPECT_FALSE(slot.isOpen());
+}
+
+TEST(DataFile, BlocksReadThroughTheReadAheadAreTheFilesBytes) {
+  ScratchFolder folder;
+  std::string bytes(200000, '\0');
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>((i * 7919) >> 3);
+  writeFile(folder.path() / "VX-414.dis", bytes);
+  DataFile slot;
+  ASSERT_TRUE(datafileopen(slot, folder.path().string()).ok());
+  const auto expected = [&](std::int64_t position, std::size_t size) {
+    std::vector<std::uint8_t> want(size, 0);
+    for (std::size_t i = 0; i < size; ++i) {
+      const auto at = static_cast<std::size_t>(position - 1) + i;
+      if (at < bytes.size()) want[i] = static_cast<std::uint8_t>(bytes[at]);
+    }
+    return want;
+  };
+  // Forwards in item blocks, across the read-ahead's edges, backwards, past the end, and
+  // blocks larger than the read-ahead.
+  const struct {
+    std::int32_t position;
+    std::size_t size;
+  } reads[] = {{1, 1000},       {1001, 1000},   {65000, 1000},  {65537, 2},     {65536, 10000},
+               {3, 1000},       {130000, 10000}, {199500, 1000}, {200001, 1000}, {250000, 4},
+               {1, 100000},     {150000, 70000}, {65535, 2},     {131073, 1000}};
+  for (const auto& r : reads) {
+    std::vector<std::uint8_t> got(r.size, 0xEE);
+    ASSERT_TRUE(slot.read(r.position, got).ok()) << r.position;
+    EXPECT_EQ(got, expected(r.position, r.size)) << r.position << " " << r.size;
+  }
+  // A file read again after its slot was closed shows its new bytes.
+  datafileclose(slot);
+  bytes.assign(200000, 'z');
+  writeFile(folder.path() / "VX-414.dis", bytes);
+  ASSERT_TRUE(datafileopen(slot, folder.path().string()).ok());
+  std::vector<std::uint8_t> got(1000);
+  ASSERT_TRUE(slot.read(1, got).ok());
+  EXPECT_EQ(got, expected(1, 1000));
 }
 
 TEST(DataFile, MemoryBytesReadLikeTheFile) {
