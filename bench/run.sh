@@ -29,12 +29,21 @@ for area in reader definitions window; do
   [ -x "$binary" ] || { echo "run.sh: $binary not built" >&2; exit 1; }
   echo "running $area benchmarks ..." >&2
   "$binary" --benchmark_repetitions="$reps" --benchmark_report_aggregates_only=true \
-    --benchmark_format=csv 2>"$work/$area.log" >"$work/$area.csv" || { cat "$work/$area.log" >&2; exit 1; }
-  awk -F, '$1 ~ /_median"$/ {
-      name = $1; gsub(/"/, "", name); sub(/_median$/, "", name)
-      f = ($5 == "ns") ? 0.001 : ($5 == "us") ? 1 : ($5 == "ms") ? 1000 : 1000000
-      print name, $3 * f
-    }' "$work/$area.csv" >>"$work/medians"
+    --benchmark_format=json 2>"$work/$area.log" >"$work/$area.json" || { cat "$work/$area.log" >&2; exit 1; }
+  # Google Benchmark's JSON has one key per line; each run ends with "}".
+  awk -F': ' '
+    /"name":/ { name = $2; gsub(/[",]/, "", name) }
+    /"aggregate_name":/ { aggregate = $2; gsub(/[",]/, "", aggregate) }
+    /"real_time":/ { time = $2; gsub(/,/, "", time) }
+    /"time_unit":/ { unit = $2; gsub(/[",]/, "", unit) }
+    /^ *}/ {
+      if (aggregate == "median") {
+        sub(/_median$/, "", name); sub(/\/iterations:[0-9]+/, "", name); sub(/\/repeats:[0-9]+/, "", name)
+        f = (unit == "ns") ? 0.001 : (unit == "us") ? 1 : (unit == "ms") ? 1000 : 1000000
+        print name, time * f
+      }
+      aggregate = ""
+    }' "$work/$area.json" >>"$work/medians"
 done
 
 # figure | reference | target in microseconds (0: none) | target ratio (0: none)
