@@ -65,7 +65,8 @@ awk -F'|' '
   function shown(us) {
     if (us >= 1000000) return sprintf("%.3f s", us / 1000000)
     if (us >= 1000) return sprintf("%.3f ms", us / 1000)
-    return sprintf("%.2f us", us)
+    if (us >= 1) return sprintf("%.2f us", us)
+    return sprintf("%.2f ns", us * 1000)
   }
   FNR == NR { split($0, f, " "); median[f[1]] = f[2]; next }
   !header++ {
