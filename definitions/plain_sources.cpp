@@ -8,6 +8,7 @@
 
 #include "definitions/codepage.h"
 #include "definitions/make_sections.h"
+#include "definitions/text_lines.h"
 
 namespace vx414 {
 namespace {
@@ -19,14 +20,7 @@ std::string lineError(std::string_view origin, std::size_t line, std::string_vie
 // Splits every line into its two fields, converted to Windows-1252.
 template <typename Add>
 std::string parseTwoFields(std::string_view text, std::string_view origin, Add add) {
-  std::size_t lineNumber = 0;
-  std::size_t at = 0;
-  while (at < text.size()) {
-    ++lineNumber;
-    std::size_t stop = text.find('\n', at);
-    if (stop == std::string_view::npos) stop = text.size();
-    const std::string_view line = text.substr(at, stop - at);
-    at = stop + 1;
+  return forEachLine(text, [&](std::size_t lineNumber, std::string_view line) -> std::string {
     if (line.find('\r') != std::string_view::npos) return lineError(origin, lineNumber, "carriage return in line");
     const std::size_t tab = line.find('\t');
     if (tab == std::string_view::npos) return lineError(origin, lineNumber, "no tab between the two fields");
@@ -37,8 +31,8 @@ std::string parseTwoFields(std::string_view text, std::string_view origin, Add a
       return lineError(origin, lineNumber, "not UTF-8, or a character that Windows-1252 does not have");
     }
     add(*first, *second, std::string(origin) + ":" + std::to_string(lineNumber));
-  }
-  return {};
+    return {};
+  });
 }
 
 void appendLine(std::string& out, std::string_view first, std::string_view second) {

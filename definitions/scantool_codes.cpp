@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "definitions/codepage.h"
+#include "definitions/text_lines.h"
 
 namespace vx414 {
 namespace {
@@ -85,16 +86,9 @@ std::optional<std::string> descriptionBytes(std::string_view text) {
 }
 
 std::string readCodeLines(std::string_view object, std::string_view text, std::vector<ScantoolCode>& out) {
-  std::size_t lineNumber = 0;
-  std::size_t at = 0;
-  while (at < text.size()) {
-    ++lineNumber;
-    std::size_t stop = text.find('\n', at);
-    if (stop == std::string_view::npos) stop = text.size();
-    std::string_view line = text.substr(at, stop - at);
-    at = stop + 1;
+  return forEachLine(text, [&](std::size_t lineNumber, std::string_view line) -> std::string {
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (line.empty()) continue;
+    if (line.empty()) return {};
     const std::string where = std::string(object) + ":" + std::to_string(lineNumber);
 
     std::vector<std::string_view> fields = splitTabs(line);
@@ -125,8 +119,8 @@ std::string readCodeLines(std::string_view object, std::string_view text, std::v
       if (!bytes) return lineError(where, "description is not UTF-8 of Windows-1252 characters");
       out.push_back({*code, std::string(fields[1]), std::move(*bytes), where});
     }
-  }
-  return {};
+    return {};
+  });
 }
 
 }  // namespace
