@@ -4,12 +4,24 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <vector>
+
+#include "reader/link_status.h"
+#include "reader/trouble_code.h"
 
 namespace vx414 {
 
 // One read from the link: a byte the reader sent, or nothing yet. A real 0x00 is a byte
 // like any other (it is a code byte in P0300), so "nothing yet" is not a byte value.
 using LinkByte = std::optional<std::uint8_t>;
+
+// A whole report gathered by a link that speaks a protocol of its own (an ELM327 adapter):
+// every code as the adapter sent it, with nothing lost to the reader's byte frame.
+struct LinkReport {
+    LinkStatus status;
+    std::vector<TroubleCode> pending;  // the first block
+    std::vector<TroubleCode> stored;   // the second block
+};
 
 // The four entries the program calls, in the sequences the code-reading flow prescribes.
 // None of them reports a failure to the caller.
@@ -22,6 +34,10 @@ public:
     // Returns at once: the next byte the reader sent, or std::nullopt when none has arrived.
     virtual LinkByte DeviceReadByte() = 0;
     virtual void DeviceWriteByte(std::uint8_t byte) = 0;
+
+    // A link that gathers the whole report itself hands it over here, waiting at most until
+    // its own deadline; a byte link returns std::nullopt and is read with DeviceReadByte.
+    virtual std::optional<LinkReport> DeviceReadReport() { return std::nullopt; }
 };
 
 // The program's link to the reader: a raw byte pipe over the tty named by the environment

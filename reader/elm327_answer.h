@@ -1,0 +1,44 @@
+// What an ELM327 adapter answers to a trouble-code request, read from its text. A pure
+// function of the text: no clocks, no I/O.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "reader/link_status.h"
+#include "reader/trouble_code.h"
+
+namespace vx414::elm327 {
+
+enum class Service : std::uint8_t {
+    StoredCodes = 0x03,
+    ClearCodes = 0x04,
+    PendingCodes = 0x07,
+};
+
+// The codes one control unit sent, in the order sent; padding codes 0000 dropped.
+struct EcuCodes {
+    std::string sender;  // its header as the adapter showed it ("7E8", "18DAF110", "486B10"),
+                         // without blanks; empty when headers were off
+    std::vector<TroubleCode> codes;
+};
+
+struct CodesAnswer {
+    LinkStatus status;         // Ok, or Protocol with a short fixed reason
+    bool noData = false;       // "NO DATA": the car answered with no codes
+    std::vector<EcuCodes> ecus;  // in the order the units first answered
+};
+
+// Parses the whole answer to one request of `service` (03 or 07): everything the adapter
+// sent after the command, up to and including the '>' prompt if it came. `protocol` is
+// the adapter's protocol number as ATDPN reports it without a leading 'A' (1 to 9, 10 to
+// 12 for A to C), or 0 when not known yet. Any line that is not part of a well-formed
+// answer fails it: never a wrong code.
+CodesAnswer parseCodesAnswer(std::string_view answer, Service service, int protocol);
+
+// Each code once, in the order the units answered (the first unit's codes first).
+std::vector<TroubleCode> mergeCodes(const std::vector<EcuCodes>& ecus);
+
+}  // namespace vx414::elm327

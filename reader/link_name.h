@@ -1,0 +1,39 @@
+// Naming the link: where the program finds its reader or adapter.
+//   /dev/ttyUSB0                 the VX-414 reader on a tty (its byte protocol)
+//   elm327:/dev/ttyUSB0?baud=N   an ELM327 adapter on a tty (baud optional)
+//   elm327://HOST:PORT           an ELM327 adapter over TCP (Wi-Fi adapters)
+// Named by --link, else by $VX414_LINK; with neither, /dev/vx414 when it exists, else an
+// ELM327 found on the serial ports.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "reader/device_library.h"
+
+namespace vx414 {
+
+struct LinkName {
+    enum class Kind : std::uint8_t { ReaderTty, Elm327Tty, Elm327Tcp };
+    Kind kind = Kind::ReaderTty;
+    std::string path;         // ReaderTty, Elm327Tty
+    int baud = 0;             // Elm327Tty: 0 = try the usual speeds
+    std::string host;         // Elm327Tcp
+    std::uint16_t port = 0;   // Elm327Tcp
+};
+
+struct LinkNameParse {
+    std::optional<LinkName> name;  // empty on error
+    std::string error;             // one line for the user, when name is empty
+};
+
+LinkNameParse parseLinkName(std::string_view text);
+
+// The link the program uses: `named` (from --link) when given, else $VX414_LINK, else
+// /dev/vx414 or an ELM327 found on the serial ports at the first read.
+std::unique_ptr<DeviceLibrary> makeDeviceLibrary(const std::optional<LinkName>& named);
+
+}  // namespace vx414
