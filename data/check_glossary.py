@@ -6,6 +6,14 @@ import sys
 EXPECTED_LINES = 832
 MAX_TOTAL = 25400
 
+# Terms a reader's user meets on the screen, in code texts and in adapter manuals; each must
+# have an entry of its own.
+REQUIRED_TERMS = """MFI EI VAF SRT PAIR DFI TFP TOT EBP ICP IPR VCM EBTCM HEGO EST CL OL ELM327 VCI SID
+DID NRC DoIP MIL DMM Correlation DI""".split() + [
+    "Inertia switch", "Equivalence ratio", "Karman vortex", "Wheel slip", "Warm-up cycle"]
+# Each family of codes needs an entry whose term starts with its letter and a digit.
+CODE_FAMILIES = "PCBU"
+
 
 def main(argv):
     path = argv[1] if len(argv) > 1 else os.path.join(
@@ -59,6 +67,13 @@ def main(argv):
     for (prev, _), (cur, num) in zip(keys, keys[1:]):
         if cur < prev:
             errors.append("line %d: not in case-insensitive order" % num)
+
+    for term in REQUIRED_TERMS:
+        if term.lower() not in seen:
+            errors.append("required term %r has no entry" % term)
+    for letter in CODE_FAMILIES:
+        if not any(len(k) > 1 and k[0] == letter.lower() and k[1].isdigit() for k in seen):
+            errors.append("no entry for the %s code family" % letter)
 
     if len(lines) != EXPECTED_LINES:
         errors.append("expected %d lines, found %d" % (EXPECTED_LINES, len(lines)))

@@ -10,7 +10,7 @@ libchm-dev fp-utils scantool fonts-liberation fontconfig
 clang libclang-rt-14-dev
 xvfb xauth xdotool imagemagick
 librsvg2-bin dpkg-dev desktop-file-utils appstream lintian man-db
-dbus-daemon at-spi2-core gir1.2-atspi-2.0 python3-gi"
+dbus-daemon at-spi2-core gir1.2-atspi-2.0 python3 python3-gi"
 
 missing=""
 for p in $PACKAGES; do
