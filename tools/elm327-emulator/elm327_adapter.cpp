@@ -77,7 +77,11 @@ std::string Adapter::hex(unsigned value, int digits) const {
 
 std::string Adapter::closing(bool prompt) const { return lineEnd() + (prompt ? ">" : ""); }
 
-std::string Adapter::stoppedText() const { return "STOPPED" + lineEnd() + closing(); }
+std::string Adapter::stop() {
+    found_ = foundBefore_;
+    busOpen_ = busOpenBefore_;
+    return "STOPPED" + lineEnd() + closing();
+}
 
 void Adapter::restoreDefaults() {
     echo_ = true;
@@ -120,6 +124,8 @@ std::optional<Reply> Adapter::receive(char byte) {
 }
 
 Reply Adapter::command(const std::string& raw) {
+    foundBefore_ = found_;
+    busOpenBefore_ = busOpen_;
     Reply reply;
     if (echo_ || has(Quirk::Echo)) reply.steps.push_back({0, raw + lineEnd()});
     std::string command;
@@ -133,7 +139,11 @@ Reply Adapter::command(const std::string& raw) {
         return reply;
     }
     lastCommand_ = command;
-    if (command.starts_with("AT")) return atCommand(std::string_view(command).substr(2), std::move(reply));
+    if (command.starts_with("AT")) {
+        // Only a request to the car can be stopped.
+        reply.interruptible = false;
+        return atCommand(std::string_view(command).substr(2), std::move(reply));
+    }
 
     // An odd digit at the end is the number of answers to wait for; it changes nothing here.
     std::string_view digits = command;
@@ -168,7 +178,6 @@ Reply Adapter::atCommand(std::string_view command, Reply reply) {
     };
     if (command == "Z" || command == "WS") {
         reset();
-        reply.interruptible = false;
         const int wait = command == "Z" ? resetTime_ : resetTime_ / 3;
         reply.steps.push_back({delay_ + wait, lineEnd() + lineEnd() + std::string(Banner) + lineEnd() + closing()});
         return reply;

@@ -51,8 +51,8 @@ struct Step {
 
 struct Reply {
     std::vector<Step> steps;
-    // A real chip stops a search or a slow answer when a character arrives ("STOPPED");
-    // during a reset it hears nothing.
+    // A real chip stops a search or a slow answer to a request when a character arrives
+    // ("STOPPED"); during a reset it hears nothing.
     bool interruptible = true;
 };
 
@@ -62,8 +62,9 @@ public:
 
     // One byte from the client; a reply when it ended a command (CR).
     std::optional<Reply> receive(char byte);
-    // What the chip sends when a character interrupts an interruptible reply.
-    std::string stoppedText() const;
+    // A character interrupted the reply under way: a search or bus initialisation it held
+    // is undone. Returns what the chip sends then ("STOPPED").
+    std::string stop();
     // The client went away: a half-typed command is forgotten, the settings are kept.
     void hangUp() { line_.clear(); }
 
@@ -106,6 +107,8 @@ private:
     ProtocolSetting current_;  // ATSP or ATTP
     int found_ = AutoProtocol;  // the protocol talking to the car, 0 while none
     bool busOpen_ = false;      // K-line: initialised
+    int foundBefore_ = AutoProtocol;  // as they were before the last command, for stop()
+    bool busOpenBefore_ = false;
     bool resetFired_ = false;
     bool garbageFired_ = false;
 };

@@ -195,7 +195,7 @@ void Elm327Emulator::run(const TrafficLog& log) {
                     // itself lost; during a reset nothing is heard.
                     if (interruptible && static_cast<unsigned char>(byte) >= 0x20) {
                         queue.clear();
-                        out += adapter_.stoppedText();
+                        out += adapter_.stop();
                     }
                     continue;
                 }
