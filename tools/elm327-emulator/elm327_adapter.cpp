@@ -1,0 +1,286 @@
+#include "tools/elm327-emulator/elm327_adapter.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+
+namespace vx414::elmemu {
+namespace {
+
+constexpr std::array<QuirkEntry, 8> Quirks = {{
+    {Quirk::Echo, "echo", "echo stays on whatever ATE0 says"},
+    {Quirk::LowerCase, "lowercase", "hex digits in lower case (7e8 10 08 43 ...)"},
+    {Quirk::OkNoise, "ok-noise", "a stray OK line before every OBD answer"},
+    {Quirk::NoPrompt, "no-prompt", "no '>' prompt after OBD answers"},
+    {Quirk::Reset, "reset", "the run's first 03 / 07 answer breaks off with the banner"},
+    {Quirk::Garbage, "garbage", "the run's first 03 / 07 answer holds an unparseable line"},
+    {Quirk::CanError, "can-error", "every 03 / 07 answer is CAN ERROR"},
+    {Quirk::BufferFull, "buffer-full", "every 03 / 07 answer is BUFFER FULL"},
+}};
+
+// The chip's input buffer holds a little more than the longest command; a longer line is
+// answered "?".
+constexpr std::size_t LongestCommand = 64;
+constexpr std::string_view GarbageLine = "#?4%3 Z1 ~&";
+
+bool isHexDigit(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    return c - 'A' + 10;
+}
+
+// ATSP / ATTP argument: an optional 'A' and one protocol digit.
+std::optional<std::pair<int, bool>> protocolArgument(std::string_view text) {
+    bool automatic = false;
+    if (text.size() == 2 && text[0] == 'A') {
+        automatic = true;
+        text.remove_prefix(1);
+    }
+    if (text.size() != 1 || !isHexDigit(text[0])) return std::nullopt;
+    const int number = hexDigit(text[0]);
+    if (number > HighestProtocol) return std::nullopt;
+    return std::pair{number, automatic || number == AutoProtocol};
+}
+
+bool allHex(std::string_view text) { return std::all_of(text.begin(), text.end(), isHexDigit); }
+
+}  // namespace
+
+std::span<const QuirkEntry> quirkEntries() { return Quirks; }
+
+std::optional<Quirk> quirkByName(std::string_view name) {
+    for (const QuirkEntry& entry : Quirks) {
+        if (entry.name == name) return entry.quirk;
+    }
+    return std::nullopt;
+}
+
+Adapter::Adapter(const AdapterSetup& setup)
+    : car_(setup.car),
+      quirks_(setup.quirks),
+      delay_(std::max(0, setup.delayMilliseconds)),
+      search_(setup.searchMilliseconds >= 0 ? setup.searchMilliseconds : defaultSearchMilliseconds(setup.car.kind)),
+      resetTime_(std::max(0, setup.resetMilliseconds)) {}
+
+DisplaySettings Adapter::displaySettings() const {
+    return {headers_, spaces_, canFormatting_, has(Quirk::LowerCase)};
+}
+
+bool Adapter::has(Quirk quirk) const { return std::find(quirks_.begin(), quirks_.end(), quirk) != quirks_.end(); }
+
+std::string Adapter::closing(bool prompt) const { return lineEnd() + (prompt ? ">" : ""); }
+
+std::string Adapter::stop() {
+    found_ = foundBefore_;
+    busOpen_ = busOpenBefore_;
+    return "STOPPED" + lineEnd() + closing();
+}
+
+void Adapter::restoreDefaults() {
+    echo_ = true;
+    linefeeds_ = false;
+    spaces_ = true;
+    headers_ = false;
+    canFormatting_ = true;
+}
+
+void Adapter::reset() {
+    restoreDefaults();
+    current_ = saved_;
+    found_ = AutoProtocol;
+    busOpen_ = false;
+    lastCommand_.clear();
+}
+
+std::optional<Reply> Adapter::receive(char byte) {
+    if (car_.kind() == CarKind::Silent) return std::nullopt;
+    if (byte == '\r') {
+        std::string raw = std::move(line_);
+        line_.clear();
+        const bool tooLong = lineTooLong_;
+        lineTooLong_ = false;
+        if (tooLong) {
+            Reply reply;
+            reply.steps.push_back({delay_, "?" + lineEnd() + closing()});
+            return reply;
+        }
+        return command(raw);
+    }
+    // Line feeds, NULs and other control characters are ignored, as the chip does.
+    if (static_cast<unsigned char>(byte) < 0x20 || byte == 0x7F) return std::nullopt;
+    if (line_.size() < LongestCommand) {
+        line_ += byte;
+    } else {
+        lineTooLong_ = true;
+    }
+    return std::nullopt;
+}
+
+Reply Adapter::command(const std::string& raw) {
+    foundBefore_ = found_;
+    busOpenBefore_ = busOpen_;
+    Reply reply;
+    if (echo_ || has(Quirk::Echo)) reply.steps.push_back({0, raw + lineEnd()});
+    std::string command;
+    for (const char c : raw) {
+        if (c != ' ') command += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    // A bare CR repeats the last command.
+    if (command.empty()) command = lastCommand_;
+    if (command.empty()) {
+        reply.steps.push_back({delay_, closing()});
+        return reply;
+    }
+    lastCommand_ = command;
+    if (command.starts_with("AT")) {
+        // Only a request to the car can be stopped.
+        reply.interruptible = false;
+        return atCommand(std::string_view(command).substr(2), std::move(reply));
+    }
+
+    // An odd digit at the end is the number of answers to wait for; it changes nothing here.
+    std::string_view digits = command;
+    if (digits.size() % 2 == 1 && digits.size() > 2) digits.remove_suffix(1);
+    if (digits.size() < 2 || digits.size() % 2 != 0 || !allHex(digits)) {
+        reply.steps.push_back({delay_, "?" + lineEnd() + closing()});
+        return reply;
+    }
+    std::vector<std::uint8_t> request;
+    for (std::size_t i = 0; i < digits.size(); i += 2) {
+        request.push_back(static_cast<std::uint8_t>(hexDigit(digits[i]) * 16 + hexDigit(digits[i + 1])));
+    }
+    return obdRequest(request, std::move(reply));
+}
+
+std::string Adapter::describeProtocol(bool numeric) const {
+    const int shown = found_ != AutoProtocol ? found_ : current_.number;
+    const bool automatic = current_.automatic;
+    if (numeric) return (automatic ? "A" : "") + std::string(1, "0123456789ABC"[shown]);
+    if (shown == AutoProtocol) return "AUTO";
+    return (automatic ? "AUTO, " : "") + std::string(protocolName(shown));
+}
+
+Reply Adapter::atCommand(std::string_view command, Reply reply) {
+    auto answer = [&reply, this](std::string_view text) {
+        reply.steps.push_back({delay_, std::string(text) + lineEnd() + closing()});
+        return reply;
+    };
+    auto set = [&answer](bool& setting, bool value) {
+        setting = value;
+        return answer("OK");
+    };
+    if (command == "Z" || command == "WS") {
+        reset();
+        const int wait = command == "Z" ? resetTime_ : resetTime_ / 3;
+        reply.steps.push_back({delay_ + wait, lineEnd() + lineEnd() + std::string(Banner) + lineEnd() + closing()});
+        return reply;
+    }
+    if (command == "D") {
+        restoreDefaults();
+        return answer("OK");
+    }
+    if (command == "I") return answer(Banner);
+    if (command == "@1") return answer("OBDII to RS232 Interpreter");
+    if (command == "E0" || command == "E1") return set(echo_, command == "E1");
+    if (command == "L0" || command == "L1") return set(linefeeds_, command == "L1");
+    if (command == "S0" || command == "S1") return set(spaces_, command == "S1");
+    if (command == "H0" || command == "H1") return set(headers_, command == "H1");
+    if (command == "CAF0" || command == "CAF1") return set(canFormatting_, command == "CAF1");
+    // Accepted and without effect here: adaptive timing, memory, long messages, flow control.
+    for (const std::string_view accepted : {"AT0", "AT1", "AT2", "M0", "M1", "AL", "NL", "CFC0", "CFC1"}) {
+        if (command == accepted) return answer("OK");
+    }
+    if (command == "DP") return answer(describeProtocol(false));
+    if (command == "DPN") return answer(describeProtocol(true));
+    if (command == "RV") return answer("12.6V");
+    if (command == "PC") {
+        busOpen_ = false;
+        return answer("OK");
+    }
+    if (command.starts_with("SP") || command.starts_with("TP")) {
+        const auto argument = protocolArgument(command.substr(2));
+        if (!argument) return answer("?");
+        current_ = {argument->first, argument->second};
+        if (command.starts_with("SP")) saved_ = current_;
+        found_ = AutoProtocol;
+        busOpen_ = false;
+        return answer("OK");
+    }
+    const std::string_view argument = command.substr(std::min<std::size_t>(2, command.size()));
+    if (command.starts_with("ST") && argument.size() == 2 && allHex(argument)) return answer("OK");
+    if (command.starts_with("SH") && (argument.size() == 3 || argument.size() == 6 || argument.size() == 8) &&
+        allHex(argument)) {
+        return answer("OK");
+    }
+    return answer("?");
+}
+
+Reply Adapter::obdRequest(std::span<const std::uint8_t> request, Reply reply) {
+    int pending = delay_;
+    auto emit = [&reply, &pending](int wait, std::string text) {
+        reply.steps.push_back({pending + wait, std::move(text)});
+        pending = 0;
+    };
+    const int carProtocol = car_.protocol();
+    int searchWait = 0;
+    if (found_ == AutoProtocol) {
+        const int wanted = current_.number;
+        if (wanted != AutoProtocol && wanted == carProtocol) {
+            found_ = carProtocol;
+        } else if (current_.automatic) {
+            emit(0, "SEARCHING..." + lineEnd());
+            if (carProtocol == AutoProtocol) {
+                emit(search_, "UNABLE TO CONNECT" + lineEnd() + closing());
+                return reply;
+            }
+            found_ = carProtocol;
+            if (!isKLine(carProtocol)) searchWait = search_;
+        } else if (isKLine(wanted)) {
+            emit(0, "BUS INIT: ");
+            for (int dot = 0; dot < 3; ++dot) emit(search_ / 3, ".");
+            emit(0, "ERROR" + lineEnd() + closing());
+            return reply;
+        } else {
+            emit(search_, (isCan(wanted) ? "CAN ERROR" : "NO DATA") + lineEnd() + closing());
+            return reply;
+        }
+    }
+    if (isKLine(found_) && !busOpen_) {
+        emit(0, "BUS INIT: ");
+        for (int dot = 0; dot < 3; ++dot) emit(search_ / 3, ".");
+        emit(0, "OK" + lineEnd());
+        busOpen_ = true;
+    }
+
+    const bool codes = request[0] == 0x03 || request[0] == 0x07;
+    std::vector<std::string> lines;
+    if (codes && has(Quirk::CanError)) {
+        lines = {"CAN ERROR"};
+    } else if (codes && has(Quirk::BufferFull)) {
+        lines = {"BUFFER FULL"};
+    } else {
+        const std::vector<EcuMessage> messages = car_.answer(request);
+        lines = messages.empty() ? std::vector<std::string>{"NO DATA"} : displayLines(displaySettings(), found_, messages);
+        if (codes && has(Quirk::Garbage) && !garbageFired_) {
+            garbageFired_ = true;
+            lines.insert(lines.begin() + 1, std::string(GarbageLine));
+        }
+    }
+    if (has(Quirk::OkNoise)) lines.insert(lines.begin(), "OK");
+
+    std::string text;
+    if (codes && has(Quirk::Reset) && !resetFired_) {
+        resetFired_ = true;
+        text = lines.front() + lineEnd();
+        reset();
+        text += lineEnd() + lineEnd() + std::string(Banner) + lineEnd() + closing();
+    } else {
+        for (const std::string& line : lines) text += line + lineEnd();
+        text += closing(!has(Quirk::NoPrompt));
+    }
+    emit(searchWait, std::move(text));
+    return reply;
+}
+
+}  // namespace vx414::elmemu
