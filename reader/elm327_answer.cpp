@@ -116,7 +116,9 @@ public:
     AnswerParser(Service service, int protocol)
         : service_(static_cast<std::uint8_t>(service)),
           response_(static_cast<std::uint8_t>(static_cast<unsigned>(service) + 0x40U)),
-          family_(familyOf(protocol)) {}
+          family_(familyOf(protocol)),
+          clear_(service == Service::ClearCodes),
+          legacyLength_(clear_ ? 1 : 7) {}
 
     CodesAnswer parse(std::string_view answer);
 
@@ -135,6 +137,8 @@ private:
     std::uint8_t service_;
     std::uint8_t response_;
     Family family_;
+    bool clear_;                // 04: one answer byte, 44, and no codes
+    std::size_t legacyLength_;  // data bytes of a legacy frame: 43 and three codes, or 44
     bool sawCan_ = false;
     bool sawLegacy_ = false;
     bool noData_ = false;
@@ -143,11 +147,6 @@ private:
 
 CodesAnswer AnswerParser::parse(std::string_view answer) {
     CodesAnswer result;
-    if (service_ != static_cast<std::uint8_t>(Service::StoredCodes) &&
-        service_ != static_cast<std::uint8_t>(Service::PendingCodes)) {
-        result.status = failure("not a request for codes");
-        return result;
-    }
     std::size_t start = 0;
     while (start <= answer.size()) {
         std::size_t end = answer.find_first_of("\r\n>", start);
@@ -249,9 +248,9 @@ LinkStatus AnswerParser::hexLine(std::string_view hex) {
         return frame(f, FrameKind::CanRaw);
     }
     // A legacy frame with its header is eleven bytes (a refusal seven); without, seven
-    // bytes starting 43 or 47.
+    // bytes starting 43 or 47. The answer to 04 is 44 alone.
     if (legacy && b[0] >= 0x40 && (b[1] == 0x6B || b[1] == 0xF1) &&
-        ((count == 11 && b[3] == response_) || (count == 7 && b[3] == NegativeResponse && b[0] != response_))) {
+        ((count == 4 + legacyLength_ && b[3] == response_) || (count == 7 && b[3] == NegativeResponse && b[0] != response_))) {
         f.sender = std::string(hex.substr(0, 6));
         f.size = count - 4;  // the header before, the check byte after
         for (std::size_t i = 0; i < f.size; ++i) f.bytes[i] = b[i + 3];
@@ -262,6 +261,7 @@ LinkStatus AnswerParser::hexLine(std::string_view hex) {
     if (b[0] == response_ || b[0] == NegativeResponse) {
         if (b[0] == NegativeResponse) return frame(f, can ? FrameKind::CanMessage : FrameKind::Legacy);
         if (family_ == Family::Legacy) return frame(f, FrameKind::Legacy);
+        if (clear_) return count == 1 ? frame(f, FrameKind::CanMessage) : failure("unreadable answer");
         // Formatting shows a single frame's data, seven bytes at most.
         if (count > 7) return failure("unreadable answer");
         if (family_ != Family::Unknown || count % 2 == 0) return frame(f, FrameKind::CanMessage);
@@ -355,7 +355,13 @@ LinkStatus AnswerParser::message(Unit& unit, const std::uint8_t* bytes, std::siz
         if (size >= 3 && bytes[1] == service_ && bytes[2] == ResponsePending) return LinkStatus::ok();
         return failure("car refused the request");
     }
-    if (size < 2 || bytes[0] != response_) return failure("answer to another request");
+    if (size < 1 || bytes[0] != response_) return failure("answer to another request");
+    if (clear_) {
+        if (size != 1) return failure("unreadable answer");
+        unit.answered = true;
+        return LinkStatus::ok();
+    }
+    if (size < 2) return failure("unreadable answer");
     if (size > MaxMessageLength || (size - 2) % 2 != 0) return failure("unreadable answer");
     const std::size_t pairs = (size - 2) / 2;
     const std::size_t count = bytes[1];
@@ -380,9 +386,9 @@ LinkStatus AnswerParser::legacyFrame(Unit& unit, const Frame& f) {
         if (f.size >= 3 && f[1] == service_ && f[2] == ResponsePending) return LinkStatus::ok();
         return failure("car refused the request");
     }
-    if (f.size != 7 || f[0] != response_) return failure("unreadable answer");
+    if (f.size != legacyLength_ || f[0] != response_) return failure("unreadable answer");
     unit.answered = true;
-    for (std::size_t i = 1; i < 7; i += 2) {
+    for (std::size_t i = 1; i < f.size; i += 2) {
         if (const LinkStatus status = addCode(unit, f[i], f[i + 1]); !status.isOk()) return status;
     }
     return LinkStatus::ok();
@@ -413,7 +419,14 @@ Unit* AnswerParser::unitFor(const std::string& sender) {
 }  // namespace
 
 CodesAnswer parseCodesAnswer(std::string_view answer, Service service, int protocol) {
+    if (service == Service::ClearCodes) return {failure("not a request for codes"), false, {}};
     return AnswerParser(service, protocol).parse(answer);
+}
+
+LinkStatus parseClearAnswer(std::string_view answer, int protocol) {
+    const CodesAnswer parsed = AnswerParser(Service::ClearCodes, protocol).parse(answer);
+    if (parsed.status.isOk() && parsed.noData) return failure("car did not confirm");
+    return parsed.status;
 }
 
 std::vector<TroubleCode> mergeCodes(const std::vector<EcuCodes>& ecus) {

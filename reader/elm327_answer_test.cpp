@@ -233,6 +233,31 @@ TEST(Elm327Answer, FailsWithoutAWrongCode) {
     }
 }
 
+TEST(Elm327Answer, ClearingIsConfirmedOnlyBy44) {
+    const struct {
+        const char* what;
+        const char* answer;
+        int protocol;
+        const char* expected;
+    } cases[] = {
+        {"CAN 11-bit, headers on", "7E8 01 44 00 00 00 00 00 00 \r\r>", 6, "ok"},
+        {"CAN 11-bit, two units", "7E8 01 44 AA AA AA AA AA AA\r7E9 01 44 AA AA AA AA AA AA\r\r>", 6, "ok"},
+        {"CAN 29-bit, no blanks", "18DAF1100144000000000000\r\r>", 7, "ok"},
+        {"headers off, protocol not known", "SEARCHING...\r44 \r\r>", 0, "ok"},
+        {"J1850, headers on", "48 6B 10 44 52 \r\r>", 2, "ok"},
+        {"KWP, headers on, echo", "04\r81 F1 10 44 C6 \r\r>", 5, "ok"},
+        {"NO DATA", "NO DATA\r\r>", 6, "protocol error: car did not confirm"},
+        {"refused: engine running", "7E8 03 7F 04 22 00 00 00 00\r\r>", 6, "protocol error: car refused the request"},
+        {"one unit refuses", "7E8 01 44 00 00 00 00 00 00\r7E9 03 7F 04 22 00 00 00 00\r\r>", 6,
+         "protocol error: car refused the request"},
+        {"codes instead", "7E8 04 43 01 01 BB 00 00 00\r\r>", 6, "protocol error: answer to another request"},
+        {"44 with data", "7E8 02 44 00 00 00 00 00 00\r\r>", 6, "protocol error: unreadable answer"},
+        {"no car", "SEARCHING...\rUNABLE TO CONNECT\r\r>", 0, "protocol error: no car answered"},
+        {"nothing", "\r\r>", 6, "protocol error: no answer"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(parseClearAnswer(c.answer, c.protocol).toString(), c.expected) << c.what;
+}
+
 // The largest answer one unit can give: 2046 codes in a 4094-byte message, 585 formatted
 // lines whose numbers go round from F to 0 many times.
 std::string formattedAnswer(std::size_t codes) {
