@@ -227,7 +227,7 @@ LinkStatus AnswerParser::hexLine(std::string_view hex) {
             unit->message.clear();
             return sawForm(true);
         }
-        if (!can11 || hex[0] > '7') return failure("unreadable answer");
+        if (!can11 || hex.size() < 5 || hex[0] > '7') return failure("unreadable answer");
         const std::string_view data = hex.substr(3);
         if (data.size() / 2 > 8) return failure("unreadable answer");
         f.sender = std::string(hex.substr(0, 3));
