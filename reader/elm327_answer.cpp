@@ -272,7 +272,7 @@ LinkStatus AnswerParser::hexLine(std::string_view hex) {
     return failure("unreadable answer");
 }
 
-// "0:430A01BB3BBB" and so on: a formatted multi-frame CAN answer, headers off, after its
+// "0:4307013301BB" and so on: a formatted multi-frame CAN answer, headers off, after its
 // length line. Line 0 carries six bytes, each later one seven (the last may be padded).
 LinkStatus AnswerParser::numberedLine(std::string_view text) {
     if (family_ == Family::Legacy) return failure("unreadable answer");
