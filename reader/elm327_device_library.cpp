@@ -149,7 +149,7 @@ LinkReport Elm327DeviceLibrary::exchange(std::stop_token stop, Deadline deadline
     elm327::SessionResult result = conversation_->readCodes(*pipe_, deadline, stop);
     if (!result.status.isOk()) {
         // An adapter that failed may have reset, lost its line or been pulled: the next
-        // read opens the pipe afresh and sets the adapter up from the start.
+        // read opens the pipe afresh (and the session sets the adapter up from the start).
         dropPipe();
         return {result.status, {}, {}};
     }
@@ -216,10 +216,11 @@ LinkStatus Elm327DeviceLibrary::findAdapter(Deadline deadline) {
     return {LinkCode::NoDevice, "no ELM327 on the serial ports"};
 }
 
+// The conversation is not told: it sets the adapter up from the start after a failure
+// of its own accord, and keeps the protocol it found to try first.
 void Elm327DeviceLibrary::dropPipe() {
     if (pipe_) pipe_->close();
     pipe_.reset();
-    conversation_->forget();
 }
 
 LinkStatus Elm327DeviceLibrary::clearCodes() {
