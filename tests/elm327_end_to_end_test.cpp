@@ -204,5 +204,48 @@ TEST(Elm327EndToEnd, AWiFiAdapterSwitchedOffFailsWithinTheBound)
     EXPECT_EQ(live.box.shown.size(), 1u);
 }
 
+// The program itself: a bad link name ends it before any window with one line and status
+// 2; --help lists the forms. (QT_QPA_PLATFORM is unset: no window could open anyway.)
+TEST(Elm327EndToEnd, TheProgramsCommandLine)
+{
+    struct Case {
+        QStringList arguments;
+        QString environment;
+        int status;
+        QString output;  // part of stdout (status 0) or of the one stderr line (status 2)
+    };
+    const Case cases[] = {
+        {{"--link", "bluetooth:/dev/rfcomm0"}, {}, 2, "vx414: --link: unknown link scheme \"bluetooth:\""},
+        {{"--link", "elm327://192.168.0.10"}, {}, 2, "vx414: --link: bad host:port"},
+        {{"--frobnicate"}, {}, 2, "vx414: unknown option \"--frobnicate\""},
+        {{}, "elm327://host:0", 2, "vx414: VX414_LINK: bad host:port"},
+        {{"--help"}, "bogus://x", 0, "elm327://HOST:PORT"},
+    };
+    for (const Case& c : cases) {
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove("QT_QPA_PLATFORM");
+        environment.remove("DISPLAY");
+        environment.remove("WAYLAND_DISPLAY");
+        if (c.environment.isEmpty())
+            environment.remove("VX414_LINK");
+        else
+            environment.insert("VX414_LINK", c.environment);
+        program.setProcessEnvironment(environment);
+        program.start(qEnvironmentVariable("VX414_BUILD_DIR") + "/vx414", c.arguments);
+        ASSERT_TRUE(program.waitForFinished(10000)) << c.arguments.join(' ').toStdString();
+        const QString out = QString::fromUtf8(program.readAllStandardOutput());
+        const QString err = QString::fromUtf8(program.readAllStandardError());
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(program.exitCode(), c.status) << err.toStdString();
+        if (c.status == 0) {
+            EXPECT_TRUE(out.contains(c.output)) << out.toStdString();
+        } else {
+            EXPECT_TRUE(err.startsWith(c.output)) << err.toStdString();
+            EXPECT_EQ(err.count('\n'), 1) << err.toStdString();
+        }
+    }
+}
+
 }  // namespace
 }  // namespace vx414
