@@ -81,11 +81,11 @@ struct PrintDocument {
     void table(const QStringList& headings, const std::vector<int>& widths,
                const std::vector<QStringList>& rows)
     {
+        // No frame and no column lines: a rule under the heading and a light one under
+        // every row guide the eye along a wrapped definition.
         QTextTableFormat format;
         format.setHeaderRowCount(1);
-        format.setBorder(0.5 * unit);
-        format.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
-        format.setBorderBrush(QColor(0x80, 0x80, 0x80));
+        format.setBorder(0);
         format.setBorderCollapse(true);
         format.setCellSpacing(0);
         format.setCellPadding(3 * unit);
@@ -99,11 +99,21 @@ struct PrintDocument {
 
         const auto rowCount = static_cast<int>(rows.size()) + 1;
         const auto colCount = static_cast<int>(headings.size());
+        // One edit for the whole table: laid out once at the end, not again after every
+        // cell (the 832 rows of the glossary would take minutes).
+        cursor.beginEditBlock();
         QTextTable* t = cursor.insertTable(rowCount, colCount, format);
         QTextCharFormat bold;
         bold.setFontWeight(QFont::Bold);
         QTextTableCellFormat headingCell;
         headingCell.setBackground(QColor(0xE6, 0xE6, 0xE6));
+        headingCell.setBottomBorder(1 * unit);
+        headingCell.setBottomBorderStyle(QTextFrameFormat::BorderStyle_Solid);
+        headingCell.setBottomBorderBrush(QColor(0x40, 0x40, 0x40));
+        QTextTableCellFormat rowCell;
+        rowCell.setBottomBorder(0.5 * unit);
+        rowCell.setBottomBorderStyle(QTextFrameFormat::BorderStyle_Solid);
+        rowCell.setBottomBorderBrush(QColor(0xB0, 0xB0, 0xB0));
         for (int c = 0; c < colCount; ++c) {
             QTextTableCell cell = t->cellAt(0, c);
             cell.setFormat(headingCell);
@@ -111,9 +121,14 @@ struct PrintDocument {
         }
         for (int r = 1; r < rowCount; ++r) {
             const QStringList& texts = rows[static_cast<std::size_t>(r - 1)];
-            for (int c = 0; c < colCount && c < texts.size(); ++c)
-                t->cellAt(r, c).firstCursorPosition().insertText(texts[c]);
+            for (int c = 0; c < colCount; ++c) {
+                QTextTableCell cell = t->cellAt(r, c);
+                cell.setFormat(rowCell);
+                if (c < texts.size())
+                    cell.firstCursorPosition().insertText(texts[c]);
+            }
         }
+        cursor.endEditBlock();
         cursor.movePosition(QTextCursor::End);
         emptyBlockWaiting = true;
     }

@@ -453,14 +453,27 @@ TEST(ResultExport, PrintsTheReadToAPdfWithEveryCodeAndPageNumbers)
         EXPECT_TRUE(words(pages[p]).contains(QStringLiteral("Page %1 of %2").arg(p + 1).arg(pages.size())))
             << "page " << p + 1;
 
-    // The glossary as a list of its terms.
+    // The glossary as a two-column list of its terms, all 832 of them, on numbered pages.
+    FlexGrid& list = *m.FlexList1;
+    list.SetRows(833);
+    for (int r = 4; r < 833; ++r) {
+        list.SetTextMatrix(r, 1, QStringLiteral("Term%1").arg(r));
+        list.SetTextMatrix(r, 2, QStringLiteral("Explanation of term %1").arg(r));
+    }
     x.printDialog.pdfPath = dir.filePath("glossary.pdf");
     x.exporter.print(Grid::Glossary);
-    const QString glossary = words(pdfPages(x.printDialog.pdfPath).join(' '));
-    EXPECT_TRUE(glossary.contains("VX-414 glossary"));
+    const QStringList glossaryPages = pdfPages(x.printDialog.pdfPath);
+    ASSERT_GE(glossaryPages.size(), 10);
+    const QString glossary = words(glossaryPages.join(' '));
+    EXPECT_TRUE(glossary.contains("VX-414 glossary 832 terms Term Definition ABS Anti-lock brake system"));
     EXPECT_TRUE(glossary.contains("ECM Engine control module, \"the brain\""));
     EXPECT_TRUE(glossary.contains("MIL Malfunction indicator lamp"));
-    EXPECT_TRUE(glossary.contains("Page 1 of 1"));
+    EXPECT_TRUE(glossary.contains("Term4 Explanation of term 4"));
+    EXPECT_TRUE(glossary.contains("Term832 Explanation of term 832"));
+    for (int p = 0; p < glossaryPages.size(); ++p) {
+        EXPECT_TRUE(words(glossaryPages[p]).contains(QStringLiteral("Page %1 of %2").arg(p + 1).arg(glossaryPages.size())))
+            << "page " << p + 1;
+    }
 
     // Cancelled: nothing printed.
     x.printDialog.pdfPath.clear();
