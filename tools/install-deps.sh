@@ -9,7 +9,7 @@ libgtest-dev libgmock-dev libbenchmark-dev
 libchm-dev fp-utils scantool fonts-liberation fontconfig
 clang libclang-rt-14-dev
 xvfb xauth xdotool imagemagick
-librsvg2-bin dpkg-dev desktop-file-utils appstream lintian man-db
+librsvg2-bin dpkg-dev desktop-file-utils appstream lintian man-db poppler-utils
 dbus-daemon at-spi2-core gir1.2-atspi-2.0 python3 python3-gi"
 
 missing=""

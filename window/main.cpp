@@ -5,7 +5,9 @@
 #include "window/frm_main.h"
 #include "window/logic/command_line.h"
 #include "window/platform/app_folder.h"
+#include "window/platform/qt_export_services.h"
 #include "window/platform/qt_services.h"
+#include "window/result_export.h"
 
 #include <QApplication>
 #include <QStyleFactory>
@@ -44,7 +46,10 @@ int main(int argc, char** argv)
     vx414::Platform platform{messageBox, beep, pointers, programEnd, *device,
                              vx414::programFolder()};
 
+    vx414::QtSaveDialog saveDialog;
+    vx414::QtPrintDialog printDialog;
     vx414::frmMain form(platform);
+    new vx414::ResultExport(form, {messageBox, saveDialog, printDialog});  // owned by the form
     pointers.setWindow(&form);
     form.Form_Load();
     form.show();

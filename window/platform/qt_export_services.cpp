@@ -1,0 +1,51 @@
+#include "window/platform/qt_export_services.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QStandardPaths>
+#include <QStringList>
+
+namespace vx414 {
+
+namespace {
+const QString kCsvFilter = QStringLiteral("CSV (*.csv)");
+const QString kJsonFilter = QStringLiteral("JSON (*.json)");
+
+QString suffixOf(const QString& filter)
+{
+    return filter == kJsonFilter ? QStringLiteral("json") : QStringLiteral("csv");
+}
+}  // namespace
+
+std::optional<SaveTarget> QtSaveDialog::askSaveTarget(QWidget* parent, const QString& caption,
+                                                      const QString& suggestedName)
+{
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty() || !QDir(folder).exists())
+        folder = QDir::homePath();
+    QFileDialog dialog(parent, caption, QDir(folder).filePath(suggestedName));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilters({kCsvFilter, kJsonFilter});
+    // The dialog adds the chosen type's extension to a bare name before it asks whether an
+    // existing file may be replaced.
+    dialog.setDefaultSuffix(suffixOf(kCsvFilter));
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                     [&dialog](const QString& filter) { dialog.setDefaultSuffix(suffixOf(filter)); });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return SaveTarget{dialog.selectedFiles().constFirst(),
+                      dialog.selectedNameFilter() == kJsonFilter ? SaveType::Json : SaveType::Csv};
+}
+
+bool QtPrintDialog::askPrinter(QWidget* parent, QPrinter& printer)
+{
+    QPrintDialog dialog(&printer, parent);
+    // The whole report prints; page ranges are the printer's business.
+    dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+}  // namespace vx414

@@ -1,0 +1,245 @@
+#include "window/result_export.h"
+
+#include "window/frm_main.h"
+#include "window/report_print.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QItemSelectionModel>
+#include <QMenu>
+#include <QPrinter>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <set>
+
+namespace vx414 {
+
+namespace {
+
+QString fromUtf8(const std::string& text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string toUtf8(const QString& text)
+{
+    const QByteArray bytes = text.toUtf8();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+bool wanted(const std::vector<int>* rows, int row)
+{
+    return rows == nullptr || std::find(rows->begin(), rows->end(), row) != rows->end();
+}
+
+QString twoDigits(int value)
+{
+    return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
+}
+
+}  // namespace
+
+ResultExport::ResultExport(frmMain& form, ExportServices services)
+    : QObject(&form), form_(form), services_(services)
+{
+    attach(Grid::Results);
+    attach(Grid::Glossary);
+    // Connected after the window's own handler, so this runs once the read is done: a
+    // read that succeeded shows the table, one that failed hides it.
+    connect(form_.Timer1, &QTimer::timeout, this, [this] {
+        if (!form_.FlexList->isHidden())
+            readTime_ = localTimeNow();
+    });
+}
+
+FlexGrid* ResultExport::gridOf(Grid grid) const
+{
+    return grid == Grid::Results ? form_.FlexList : form_.FlexList1;
+}
+
+QMenu* ResultExport::menu(Grid grid) const
+{
+    return menus_[grid == Grid::Results ? 0 : 1];
+}
+
+void ResultExport::attach(Grid grid)
+{
+    FlexGrid* g = gridOf(grid);
+    auto* m = new QMenu(g);
+    const auto add = [&](const QString& text, const QKeySequence& keys, void (ResultExport::*act)(Grid)) {
+        auto* action = new QAction(text, g);
+        action->setShortcut(keys);
+        // Only while this grid has the focus: the same keys mean the same on the other grid.
+        action->setShortcutContext(Qt::WidgetShortcut);
+        connect(action, &QAction::triggered, this, [this, grid, act] { (this->*act)(grid); });
+        g->addAction(action);
+        m->addAction(action);
+    };
+    add(QStringLiteral("Copy"), QKeySequence(Qt::CTRL | Qt::Key_C), &ResultExport::copy);
+    add(QStringLiteral("Save As\u2026"), QKeySequence(Qt::CTRL | Qt::Key_S), &ResultExport::saveAs);
+    add(QStringLiteral("Print\u2026"), QKeySequence(Qt::CTRL | Qt::Key_P), &ResultExport::print);
+    menus_[grid == Grid::Results ? 0 : 1] = m;
+
+    g->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(g, &QWidget::customContextMenuRequested, this,
+            [this, grid](const QPoint& position) { showMenu(grid, position); });
+}
+
+void ResultExport::showMenu(Grid grid, const QPoint& position)
+{
+    // The position is in the grid's viewport, as for every scroll area.
+    menu(grid)->popup(gridOf(grid)->viewport()->mapToGlobal(position));
+}
+
+std::vector<int> ResultExport::selectedRows(Grid grid) const
+{
+    const QItemSelectionModel* selection = gridOf(grid)->selectionModel();
+    std::set<int> rows;
+    if (selection != nullptr) {
+        for (const QModelIndex& index : selection->selectedIndexes())
+            rows.insert(index.row());
+    }
+    return {rows.begin(), rows.end()};
+}
+
+ReadReport ResultExport::readReport(const std::vector<int>* rows) const
+{
+    ReadReport report{readTime_.value_or(localTimeNow()), toUtf8(form_.Vehicle->currentText()), {}};
+    const int count = std::min(form_.CodeCount, static_cast<int>(form_.DecodedCodes.size()) - 1);
+    for (int r = 1; r <= count; ++r) {
+        if (!wanted(rows, r))
+            continue;
+        // The kind comes from the read itself: the table leaves it blank for a code the
+        // definitions do not hold. The definition is the one the table shows for the make.
+        const QString& kind = r <= form_.FirstBlockCount ? form_.FirstBlockKind : form_.SecondBlockKind;
+        report.codes.push_back({toUtf8(kind), toUtf8(form_.DecodedCodes[static_cast<std::size_t>(r)]),
+                                toUtf8(form_.FlexList->TextMatrix(r, 3))});
+    }
+    return report;
+}
+
+std::vector<GlossaryEntry> ResultExport::glossaryEntries(const std::vector<int>* rows) const
+{
+    std::vector<GlossaryEntry> entries;
+    const FlexGrid& list = *form_.FlexList1;
+    // A list that was never loaded (no data file at start-up) has no entries.
+    if (list.Cols() < 3)
+        return entries;
+    for (int r = list.FixedRows(); r < list.Rows(); ++r) {
+        if (wanted(rows, r))
+            entries.push_back({toUtf8(list.TextMatrix(r, 1)), toUtf8(list.TextMatrix(r, 2))});
+    }
+    return entries;
+}
+
+void ResultExport::copy(Grid grid)
+{
+    const std::vector<int> selected = selectedRows(grid);
+    std::string text;
+    if (grid == Grid::Results) {
+        ReadReport report = readReport(&selected);
+        if (report.codes.empty())  // nothing, or only filler rows, selected: every code
+            report = readReport();
+        text = reportAsTabText(report);
+    } else {
+        std::vector<GlossaryEntry> entries = glossaryEntries(&selected);
+        if (entries.empty())
+            entries = glossaryEntries();
+        text = glossaryAsTabText(entries);
+    }
+    QGuiApplication::clipboard()->setText(fromUtf8(text));
+}
+
+QString ResultExport::suggestedName(Grid grid) const
+{
+    if (grid == Grid::Glossary)
+        return QStringLiteral("vx414-glossary.csv");
+    const LocalTime t = readTime_.value_or(localTimeNow());
+    return QStringLiteral("vx414-codes-%1%2%3-%4%5.csv")
+        .arg(t.year)
+        .arg(twoDigits(t.month), twoDigits(t.day), twoDigits(t.hour), twoDigits(t.minute));
+}
+
+void ResultExport::saveAs(Grid grid)
+{
+    const std::optional<SaveTarget> target =
+        services_.saveDialog.askSaveTarget(&form_, QStringLiteral("Save As"), suggestedName(grid));
+    if (!target || target->path.isEmpty())
+        return;
+    // An extension the user typed decides the format; a name without one gets the
+    // extension of the type chosen in the dialog.
+    QString path = target->path;
+    SaveType type = target->type;
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == QLatin1String("csv"))
+        type = SaveType::Csv;
+    else if (suffix == QLatin1String("json"))
+        type = SaveType::Json;
+    else if (suffix.isEmpty())
+        path += (path.endsWith(QLatin1Char('.')) ? QString() : QStringLiteral("."))
+                + (type == SaveType::Json ? QStringLiteral("json") : QStringLiteral("csv"));
+
+    std::string bytes;
+    if (grid == Grid::Results) {
+        const ReadReport report = readReport();
+        bytes = type == SaveType::Json ? reportAsJson(report) : reportAsCsv(report);
+    } else {
+        const std::vector<GlossaryEntry> entries = glossaryEntries();
+        bytes = type == SaveType::Json ? glossaryAsJson(entries) : glossaryAsCsv(entries);
+    }
+    writeFile(path, bytes);
+}
+
+bool ResultExport::writeFile(const QString& path, const std::string& bytes)
+{
+    // Written beside the target under another name and renamed over it once every byte is
+    // down, so a full disk or a failing write never leaves a half-written file behind.
+    // Unbuffered, so that a write the disk cut short shows in the count it returns: a
+    // buffered one would report all bytes taken and the cut-off file would be committed.
+    QSaveFile file(path);
+    QString reason;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        reason = file.errorString();
+    } else {
+        errno = 0;
+        const qint64 written = file.write(bytes.data(), static_cast<qint64>(bytes.size()));
+        const int writeError = errno;
+        if (written != static_cast<qint64>(bytes.size())) {
+            // A short write sets no error of the file's own; the system's says why.
+            reason = file.error() != QFileDevice::NoError ? file.errorString()
+                     : writeError != 0 ? QString::fromLocal8Bit(std::strerror(writeError))
+                                       : QStringLiteral("Not every byte could be written");
+            file.cancelWriting();
+        } else if (!file.commit()) {
+            reason = file.errorString();
+        } else {
+            return true;
+        }
+    }
+    services_.messageBox.show(QStringLiteral(" Cannot save file : %1\n%2").arg(path, reason),
+                              QStringLiteral("VX-414"), MsgButtons::Ok, MsgIcon::None);
+    return false;
+}
+
+void ResultExport::print(Grid grid)
+{
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(grid == Grid::Results ? QStringLiteral("VX-414 codes") : QStringLiteral("VX-414 glossary"));
+    printer.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
+    if (!services_.printDialog.askPrinter(&form_, printer))
+        return;
+    const bool printed = grid == Grid::Results ? printReport(readReport(), printer)
+                                               : printGlossary(glossaryEntries(), printer);
+    if (printed)
+        return;
+    const QString where = printer.outputFileName().isEmpty() ? printer.printerName() : printer.outputFileName();
+    services_.messageBox.show(QStringLiteral(" Cannot print to : %1").arg(where), QStringLiteral("VX-414"),
+                              MsgButtons::Ok, MsgIcon::None);
+}
+
+}  // namespace vx414

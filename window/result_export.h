@@ -1,0 +1,70 @@
+// Copy, Save As and Print on the result table FlexList and the glossary list FlexList1:
+// a context menu on each grid (right click, or the menu key) and the shortcuts Ctrl+C,
+// Ctrl+S and Ctrl+P while that grid has the focus. The grids and the window's handlers are
+// left as they are; this object only listens to them.
+#pragma once
+
+#include "reader/report_format.h"
+#include "window/platform/export_services.h"
+#include "window/platform/services.h"
+
+#include <QObject>
+
+#include <optional>
+#include <vector>
+
+class QAction;
+class QMenu;
+
+namespace vx414 {
+
+class FlexGrid;
+class frmMain;
+
+// The dialogs and the message box the actions use.
+struct ExportServices {
+    MessageBox& messageBox;
+    SaveDialog& saveDialog;
+    PrintDialog& printDialog;
+};
+
+class ResultExport final : public QObject {
+    Q_OBJECT
+public:
+    enum class Grid { Results, Glossary };
+
+    ResultExport(frmMain& form, ExportServices services);
+
+    // The grid's context menu, with the actions Copy, Save As… and Print….
+    QMenu* menu(Grid grid) const;
+
+    // Copy puts the selected rows (every row when none is selected) on the clipboard as
+    // tab-separated text with the heading row.
+    void copy(Grid grid);
+    // Save As writes CSV or JSON, as the user chose, to the file the user chose.
+    void saveAs(Grid grid);
+    // Print asks for a printer (or a PDF file) and prints the whole list.
+    void print(Grid grid);
+
+    // The read shown in the result table: its codes with their kinds and the definitions
+    // the table shows. rows limits it to those table rows; codes only, never the "*" rows
+    // or the total line.
+    ReadReport readReport(const std::vector<int>* rows = nullptr) const;
+    std::vector<GlossaryEntry> glossaryEntries(const std::vector<int>* rows = nullptr) const;
+
+private:
+    FlexGrid* gridOf(Grid grid) const;
+    void attach(Grid grid);
+    void showMenu(Grid grid, const QPoint& position);
+    std::vector<int> selectedRows(Grid grid) const;
+    QString suggestedName(Grid grid) const;
+    bool writeFile(const QString& path, const std::string& bytes);
+
+    frmMain& form_;
+    ExportServices services_;
+    QMenu* menus_[2] = {nullptr, nullptr};
+    // When the codes in the result table were read; set as each read completes.
+    std::optional<LocalTime> readTime_;
+};
+
+}  // namespace vx414

@@ -1,0 +1,505 @@
+// Copy, Save As and Print on the result table and the glossary list, driven as the user
+// drives them: the context menu, the keys, the dialogs answered by test doubles, and the
+// files and printed pages that come out.
+#include "reader/report_encoder.h"
+#include "window/result_export.h"
+#include "window/testing/export_dialogs.h"
+#include "window/testing/form_fixture.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMenu>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace vx414 {
+namespace {
+
+using Grid = ResultExport::Grid;
+using testing::FormFixture;
+using testing::PdfPrintDialog;
+using testing::ScriptedSaveDialog;
+
+// The first block: P0300 pending, P0171 with a definition full of awkward characters,
+// P1FFF that the definitions do not hold; the second: U0100 stored.
+ReportContent fourCodes()
+{
+    return {{true, {{0x03, 0x00}, {0x01, 0x71}, {0x1F, 0xFF}}}, {false, {{0xC1, 0x00}}}};
+}
+
+const QString kAwkward = QString::fromUtf8("Lean, \"bank 1\"\tsensor \u20AC\u201Cx\u201D");
+
+// A window with a few definitions, the glossary list filled, and the export attached.
+struct ExportFixture {
+    ExportFixture() : exporter(*f.form, {f.box, saveDialog, printDialog})
+    {
+        frmMain& m = *f.form;
+        m.Vehicle->addItems({"generic", "audi"});
+        m.flexDemo->SetCols(3);
+        m.flexDemo->SetRows(4);
+        const char* rows[3][2] = {{"P0300", "Random/multiple cylinder misfire detected"},
+                                  {"P0171", ""},
+                                  {"U0100", "Lost communication with ECM/PCM A"}};
+        for (int r = 0; r < 3; ++r) {
+            m.flexDemo->SetTextMatrix(r + 1, 1, rows[r][0]);
+            m.flexDemo->SetTextMatrix(r + 1, 2, rows[r][1]);
+        }
+        m.flexDemo->SetTextMatrix(2, 2, kAwkward);
+
+        FlexGrid& g = *m.FlexList1;
+        g.SetCols(3);
+        g.SetRows(4);
+        g.SetFixedRows(1);
+        const char* glossary[4][2] = {{"TERM", "DIFINITION"},
+                                      {"ABS", "Anti-lock brake system"},
+                                      {"ECM", "Engine control module, \"the brain\""},
+                                      {"MIL", "Malfunction indicator lamp"}};
+        for (int r = 0; r < 4; ++r) {
+            g.SetTextMatrix(r, 1, glossary[r][0]);
+            g.SetTextMatrix(r, 2, glossary[r][1]);
+        }
+        m.show();
+        m.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&m));
+    }
+
+    // LINK USB, then the read on Timer1's first tick, through the event loop as in use.
+    void read(const ReportContent& content)
+    {
+        frmMain& m = *f.form;
+        m.Link_Click();
+        f.device.queueBytes(encodeReport(content));
+        ASSERT_TRUE(QTest::qWaitFor([&m] { return m.Link->isEnabled(); }, 5000));
+        ASSERT_FALSE(m.FlexList->isHidden());
+    }
+
+    FlexGrid* grid(Grid g) const { return g == Grid::Results ? f.form->FlexList : f.form->FlexList1; }
+
+    FormFixture f;
+    ScriptedSaveDialog saveDialog;
+    PdfPrintDialog printDialog;
+    ResultExport exporter;
+};
+
+const QString kAllCodes = QString::fromUtf8(
+    "TYPE\tVehicle\tCode\tDefinition\n"
+    "Pending\tgeneric\tP0300\tRandom/multiple cylinder misfire detected\n"
+    "Pending\tgeneric\tP0171\t\"Lean, \"\"bank 1\"\"\tsensor \u20AC\u201Cx\u201D\"\n"
+    "Pending\tgeneric\tP1FFF\t\n"
+    "Stored\tgeneric\tU0100\tLost communication with ECM/PCM A\n");
+
+TEST(ResultExport, MenuAndKeysOnBothGridsOnly)
+{
+    ExportFixture x;
+    x.read(fourCodes());
+    for (const Grid g : {Grid::Results, Grid::Glossary}) {
+        SCOPED_TRACE(g == Grid::Results ? "result table" : "glossary");
+        FlexGrid* grid = x.grid(g);
+        if (g == Grid::Glossary) {
+            // The list in place of the table, as the Glossary button shows it.
+            x.f.form->FlexList->hide();
+            grid->Move(500, 2160, 10000, 5000);
+            grid->show();
+        }
+        QMenu* menu = x.exporter.menu(g);
+        ASSERT_NE(menu, nullptr);
+        ASSERT_EQ(menu->actions().size(), 3);
+        const char* texts[3][2] = {{"Copy", "Ctrl+C"}, {"Save As\u2026", "Ctrl+S"}, {"Print\u2026", "Ctrl+P"}};
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(menu->actions()[i]->text(), QString::fromUtf8(texts[i][0]));
+            EXPECT_EQ(menu->actions()[i]->shortcut().toString(), texts[i][1]);
+        }
+
+        // A right click, through the window as the platform delivers it.
+        const QPoint inside = grid->viewport()->mapTo(x.f.form.get(), QPoint(40, 40));
+        QTest::mouseClick(x.f.form->windowHandle(), Qt::RightButton, {}, inside);
+        EXPECT_TRUE(QTest::qWaitFor([menu] { return menu->isVisible(); }, 2000));
+        menu->hide();
+        // The menu key: the platform turns it into a keyboard context-menu event for the
+        // widget with the focus (the offscreen platform does not, so the test sends it).
+        grid->setFocus();
+        QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, QPoint(10, 10), grid->mapToGlobal(QPoint(10, 10)));
+        QApplication::sendEvent(grid, &menuKey);
+        EXPECT_TRUE(menu->isVisible());
+        menu->hide();
+
+        // The keys while the grid has the focus.
+        grid->setFocus();
+        ASSERT_TRUE(QTest::qWaitFor([grid] { return grid->hasFocus(); }, 2000));
+        QApplication::clipboard()->clear();
+        QTest::keyClick(grid, Qt::Key_C, Qt::ControlModifier);
+        EXPECT_TRUE(QApplication::clipboard()->text().startsWith(g == Grid::Results ? "TYPE\t" : "TERM\t"));
+        const int saves = x.saveDialog.asked;
+        const int prints = x.printDialog.asked;
+        QTest::keyClick(grid, Qt::Key_S, Qt::ControlModifier);
+        EXPECT_EQ(x.saveDialog.asked, saves + 1);
+        QTest::keyClick(grid, Qt::Key_P, Qt::ControlModifier);
+        EXPECT_EQ(x.printDialog.asked, prints + 1);
+    }
+
+    // Elsewhere in the window the keys do none of it.
+    x.f.form->CODESearch->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&x] { return x.f.form->CODESearch->hasFocus(); }, 2000));
+    QApplication::clipboard()->setText("before");
+    const int saves = x.saveDialog.asked;
+    const int prints = x.printDialog.asked;
+    QTest::keyClick(x.f.form->CODESearch, Qt::Key_C, Qt::ControlModifier);
+    QTest::keyClick(x.f.form->CODESearch, Qt::Key_S, Qt::ControlModifier);
+    QTest::keyClick(x.f.form->CODESearch, Qt::Key_P, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), "before");
+    EXPECT_EQ(x.saveDialog.asked, saves);
+    EXPECT_EQ(x.printDialog.asked, prints);
+}
+
+TEST(ResultExport, CopyPutsTheSelectedRowsOrAllOnTheClipboard)
+{
+    ExportFixture x;
+    x.read(fourCodes());
+    FlexGrid& t = *x.f.form->FlexList;
+    const struct {
+        int row, rowSel;  // -1: nothing selected
+        QString expected;
+    } cases[] = {
+        {-1, -1, kAllCodes},
+        {2, 3, QString::fromUtf8("TYPE\tVehicle\tCode\tDefinition\n"
+                                 "Pending\tgeneric\tP0171\t\"Lean, \"\"bank 1\"\"\tsensor \u20AC\u201Cx\u201D\"\n"
+                                 "Pending\tgeneric\tP1FFF\t\n")},
+        // The total line and a filler row are not codes: with only them selected, every code.
+        {4, 6, QString::fromUtf8("TYPE\tVehicle\tCode\tDefinition\n"
+                                 "Stored\tgeneric\tU0100\tLost communication with ECM/PCM A\n")},
+        {5, 7, kAllCodes},
+    };
+    for (const auto& c : cases) {
+        t.selectionModel()->clearSelection();
+        if (c.row >= 0) {
+            t.SetRow(c.row);
+            t.SetRowSel(c.rowSel);
+        }
+        x.exporter.copy(Grid::Results);
+        EXPECT_EQ(QApplication::clipboard()->text(), c.expected) << "rows " << c.row << " to " << c.rowSel;
+    }
+
+    // The glossary: the entry the code search found, or all of them.
+    x.f.form->ReadingMode = 0;  // as the Glossary button leaves the window
+    x.f.form->LabelVS[0]->hide();
+    x.f.form->CODESearch->setText("ECM");
+    ASSERT_EQ(x.f.form->FlexList1->Row(), 2);
+    x.exporter.copy(Grid::Glossary);
+    EXPECT_EQ(QApplication::clipboard()->text(), "TERM\tDIFINITION\nECM\t\"Engine control module, \"\"the brain\"\"\"\n");
+    x.f.form->FlexList1->selectionModel()->clearSelection();
+    x.exporter.copy(Grid::Glossary);
+    EXPECT_EQ(QApplication::clipboard()->text(),
+              "TERM\tDIFINITION\nABS\tAnti-lock brake system\nECM\t\"Engine control module, \"\"the brain\"\"\"\n"
+              "MIL\tMalfunction indicator lamp\n");
+}
+
+QJsonObject readJson(const QString& path)
+{
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << path.toStdString();
+    return doc.object();
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+}
+
+TEST(ResultExport, SaveAsWritesCsvOrJsonWhereTheUserChose)
+{
+    ExportFixture x;
+    const QDateTime beforeRead = QDateTime::currentDateTime().addSecs(-1);
+    x.read(fourCodes());
+    // The saved time is the read's, not the saving's.
+    QTest::qWait(1100);
+    // Whole seconds, as the file gives the time.
+    QDateTime beforeSave = QDateTime::currentDateTime();
+    beforeSave.setTime(QTime(beforeSave.time().hour(), beforeSave.time().minute(), beforeSave.time().second()));
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QByteArray csv = QString::fromUtf8(
+        "time,make,kind,code,definition\r\n"
+        "%1,generic,Pending,P0300,Random/multiple cylinder misfire detected\r\n"
+        "%1,generic,Pending,P0171,\"Lean, \"\"bank 1\"\"\tsensor \u20AC\u201Cx\u201D\"\r\n"
+        "%1,generic,Pending,P1FFF,\r\n"
+        "%1,generic,Stored,U0100,Lost communication with ECM/PCM A\r\n").toUtf8();
+    const struct {
+        QString answer;
+        SaveType type;
+        QString written;  // the file that must appear
+        bool json;
+    } cases[] = {
+        {"codes", SaveType::Csv, "codes.csv", false},
+        {"codes", SaveType::Json, "codes.json", true},
+        {"chosen.json", SaveType::Csv, "chosen.json", true},  // the typed extension decides
+        {"chosen.CSV", SaveType::Json, "chosen.CSV", false},
+        {"notes.txt", SaveType::Json, "notes.txt", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.answer.toStdString());
+        x.saveDialog.answer = SaveTarget{dir.filePath(c.answer), c.type};
+        x.exporter.saveAs(Grid::Results);
+        const QString path = dir.filePath(c.written);
+        ASSERT_TRUE(QFile::exists(path));
+        if (!c.json) {
+            const QByteArray saved = readAll(path);
+            const QByteArray time = saved.mid(saved.indexOf("\r\n") + 2, 25);
+            EXPECT_EQ(saved, QString::fromUtf8(csv).arg(QString::fromLatin1(time)).toUtf8());
+            continue;
+        }
+        const QJsonObject json = readJson(path);
+        EXPECT_EQ(json["make"].toString(), "generic");
+        EXPECT_EQ(json["total"].toInt(), 4);
+        const QJsonArray codes = json["codes"].toArray();
+        ASSERT_EQ(codes.size(), 4);
+        EXPECT_EQ(codes[1].toObject()["definition"].toString(), kAwkward);
+        EXPECT_EQ(codes[2].toObject()["kind"].toString(), "Pending");
+        EXPECT_EQ(codes[2].toObject()["definition"].toString(), "");
+        EXPECT_EQ(codes[3].toObject()["code"].toString(), "U0100");
+        const QDateTime time = QDateTime::fromString(json["time"].toString(), Qt::ISODate);
+        EXPECT_GE(time, beforeRead);
+        EXPECT_LT(time, beforeSave);
+        EXPECT_EQ(time.offsetFromUtc(), beforeSave.offsetFromUtc());
+    }
+    EXPECT_TRUE(x.saveDialog.suggested.startsWith("vx414-codes-"));
+    EXPECT_TRUE(x.saveDialog.suggested.endsWith(".csv"));
+
+    // The glossary, as CSV.
+    x.saveDialog.answer = SaveTarget{dir.filePath("glossary"), SaveType::Csv};
+    x.exporter.saveAs(Grid::Glossary);
+    EXPECT_EQ(readAll(dir.filePath("glossary.csv")),
+              "term,definition\r\nABS,Anti-lock brake system\r\nECM,\"Engine control module, \"\"the brain\"\"\"\r\n"
+              "MIL,Malfunction indicator lamp\r\n");
+
+    // Cancelled: nothing new anywhere; no message at all along the way.
+    const int files = static_cast<int>(QDir(dir.path()).entryList(QDir::Files).size());
+    x.saveDialog.answer.reset();
+    x.exporter.saveAs(Grid::Results);
+    x.exporter.saveAs(Grid::Glossary);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), files);
+    EXPECT_TRUE(x.f.box.shown.empty());
+}
+
+TEST(ResultExport, AReadWithoutCodesSavesHeadersAndAnEmptyArray)
+{
+    ExportFixture x;
+    x.read({{true, {}}, {false, {}}});
+    QTemporaryDir dir;
+    x.saveDialog.answer = SaveTarget{dir.filePath("none.csv"), SaveType::Csv};
+    x.exporter.saveAs(Grid::Results);
+    EXPECT_EQ(readAll(dir.filePath("none.csv")), "time,make,kind,code,definition\r\n");
+    x.saveDialog.answer = SaveTarget{dir.filePath("none.json"), SaveType::Json};
+    x.exporter.saveAs(Grid::Results);
+    const QJsonObject json = readJson(dir.filePath("none.json"));
+    EXPECT_TRUE(json["codes"].isArray());
+    EXPECT_TRUE(json["codes"].toArray().isEmpty());
+    EXPECT_EQ(json["total"].toInt(-1), 0);
+}
+
+// Limits the size of files this process may write, so that a write fails as on a full
+// disk; the old limit is back when it ends.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = saved_;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, previousHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit saved_{};
+    void (*previousHandler_)(int) = nullptr;
+};
+
+TEST(ResultExport, AFileThatCannotBeWrittenGivesAMessageAndLeavesTheOldOne)
+{
+    ExportFixture x;
+    x.read(fourCodes());
+    QTemporaryDir dir;
+    QFile plain(dir.filePath("plain"));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    const QString old = dir.filePath("old.csv");
+    QFile oldFile(old);
+    ASSERT_TRUE(oldFile.open(QIODevice::WriteOnly));
+    oldFile.write("what was there\n");
+    oldFile.close();
+    const QString readOnly = dir.filePath("readonly");
+    ASSERT_TRUE(QDir(dir.path()).mkdir("readonly"));
+    QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ExeOwner);
+
+    struct Case {
+        QString path;
+        bool diskFull;
+    };
+    std::vector<Case> cases = {
+        {dir.filePath("missing/codes.csv"), false},  // a folder that is not there
+        {dir.filePath("plain/codes.csv"), false},    // a "folder" that is a file
+        {old, true},                                  // the disk fills while writing
+    };
+    // The superuser writes into read-only folders; the case only means something for others.
+    if (geteuid() != 0)
+        cases.push_back({readOnly + "/codes.csv", false});
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path.toStdString());
+        x.f.box.shown.clear();
+        x.saveDialog.answer = SaveTarget{c.path, SaveType::Csv};
+        if (c.diskFull) {
+            const FileSizeLimit limit(64);
+            x.exporter.saveAs(Grid::Results);
+        } else {
+            x.exporter.saveAs(Grid::Results);
+        }
+        ASSERT_EQ(x.f.box.shown.size(), 1u);
+        const QString text = x.f.box.shown[0].text;
+        EXPECT_TRUE(text.startsWith(" Cannot save file : " + c.path + "\n")) << text.toStdString();
+        EXPECT_GT(text.size(), (" Cannot save file : " + c.path + "\n").size()) << "no reason given";
+        EXPECT_EQ(x.f.box.shown[0].title, "VX-414");
+    }
+    // The old file is as it was, and no half-written file is left beside it.
+    EXPECT_EQ(readAll(old), "what was there\n");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({"old.csv", "plain"}));
+    QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+// The text of a PDF, page by page.
+QStringList pdfPages(const QString& pdf)
+{
+    const QString tool = QStandardPaths::findExecutable("pdftotext");
+    if (tool.isEmpty()) {
+        ADD_FAILURE() << "pdftotext (poppler-utils) is not installed";
+        return {};
+    }
+    QProcess process;
+    process.start(tool, {"-layout", pdf, "-"});
+    EXPECT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    QStringList pages = QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\f'));
+    if (!pages.isEmpty() && pages.last().trimmed().isEmpty())
+        pages.removeLast();
+    return pages;
+}
+
+// pdftotext spreads table cells over columns of blanks; compare words only.
+QString words(const QString& text)
+{
+    return text.simplified();
+}
+
+TEST(ResultExport, PrintsTheReadToAPdfWithEveryCodeAndPageNumbers)
+{
+    ExportFixture x;
+    // Thirty codes with long definitions fill more than one page.
+    ReportContent many{{true, {}}, {false, {}}};
+    frmMain& m = *x.f.form;
+    m.flexDemo->SetRows(31);
+    for (int i = 0; i < 30; ++i) {
+        const auto low = static_cast<std::uint8_t>(0x10 + i);
+        (i < 20 ? many.first : many.second).codes.push_back({0x02, low});
+        const QString code = QStringLiteral("P02%1").arg(low, 2, 16, QLatin1Char('0')).toUpper();
+        m.flexDemo->SetTextMatrix(i + 1, 1, code);
+        m.flexDemo->SetTextMatrix(i + 1, 2, QStringLiteral("Definition of %1: ").arg(code) +
+                                                QStringLiteral("injector circuit range and performance, ").repeated(4) +
+                                                QStringLiteral("end of %1").arg(code));
+    }
+    x.read(many);
+    QTemporaryDir dir;
+    x.printDialog.pdfPath = dir.filePath("codes.pdf");
+    x.exporter.print(Grid::Results);
+    EXPECT_TRUE(x.f.box.shown.empty());
+
+    const QStringList pages = pdfPages(x.printDialog.pdfPath);
+    ASSERT_GE(pages.size(), 2);
+    const QString all = words(pages.join(' '));
+    EXPECT_TRUE(all.contains("VX-414 trouble code report"));
+    EXPECT_TRUE(all.contains("Vehicle: generic"));
+    EXPECT_TRUE(all.contains("Read on: " + QDateTime::currentDateTime().toString("yyyy-MM-dd")));
+    for (int i = 0; i < 30; ++i) {
+        const QString code = QStringLiteral("P02%1").arg(0x10 + i, 2, 16, QLatin1Char('0')).toUpper();
+        EXPECT_EQ(all.count(code), 1 + 2) << code.toStdString();  // its row, and twice in its definition
+        EXPECT_TRUE(all.contains("end of " + code)) << "the definition is cut: " << code.toStdString();
+    }
+    EXPECT_TRUE(words(pages.last()).contains("Total: 30"));
+    for (int p = 0; p < pages.size(); ++p)
+        EXPECT_TRUE(words(pages[p]).contains(QStringLiteral("Page %1 of %2").arg(p + 1).arg(pages.size())))
+            << "page " << p + 1;
+
+    // The glossary as a two-column list of its terms, all 832 of them, on numbered pages.
+    FlexGrid& list = *m.FlexList1;
+    list.SetRows(833);
+    for (int r = 4; r < 833; ++r) {
+        list.SetTextMatrix(r, 1, QStringLiteral("Term%1").arg(r));
+        list.SetTextMatrix(r, 2, QStringLiteral("Explanation of term %1").arg(r));
+    }
+    x.printDialog.pdfPath = dir.filePath("glossary.pdf");
+    x.exporter.print(Grid::Glossary);
+    const QStringList glossaryPages = pdfPages(x.printDialog.pdfPath);
+    ASSERT_GE(glossaryPages.size(), 10);
+    const QString glossary = words(glossaryPages.join(' '));
+    EXPECT_TRUE(glossary.contains("VX-414 glossary 832 terms Term Definition ABS Anti-lock brake system"));
+    EXPECT_TRUE(glossary.contains("ECM Engine control module, \"the brain\""));
+    EXPECT_TRUE(glossary.contains("MIL Malfunction indicator lamp"));
+    EXPECT_TRUE(glossary.contains("Term4 Explanation of term 4"));
+    EXPECT_TRUE(glossary.contains("Term832 Explanation of term 832"));
+    for (int p = 0; p < glossaryPages.size(); ++p) {
+        EXPECT_TRUE(words(glossaryPages[p]).contains(QStringLiteral("Page %1 of %2").arg(p + 1).arg(glossaryPages.size())))
+            << "page " << p + 1;
+    }
+
+    // Cancelled: nothing printed.
+    x.printDialog.pdfPath.clear();
+    x.exporter.print(Grid::Results);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({"codes.pdf", "glossary.pdf"}));
+}
+
+TEST(ResultExport, PrintsNoCodesAndReportsAPdfThatCannotBeWritten)
+{
+    ExportFixture x;
+    x.read({{true, {}}, {false, {}}});
+    QTemporaryDir dir;
+    x.printDialog.pdfPath = dir.filePath("none.pdf");
+    x.exporter.print(Grid::Results);
+    const QString text = words(pdfPages(x.printDialog.pdfPath).join(' '));
+    EXPECT_TRUE(text.contains("No codes"));
+    EXPECT_TRUE(text.contains("Total: 0"));
+    EXPECT_TRUE(x.f.box.shown.empty());
+
+    x.printDialog.pdfPath = dir.filePath("missing/none.pdf");
+    x.exporter.print(Grid::Results);
+    ASSERT_EQ(x.f.box.shown.size(), 1u);
+    EXPECT_EQ(x.f.box.shown[0].text, " Cannot print to : " + x.printDialog.pdfPath);
+}
+
+}  // namespace
+}  // namespace vx414
