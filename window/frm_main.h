@@ -176,6 +176,7 @@ private:
     QShortcut* helpKey_ = nullptr;  // F1, from the first click on Help on
     void showDataFileMessage(DataFileCode code);
     bool endsOnBadPair(const DataFileStatus& status);
+    bool endsOnLoadFailure(const DataFileStatus& status);
     bool programEnded_ = false;
     DataFile dataSlot_;  // the one file slot of the data-file reader
 

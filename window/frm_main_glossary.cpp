@@ -40,7 +40,7 @@ void frmMain::loadglossary()
         FlexList1->SetTextMatrix(row, 2, fromDataBytes(ItemText));
     }
     datafileclose(dataSlot_);
-    endsOnBadPair(status);
+    endsOnLoadFailure(status);
 }
 
 void frmMain::Glossary_Click()
