@@ -2,6 +2,7 @@
 
 #include "window/artwork.h"
 #include "window/controls/units.h"
+#include "window/window_roles.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -27,6 +28,7 @@ frmAbout::frmAbout()
                            Qt::WindowCloseButtonHint),
       Line1{{{120, 1320, 6000, 1320, 2, 0xFFFFFF, true}, {120, 1320, 6030, 1320, 1, 0x808080, true}}}
 {
+    registerWindowRoles();
     setObjectName(QStringLiteral("frmAbout"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("About VX-414"));
