@@ -31,6 +31,9 @@ frmAbout::frmAbout()
     registerWindowRoles();
     setObjectName(QStringLiteral("frmAbout"));
     setAttribute(Qt::WA_DeleteOnClose);
+    // A tool window does not keep the program running by default; this one is a window of
+    // its own, and the program ends only when the last of its windows has closed.
+    setAttribute(Qt::WA_QuitOnClose, true);
     setWindowTitle(QStringLiteral("About VX-414"));
     setWindowIcon(QIcon(artwork::aboutIcon()));
     setFixedSize(pixels(6255), pixels(1950));
