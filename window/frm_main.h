@@ -171,7 +171,9 @@ private:
     void connectHandlers();
     void arrangeTabOrder();
     void readFailed();
+    void showEntries(bool codeMode);
     void fitDefinitionLabel(QLabel* label);
+    void fitWrappedLabel(QLabel* label);
     void showHelp();
     QShortcut* helpKey_ = nullptr;  // F1, from the first click on Help on
     void showDataFileMessage(DataFileCode code);

@@ -132,6 +132,43 @@ TEST(CodeSearchWindow, DefinitionLabelsGrowWithTheirText)
     EXPECT_EQ(twips(s.form->Label2->height()), 345);
 }
 
+TEST(CodeSearchWindow, InGlossaryModeTheDefinitionLabelsShowTheirWholeText)
+{
+    // About 480 characters of words: more lines at the labels' fixed width than the five
+    // that code mode's height rule gives at most.
+    std::string longText;
+    while (longText.size() < 470)
+        longText += "the quick sensor reports a plausible signal ";
+    PlainSources sources = searchSources();
+    sources.glossary[101] = {"ABS pump", longText, "t"};
+    DataFolder folder(sources);
+    Searching s(folder);
+    const int width = s.form->Label2->width();
+    const auto wholeTextShown = [](const QLabel* label) {
+        return label->height() >= label->heightForWidth(label->width());
+    };
+
+    s.form->Glossary_Click();
+    s.type("abs");  // the long text is the entry after the found one
+    EXPECT_EQ(s.form->Label4->text().toStdString(), longText);
+    EXPECT_TRUE(wholeTextShown(s.form->Label4)) << s.form->Label4->height();
+    EXPECT_GT(twips(s.form->Label4->height()), 1725);
+    EXPECT_EQ(twips(s.form->Label2->height()), 345);  // a short text keeps the one line
+    s.type("abs p");
+    EXPECT_EQ(s.form->Label2->text().toStdString(), longText);
+    EXPECT_TRUE(wholeTextShown(s.form->Label2)) << s.form->Label2->height();
+    EXPECT_EQ(twips(s.form->Label4->height()), 345);  // "Term 103"
+    EXPECT_EQ(s.form->Label2->width(), width);  // grown downward only
+    EXPECT_TRUE(s.form->Label2->wordWrap());
+    s.type("T0001");
+    EXPECT_EQ(twips(s.form->Label2->height()), 345);
+
+    // Back in code mode the height rule sets the height again.
+    s.form->Link_Click();
+    s.type("U");
+    EXPECT_EQ(twips(s.form->Label2->height()), 690);
+}
+
 TEST(CodeSearchWindow, AfterTheGlossaryTheBoxSearchesTermsUntilAReadOrAMakeChoice)
 {
     DataFolder folder(searchSources());
