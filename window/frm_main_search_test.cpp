@@ -72,6 +72,46 @@ TEST(CodeSearchWindow, TypingFindsTheFirstCodeAndTheEntryAfterIt)
     EXPECT_EQ(s.labels(), (QStringList{"P1136", "Fuel trim too lean", "", ""}));
 }
 
+TEST(CodeSearchWindow, TheLastGenericRowHasNoNextEntryWhenARealMakeRecordFollows)
+{
+    // The definitions table as a make's load leaves it when the make's first record is a
+    // real one, not a filler: rows 0 to 3 generic, then the make's.
+    FormFixture f;
+    frmMain& m = *f.form;
+    const std::pair<const char*, const char*> rows[] = {
+        {"CODE", "DEFINITION"},          {"P0100", "Mass air flow circuit"},
+        {"U0100", "Lost communication"}, {"U0100", "Lost communication (second text)"},
+        {"P1136", "Audi: fuel trim too lean"}, {"P1137", "Audi: fuel trim too rich"},
+    };
+    m.flexDemo->SetCols(3);
+    m.flexDemo->SetRows(6);
+    for (int r = 0; r < 6; ++r) {
+        m.flexDemo->SetTextMatrix(r, 1, rows[r].first);
+        m.flexDemo->SetTextMatrix(r, 2, rows[r].second);
+    }
+    m.GenericCount = 4;
+    struct Case {
+        const char* typed;
+        const char* found;
+        const char* next;  // Label3
+    };
+    for (const Case c : {Case{"P01", "P0100", "U0100"},    // a generic row before the last
+                         Case{"U01", "U0100", ""},         // its repeat is the last generic row
+                         Case{"P1136", "P1136", "P1137"},  // make rows follow each other
+                         Case{"P1137", "P1137", ""}}) {    // the table's last row
+        SCOPED_TRACE(c.typed);
+        m.CODESearch->setText(c.typed);
+        EXPECT_EQ(m.Label1->text(), c.found);
+        EXPECT_EQ(m.Label3->text(), c.next);
+    }
+    // The last generic row found directly, not through a repeat.
+    m.flexDemo->SetTextMatrix(2, 1, "P0200");
+    m.CODESearch->setText("U01");
+    EXPECT_EQ(m.Label1->text(), "U0100");
+    EXPECT_EQ(m.Label3->text(), "");
+    EXPECT_EQ(m.Label4->text(), "");
+}
+
 TEST(CodeSearchWindow, NoMatchBeepsEveryTimeAndAnEmptyBoxIsSilent)
 {
     DataFolder folder(searchSources());
