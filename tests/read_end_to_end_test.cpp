@@ -100,9 +100,12 @@ TEST(ReadEndToEnd, ASilentReaderShowsTheFailureMessage)
 
 TEST(ReadEndToEnd, ATricklingReaderFailsWithinSecondsAndTheNextReadWorks)
 {
-    // One byte every 0.4 s for the first request: its 24 bytes would take 9.2 s.
-    Emulator emulator({"--fault", "trickle", "--gap-ms", "400", "--faulty", "1", "--pending", "P0300",
-                       "--stored", "C1234", "U0100"});
+    // The largest report, 61 codes, one byte every 0.25 s for the first request: its 256
+    // bytes would take more than a minute.
+    QStringList arguments = {"--fault", "trickle", "--gap-ms", "250", "--faulty", "1", "--pending"};
+    for (int i = 0; i < 61; ++i)
+        arguments << QStringLiteral("P%1").arg(i, 4, 10, QLatin1Char('0'));
+    Emulator emulator(arguments);
     ASSERT_FALSE(emulator.path().isEmpty());
     LiveForm live(emulator.path());
     frmMain& m = live.form;
@@ -113,7 +116,7 @@ TEST(ReadEndToEnd, ATricklingReaderFailsWithinSecondsAndTheNextReadWorks)
     clock.start();
     m.Link->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return m.Link->isEnabled(); }, 20000));
-    EXPECT_LT(clock.elapsed(), 1000 + 9200);  // the tick's second, then less than the report's time
+    EXPECT_LT(clock.elapsed(), 1000 + 255 * 250);  // the tick's second, then less than the report's time
     ASSERT_EQ(live.box.shown.size(), 1u);
     EXPECT_EQ(live.box.shown[0].title, "         Error Msg");
     EXPECT_TRUE(m.FlexList->isHidden());
@@ -123,9 +126,9 @@ TEST(ReadEndToEnd, ATricklingReaderFailsWithinSecondsAndTheNextReadWorks)
     ASSERT_TRUE(QTest::qWaitFor([&] { return m.Link->isEnabled(); }, 20000));
     EXPECT_EQ(live.box.shown.size(), 1u);
     EXPECT_FALSE(m.FlexList->isHidden());
-    EXPECT_EQ(m.FlexList->TextMatrix(1, 2), "P0300");
-    EXPECT_EQ(m.FlexList->TextMatrix(3, 2), "U0100");
-    EXPECT_EQ(m.FlexList->TextMatrix(4, 0), "Total: 3");
+    EXPECT_EQ(m.FlexList->TextMatrix(1, 2), "P0000");
+    EXPECT_EQ(m.FlexList->TextMatrix(61, 2), "P0060");
+    EXPECT_EQ(m.FlexList->TextMatrix(62, 0), "Total: 61");
 }
 
 }  // namespace
