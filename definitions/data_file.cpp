@@ -82,14 +82,12 @@ std::string describe(const DataFileStatus& status) {
 }
 
 int datafilecheck(const std::string& path) {
-  // Opening is the test of access: a file that exists but cannot be read is as good as
-  // missing to the program.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return 0;
+  // The file system is asked; the file is never opened. Opening a FIFO for reading waits
+  // for a writer, and a device may wait for its hardware, so anything but a regular file
+  // counts as no access, as does a regular file the program may not read.
   struct stat info {};
-  const bool known = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-  ::close(fd);
-  if (!known) return 0;
+  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return 0;
+  if (::faccessat(AT_FDCWD, path.c_str(), R_OK, AT_EACCESS) != 0) return 0;
   return info.st_size > 0 ? 2 : 1;
 }
 
@@ -97,7 +95,9 @@ DataFile::~DataFile() { close(); }
 
 DataFileStatus DataFile::open(const std::string& path) {
   if (isOpen()) return DataFileStatus::failure(DataFileCode::SlotInUse);
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking, so that a FIFO or a device put in the file's place after the check
+  // cannot hold the program in open(); on a regular file the flag changes nothing.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return DataFileStatus::failure(DataFileCode::OpenFailed, 0, path + ": " + std::strerror(errno));
   struct stat info {};
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {

@@ -16,7 +16,7 @@ inline constexpr std::string_view kDataFileMessageTitle = "VX-414";
 
 enum class DataFileCode {
   Ok,
-  NotFound,           // the file's length cannot be read (missing, unreadable, a directory)
+  NotFound,           // no readable regular file (missing, unreadable, a directory, a FIFO)
   Empty,              // the file exists and holds no bytes
   OpenFailed,         // the file cannot be opened for reading
   SlotInUse,          // the file slot is already open
@@ -56,8 +56,9 @@ bool endsProgram(const DataFileStatus& status);
 // A fuller description for the tools: what failed and where.
 std::string describe(const DataFileStatus& status);
 
-// 0: the file's length cannot be read (no such file, no access, a directory);
-// 1: it exists and is empty; 2: it exists and is not empty.
+// 0: no access (no such file, not readable, or not a regular file: a directory, FIFO,
+// socket or device); 1: it exists and is empty; 2: it exists and is not empty. Never
+// opens the file, so it cannot block.
 int datafilecheck(const std::string& path);
 
 // Stored bytes read by position; the readers see the data file only through this.

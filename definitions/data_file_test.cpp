@@ -1,7 +1,11 @@
 #include "definitions/data_file.h"
 
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 #include <array>
 #include <fstream>
@@ -28,13 +32,46 @@ TEST(DataFile, PresenceCheck) {
   writeFile(folder.path() / "locked", "xyz");
   ::chmod((folder.path() / "locked").c_str(), 0);
   std::filesystem::create_directory(folder.path() / "folder");
+  const testing::ReaderlessFifo fifo(folder.path() / "fifo");
+  const int socketFd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const std::string socketPath = (folder.path() / "socket").string();
+  ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+  std::copy(socketPath.begin(), socketPath.end(), address.sun_path);
+  ASSERT_EQ(::bind(socketFd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
   const bool root = ::geteuid() == 0;  // root reads a file without permissions
 
+  // Anything but a regular file counts as no access, and asking never blocks.
   const struct {
-    const char* name;
+    std::string path;
     int result;
-  } cases[] = {{"missing", 0}, {"empty", 1}, {"one", 2}, {"folder", 0}, {"locked", root ? 2 : 0}};
-  for (const auto& c : cases) EXPECT_EQ(datafilecheck((folder.path() / c.name).string()), c.result) << c.name;
+  } cases[] = {{(folder.path() / "missing").string(), 0},
+               {(folder.path() / "empty").string(), 1},
+               {(folder.path() / "one").string(), 2},
+               {(folder.path() / "folder").string(), 0},
+               {(folder.path() / "locked").string(), root ? 2 : 0},
+               {(folder.path() / "fifo").string(), 0},
+               {socketPath, 0},
+               {"/dev/null", 0}};
+  for (const auto& c : cases) EXPECT_EQ(datafilecheck(c.path), c.result) << c.path;
+  EXPECT_FALSE(fifo.readerFound());
+  ::close(socketFd);
+}
+
+TEST(DataFile, TheSlotRefusesWhatIsNotARegularFileWithoutWaiting) {
+  ScratchFolder folder;
+  std::filesystem::create_directory(folder.path() / "folder");
+  const testing::ReaderlessFifo fifo(folder.path() / "fifo");
+  for (const std::string& path : {(folder.path() / "fifo").string(), (folder.path() / "folder").string(),
+                                 std::string("/dev/null")}) {
+    DataFile slot;
+    const DataFileStatus status = slot.open(path);
+    EXPECT_EQ(status.code, DataFileCode::OpenFailed) << path;
+    EXPECT_NE(status.detail.find("not a regular file"), std::string::npos) << status.detail;
+    EXPECT_FALSE(slot.isOpen());
+  }
+  EXPECT_FALSE(fifo.readerFound());  // the FIFO was let go at once, not held waiting for a writer
 }
 
 TEST(DataFile, SlotHoldsOneFileAndReadsZerosPastTheEnd) {

@@ -26,11 +26,11 @@ public:
     }
 
 private:
-    // The reads of one bounded wait.
+    // The reads after the first start marker, which share one bound.
     struct Wait {
         std::int64_t reads = 0;
         std::int64_t idle = 0;       // "no byte yet"
-        std::int64_t discarded = 0;  // bytes that were not what the wait was for
+        std::int64_t discarded = 0;  // bytes that were not what a wait was for
     };
 
     ReceiveResult result() const { return {status_, report_}; }
@@ -40,14 +40,14 @@ private:
         return false;
     }
 
-    // A wait that ran out is a timeout when the reader mostly said nothing, and a protocol
+    // The bound ran out: a timeout when the reader mostly said nothing, and a protocol
     // failure when it mostly babbled.
     bool waitRanOut(const Wait& wait, const char* reason) {
         return fail(wait.idle >= wait.discarded ? LinkCode::Timeout : LinkCode::Protocol, reason);
     }
 
     std::optional<std::uint8_t> next(Wait& wait) {
-        while (wait.reads < limits_.wait) {
+        while (wait.reads < limits_.body) {
             ++wait.reads;
             if (const LinkByte byte = source_()) return *byte;
             ++wait.idle;
@@ -67,7 +67,7 @@ private:
 
     // Discards bytes up to a value marker, skips further markers, and takes the next byte.
     std::optional<std::uint8_t> value() {
-        Wait wait;
+        Wait& wait = body_;
         for (;;) {
             const auto byte = next(wait);
             if (!byte) {
@@ -145,7 +145,7 @@ private:
     }
 
     bool separator() {
-        Wait wait;
+        Wait& wait = body_;
         for (;;) {
             const auto byte = next(wait);
             if (!byte) return waitRanOut(wait, "no separator");
@@ -164,7 +164,7 @@ private:
     }
 
     bool trailer() {
-        Wait wait;
+        Wait& wait = body_;
         for (;;) {
             const auto byte = next(wait);
             if (!byte) return waitRanOut(wait, "no trailer");
@@ -180,6 +180,7 @@ private:
     const ReceiveLimits& limits_;
     LinkStatus status_;
     ReaderReport report_;
+    Wait body_;
 };
 
 }  // namespace

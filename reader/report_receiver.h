@@ -44,17 +44,20 @@ inline std::string_view kindText(std::uint8_t head) { return (head & 0x80U) != 0
 // Reads examined while waiting for the first start marker, "no byte yet" included: a
 // silent reader on the tty link is noticed after about a second of such calls.
 inline constexpr std::int64_t LeadInBound = 3'500'001;
-// Our bound for every other wait (a value with its markers, the separator, the trailer):
-// the same number of reads, bytes and "no byte yet" alike, counted afresh for each wait.
-// A reader that stops mid-report, or babbles bytes that never complete the wait, fails
-// after about as long as a silent one; a reader that trickles its report out slowly
-// still makes progress on every wait and reads like a fast one. Counting calls rather
-// than time keeps the receiver free of clocks.
-inline constexpr std::int64_t WaitBound = 3'500'001;
+// Our bound for the rest of the report, after the first start marker: one budget of reads,
+// bytes and "no byte yet" alike, shared by all its waits (each value with its markers, the
+// separator, the trailer). The largest report, 61 codes in about 260 bytes, takes about
+// 0.3 s at 9,600 baud; an idle read on the tty link costs about 0.3 to 0.5 us, so the
+// budget lasts one to two seconds there, three times the slowest real link or more, and
+// no longer than the lead-in's wait. A reader that stops, babbles, or trickles its report
+// out a byte just before any one wait would run out fails within this one budget instead
+// of holding the window for a wait's time per byte. Counting calls rather than time keeps
+// the receiver free of clocks.
+inline constexpr std::int64_t BodyBound = 3'500'001;
 
 struct ReceiveLimits {
     std::int64_t leadIn = LeadInBound;
-    std::int64_t wait = WaitBound;
+    std::int64_t body = BodyBound;
 };
 
 // What a successful report delivers. The codes are kept in one array, the first block's
@@ -131,7 +134,7 @@ struct ReceiveResult {
 
 // Reads one report from source, from its lead-in to its trailer, storing the start markers
 // and values in reportBytes and the index of the last one stored in reportIndex. Nothing
-// is written past reportBytes' 129 entries. Every failure is a LinkCode::Timeout (a wait
+// is written past reportBytes' 129 entries. Every failure is a LinkCode::Timeout (a bound
 // ran out) or LinkCode::Protocol (the bytes do not make a report).
 ReceiveResult ReceiveReport(ByteSource source, ReportBuffer& reportBytes, int& reportIndex,
                             const ReportSink& sink = {}, const ReceiveLimits& limits = {});

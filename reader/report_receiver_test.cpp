@@ -53,7 +53,8 @@ struct Received {
     std::vector<std::string> events;
 };
 
-Received receive(ScriptedReader& reader, const ReceiveLimits& limits = {}) {
+template <class Reader>
+Received receive(Reader& reader, const ReceiveLimits& limits = {}) {
     Received r;
     ReportSink sink;
     sink.startMarkerRead = [&] { r.events.push_back("start"); };
@@ -248,8 +249,8 @@ TEST(ReceiveReport, BadReportsFailAndKeepWhatTheyDelivered) {
         EXPECT_EQ(r.result.status.code(), c.code) << r.result.status.toString();
         EXPECT_EQ(r.events, c.events);
         EXPECT_EQ(r.reportIndex, c.reportIndex);
-        // Each wait gives up after its bound, never later.
-        EXPECT_LE(reader.reads, static_cast<std::size_t>(LeadInBound + 130 * WaitBound));
+        // The report gives up when the lead-in's or the body's bound runs out, never later.
+        EXPECT_LE(reader.reads, static_cast<std::size_t>(LeadInBound + BodyBound));
     }
 }
 
@@ -272,30 +273,79 @@ TEST(ReceiveReport, LeadInExaminesAtMost3500001Reads) {
     }
 }
 
-TEST(ReceiveReport, EveryWaitInsideTheReportHasTheSameBound) {
-    // Idle reads inserted at each wait of an empty report; the wait may use up to its
-    // bound in all, the reads that carry its markers and value included.
+TEST(ReceiveReport, AllWaitsAfterTheStartMarkerShareOneBound) {
+    // Idle reads placed before the bytes after the start marker of an empty report: all
+    // before one wait, or spread over every byte. Up to the bound in all, reads that carry
+    // bytes included, the report comes through; one read more and it fails, however the
+    // reads were spread, after exactly the bound.
     const Bytes wire = encodeReport({});  // AA BB 81 BB 81 BB AA BB 01 BB 01 BB
-    struct Wait {
+    const std::size_t bodyBytes = wire.size() - 1;
+    const std::size_t idleInAll = static_cast<std::size_t>(BodyBound) - bodyBytes;
+    struct Spread {
         const char* name;
-        std::size_t at;     // insert before wire[at]
-        std::size_t bytes;  // bytes of wire this wait reads
+        std::size_t at;  // all idle reads before wire[at]; 0: spread over every byte
     };
-    for (const Wait w : {Wait{"first head", 1, 2}, Wait{"value after its marker", 2, 2}, Wait{"separator", 5, 2},
-                         Wait{"second checksum", 9, 2}, Wait{"trailer", 11, 1}}) {
+    for (const Spread s : {Spread{"before the first head", 1}, Spread{"before the separator", 5},
+                           Spread{"before the trailer", 11}, Spread{"spread over every byte", 0}}) {
         for (const bool over : {false, true}) {
-            SCOPED_TRACE(std::string(w.name) + (over ? ", one read over" : ", at the bound"));
-            const std::size_t idle = static_cast<std::size_t>(WaitBound) - w.bytes + (over ? 1 : 0);
-            ScriptedReader reader{linkBytes(Bytes(wire.begin(), wire.begin() + static_cast<long>(w.at)))};
-            reader.script.insert(reader.script.end(), idle, std::nullopt);
-            for (std::size_t i = w.at; i < wire.size(); ++i) reader.script.emplace_back(wire[i]);
+            SCOPED_TRACE(std::string(s.name) + (over ? ", one read over" : ", at the bound"));
+            const std::size_t idle = idleInAll + (over ? 1 : 0);
+            ScriptedReader reader{{wire[0]}};
+            for (std::size_t i = 1; i < wire.size(); ++i) {
+                std::size_t before = 0;
+                if (s.at == i) before = idle;
+                if (s.at == 0) before = idle / bodyBytes + (i == wire.size() - 1 ? idle % bodyBytes : 0);
+                reader.script.insert(reader.script.end(), before, std::nullopt);
+                reader.script.emplace_back(wire[i]);
+            }
             const Received r = receive(reader);
             EXPECT_EQ(r.result.ok(), !over) << r.result.status.toString();
             if (over) {
                 EXPECT_EQ(r.result.status.code(), LinkCode::Timeout);
+                EXPECT_EQ(reader.reads, 1 + static_cast<std::size_t>(BodyBound));
             }
         }
     }
+}
+
+// A reader that sends its bytes one at a time with `gap` reads of "no byte yet" before
+// each byte after the first; it never runs out of bytes to send.
+struct TricklingReader {
+    Bytes bytes;
+    std::size_t gap;
+    std::size_t reads = 0;
+    std::size_t sent = 0;
+    std::size_t idle = 0;
+
+    LinkByte operator()() {
+        ++reads;
+        if (sent > 0 && idle < gap) {
+            ++idle;
+            return std::nullopt;
+        }
+        idle = 0;
+        return sent < bytes.size() ? LinkByte{bytes[sent++]} : LinkByte{};
+    }
+};
+
+TEST(ReceiveReport, ATricklingReaderFailsWithinTheBoundAndASlowLinkDoesNot) {
+    const Bytes largest = encodeReport(manyCodes(30, 31));
+    // A serial link at 9,600 baud carries a byte every 1.04 ms; polled every 0.1 us, which
+    // is faster than an idle read() on a tty, that is 10,400 idle reads per byte.
+    TricklingReader slowLink{largest, 10'400};
+    const Received fine = receive(slowLink);
+    ASSERT_TRUE(fine.result.ok()) << fine.result.status.toString();
+    EXPECT_EQ(fine.result.report.codeCount, 61);
+
+    // A byte just before a wait of the lead-in's size would run out: each value's wait
+    // (its marker and itself) takes 3,500,000 reads, within such a bound on its own; the
+    // whole report would take 260 of them.
+    TricklingReader trickle{largest, static_cast<std::size_t>(LeadInBound - 1) / 2 - 1};
+    const Received r = receive(trickle);
+    EXPECT_FALSE(r.result.ok());
+    EXPECT_EQ(r.result.status.code(), LinkCode::Timeout) << r.result.status.toString();
+    EXPECT_EQ(trickle.reads, 1 + static_cast<std::size_t>(BodyBound));
+    EXPECT_EQ(r.events, (std::vector<std::string>{"start", "kind1 Pending"}));
 }
 
 TEST(ReceiveReport, LimitsCanBeNarrowed) {

@@ -4,6 +4,7 @@
 #include "window/frm_main.h"
 #include "window/testing/recording_platform.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QTest>
 
@@ -95,6 +96,39 @@ TEST(ReadEndToEnd, ASilentReaderShowsTheFailureMessage)
     EXPECT_TRUE(m.FlexList->isHidden());
     // The end byte reaches the reader after the failure too, through the closed link.
     EXPECT_TRUE(QTest::qWaitFor([&] { return emulator.log().contains("received 0xAA"); }, 3000));
+}
+
+TEST(ReadEndToEnd, ATricklingReaderFailsWithinSecondsAndTheNextReadWorks)
+{
+    // The largest report, 61 codes, one byte every 0.25 s for the first request: its 256
+    // bytes would take more than a minute.
+    QStringList arguments = {"--fault", "trickle", "--gap-ms", "250", "--faulty", "1", "--pending"};
+    for (int i = 0; i < 61; ++i)
+        arguments << QStringLiteral("P%1").arg(i, 4, 10, QLatin1Char('0'));
+    Emulator emulator(arguments);
+    ASSERT_FALSE(emulator.path().isEmpty());
+    LiveForm live(emulator.path());
+    frmMain& m = live.form;
+    m.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&m));
+
+    QElapsedTimer clock;
+    clock.start();
+    m.Link->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m.Link->isEnabled(); }, 20000));
+    EXPECT_LT(clock.elapsed(), 1000 + 255 * 250);  // the tick's second, then less than the report's time
+    ASSERT_EQ(live.box.shown.size(), 1u);
+    EXPECT_EQ(live.box.shown[0].title, "         Error Msg");
+    EXPECT_TRUE(m.FlexList->isHidden());
+
+    // OK was the answer; the next read gets the whole report.
+    m.Link->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m.Link->isEnabled(); }, 20000));
+    EXPECT_EQ(live.box.shown.size(), 1u);
+    EXPECT_FALSE(m.FlexList->isHidden());
+    EXPECT_EQ(m.FlexList->TextMatrix(1, 2), "P0000");
+    EXPECT_EQ(m.FlexList->TextMatrix(61, 2), "P0060");
+    EXPECT_EQ(m.FlexList->TextMatrix(62, 0), "Total: 61");
 }
 
 }  // namespace

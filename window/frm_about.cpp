@@ -2,6 +2,7 @@
 
 #include "window/artwork.h"
 #include "window/controls/units.h"
+#include "window/window_roles.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -27,8 +28,12 @@ frmAbout::frmAbout()
                            Qt::WindowCloseButtonHint),
       Line1{{{120, 1320, 6000, 1320, 2, 0xFFFFFF, true}, {120, 1320, 6030, 1320, 1, 0x808080, true}}}
 {
+    registerWindowRoles();
     setObjectName(QStringLiteral("frmAbout"));
     setAttribute(Qt::WA_DeleteOnClose);
+    // A tool window does not keep the program running by default; this one is a window of
+    // its own, and the program ends only when the last of its windows has closed.
+    setAttribute(Qt::WA_QuitOnClose, true);
     setWindowTitle(QStringLiteral("About VX-414"));
     setWindowIcon(QIcon(artwork::aboutIcon()));
     setFixedSize(pixels(6255), pixels(1950));

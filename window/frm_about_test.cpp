@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QPointer>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -162,6 +163,46 @@ TEST(AboutBox, OkEnterAndEscUnloadItAndTheNextClickLoadsItAfresh)
     EXPECT_TRUE(f.form->AboutBox->isVisible());
     EXPECT_EQ(aboutBoxes(), 1);
     f.form->AboutBox->cmdOK->click();
+    discardClosedWindows();
+}
+
+TEST(AboutBox, OutlivesTheMainWindowAndTheProgramEndsWithTheLastWindow)
+{
+    // The program's own event loop: it ends when its last window has closed.
+    testing::FormFixture f;
+    f.form->show();
+    f.form->About->click();
+    QPointer<frmAbout> box = f.form->AboutBox;
+    ASSERT_NE(box, nullptr);
+
+    bool boxOpenAfterTheMainWindowClosed = false;
+    bool boxClosed = false;
+    QTimer::singleShot(0, f.form.get(), [&] { f.form->close(); });
+    QTimer::singleShot(200, [&] {
+        boxOpenAfterTheMainWindowClosed = !box.isNull() && box->isVisible();
+        boxClosed = true;
+        if (!box.isNull())
+            box->cmdOK->click();
+    });
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [] { QApplication::exit(2); });
+    watchdog.start(5000);
+    const int status = QApplication::exec();
+
+    EXPECT_EQ(status, 0) << "the last window closed, yet the program did not end";
+    EXPECT_TRUE(boxClosed) << "the program ended while the about box was still open";
+    EXPECT_TRUE(boxOpenAfterTheMainWindowClosed);
+    EXPECT_EQ(f.end.count, 0);
+    discardClosedWindows();
+
+    // EXIT, by contrast, ends everything at once, the about box open or not.
+    testing::FormFixture g;
+    g.form->show();
+    g.form->About->click();
+    g.form->EXITcmd->click();
+    EXPECT_EQ(g.end.count, 1);
+    g.form->AboutBox->cmdOK->click();
     discardClosedWindows();
 }
 

@@ -176,11 +176,14 @@ private:
     void connectHandlers();
     void arrangeTabOrder();
     void readFailed();
+    void showEntries(bool codeMode);
     void fitDefinitionLabel(QLabel* label);
+    void fitWrappedLabel(QLabel* label);
     void showHelp();
     QShortcut* helpKey_ = nullptr;  // F1, from the first click on Help on
     void showDataFileMessage(DataFileCode code);
     bool endsOnBadPair(const DataFileStatus& status);
+    bool endsOnLoadFailure(const DataFileStatus& status);
     bool programEnded_ = false;
     DataFile dataSlot_;  // the one file slot of the data-file reader
 

@@ -1,5 +1,5 @@
 // The data file as the window uses it: the presence check and the messages that report
-// a missing, empty or damaged file.
+// a missing, empty or damaged file, or a glossary that could not be read.
 #include "window/frm_main.h"
 
 namespace vx414 {
@@ -25,6 +25,23 @@ bool frmMain::endsOnBadPair(const DataFileStatus& status)
         return false;
     datafileclose(dataSlot_);
     showDataFileMessage(DataFileCode::BadPair);
+    programEnded_ = true;
+    platform_.programEnd.endNow();
+    return true;
+}
+
+bool frmMain::endsOnLoadFailure(const DataFileStatus& status)
+{
+    if (status.ok())
+        return false;
+    if (endsOnBadPair(status))
+        return true;
+    // The glossary is read at start-up only, and a glossary that could not be opened or
+    // was cut short would go unnoticed: say what failed, then end before the window shows.
+    platform_.messageBox.show(QString::fromStdString(messageText(status, AppFolder.toStdString())),
+                              QString::fromLatin1(kDataFileMessageTitle.data(),
+                                                  static_cast<qsizetype>(kDataFileMessageTitle.size())),
+                              MsgButtons::Ok, MsgIcon::None);
     programEnded_ = true;
     platform_.programEnd.endNow();
     return true;

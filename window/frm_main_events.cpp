@@ -1,6 +1,8 @@
 // How the platform's events reach frmMain's handlers.
 #include "window/frm_main.h"
 
+#include "window/help_viewer.h"
+
 #include <QCloseEvent>
 #include <QMouseEvent>
 
@@ -41,7 +43,10 @@ void frmMain::mouseMoveEvent(QMouseEvent* event)
 
 void frmMain::closeEvent(QCloseEvent* event)
 {
-    // Closing the window leaves the reader alone: no end byte, no reset.
+    // Closing the window leaves the reader alone: no end byte, no reset. The help window is
+    // this window's and closes with it; the about box is a window of its own and stays.
+    if (HelpWindow != nullptr)
+        HelpWindow->close();
     event->accept();
 }
 

@@ -4,7 +4,6 @@
 #include "definitions/items.h"
 #include "definitions/make_sections.h"
 #include "window/data_text.h"
-#include "window/logic/whole_numbers.h"
 
 namespace vx414 {
 
@@ -40,7 +39,7 @@ void frmMain::loadglossary()
         FlexList1->SetTextMatrix(row, 2, fromDataBytes(ItemText));
     }
     datafileclose(dataSlot_);
-    endsOnBadPair(status);
+    endsOnLoadFailure(status);
 }
 
 void frmMain::Glossary_Click()
@@ -61,12 +60,14 @@ void frmMain::Glossary_Click()
         return;
     }
     platform_.pointers.setScreenPointer(PointerHourglass);
-    // Whole twips as the layout keeps them; a value that does not fit skips the move.
-    const auto top = toInt16(FlexList->Top());
-    const auto width = toInt16(ScaleWidth() - FlexList->Left());
-    const auto height = toInt16(ScaleHeight() - FlexList->Top());
-    if (top && width && height)
-        FlexList1->Move(500, *top, *width, *height);
+    // Whole twips in ordinary ints, as Form_Resize reckons them: a maximised window on a
+    // wide screen (over 32,767 twips, about 2,184 pixels) must not leave the list at its
+    // design size. A negative width or height (a window narrower or shorter than
+    // FlexList's corner) is refused by the grid, which keeps the list where it was.
+    const int top = FlexList->Top();
+    const int width = ScaleWidth() - FlexList->Left();
+    const int height = ScaleHeight() - FlexList->Top();
+    FlexList1->Move(500, top, width, height);
     FlexList1->SetColWidth(2, 9650);
     platform_.pointers.setScreenPointer(PointerDefault);
     FlexList1->show();

@@ -2,6 +2,7 @@
 // before and after the first click.
 #include "window/frm_main.h"
 
+#include "window/frm_about.h"
 #include "window/help_viewer.h"
 #include "window/testing/form_fixture.h"
 
@@ -90,6 +91,23 @@ TEST(HelpButton, F1DoesNothingBeforeTheFirstClickAndOpensTheHelpAfterIt)
         f.closeHelp();
         f.activate();
     }
+}
+
+TEST(HelpButton, TheHelpWindowClosesWithTheMainWindow)
+{
+    ShownForm f(buildDir());
+    f.form->Help->click();
+    QPointer<HelpViewer> help = f.form->HelpWindow;
+    ASSERT_NE(help, nullptr);
+    ASSERT_TRUE(help->isVisible());
+    f.form->About->click();  // the about box, a window of its own, keeps the program running
+    EXPECT_TRUE(f.form->close());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(help.isNull() || !help->isVisible());
+    ASSERT_NE(f.form->AboutBox, nullptr);
+    EXPECT_TRUE(f.form->AboutBox->isVisible());
+    f.form->AboutBox->cmdOK->click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 TEST(HelpButton, MissingHelpFileIsSaidInTheHelpWindowAndTheProgramCarriesOn)

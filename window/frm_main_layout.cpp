@@ -4,6 +4,7 @@
 
 #include "window/artwork.h"
 #include "window/controls/units.h"
+#include "window/window_roles.h"
 
 #include <QCloseEvent>
 #include <QPainter>
@@ -78,6 +79,7 @@ FlexGrid* makeGrid(QWidget* parent, const QString& name, int left, int top, int 
 frmMain::frmMain(Platform& platform, QWidget* parent)
     : QWidget(parent), platform_(platform)
 {
+    registerWindowRoles();
     createControls();
     arrangeTabOrder();
     connectHandlers();

@@ -1,6 +1,7 @@
 // Choosing a make: the definitions table after each choice, the refresh of a read's
 // results, and a failed load that leaves the next one working.
 #include "reader/report_encoder.h"
+#include "window/controls/units.h"
 #include "window/testing/data_files.h"
 #include "window/testing/form_fixture.h"
 
@@ -179,6 +180,39 @@ TEST(Glossary, TheButtonShowsTheLoadedListUnderItsHeading)
     EXPECT_NEAR(m.FlexList1->Width(), 12525 - 480, 15);
     EXPECT_EQ(f.pointers.screenHistory, (std::vector<int>{PointerHourglass, PointerDefault,
                                                           PointerHourglass, PointerDefault}));
+}
+
+TEST(Glossary, TheListFillsTheWindowWhateverItsSize)
+{
+    DataFolder folder(makeSources());
+    Loaded f(folder);
+    frmMain& m = *f.form;
+    struct Case {
+        const char* what;
+        int widthPixels, heightPixels;
+        bool fits;  // false: the list stays where the last click put it
+    };
+    // 2,400 pixels are 36,000 twips, more than a 16-bit number holds.
+    for (const Case c : {Case{"as designed", 835, 568, true}, Case{"a wide screen", 2400, 1300, true},
+                         Case{"narrower than the result table's left edge", 20, 568, false},
+                         Case{"shorter than its top edge", 835, 100, false}}) {
+        SCOPED_TRACE(c.what);
+        m.Glossary_Click();  // at the designed size: the place to keep
+        const QRect before = m.FlexList1->geometry();
+        m.resize(c.widthPixels, c.heightPixels);
+        m.Glossary_Click();
+        EXPECT_FALSE(m.FlexList1->isHidden());
+        EXPECT_EQ(m.FlexList1->ColWidth(2), 9650);
+        if (c.fits) {
+            EXPECT_NEAR(m.FlexList1->Left(), 500, 15);
+            EXPECT_EQ(m.FlexList1->Top(), 2160);
+            EXPECT_NEAR(m.FlexList1->Width(), twips(c.widthPixels) - 480, 15);
+            EXPECT_NEAR(m.FlexList1->Height(), twips(c.heightPixels) - 2160, 15);
+        } else {
+            EXPECT_EQ(m.FlexList1->geometry(), before);
+        }
+        m.resize(835, 568);
+    }
 }
 
 TEST(Glossary, AMissingOrEmptyFileAtTheClickGivesOneMessage)

@@ -3,6 +3,9 @@
 #include "reader/report_encoder.h"
 #include "window/testing/form_fixture.h"
 
+#include <QElapsedTimer>
+#include <QTest>
+
 #include <gtest/gtest.h>
 
 namespace vx414 {
@@ -159,6 +162,52 @@ TEST(CodeReading, ASilentReaderFailsAndCancelEndsTheProgram)
         EXPECT_EQ(f.end.count, answer == MsgAnswer::Ok ? 0 : 1);
         EXPECT_EQ(f.form->CodeCount, 0);
         EXPECT_FALSE(f.form->Timer1->isActive());
+    }
+}
+
+// Counts the ticks of a timer as the event loop delivers them, and notes when the first
+// came, before any handler of the tick runs.
+class TickCounter final : public QObject {
+public:
+    explicit TickCounter(QTimer* timer) : timer_(timer) { timer->installEventFilter(this); }
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == timer_ && event->type() == QEvent::Timer) {
+            if (ticks++ == 0)
+                firstTickAfter = clock.elapsed();
+        }
+        return false;
+    }
+    QElapsedTimer clock;
+    int ticks = 0;
+    qint64 firstTickAfter = -1;
+
+private:
+    QTimer* timer_;
+};
+
+TEST(CodeReading, Timer1TicksOnceOneSecondAfterLinkThroughTheEventLoop)
+{
+    for (const bool silent : {false, true}) {
+        SCOPED_TRACE(silent ? "a silent reader" : "a good read");
+        FormFixture f;
+        frmMain& m = *f.form;
+        if (!silent)
+            f.device.queueBytes(encodeReport(threeCodes()));
+        TickCounter ticks(m.Timer1);
+        ticks.clock.start();
+        m.Link->click();
+        EXPECT_EQ(ticks.ticks, 0);
+        // Long enough for a second tick, had the read not stopped the timer.
+        QTest::qWait(3000);
+        EXPECT_EQ(ticks.ticks, 1);
+        EXPECT_GE(ticks.firstTickAfter, 990);
+        EXPECT_LT(ticks.firstTickAfter, 1500);
+        EXPECT_FALSE(m.Timer1->isActive());
+        EXPECT_TRUE(m.Link->isEnabled());
+        EXPECT_EQ(f.box.shown.size(), silent ? 1u : 0u);
+        EXPECT_EQ(f.beep.count, silent ? 0 : 1);
+        EXPECT_EQ(f.device.written(), (std::vector<std::uint8_t>{RequestByte, EndByte}));
     }
 }
 

@@ -89,6 +89,44 @@ TEST(ResultTable, FillLooksCodesUpAndTheLastMatchDecides)
     EXPECT_EQ(t.TextMatrix(4, 0), "Total: 3");
 }
 
+TEST(ResultTable, EachRowShowsTheKindOfItsOwnBlock)
+{
+    // Three codes, every one with a definition, split between the blocks in every way.
+    FormFixture f;
+    frmMain& m = *f.form;
+    m.Vehicle->addItem("generic");
+    defineRows(*m.flexDemo, {{"P0171", "System too lean"}, {"P0420", "Catalyst below threshold"},
+                             {"U0100", "Lost communication with ECM/PCM A"}});
+    std::array<QString, ReportSize> codes;
+    codes[1] = "P0171";
+    codes[2] = "P0420";
+    codes[3] = "U0100";
+    struct Case {
+        int firstBlockCount;
+        const char* first;
+        const char* second;
+        std::array<const char*, 3> types;
+    };
+    const Case cases[] = {
+        {2, "Pending", "Stored", {"Pending", "Pending", "Stored"}},
+        {1, "Pending", "Stored", {"Pending", "Stored", "Stored"}},
+        {0, "Stored", "Pending", {"Pending", "Pending", "Pending"}},
+        {3, "Stored", "Pending", {"Stored", "Stored", "Stored"}},
+        {2, "Pending", "Pending", {"Pending", "Pending", "Pending"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.firstBlockCount) + " + " + std::to_string(3 - c.firstBlockCount));
+        m.PrepareResultTable();
+        m.ClearResultRows();
+        m.FillResultTable(codes, 3, c.firstBlockCount, c.first, c.second);
+        for (int r = 1; r <= 3; ++r) {
+            EXPECT_EQ(m.FlexList->TextMatrix(r, 0), c.types[static_cast<std::size_t>(r - 1)]) << "row " << r;
+            EXPECT_EQ(m.FlexList->TextMatrix(r, 2), codes[static_cast<std::size_t>(r)]);
+            EXPECT_FALSE(m.FlexList->TextMatrix(r, 3).isEmpty());
+        }
+    }
+}
+
 TEST(ResultTable, RowZeroOfTheDefinitionsTableIsNeverMatched)
 {
     FormFixture f;

@@ -5,9 +5,14 @@
 #include "window/controls/units.h"
 #include "window/logic/code_search.h"
 
+#include <algorithm>
+
 namespace vx414 {
 
 namespace {
+
+// The definition labels' height as designed: one line.
+constexpr int kDefinitionLineTwips = 345;
 
 constexpr char16_t asciiLower(char16_t c)
 {
@@ -51,6 +56,17 @@ void frmMain::CODESearch_Change()
     const bool codeMode = ReadingMode == 1 || !LabelVS[0]->isHidden();
     if (!codeMode)
         TXTGlossary->show();
+    showEntries(codeMode);
+    if (!codeMode) {
+        // The definition labels grow downward to show their whole text; the height rule
+        // belongs to code mode only.
+        fitWrappedLabel(Label2);
+        fitWrappedLabel(Label4);
+    }
+}
+
+void frmMain::showEntries(bool codeMode)
+{
     const QString text = CODESearch->text();
     if (text.isEmpty())
         return;
@@ -93,6 +109,12 @@ void frmMain::CODESearch_Change()
     Label3->setText(flexDemo->TextMatrix(next, 1));
     Label4->setText(flexDemo->TextMatrix(next, 2));
     fitDefinitionLabel(Label4);
+}
+
+void frmMain::fitWrappedLabel(QLabel* label)
+{
+    // Its fixed width, word-wrapped; never shorter than the one line it was designed with.
+    label->resize(label->width(), std::max(pixels(kDefinitionLineTwips), label->heightForWidth(label->width())));
 }
 
 void frmMain::fitDefinitionLabel(QLabel* label)

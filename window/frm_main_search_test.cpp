@@ -72,6 +72,46 @@ TEST(CodeSearchWindow, TypingFindsTheFirstCodeAndTheEntryAfterIt)
     EXPECT_EQ(s.labels(), (QStringList{"P1136", "Fuel trim too lean", "", ""}));
 }
 
+TEST(CodeSearchWindow, TheLastGenericRowHasNoNextEntryWhenARealMakeRecordFollows)
+{
+    // The definitions table as a make's load leaves it when the make's first record is a
+    // real one, not a filler: rows 0 to 3 generic, then the make's.
+    FormFixture f;
+    frmMain& m = *f.form;
+    const std::pair<const char*, const char*> rows[] = {
+        {"CODE", "DEFINITION"},          {"P0100", "Mass air flow circuit"},
+        {"U0100", "Lost communication"}, {"U0100", "Lost communication (second text)"},
+        {"P1136", "Audi: fuel trim too lean"}, {"P1137", "Audi: fuel trim too rich"},
+    };
+    m.flexDemo->SetCols(3);
+    m.flexDemo->SetRows(6);
+    for (int r = 0; r < 6; ++r) {
+        m.flexDemo->SetTextMatrix(r, 1, rows[r].first);
+        m.flexDemo->SetTextMatrix(r, 2, rows[r].second);
+    }
+    m.GenericCount = 4;
+    struct Case {
+        const char* typed;
+        const char* found;
+        const char* next;  // Label3
+    };
+    for (const Case c : {Case{"P01", "P0100", "U0100"},    // a generic row before the last
+                         Case{"U01", "U0100", ""},         // its repeat is the last generic row
+                         Case{"P1136", "P1136", "P1137"},  // make rows follow each other
+                         Case{"P1137", "P1137", ""}}) {    // the table's last row
+        SCOPED_TRACE(c.typed);
+        m.CODESearch->setText(c.typed);
+        EXPECT_EQ(m.Label1->text(), c.found);
+        EXPECT_EQ(m.Label3->text(), c.next);
+    }
+    // The last generic row found directly, not through a repeat.
+    m.flexDemo->SetTextMatrix(2, 1, "P0200");
+    m.CODESearch->setText("U01");
+    EXPECT_EQ(m.Label1->text(), "U0100");
+    EXPECT_EQ(m.Label3->text(), "");
+    EXPECT_EQ(m.Label4->text(), "");
+}
+
 TEST(CodeSearchWindow, NoMatchBeepsEveryTimeAndAnEmptyBoxIsSilent)
 {
     DataFolder folder(searchSources());
@@ -130,6 +170,43 @@ TEST(CodeSearchWindow, DefinitionLabelsGrowWithTheirText)
     EXPECT_TRUE(s.form->Label5->isHidden());
     s.type("P0100");  // short again: back to one line
     EXPECT_EQ(twips(s.form->Label2->height()), 345);
+}
+
+TEST(CodeSearchWindow, InGlossaryModeTheDefinitionLabelsShowTheirWholeText)
+{
+    // About 480 characters of words: more lines at the labels' fixed width than the five
+    // that code mode's height rule gives at most.
+    std::string longText;
+    while (longText.size() < 470)
+        longText += "the quick sensor reports a plausible signal ";
+    PlainSources sources = searchSources();
+    sources.glossary[101] = {"ABS pump", longText, "t"};
+    DataFolder folder(sources);
+    Searching s(folder);
+    const int width = s.form->Label2->width();
+    const auto wholeTextShown = [](const QLabel* label) {
+        return label->height() >= label->heightForWidth(label->width());
+    };
+
+    s.form->Glossary_Click();
+    s.type("abs");  // the long text is the entry after the found one
+    EXPECT_EQ(s.form->Label4->text().toStdString(), longText);
+    EXPECT_TRUE(wholeTextShown(s.form->Label4)) << s.form->Label4->height();
+    EXPECT_GT(twips(s.form->Label4->height()), 1725);
+    EXPECT_EQ(twips(s.form->Label2->height()), 345);  // a short text keeps the one line
+    s.type("abs p");
+    EXPECT_EQ(s.form->Label2->text().toStdString(), longText);
+    EXPECT_TRUE(wholeTextShown(s.form->Label2)) << s.form->Label2->height();
+    EXPECT_EQ(twips(s.form->Label4->height()), 345);  // "Term 103"
+    EXPECT_EQ(s.form->Label2->width(), width);  // grown downward only
+    EXPECT_TRUE(s.form->Label2->wordWrap());
+    s.type("T0001");
+    EXPECT_EQ(twips(s.form->Label2->height()), 345);
+
+    // Back in code mode the height rule sets the height again.
+    s.form->Link_Click();
+    s.type("U");
+    EXPECT_EQ(twips(s.form->Label2->height()), 690);
 }
 
 TEST(CodeSearchWindow, AfterTheGlossaryTheBoxSearchesTermsUntilAReadOrAMakeChoice)

@@ -1,4 +1,6 @@
-// Start-up with a good, a missing, an empty and a damaged data file; EXIT and closing.
+// Start-up with a good, a missing, an empty and a damaged data file, one that is not a
+// regular file and one the glossary load cannot open; EXIT and closing.
+#include "definitions/test_support.h"
 #include "window/testing/data_files.h"
 #include "window/testing/form_fixture.h"
 
@@ -6,6 +8,17 @@
 #include <QCoreApplication>
 
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include <filesystem>
+#include <functional>
 
 namespace vx414 {
 namespace {
@@ -119,6 +132,109 @@ TEST(StartUp, ADamagedPairEndsTheProgramBeforeTheWindowShows)
         EXPECT_EQ(f.end.count, 1);
         EXPECT_FALSE(f.form->FormReady);
     }
+}
+
+TEST(StartUp, ADataFileThatIsNotARegularFileIsNotFoundAndNothingWaitsForIt)
+{
+    // A FIFO is watched: were it opened for reading, the watchdog would find it held open
+    // (and release the reader, so that the test fails rather than hangs).
+    for (const bool atStartUp : {true, false}) {
+        for (const bool isFifo : {true, false}) {
+            SCOPED_TRACE(std::string(isFifo ? "FIFO" : "folder") + (atStartUp ? " at start-up" : " at a later click"));
+            DataFolder folder(smallSources());
+            std::unique_ptr<testing::ReaderlessFifo> fifo;
+            const auto replaceTheFile = [&] {
+                std::filesystem::remove(folder.file());
+                if (isFifo)
+                    fifo = std::make_unique<testing::ReaderlessFifo>(folder.file());
+                else
+                    std::filesystem::create_directory(folder.file());
+            };
+            if (atStartUp)
+                replaceTheFile();
+            FormFixture f(folder.path());
+            frmMain& m = *f.form;
+            m.Form_Load();
+            const QString notFound = " File not found : " + folder.path() + "/VX-414.dis";
+            if (atStartUp) {
+                ASSERT_EQ(f.box.shown.size(), 1u);
+                EXPECT_EQ(f.box.shown[0].text, notFound);
+                EXPECT_TRUE(m.FormReady);
+                EXPECT_EQ(m.FlexList1->Rows(), 2);  // the glossary grid as created
+                EXPECT_EQ(m.GenericCount, 0);
+            } else {
+                ASSERT_TRUE(f.box.shown.empty());
+                ASSERT_EQ(m.FlexList1->Rows(), 833);
+                replaceTheFile();
+            }
+            // The later clicks that look at the file: the glossary reports it, a make loads
+            // nothing and keeps the generic rows.
+            const std::size_t shownBefore = f.box.shown.size();
+            const int rowsBefore = m.flexDemo->Rows();
+            m.Glossary_Click();
+            ASSERT_EQ(f.box.shown.size(), shownBefore + 1);
+            EXPECT_EQ(f.box.shown.back().text, notFound);
+            EXPECT_TRUE(m.FlexList1->isHidden());
+            m.Vehicle->setCurrentText("audi");
+            m.Vehicle_Click();
+            EXPECT_EQ(f.box.shown.size(), shownBefore + 1);
+            EXPECT_EQ(m.flexDemo->Rows(), rowsBefore);
+            EXPECT_EQ(f.end.count, 0);
+            if (fifo) {
+                EXPECT_FALSE(fifo->readerFound());
+            }
+        }
+    }
+}
+
+// Every descriptor the process may still open is taken while it lives: the next open()
+// fails with EMFILE, as an open of a file removed after the check fails with ENOENT.
+class DescriptorsUsedUp {
+public:
+    DescriptorsUsedUp()
+    {
+        ::getrlimit(RLIMIT_NOFILE, &saved_);
+        rlimit low = saved_;
+        low.rlim_cur = std::min<rlim_t>(saved_.rlim_cur, 256);
+        ::setrlimit(RLIMIT_NOFILE, &low);
+        for (;;) {
+            const int fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+            if (fd < 0)
+                break;
+            taken_.push_back(fd);
+        }
+    }
+    ~DescriptorsUsedUp()
+    {
+        for (const int fd : taken_)
+            ::close(fd);
+        ::setrlimit(RLIMIT_NOFILE, &saved_);
+    }
+    DescriptorsUsedUp(const DescriptorsUsedUp&) = delete;
+    DescriptorsUsedUp& operator=(const DescriptorsUsedUp&) = delete;
+
+private:
+    rlimit saved_{};
+    std::vector<int> taken_;
+};
+
+TEST(StartUp, AGlossaryThatCannotBeReadIsReportedAndEndsTheProgramBeforeTheWindowShows)
+{
+    DataFolder folder(smallSources());
+    FormFixture f(folder.path());
+    {
+        const DescriptorsUsedUp noneLeft;
+        f.form->Form_Load();
+    }
+    ASSERT_EQ(f.box.shown.size(), 1u);
+    const QString text = f.box.shown[0].text;
+    EXPECT_TRUE(text.startsWith("cannot open the data file: " + folder.path() + "/VX-414.dis")) << text.toStdString();
+    EXPECT_TRUE(text.contains(QString::fromLocal8Bit(std::strerror(EMFILE)))) << text.toStdString();
+    EXPECT_EQ(f.box.shown[0].title, "VX-414");
+    EXPECT_EQ(f.box.shown[0].buttons, MsgButtons::Ok);
+    EXPECT_EQ(f.end.count, 1);
+    EXPECT_FALSE(f.form->FormReady);
+    EXPECT_EQ(f.form->Vehicle->count(), 0);  // start-up went no further
 }
 
 TEST(Shutdown, ExitEndsTheExchangeAndClosingTheWindowLeavesTheReaderAlone)

@@ -1,5 +1,7 @@
 #include "window/help_viewer.h"
 
+#include "window/window_roles.h"
+
 #include <QDesktopServices>
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -16,6 +18,8 @@ const QString kScheme = QStringLiteral("chm");
 
 bool isInsideHelpFile(const QUrl& url) { return url.scheme() == kScheme; }
 
+const QString kHelpTitle = QStringLiteral("VX-414 Help");
+
 QByteArray missingPage(const QString& path)
 {
     return QStringLiteral("<html><body><p>The page %1 is not in the help file.</p></body></html>")
@@ -24,6 +28,16 @@ QByteArray missingPage(const QString& path)
 }
 
 }  // namespace
+
+QString helpWindowTitle(const QString& pageTitle)
+{
+    if (pageTitle.isEmpty())
+        return kHelpTitle;
+    // The first page is titled like the help itself: its title is shown once.
+    if (pageTitle.startsWith(kHelpTitle))
+        return pageTitle;
+    return kHelpTitle + QStringLiteral(" - ") + pageTitle;
+}
 
 HelpBrowser::HelpBrowser(QWidget* parent)
     : QTextBrowser(parent), openExternal([](const QUrl& url) { QDesktopServices::openUrl(url); })
@@ -62,7 +76,8 @@ void HelpBrowser::doSetSource(const QUrl& name, QTextDocument::ResourceType type
 
 HelpViewer::HelpViewer(QWidget* parent) : QWidget(parent, Qt::Window)
 {
-    setWindowTitle(QStringLiteral("VX-414 Help"));
+    registerWindowRoles();
+    setWindowTitle(kHelpTitle);
     setAttribute(Qt::WA_DeleteOnClose);
     resize(720, 560);
 
@@ -87,11 +102,8 @@ HelpViewer::HelpViewer(QWidget* parent) : QWidget(parent, Qt::Window)
     connect(forward_, &QPushButton::clicked, browser_, &QTextBrowser::forward);
     connect(browser_, &QTextBrowser::backwardAvailable, back_, &QWidget::setEnabled);
     connect(browser_, &QTextBrowser::forwardAvailable, forward_, &QWidget::setEnabled);
-    connect(browser_, &QTextBrowser::sourceChanged, this, [this] {
-        const QString title = browser_->documentTitle();
-        setWindowTitle(title.isEmpty() ? QStringLiteral("VX-414 Help")
-                                       : QStringLiteral("VX-414 Help - %1").arg(title));
-    });
+    connect(browser_, &QTextBrowser::sourceChanged, this,
+            [this] { setWindowTitle(helpWindowTitle(browser_->documentTitle())); });
 }
 
 HelpViewer::~HelpViewer()
@@ -131,7 +143,7 @@ void HelpViewer::showMessage(const QString& text)
     browser_->clearHistory();
     browser_->setPlainText(text);
     contents_->setEnabled(false);
-    setWindowTitle(QStringLiteral("VX-414 Help"));
+    setWindowTitle(kHelpTitle);
 }
 
 void HelpViewer::goHome()

@@ -15,6 +15,10 @@ class QPushButton;
 
 namespace vx414 {
 
+// The help window's title for a page: "VX-414 Help - " and the page's title, or the page's
+// title alone where it already begins with "VX-414 Help".
+QString helpWindowTitle(const QString& pageTitle);
+
 class HelpBrowser final : public QTextBrowser {
     Q_OBJECT
 public:

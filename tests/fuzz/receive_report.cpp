@@ -1,7 +1,8 @@
 // ReceiveReport from arbitrary bytes: never a write past ReportBytes, the caller told of
 // its results in order, and every report it accepts comes through the encoder unchanged.
 //
-// Input: byte 0 sets the wait bound (1 to 256 reads, so that endless cases stay cheap),
+// Input: byte 0 sets the bound of the report after its start marker (16 to 4,096 reads,
+// enough for the largest report, few enough that endless cases stay cheap),
 // byte 1 is a value that reads as "no byte yet" wherever it appears later, the rest is
 // what the reader sends.
 #include <cstdint>
@@ -49,7 +50,7 @@ std::vector<vx414::CodeBytes> codeBytes(std::span<const vx414::TroubleCode> code
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 2) return 0;
-    const vx414::ReceiveLimits limits{4096, 1 + std::int64_t{data[0]}};
+    const vx414::ReceiveLimits limits{4096, 16 * (1 + std::int64_t{data[0]})};
     FuzzSource source(std::span(data + 2, size - 2), data[1]);
 
     // On the heap and exactly 129 entries, so that AddressSanitizer sees any write past it.

@@ -3,6 +3,8 @@
 Usage: accessibility.py read CODE:KIND...   the main window, LINK USB pressed through its
                                             accessible action, the result table's cells
        accessibility.py failure             the message box of a failed read
+       accessibility.py windows             each window's role and name: the main window,
+                                            the about box and the help window
 
 Run by accessibility.sh on a private X server and D-Bus session. Prints one line per
 check and exits 1 when any check failed.
@@ -204,11 +206,44 @@ def check_failure():
         fail(f"no button 'OK' among {sorted(buttons)}")
 
 
+def check_windows():
+    app = wait_for(20, application)
+    if app is None:
+        fail("no application 'vx414' on the accessibility bus")
+        return
+    window = wait_for(10, lambda: top_level(app, "CODE Definition"))
+    if window is None:
+        fail("no window 'CODE Definition' on the accessibility bus")
+        return
+
+    def expect_window(node, role, name):
+        if node.get_role_name() == role and node.get_name() == name:
+            ok(f"{role} '{name}'")
+        else:
+            fail(f"expected {role} '{name}', found {node.get_role_name()} '{node.get_name()}'")
+
+    expect_window(window, "frame", "CODE Definition")
+    buttons = {c.get_name(): c for c in descendants(window, {"push button"})}
+    for button, role, name in (("About", "dialog", "About VX-414"), ("HELP", "frame", "VX-414 Help")):
+        if button not in buttons:
+            fail(f"no push button '{button}'")
+            continue
+        press(buttons[button])
+        # Found by the start of its name, so that a name said twice shows as a failure.
+        opened = wait_for(10, lambda: top_level(app, name))
+        if opened is None:
+            fail(f"no window opened by '{button}'")
+            continue
+        expect_window(opened, role, name)
+
+
 def main():
     if len(sys.argv) >= 2 and sys.argv[1] == "read":
         check_read([tuple(arg.split(":")) for arg in sys.argv[2:]])
     elif len(sys.argv) == 2 and sys.argv[1] == "failure":
         check_failure()
+    elif len(sys.argv) == 2 and sys.argv[1] == "windows":
+        check_windows()
     else:
         print(__doc__)
         return 2

@@ -4,7 +4,9 @@
 #   1. against the reader emulator with codes: every showing control has a name, LINK
 #      USB is pressed through its accessible action, the result table's cells read each
 #      code with its kind, and the total line;
-#   2. against a silent reader: the failure's message box, its text and its OK button.
+#   2. against a silent reader: the failure's message box, its text and its OK button;
+#   3. the windows: the main window and the help window are frames, the about box a
+#      dialog, each named by its title.
 #
 # Usage: tests/smoke/accessibility.sh [DIR]   DIR holds vx414 and vx414-reader-emulator
 # (default build). Needs xvfb, xauth, dbus, at-spi2-core, gir1.2-atspi-2.0 and python3-gi
@@ -59,6 +61,7 @@ status=0
 run "read P0300:Pending P0171:Pending C1234:Stored U0100:Stored P0420:Stored" \
   --pending P0300 P0171 --stored C1234 U0100 P0420 || status=1
 run failure --fault silent || status=1
+run windows || status=1
 
 if [ "$status" -eq 0 ]; then echo "accessibility: PASS"; else echo "accessibility: FAILED"; fi
 exit $status

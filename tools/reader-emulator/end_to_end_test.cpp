@@ -156,6 +156,74 @@ TEST(ReaderLinkEndToEnd, ReadsAgainAfterAFailureAndEndsWithTheExitSequence) {
     EXPECT_EQ(good.received(5), (Bytes{RequestByte, EndByte, RequestByte, EndByte, EndByte}));
 }
 
+// A link that counts the reads made through it.
+class CountingLink final : public DeviceLibrary {
+public:
+    explicit CountingLink(DeviceLibrary& link) : link_(link) {}
+    void DeviceOpen() override { link_.DeviceOpen(); }
+    void DeviceClose() override { link_.DeviceClose(); }
+    LinkByte DeviceReadByte() override {
+        ++reads;
+        return link_.DeviceReadByte();
+    }
+    void DeviceWriteByte(std::uint8_t byte) override { link_.DeviceWriteByte(byte); }
+
+    std::size_t reads = 0;
+
+private:
+    DeviceLibrary& link_;
+};
+
+TEST(ReaderLinkEndToEnd, ATricklingReaderFailsWithinTheReportsBoundAndTheNextReadWorks) {
+    // The largest report, 61 codes in 256 bytes, the first at once and each of the others
+    // 0.25 s after the one before: every wait of the report sees its byte within half a
+    // second, the whole report would take more than a minute, however slowly this machine
+    // makes its reads. The fault goes to the first request only.
+    Options options;
+    for (std::uint8_t i = 0; i < MaxReportCodes; ++i) {
+        (i < 30 ? options.content.first : options.content.second).codes.push_back(CodeBytes{i, 0x01});
+    }
+    options.fault = Fault::Trickle;
+    options.gapMilliseconds = 250;
+    options.faultyRequests = 1;
+    const auto wholeReport = std::chrono::milliseconds(250) * (replyBytes(options).size() - 1);
+    RunningEmulator emulator(options);
+    ASSERT_FALSE(emulator.path().empty());
+    TtyDeviceLibrary tty(emulator.path());
+    CountingLink link(tty);
+
+    link.DeviceOpen();
+    link.DeviceClose();
+    link.DeviceOpen();
+    link.DeviceWriteByte(RequestByte);
+    std::size_t readsAtStartMarker = 0;
+    ReportSink sink;
+    sink.startMarkerRead = [&] { readsAtStartMarker = link.reads; };
+    ReportBuffer reportBytes{};
+    int reportIndex = 0;
+    const auto began = std::chrono::steady_clock::now();
+    const ReceiveResult trickled = ReceiveReport(link, reportBytes, reportIndex, sink);
+    const auto took = std::chrono::steady_clock::now() - began;
+    // The failure path: open, close, the end byte to the closed link.
+    link.DeviceOpen();
+    link.DeviceClose();
+    link.DeviceWriteByte(EndByte);
+
+    EXPECT_FALSE(trickled.ok());
+    EXPECT_EQ(trickled.status.code(), LinkCode::Timeout) << trickled.status.toString();
+    ASSERT_GT(readsAtStartMarker, 0U);
+    EXPECT_EQ(link.reads - readsAtStartMarker, static_cast<std::size_t>(BodyBound));
+    EXPECT_LT(took, wholeReport);
+
+    // What the reader still had to send is dropped at the end byte; the next read is whole.
+    const ReceiveResult next = programRead(link);
+    ASSERT_TRUE(next.ok()) << next.status.toString();
+    EXPECT_EQ(next.report.codeCount, MaxReportCodes);
+    EXPECT_EQ(next.report.codes[0].text(), "P0001");
+    EXPECT_EQ(next.report.codes[60].text(), "P3C01");
+    EXPECT_EQ(emulator.received(4), (Bytes{RequestByte, EndByte, RequestByte, EndByte}));
+}
+
 // The emulator's program: in the build folder (VX414_BUILD_DIR under ctest), which is the
 // parent of this test's own folder.
 std::string emulatorProgram() {

@@ -21,7 +21,7 @@ struct FaultEntry {
     std::string_view name;
 };
 
-constexpr std::array<FaultEntry, 9> Faults = {{
+constexpr std::array<FaultEntry, 10> Faults = {{
     {Fault::None, "none"},
     {Fault::Silent, "silent"},
     {Fault::BadChecksum, "bad-checksum"},
@@ -31,6 +31,7 @@ constexpr std::array<FaultEntry, 9> Faults = {{
     {Fault::Babble, "babble"},
     {Fault::TooMany, "too-many"},
     {Fault::Slow, "slow"},
+    {Fault::Trickle, "trickle"},
 }};
 
 // 62 codes: one more than ReportBytes holds.
@@ -100,8 +101,13 @@ Options:
                                        marker, until the end byte 0xAA arrives
                         too-many       add codes until there are 62 (61 fit)
                         slow           trickle the report out in bursts
+                        trickle        send the report one byte at a time, a long
+                                       gap before each byte after the first
   --burst N           slow: bytes per burst (default 3)
   --pause-ms MS       slow: pause after each burst in milliseconds (default 20)
+  --gap-ms MS         trickle: gap before each byte in milliseconds (default 500)
+  --faulty N          only the first N requests get the fault, later ones a good
+                      report (default: every request)
   --help              show this text
 
 Example:
@@ -150,6 +156,16 @@ ParsedArguments parseArguments(std::span<const std::string_view> arguments) {
             if (!hasValue || !parseNumber<int>(arguments[++i], options.pauseMilliseconds, 0, 10'000)) {
                 return fail("--pause-ms needs a number from 0 to 10000");
             }
+        } else if (argument == "--gap-ms") {
+            if (!hasValue || !parseNumber<int>(arguments[++i], options.gapMilliseconds, 0, 10'000)) {
+                return fail("--gap-ms needs a number from 0 to 10000");
+            }
+        } else if (argument == "--faulty") {
+            std::size_t count = 0;
+            if (!hasValue || !parseNumber<std::size_t>(arguments[++i], count, 0, 1'000'000)) {
+                return fail("--faulty needs a number of requests");
+            }
+            options.faultyRequests = count;
         } else if (argument.starts_with("-")) {
             return fail("unknown option: " + std::string(argument));
         } else {
@@ -227,10 +243,16 @@ std::vector<std::uint8_t> replyBytes(const Options& options) {
         break;
     case Fault::None:
     case Fault::Slow:
+    case Fault::Trickle:
         report = encodeReport(content);
         break;
     }
     return concat(noiseBytes(options.noise), report);
+}
+
+Fault faultFor(const Options& options, std::size_t request) {
+    if (options.faultyRequests && request > *options.faultyRequests) return Fault::None;
+    return options.fault;
 }
 
 ReaderEmulator::ReaderEmulator(Options options) : options_(std::move(options)) {
@@ -283,7 +305,11 @@ void ReaderEmulator::run(const std::function<void(std::uint8_t)>& onReceived) {
     std::size_t sent = 0;
     bool babbling = false;
     Clock::time_point nextBurst = Clock::now();
-    const bool slow = options_.fault == Fault::Slow;
+    // The pacing of the reply being sent: slow and trickle send bursts with pauses.
+    bool slow = false;
+    std::size_t burst = options_.burst;
+    auto pause = std::chrono::milliseconds(options_.pauseMilliseconds);
+    std::size_t requests = 0;
 
     for (;;) {
         if (babbling && sent == out.size()) {
@@ -313,9 +339,15 @@ void ReaderEmulator::run(const std::function<void(std::uint8_t)>& onReceived) {
                 const std::uint8_t byte = buffer[static_cast<std::size_t>(i)];
                 if (onReceived) onReceived(byte);
                 if (byte == RequestByte) {
-                    out = replyBytes(options_);
+                    Options reply = options_;
+                    reply.fault = faultFor(options_, ++requests);
+                    out = replyBytes(reply);
                     sent = 0;
-                    babbling = options_.fault == Fault::Babble;
+                    babbling = reply.fault == Fault::Babble;
+                    slow = reply.fault == Fault::Slow || reply.fault == Fault::Trickle;
+                    burst = reply.fault == Fault::Trickle ? 1 : options_.burst;
+                    pause = std::chrono::milliseconds(reply.fault == Fault::Trickle ? options_.gapMilliseconds
+                                                                                    : options_.pauseMilliseconds);
                     nextBurst = Clock::now();
                 } else if (byte == EndByte) {
                     // The exchange is over: whatever is still unsent is dropped.
@@ -327,10 +359,10 @@ void ReaderEmulator::run(const std::function<void(std::uint8_t)>& onReceived) {
         }
         if ((fds[1].revents & POLLOUT) != 0 && sent < out.size()) {
             std::size_t length = out.size() - sent;
-            if (slow && length > options_.burst) length = options_.burst;
+            if (slow && length > burst) length = burst;
             const ssize_t put = ::write(master_, out.data() + sent, length);
             if (put > 0) sent += static_cast<std::size_t>(put);
-            if (slow) nextBurst = Clock::now() + std::chrono::milliseconds(options_.pauseMilliseconds);
+            if (slow) nextBurst = Clock::now() + pause;
         }
     }
 }

@@ -25,6 +25,7 @@ enum class Fault {
     Babble,        // after the first head, bytes that are never a marker, until the end byte
     TooMany,       // codes added until there are 62, one more than the report can hold
     Slow,          // the report trickles out a few bytes at a time with pauses
+    Trickle,       // the report one byte at a time, each a long gap after the one before
 };
 
 struct Options {
@@ -33,6 +34,12 @@ struct Options {
     std::size_t noise = 0;       // bytes of lead-in before the start marker
     std::size_t burst = 3;       // slow: bytes per burst
     int pauseMilliseconds = 20;  // slow: pause after each burst
+    // trickle: the gap before each byte after the first. Half a second is less than any
+    // one wait of the program's reader link lasts, so only a bound on the whole report
+    // ends the read before every byte has come.
+    int gapMilliseconds = 500;
+    // How many requests get the fault; later ones get a good report. Empty: every one.
+    std::optional<std::size_t> faultyRequests;
 };
 
 struct ParsedArguments {
@@ -46,8 +53,12 @@ std::string usageText();
 std::string_view faultName(Fault fault);
 
 // What the emulator sends for one request: the report with its lead-in noise and its fault.
-// Babble's endless tail is not included (see babbleBytes), nor slow's pacing.
+// Babble's endless tail is not included (see babbleBytes), nor the pacing of slow and
+// trickle.
 std::vector<std::uint8_t> replyBytes(const Options& options);
+// The fault for the request counted from 1: options.fault, or none once faultyRequests
+// have had it.
+Fault faultFor(const Options& options, std::size_t request);
 // Bytes that are never 0xAA or 0xBB, `count` of them.
 std::vector<std::uint8_t> babbleBytes(std::size_t count);
 

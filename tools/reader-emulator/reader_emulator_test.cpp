@@ -47,6 +47,15 @@ TEST(ReaderEmulatorArguments, OptionsHelpAndErrors) {
     EXPECT_EQ(parsed.options->burst, 5U);
     EXPECT_EQ(parsed.options->pauseMilliseconds, 7);
     EXPECT_EQ(parsed.options->noise, 10U);
+    EXPECT_FALSE(parsed.options->faultyRequests.has_value());
+
+    const std::vector<std::string_view> trickle = {"--fault", "trickle", "--gap-ms", "250", "--faulty", "1"};
+    const ParsedArguments trickled = parseArguments(trickle);
+    ASSERT_TRUE(trickled.options.has_value()) << trickled.error;
+    EXPECT_EQ(trickled.options->fault, Fault::Trickle);
+    EXPECT_EQ(trickled.options->gapMilliseconds, 250);
+    EXPECT_EQ(trickled.options->faultyRequests, std::optional<std::size_t>{1});
+    EXPECT_NE(usageText().find("--gap-ms MS"), std::string::npos);
 
     const std::vector<std::string_view> help = {"P0300", "--help"};
     EXPECT_TRUE(parseArguments(help).help);
@@ -55,7 +64,8 @@ TEST(ReaderEmulatorArguments, OptionsHelpAndErrors) {
 
     const std::vector<std::vector<std::string_view>> bad = {
         {"--fault", "loud"}, {"--fault"}, {"X1234"}, {"P4000"}, {"--noise"}, {"--noise", "-1"}, {"--burst", "0"},
-        {"--pause-ms", "ten"}, {"--pending", "--stored", "--pending"}, {"--verbose"},
+        {"--pause-ms", "ten"}, {"--pending", "--stored", "--pending"}, {"--verbose"}, {"--gap-ms"},
+        {"--gap-ms", "10001"}, {"--faulty"}, {"--faulty", "one"},
     };
     for (const auto& arguments : bad) {
         const ParsedArguments result = parseArguments(arguments);
@@ -77,6 +87,7 @@ TEST(ReaderEmulatorReplies, EachFaultAsTheReceiverSeesIt) {
         {Fault::None, 0, true, LinkCode::Ok},
         {Fault::None, 5000, true, LinkCode::Ok},
         {Fault::Slow, 0, true, LinkCode::Ok},
+        {Fault::Trickle, 0, true, LinkCode::Ok},  // its gaps are the emulator's pacing
         {Fault::Silent, 0, false, LinkCode::Timeout},
         {Fault::BadChecksum, 0, false, LinkCode::Protocol},
         {Fault::BadSeparator, 0, false, LinkCode::Protocol},
@@ -108,6 +119,17 @@ TEST(ReaderEmulatorReplies, EachFaultAsTheReceiverSeesIt) {
             EXPECT_EQ(result.report.codes[2].text(), "U0100");
         }
     }
+}
+
+TEST(ReaderEmulatorReplies, TheFaultGoesToTheFirstRequestsOnly) {
+    Options options;
+    options.fault = Fault::Trickle;
+    for (const std::size_t request : {1U, 2U, 100U}) EXPECT_EQ(faultFor(options, request), Fault::Trickle) << request;
+    options.faultyRequests = 1;
+    EXPECT_EQ(faultFor(options, 1), Fault::Trickle);
+    EXPECT_EQ(faultFor(options, 2), Fault::None);
+    options.faultyRequests = 0;
+    EXPECT_EQ(faultFor(options, 1), Fault::None);
 }
 
 TEST(ReaderEmulatorReplies, NoiseAndBabbleNeverHoldAMarkerTheyMustNot) {
