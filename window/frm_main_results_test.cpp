@@ -97,7 +97,7 @@ TEST(ResultTable, EachRowShowsTheKindOfItsOwnBlock)
     m.Vehicle->addItem("generic");
     defineRows(*m.flexDemo, {{"P0171", "System too lean"}, {"P0420", "Catalyst below threshold"},
                              {"U0100", "Lost communication with ECM/PCM A"}});
-    std::array<QString, ReportSize> codes;
+    DecodedCodeList codes;
     codes[1] = "P0171";
     codes[2] = "P0420";
     codes[3] = "U0100";
