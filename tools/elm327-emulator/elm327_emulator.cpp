@@ -1,5 +1,7 @@
 #include "tools/elm327-emulator/elm327_emulator.h"
 
+#include "tools/common/pseudo_terminal.h"
+
 #include <algorithm>
 #include <arpa/inet.h>
 #include <array>
@@ -71,31 +73,13 @@ Elm327Emulator::~Elm327Emulator() {
 }
 
 void Elm327Emulator::openTerminal() {
-    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) {
-        error_ = "cannot open a pseudo-terminal";
-        return;
-    }
-    const char* name = ::ptsname(master_);
-    if (name == nullptr) {
-        error_ = "pseudo-terminal without a name";
-        return;
-    }
-    slave_ = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (slave_ < 0) {
-        error_ = "cannot open the pseudo-terminal's slave end";
-        return;
-    }
     // Raw on both ends: the adapter's CRs reach the client as they are, and nothing the
     // client sends is echoed by the line discipline (the adapter echoes by itself).
-    for (const int fd : {master_, slave_}) {
-        termios mode{};
-        if (::tcgetattr(fd, &mode) == 0) {
-            ::cfmakeraw(&mode);
-            ::tcsetattr(fd, TCSANOW, &mode);
-        }
-    }
-    address_ = name;
+    const tools::PseudoTerminal terminal = tools::openRawPseudoTerminal();
+    master_ = terminal.master;
+    slave_ = terminal.slave;
+    address_ = terminal.path;
+    error_ = terminal.error;
 }
 
 void Elm327Emulator::openListener(int port) {

@@ -1,5 +1,7 @@
 #include "tools/reader-emulator/reader_emulator.h"
 
+#include "tools/common/pseudo_terminal.h"
+
 #include <array>
 #include <cerrno>
 #include <charconv>
@@ -260,31 +262,11 @@ ReaderEmulator::ReaderEmulator(Options options) : options_(std::move(options)) {
         error_ = "cannot create a pipe";
         return;
     }
-    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) {
-        error_ = "cannot open a pseudo-terminal";
-        return;
-    }
-    const char* name = ::ptsname(master_);
-    if (name == nullptr) {
-        error_ = "pseudo-terminal without a name";
-        return;
-    }
-    slave_ = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (slave_ < 0) {
-        error_ = "cannot open the pseudo-terminal's slave end";
-        return;
-    }
-    // Raw on both ends: no echo of what the program writes, no translation of 0x0D or
-    // 0x0A, no special meaning for 0x03, 0x11, 0x13 or 0x7F in the report.
-    for (const int fd : {master_, slave_}) {
-        termios mode{};
-        if (::tcgetattr(fd, &mode) == 0) {
-            ::cfmakeraw(&mode);
-            ::tcsetattr(fd, TCSANOW, &mode);
-        }
-    }
-    slavePath_ = name;
+    const tools::PseudoTerminal terminal = tools::openRawPseudoTerminal();
+    master_ = terminal.master;
+    slave_ = terminal.slave;
+    slavePath_ = terminal.path;
+    error_ = terminal.error;
 }
 
 ReaderEmulator::~ReaderEmulator() {
