@@ -23,7 +23,6 @@ DataFileStatus loadGlossaryItems(const StoredBytes& file, std::vector<GlossaryIt
 
 std::vector<std::size_t> termsStartingWith(const std::vector<GlossaryItem>& items, std::string_view text) {
   std::vector<std::size_t> found;
-  if (text.empty()) return found;
   for (std::size_t i = 0; i < items.size(); ++i) {
     if (startsWithIgnoringCase(items[i].term, text)) found.push_back(i);
   }

@@ -21,7 +21,7 @@ struct GlossaryItem {
 DataFileStatus loadGlossaryItems(const StoredBytes& file, std::vector<GlossaryItem>& items);
 
 // Indexes of the items whose term starts with `text` without regard to case, in glossary
-// order; none for an empty text.
+// order; every item for an empty text.
 std::vector<std::size_t> termsStartingWith(const std::vector<GlossaryItem>& items, std::string_view text);
 
 }  // namespace vx414
