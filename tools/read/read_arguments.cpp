@@ -104,7 +104,7 @@ ParsedReadArguments parseReadArguments(std::span<const std::string_view> argumen
             makeGiven = true;
             result.make = findMake(*value);
             if (result.make == nullptr)
-                return fail("unknown make \"" + std::string(*value) + "\" (the makes are listed by --help)");
+                return fail("unknown make \"" + std::string(*value) + "\"");
         } else if (option == "--format") {
             if (formatGiven) return fail("--format given twice");
             formatGiven = true;

@@ -34,6 +34,9 @@ struct LinkServices {
 };
 
 struct CommandEnvironment {
+    CommandEnvironment(std::ostream& output, std::ostream& errors, std::string folder)
+        : out(output), err(errors), programFolder(std::move(folder)) {}
+
     std::ostream& out;
     std::ostream& err;
     std::string programFolder;                // where VX-414.dis is looked for
