@@ -141,13 +141,13 @@ ParsedReadArguments parseReadArguments(std::span<const std::string_view> argumen
 }
 
 std::string usageText() {
-    std::string text = R"(Usage: vx414-read [--link LINK] [--make MAKE] [--format text|csv|json] [--data FILE]
+    std::string text = R"(Usage: vx414-read [--link LINK] [--make MAKE] [--format FORMAT] [--data FILE]
        vx414-read --lookup CODE [--make MAKE] [--data FILE]
-       vx414-read --glossary TERM [--format text|csv|json] [--data FILE]
+       vx414-read --glossary TERM [--format FORMAT] [--data FILE]
        vx414-read --clear [--link LINK] [--yes]
 
-Reads the trouble codes once from the VX-414 reader or an ELM327 adapter and prints
-each with its kind (Pending or Stored) and its definition for the vehicle make.
+Reads the trouble codes once from the VX-414 reader or an ELM327 adapter and
+prints each with its kind (Pending or Stored) and its definition for the make.
 
   --link LINK      where the reader is: a tty path (the VX-414 reader),
                    elm327:PATH[?baud=N] (an ELM327 adapter on a tty) or
@@ -158,9 +158,9 @@ each with its kind (Pending or Stored) and its definition for the vehicle make.
                    (default generic; upper or lower case alike; see below)
   --format FORMAT  text (an aligned table, the default), csv or json
   --data FILE      the definitions file (default VX-414.dis beside the program)
-  --lookup CODE    print the first code that begins with CODE and its definition,
-                   and the entry after it, as the program's code search shows
-                   them; no reader is needed
+  --lookup CODE    print the first code that begins with CODE with its
+                   definition, and the entry after it, as the program's code
+                   search shows them; no reader is needed
   --glossary TERM  print the glossary entries whose term begins with TERM
                    (upper or lower case alike; an empty TERM prints them all)
   --clear          ask the car to clear its trouble codes (OBD service 04)

@@ -201,6 +201,7 @@ int clear(const ReadArguments& arguments, CommandEnvironment& environment) {
         const bool yes = answer && (*answer == "y" || *answer == "Y" || *answer == "yes" || *answer == "YES" ||
                                     *answer == "Yes");
         if (!yes) {
+            if (!answer) err << '\n';  // the line was ended without an answer
             complain(err, "nothing cleared");
             return ExitFailed;
         }
