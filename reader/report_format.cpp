@@ -1,0 +1,263 @@
+#include "reader/report_format.h"
+
+#include "definitions/codepage.h"
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <initializer_list>
+
+namespace vx414 {
+namespace {
+
+// ---- UTF-8 ------------------------------------------------------------------------------
+
+// The length of the well-formed UTF-8 sequence at text[i], or 0 when it is not one
+// (a stray continuation byte, a cut-off sequence, an overlong form, a surrogate, or beyond
+// U+10FFFF).
+std::size_t validSequenceAt(std::string_view text, std::size_t i) {
+  const auto byteAt = [&text](std::size_t k) { return static_cast<std::uint8_t>(text[k]); };
+  const std::uint8_t lead = byteAt(i);
+  if (lead < 0x80) return 1;
+  std::size_t length = 0;
+  std::uint8_t low = 0x80;
+  std::uint8_t high = 0xBF;  // the allowed range of the second byte
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (i + length > text.size()) return 0;
+  if (byteAt(i + 1) < low || byteAt(i + 1) > high) return 0;
+  for (std::size_t k = 2; k < length; ++k) {
+    if ((byteAt(i + k) & 0xC0) != 0x80) return 0;
+  }
+  return length;
+}
+
+// Appends text, each byte that does not belong to a valid sequence replaced by U+FFFD.
+void appendValidUtf8(std::string& out, std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const std::size_t length = validSequenceAt(text, i);
+    if (length == 0) {
+      out += "\xEF\xBF\xBD";
+      ++i;
+    } else {
+      out.append(text.substr(i, length));
+      i += length;
+    }
+  }
+}
+
+// ---- Delimited text (CSV and tab-separated) --------------------------------------------
+
+// A field is quoted when it holds the separator, a quote or a line break; a quote inside
+// is doubled. Spreadsheets read tab-separated text from the clipboard by the same rule.
+void appendField(std::string& out, std::string_view field, char separator) {
+  const bool quoted = field.find_first_of(std::string{separator, '"', '\r', '\n'}) !=
+                      std::string_view::npos;
+  if (!quoted) {
+    appendValidUtf8(out, field);
+    return;
+  }
+  out += '"';
+  std::size_t start = 0;
+  for (std::size_t q = field.find('"'); q != std::string_view::npos; q = field.find('"', start)) {
+    appendValidUtf8(out, field.substr(start, q - start));
+    out += "\"\"";
+    start = q + 1;
+  }
+  appendValidUtf8(out, field.substr(start));
+  out += '"';
+}
+
+void appendRecord(std::string& out, std::initializer_list<std::string_view> fields, char separator,
+                  std::string_view lineEnd) {
+  bool first = true;
+  for (const std::string_view field : fields) {
+    if (!first) out += separator;
+    first = false;
+    appendField(out, field, separator);
+  }
+  out += lineEnd;
+}
+
+constexpr char kTab = '\t';
+constexpr char kComma = ',';
+constexpr std::string_view kLf = "\n";
+constexpr std::string_view kCrLf = "\r\n";
+
+// ---- JSON --------------------------------------------------------------------------------
+
+void appendJsonString(std::string& out, std::string_view text) {
+  std::string valid;
+  valid.reserve(text.size());
+  appendValidUtf8(valid, text);
+  out += '"';
+  for (const char c : valid) {
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\b': out += "\\b"; break;
+      case '\f': out += "\\f"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (static_cast<std::uint8_t>(c) < 0x20) {
+          std::array<char, 8> escape{};
+          std::snprintf(escape.data(), escape.size(), "\\u%04x", static_cast<unsigned>(c));
+          out += escape.data();
+        } else {
+          out += c;
+        }
+    }
+  }
+  out += '"';
+}
+
+// {"a": "x", "b": "y"} for the given names and texts, on one line.
+void appendJsonObject(std::string& out,
+                      std::initializer_list<std::pair<std::string_view, std::string_view>> members) {
+  out += '{';
+  bool first = true;
+  for (const auto& [name, value] : members) {
+    if (!first) out += ", ";
+    first = false;
+    appendJsonString(out, name);
+    out += ": ";
+    appendJsonString(out, value);
+  }
+  out += '}';
+}
+
+// The members of an array, one object a line, closed by "]".
+template <typename Item, typename Write>
+void appendJsonArray(std::string& out, std::span<const Item> items, Write write) {
+  if (items.empty()) {
+    out += "[]";
+    return;
+  }
+  out += "[\n";
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    out += "    ";
+    write(out, items[i]);
+    out += i + 1 < items.size() ? ",\n" : "\n";
+  }
+  out += "  ]";
+}
+
+}  // namespace
+
+// ---- Time ----------------------------------------------------------------------------------
+
+LocalTime localTimeOf(std::time_t moment) {
+  std::tm parts{};
+  if (localtime_r(&moment, &parts) == nullptr) return LocalTime{};
+  return LocalTime{parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour,
+                   parts.tm_min, parts.tm_sec, static_cast<int>(parts.tm_gmtoff / 60)};
+}
+
+LocalTime localTimeNow() { return localTimeOf(std::time(nullptr)); }
+
+namespace {
+std::string formatTime(const LocalTime& t, const char* dateTimeSeparator, const char* offsetPrefix) {
+  const int offset = std::abs(t.utcOffsetMinutes);
+  std::array<char, 64> text{};
+  std::snprintf(text.data(), text.size(), "%04d-%02d-%02d%s%02d:%02d:%02d%s%c%02d:%02d", t.year,
+                t.month, t.day, dateTimeSeparator, t.hour, t.minute, t.second, offsetPrefix,
+                t.utcOffsetMinutes < 0 ? '-' : '+', offset / 60, offset % 60);
+  return text.data();
+}
+}  // namespace
+
+std::string isoTime(const LocalTime& time) { return formatTime(time, "T", ""); }
+
+std::string readableTime(const LocalTime& time) { return formatTime(time, " ", " UTC"); }
+
+// ---- The read ----------------------------------------------------------------------------
+
+ReportCode codeFromData(std::string_view kind, std::string_view code,
+                        std::string_view definitionBytes) {
+  return ReportCode{windows1252ToUtf8(kind), windows1252ToUtf8(code),
+                    windows1252ToUtf8(definitionBytes)};
+}
+
+ReadReport reportFromRead(const LocalTime& time, std::string_view make,
+                          std::span<const DataCode> codes) {
+  ReadReport report{time, std::string(make), {}};
+  report.codes.reserve(codes.size());
+  for (const DataCode& c : codes) report.codes.push_back(codeFromData(c.kind, c.code, c.definitionBytes));
+  return report;
+}
+
+std::string reportAsTabText(const ReadReport& report) {
+  std::string out;
+  appendRecord(out, {"TYPE", "Vehicle", "Code", "Definition"}, kTab, kLf);
+  for (const ReportCode& c : report.codes) appendRecord(out, {c.kind, report.make, c.code, c.definition}, kTab, kLf);
+  return out;
+}
+
+std::string reportAsCsv(const ReadReport& report) {
+  std::string out;
+  const std::string time = isoTime(report.time);
+  appendRecord(out, {"time", "make", "kind", "code", "definition"}, kComma, kCrLf);
+  for (const ReportCode& c : report.codes) {
+    appendRecord(out, {time, report.make, c.kind, c.code, c.definition}, kComma, kCrLf);
+  }
+  return out;
+}
+
+std::string reportAsJson(const ReadReport& report) {
+  std::string out = "{\n  \"time\": ";
+  appendJsonString(out, isoTime(report.time));
+  out += ",\n  \"make\": ";
+  appendJsonString(out, report.make);
+  out += ",\n  \"codes\": ";
+  appendJsonArray(out, std::span<const ReportCode>(report.codes), [](std::string& o, const ReportCode& c) {
+    appendJsonObject(o, {{"kind", c.kind}, {"code", c.code}, {"definition", c.definition}});
+  });
+  out += ",\n  \"total\": " + std::to_string(report.total()) + "\n}\n";
+  return out;
+}
+
+// ---- The glossary --------------------------------------------------------------------------
+
+GlossaryEntry glossaryEntryFromData(std::string_view termBytes, std::string_view definitionBytes) {
+  return GlossaryEntry{windows1252ToUtf8(termBytes), windows1252ToUtf8(definitionBytes)};
+}
+
+std::string glossaryAsTabText(std::span<const GlossaryEntry> entries) {
+  std::string out;
+  appendRecord(out, {"TERM", "DIFINITION"}, kTab, kLf);
+  for (const GlossaryEntry& e : entries) appendRecord(out, {e.term, e.definition}, kTab, kLf);
+  return out;
+}
+
+std::string glossaryAsCsv(std::span<const GlossaryEntry> entries) {
+  std::string out;
+  appendRecord(out, {"term", "definition"}, kComma, kCrLf);
+  for (const GlossaryEntry& e : entries) appendRecord(out, {e.term, e.definition}, kComma, kCrLf);
+  return out;
+}
+
+std::string glossaryAsJson(std::span<const GlossaryEntry> entries) {
+  std::string out = "{\n  \"entries\": ";
+  appendJsonArray(out, entries, [](std::string& o, const GlossaryEntry& e) {
+    appendJsonObject(o, {{"term", e.term}, {"definition", e.definition}});
+  });
+  out += ",\n  \"total\": " + std::to_string(entries.size()) + "\n}\n";
+  return out;
+}
+
+}  // namespace vx414

@@ -1,0 +1,112 @@
+#pragma once
+// What a read found, and the glossary, written out for people and for other programs:
+// tab-separated text (the clipboard), CSV and JSON. No Qt, so that the window and the
+// command-line reader share it.
+//
+// Every text in these types is UTF-8. Texts straight from the data file are Windows-1252
+// bytes: turn them into UTF-8 with codeFromData / glossaryEntryFromData (or
+// windows1252ToUtf8 of definitions/codepage.h) before they go in. Text that is not valid
+// UTF-8 is written with U+FFFD in place of each bad byte, so the output always is.
+//
+// Line ends: CSV ends every record with CRLF (RFC 4180); tab-separated text and JSON end
+// their lines with LF. A line break inside a definition is kept as it is, inside quotes.
+
+#include <ctime>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vx414 {
+
+// A local date and time with its offset from UTC, to the second.
+struct LocalTime {
+  int year = 1970;
+  int month = 1;   // 1 to 12
+  int day = 1;     // 1 to 31
+  int hour = 0;    // 0 to 23
+  int minute = 0;  // 0 to 59
+  int second = 0;  // 0 to 60
+  int utcOffsetMinutes = 0;  // east of UTC positive: +60 for UTC+01:00
+
+  friend bool operator==(const LocalTime&, const LocalTime&) = default;
+};
+
+// The local time of a moment, from the C library's time zone.
+LocalTime localTimeOf(std::time_t moment);
+LocalTime localTimeNow();
+
+// ISO 8601 with the offset: "2026-12-07T22:49:01+01:00" ("+00:00" for UTC, never "Z").
+std::string isoTime(const LocalTime& time);
+// The same for people: "2026-12-07 22:49:01 UTC+01:00".
+std::string readableTime(const LocalTime& time);
+
+// One code of a read. kind is the block's kind text ("Pending" or "Stored"), code the
+// five-character trouble code, definition the text for the make chosen ("" when the
+// definitions hold none).
+struct ReportCode {
+  std::string kind;
+  std::string code;
+  std::string definition;
+
+  friend bool operator==(const ReportCode&, const ReportCode&) = default;
+};
+
+// The result of one read: only codes, never filler or total rows. The total is the
+// number of codes.
+struct ReadReport {
+  LocalTime time;
+  std::string make;  // the make chosen, as the make list shows it
+  std::vector<ReportCode> codes;
+
+  std::size_t total() const { return codes.size(); }
+  friend bool operator==(const ReadReport&, const ReadReport&) = default;
+};
+
+// One code as a read holds it: kind and code as decoded (ASCII), the definition as the
+// data file's Windows-1252 bytes.
+ReportCode codeFromData(std::string_view kind, std::string_view code,
+                        std::string_view definitionBytes);
+
+// A code of a read with its definition still in data-file bytes, for reportFromRead.
+struct DataCode {
+  std::string_view kind;
+  std::string_view code;
+  std::string_view definitionBytes;
+};
+
+// A whole report from what a read holds; make is UTF-8 (the make list's names are ASCII).
+ReadReport reportFromRead(const LocalTime& time, std::string_view make,
+                          std::span<const DataCode> codes);
+
+// The report as text. Columns:
+//   tab-separated: TYPE, Vehicle, Code, Definition (the result table's headings), the make
+//                  in every row;
+//   CSV:           time, make, kind, code, definition, the time and make in every row, so
+//                  that the rows of many reads can be gathered in one file;
+//   JSON:          {"time": ISO 8601, "make": ..., "codes": [{"kind", "code",
+//                  "definition"}...], "total": n}.
+// A read without codes gives the header row alone, or an empty "codes" array.
+std::string reportAsTabText(const ReadReport& report);
+std::string reportAsCsv(const ReadReport& report);
+std::string reportAsJson(const ReadReport& report);
+
+// One entry of the glossary: a term and its explanation, UTF-8.
+struct GlossaryEntry {
+  std::string term;
+  std::string definition;
+
+  friend bool operator==(const GlossaryEntry&, const GlossaryEntry&) = default;
+};
+
+// An entry from the data file's Windows-1252 bytes.
+GlossaryEntry glossaryEntryFromData(std::string_view termBytes, std::string_view definitionBytes);
+
+// The glossary as text. Columns: tab-separated TERM, DIFINITION (the list's headings, spelled
+// as the list spells them); CSV term, definition; JSON {"entries": [{"term", "definition"}...],
+// "total": n}.
+std::string glossaryAsTabText(std::span<const GlossaryEntry> entries);
+std::string glossaryAsCsv(std::span<const GlossaryEntry> entries);
+std::string glossaryAsJson(std::span<const GlossaryEntry> entries);
+
+}  // namespace vx414
