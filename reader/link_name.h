@@ -32,6 +32,16 @@ struct LinkNameParse {
 
 LinkNameParse parseLinkName(std::string_view text);
 
+// $VX414_LINK parsed: no name and no error when it is unset or empty.
+LinkNameParse linkNameFromEnvironment();
+
+// Usage lines for --help and the manual: the forms a link name takes.
+inline constexpr const char* LinkNameForms =
+    "  /dev/ttyUSB0                  the VX-414 reader on a tty\n"
+    "  elm327:/dev/ttyUSB0[?baud=N]  an ELM327 adapter on a tty (USB or Bluetooth rfcomm);\n"
+    "                                without baud, 38400, then 9600 and 115200 are tried\n"
+    "  elm327://HOST:PORT            an ELM327 adapter over TCP (Wi-Fi: 192.168.0.10:35000)\n";
+
 // The link the program uses: `named` (from --link) when given, else $VX414_LINK, else
 // /dev/vx414 or an ELM327 found on the serial ports at the first read.
 std::unique_ptr<DeviceLibrary> makeDeviceLibrary(const std::optional<LinkName>& named);

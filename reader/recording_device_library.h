@@ -19,7 +19,9 @@
 #include <functional>
 #include <initializer_list>
 #include <span>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "reader/device_library.h"
@@ -55,6 +57,11 @@ public:
     LinkByte DeviceReadByte() override;
     void DeviceWriteByte(std::uint8_t byte) override;
 
+    // A whole report, as a link that gathers one (an ELM327 adapter) hands it over: the
+    // next DeviceReadReport returns it once. Not logged as a call.
+    void giveReport(LinkReport report) { report_ = std::move(report); }
+    std::optional<LinkReport> DeviceReadReport() override { return std::exchange(report_, std::nullopt); }
+
     bool isOpen() const { return open_; }
 
     const std::vector<CallRecord>& calls() const { return calls_; }
@@ -72,6 +79,7 @@ private:
     std::deque<LinkByte> script_;
     std::vector<CallRecord> calls_;
     bool open_ = false;
+    std::optional<LinkReport> report_;
 };
 
 }  // namespace vx414

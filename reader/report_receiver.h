@@ -33,6 +33,9 @@ inline constexpr std::size_t ReportSize = 129;
 using ReportBuffer = std::array<std::uint8_t, ReportSize>;
 // N1 + N2 + 3 <= 128 with both N odd leaves room for 61 codes in all.
 inline constexpr int MaxReportCodes = 61;
+// The most codes (both blocks together) a link that gathers whole reports may hand over:
+// far above what any car reports, so that none is ever dropped; a report above it fails.
+inline constexpr int MaxLinkReportCodes = 500;
 
 inline constexpr std::string_view PendingKind = "Pending";
 inline constexpr std::string_view StoredKind = "Stored";
@@ -59,7 +62,7 @@ struct ReceiveLimits {
 struct ReaderReport {
     std::string_view firstKind;
     std::string_view secondKind;
-    std::array<TroubleCode, MaxReportCodes> codes{};
+    std::array<TroubleCode, MaxLinkReportCodes> codes{};
     int firstCount = 0;
     int codeCount = 0;
 
@@ -131,6 +134,15 @@ struct ReceiveResult {
 // is written past reportBytes' 129 entries. Every failure is a LinkCode::Timeout (a wait
 // ran out) or LinkCode::Protocol (the bytes do not make a report).
 ReceiveResult ReceiveReport(ByteSource source, ReportBuffer& reportBytes, int& reportIndex,
+                            const ReportSink& sink = {}, const ReceiveLimits& limits = {});
+
+// Reads one report from a device library: a link that gathers the whole report itself (an
+// ELM327 adapter) hands it over through DeviceReadReport, and it is delivered through the
+// same sink calls in the same order as a received frame, every code as the link gave it
+// (nothing is lost to the frame's 0xBB markers), with up to MaxLinkReportCodes codes.
+// ReportBytes is filled as the frame would have filled it, as far as its 129 entries
+// reach. A failed LinkReport fails the report. Any other link is read byte by byte as above.
+ReceiveResult ReceiveReport(DeviceLibrary& link, ReportBuffer& reportBytes, int& reportIndex,
                             const ReportSink& sink = {}, const ReceiveLimits& limits = {});
 
 }  // namespace vx414

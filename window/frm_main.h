@@ -32,6 +32,11 @@ namespace vx414 {
 class frmAbout;
 class HelpViewer;
 
+// The decoded codes of a read, entries 1 to CodeCount (entry 0 unused): room for the
+// largest report any link hands over (the reader's frame holds 61 codes, an ELM327
+// adapter's report up to MaxLinkReportCodes).
+using DecodedCodeList = std::array<QString, MaxLinkReportCodes + 1>;
+
 // What the window needs from outside: the platform's services and the reader's library.
 struct Platform {
     MessageBox& messageBox;
@@ -118,7 +123,7 @@ public:
     // --- Result table ------------------------------------------------------------------
     void PrepareResultTable();
     void ClearResultRows();
-    void FillResultTable(const std::array<QString, ReportSize>& codes, int count,
+    void FillResultTable(const DecodedCodeList& codes, int count,
                          int firstBlockCount, const QString& firstKind,
                          const QString& secondKind);
     void WriteTotalLine(int count);
@@ -129,7 +134,7 @@ public:
     ReportBuffer ReportBytes{};
     int ReportIndex = 0;
     // The codes of the last read, entries 1 to CodeCount (entry 0 unused), and their kinds.
-    std::array<QString, ReportSize> DecodedCodes;
+    DecodedCodeList DecodedCodes;
     int CodeCount = 0;
     int FirstBlockCount = 0;
     QString FirstBlockKind;

@@ -5,8 +5,17 @@
 namespace vx414 {
 
 namespace {
+// The table's rows as the reader's reports need them: the header and 99 data rows, which
+// hold 98 codes and the total line. A report of more codes (an ELM327 adapter can hand
+// over up to MaxLinkReportCodes) gets a table of as many rows as it needs, so that every
+// code is shown with the total below it; up to 98 codes nothing changes.
 constexpr int kResultRows = 100;
+
+int resultRows(int codeCount)
+{
+    return codeCount + 2 > kResultRows ? codeCount + 2 : kResultRows;
 }
+}  // namespace
 
 void frmMain::PrepareResultTable()
 {
@@ -21,7 +30,7 @@ void frmMain::PrepareResultTable()
     FlexList->SetColWidth(1, 1800);
     FlexList->SetColWidth(2, 1200);
     FlexList->SetColWidth(3, OuterWidth());
-    FlexList->SetRows(kResultRows);
+    FlexList->SetRows(resultRows(CodeCount));
     FlexList->SetTextMatrix(0, 0, QStringLiteral("TYPE"));
     FlexList->SetTextMatrix(0, 1, QStringLiteral("Vehicle"));
     FlexList->SetTextMatrix(0, 2, QStringLiteral("Code"));
@@ -30,7 +39,7 @@ void frmMain::PrepareResultTable()
 
 void frmMain::ClearResultRows()
 {
-    for (int row = 1; row < kResultRows; ++row) {
+    for (int row = 1; row < FlexList->Rows(); ++row) {
         FlexList->SetTextMatrix(row, 0, QString());
         FlexList->SetTextMatrix(row, 1, QString());
         FlexList->SetTextMatrix(row, 2, QStringLiteral("*"));
@@ -38,12 +47,12 @@ void frmMain::ClearResultRows()
     }
 }
 
-void frmMain::FillResultTable(const std::array<QString, ReportSize>& codes, int count,
+void frmMain::FillResultTable(const DecodedCodeList& codes, int count,
                               int firstBlockCount, const QString& firstKind,
                               const QString& secondKind)
 {
     const QString make = Vehicle->currentText();
-    for (int r = 1; r <= count && r < static_cast<int>(codes.size()) && r < kResultRows; ++r) {
+    for (int r = 1; r <= count && r < static_cast<int>(codes.size()) && r < FlexList->Rows(); ++r) {
         const QString& code = codes[static_cast<std::size_t>(r)];
         // Every matching row is written, so the last one decides: a make's own definition,
         // loaded after the generic ones, wins.

@@ -57,7 +57,7 @@ TEST(ResultTable, FillLooksCodesUpAndTheLastMatchDecides)
     defineRows(*m.flexDemo, {{"P0171", "System too lean (generic)"},
                              {"P0420", "Catalyst efficiency below threshold"},
                              {"p0171", "System too lean, bank 1 (make)"}});
-    std::array<QString, ReportSize> codes;
+    DecodedCodeList codes;
     codes[1] = "P0171";
     codes[2] = "P0420";
     codes[3] = "B1000";
@@ -96,7 +96,7 @@ TEST(ResultTable, RowZeroOfTheDefinitionsTableIsNeverMatched)
     defineRows(*m.flexDemo, {{"P0300", "Misfire"}});
     m.flexDemo->SetTextMatrix(0, 1, "P0100");
     m.flexDemo->SetTextMatrix(0, 2, "heading");
-    std::array<QString, ReportSize> codes;
+    DecodedCodeList codes;
     codes[1] = "P0100";
     m.PrepareResultTable();
     m.ClearResultRows();

@@ -1,0 +1,53 @@
+#include "reader/default_device_library.h"
+
+#include <unistd.h>
+
+#include "reader/report_receiver.h"
+
+namespace vx414 {
+
+DefaultDeviceLibrary::DefaultDeviceLibrary()
+    : DefaultDeviceLibrary(DefaultLinkPath, std::make_unique<Elm327DeviceLibrary>()) {}
+
+DefaultDeviceLibrary::DefaultDeviceLibrary(std::string readerPath, std::unique_ptr<Elm327DeviceLibrary> adapter)
+    : readerPath_(std::move(readerPath)), reader_(readerPath_), adapter_(std::move(adapter)) {
+    current_ = readerPresent() ? static_cast<DeviceLibrary*>(&reader_) : adapter_.get();
+}
+
+// Only the path's existence is looked at: /dev/vx414 never receives an ELM327 command,
+// and the serial ports are searched only when it is not there.
+bool DefaultDeviceLibrary::readerPresent() const { return ::access(readerPath_.c_str(), F_OK) == 0; }
+
+void DefaultDeviceLibrary::DeviceOpen() {
+    if (!open_) {
+        DeviceLibrary* chosen = readerPresent() ? static_cast<DeviceLibrary*>(&reader_) : adapter_.get();
+        if (chosen != current_) {
+            current_->DeviceWriteByte(EndByte);  // an exchange still running on the other one ends
+            current_->DeviceClose();
+            current_ = chosen;
+        }
+    }
+    open_ = true;
+    current_->DeviceOpen();
+}
+
+void DefaultDeviceLibrary::DeviceClose() {
+    open_ = false;
+    current_->DeviceClose();
+}
+
+LinkByte DefaultDeviceLibrary::DeviceReadByte() { return current_->DeviceReadByte(); }
+
+void DefaultDeviceLibrary::DeviceWriteByte(std::uint8_t byte) { current_->DeviceWriteByte(byte); }
+
+std::optional<LinkReport> DefaultDeviceLibrary::DeviceReadReport() { return current_->DeviceReadReport(); }
+
+Elm327DeviceLibrary* DefaultDeviceLibrary::adapter() { return readerPresent() ? nullptr : adapter_.get(); }
+
+Elm327DeviceLibrary* asElm327(DeviceLibrary& link) {
+    if (auto* adapter = dynamic_cast<Elm327DeviceLibrary*>(&link)) return adapter;
+    if (auto* chosen = dynamic_cast<DefaultDeviceLibrary*>(&link)) return chosen->adapter();
+    return nullptr;
+}
+
+}  // namespace vx414

@@ -1,0 +1,42 @@
+// The link when nothing names one: the VX-414 reader at /dev/vx414 whenever that exists
+// (looked at afresh at every read, as the reader's own library does), else an ELM327
+// adapter looked for on the serial ports at the first read and kept for the run.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "reader/device_library.h"
+#include "reader/elm327_device_library.h"
+#include "reader/tty_device_library.h"
+
+namespace vx414 {
+
+class DefaultDeviceLibrary final : public DeviceLibrary {
+public:
+    DefaultDeviceLibrary();
+    // Another reader path and other serial ports to search (tests).
+    DefaultDeviceLibrary(std::string readerPath, std::unique_ptr<Elm327DeviceLibrary> adapter);
+
+    // The choice between the reader and the adapter is made at each open of a closed link:
+    // every read starts with one, and the calls up to the next open go the same way.
+    void DeviceOpen() override;
+    void DeviceClose() override;
+    LinkByte DeviceReadByte() override;
+    void DeviceWriteByte(std::uint8_t byte) override;
+    std::optional<LinkReport> DeviceReadReport() override;
+
+    // The adapter's library when the next read would go to the adapter, else nullptr.
+    Elm327DeviceLibrary* adapter();
+
+private:
+    bool readerPresent() const;
+
+    std::string readerPath_;
+    TtyDeviceLibrary reader_;
+    std::unique_ptr<Elm327DeviceLibrary> adapter_;
+    DeviceLibrary* current_ = nullptr;
+    bool open_ = false;
+};
+
+}  // namespace vx414
