@@ -33,7 +33,7 @@ endif()
 if(TARGET vx414_help_file)
   install(FILES ${PROJECT_BINARY_DIR}/VX-414.chm DESTINATION ${VX414_PROGRAM_DIR})
 endif()
-foreach(tool vx414-reader-emulator vx414-dis)
+foreach(tool vx414-reader-emulator vx414-elm327-emulator vx414-dis)
   if(TARGET ${tool})
     install(TARGETS ${tool} RUNTIME DESTINATION bin)
   endif()
@@ -52,7 +52,7 @@ function(vx414_gzip source name)
   set(linux_outputs ${linux_outputs} ${plain}.gz PARENT_SCOPE)
 endfunction()
 
-set(man_pages vx414-reader-emulator vx414-dis)
+set(man_pages vx414-reader-emulator vx414-elm327-emulator vx414-dis)
 if(TARGET vx414)
   list(APPEND man_pages vx414)
 endif()
@@ -111,8 +111,10 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
   "see its definition, or open the glossary of 832 diagnostic terms."
   "."
   "The package also holds vx414-reader-emulator, which plays the reader on a"
-  "pseudo-terminal, vx414-dis, which builds, dumps and verifies the definitions"
-  "file, and a udev rule that names the reader's device /dev/vx414.")
+  "pseudo-terminal, vx414-elm327-emulator, which plays an ELM327 OBD-II adapter"
+  "and a car on a pseudo-terminal or a local TCP port, vx414-dis, which builds,"
+  "dumps and verifies the definitions file, and a udev rule that names the"
+  "reader's device /dev/vx414.")
 set(CPACK_PACKAGE_HOMEPAGE_URL ${VX414_HOMEPAGE})
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

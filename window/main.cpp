@@ -1,16 +1,36 @@
 // vx414: the companion program of the VX-414 trouble-code reader.
 #include "reader/device_library.h"
+#include "reader/link_name.h"
+#include "reader/tty_device_library.h"
 #include "window/frm_main.h"
+#include "window/logic/command_line.h"
 #include "window/platform/app_folder.h"
 #include "window/platform/qt_services.h"
 
 #include <QApplication>
 #include <QStyleFactory>
 
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <span>
 
 int main(int argc, char** argv)
 {
+    // The command line is read before Qt sees it and before any window, so that --help
+    // and a bad link name need no display.
+    const std::span<const char* const> arguments(argv + 1, static_cast<std::size_t>(argc > 0 ? argc - 1 : 0));
+    const vx414::CommandLine line =
+        vx414::parseCommandLine(arguments, std::getenv(vx414::LinkEnvironmentVariable));
+    if (line.action == vx414::CommandLine::Action::Help) {
+        std::fputs(line.message.c_str(), stdout);
+        return 0;
+    }
+    if (line.action == vx414::CommandLine::Action::Fail) {
+        std::fprintf(stderr, "vx414: %s\n", line.message.c_str());
+        return 2;
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("vx414"));
     // One look everywhere, so that the buttons' background colours show as set.
@@ -20,7 +40,7 @@ int main(int argc, char** argv)
     vx414::QtBeep beep;
     vx414::QtPointers pointers;
     vx414::QtProgramEnd programEnd;
-    const std::unique_ptr<vx414::DeviceLibrary> device = vx414::makeDeviceLibrary();
+    const std::unique_ptr<vx414::DeviceLibrary> device = vx414::makeDeviceLibrary(line.link);
     vx414::Platform platform{messageBox, beep, pointers, programEnd, *device,
                              vx414::programFolder()};
 

@@ -36,12 +36,14 @@ expected=(
   ./usr/lib/vx414/VX-414.dis
   ./usr/lib/vx414/VX-414.chm
   ./usr/bin/vx414-reader-emulator
+  ./usr/bin/vx414-elm327-emulator
   ./usr/bin/vx414-dis
   ./usr/share/applications/vx414.desktop
   ./usr/share/metainfo/io.github.vx414.vx414.metainfo.xml
   ./usr/share/icons/hicolor/scalable/apps/vx414.svg
   ./usr/share/man/man1/vx414.1.gz
   ./usr/share/man/man1/vx414-reader-emulator.1.gz
+  ./usr/share/man/man1/vx414-elm327-emulator.1.gz
   ./usr/share/man/man1/vx414-dis.1.gz
   ./usr/lib/udev/rules.d/60-vx414.rules
   ./usr/share/doc/vx414/copyright

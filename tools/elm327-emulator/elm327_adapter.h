@@ -1,0 +1,116 @@
+// The adapter side of the ELM327 emulator: the AT command interpreter and the way the chip
+// shows what the car answered (echo, line feeds, spaces, headers, CAN formatting), plus the
+// quirks of cheap clones. A pure state machine fed one received byte at a time; timing is
+// expressed as delays between the pieces of a reply and left to the transport.
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tools/elm327-emulator/elm327_car.h"
+
+namespace vx414::elmemu {
+
+enum class Quirk {
+    Echo,        // echo stays on whatever ATE0 says
+    LowerCase,   // hex digits in lower case
+    OkNoise,     // a stray "OK" line before every answer to an OBD request
+    NoPrompt,    // no '>' after answers to OBD requests
+    Reset,       // the first answer to 03 or 07 breaks off with the power-up banner
+    Garbage,     // the first answer to 03 or 07 holds an unparseable line
+    CanError,    // every answer to 03 or 07 is "CAN ERROR"
+    BufferFull,  // every answer to 03 or 07 is "BUFFER FULL"
+};
+
+struct QuirkEntry {
+    Quirk quirk;
+    std::string_view name;
+    std::string_view summary;
+};
+std::span<const QuirkEntry> quirkEntries();
+std::optional<Quirk> quirkByName(std::string_view name);
+
+inline constexpr std::string_view Banner = "ELM327 v1.5";
+
+struct AdapterSetup {
+    CarSetup car;
+    std::vector<Quirk> quirks;
+    int delayMilliseconds = 0;    // before every answer
+    int searchMilliseconds = -1;  // the protocol search or bus initialisation; -1 the car's own
+    int resetMilliseconds = 150;  // ATZ; ATWS takes a third of it
+};
+
+// One piece of a reply, sent `delayMilliseconds` after the previous one.
+struct Step {
+    int delayMilliseconds = 0;
+    std::string text;
+};
+
+struct Reply {
+    std::vector<Step> steps;
+    // A real chip stops a search or a slow answer to a request when a character arrives
+    // ("STOPPED"); during a reset it hears nothing.
+    bool interruptible = true;
+};
+
+class Adapter {
+public:
+    explicit Adapter(const AdapterSetup& setup);
+
+    // One byte from the client; a reply when it ended a command (CR).
+    std::optional<Reply> receive(char byte);
+    // A character interrupted the reply under way: a search or bus initialisation it held
+    // is undone. Returns what the chip sends then ("STOPPED").
+    std::string stop();
+    // The client went away: a half-typed command is forgotten, the settings are kept.
+    void hangUp() { line_.clear(); }
+
+private:
+    struct ProtocolSetting {
+        int number = AutoProtocol;
+        bool automatic = true;
+    };
+
+    Reply command(const std::string& raw);
+    Reply atCommand(std::string_view command, Reply reply);
+    Reply obdRequest(std::span<const std::uint8_t> request, Reply reply);
+    std::vector<std::string> displayLines(const std::vector<EcuMessage>& messages) const;
+    std::vector<std::string> canLines(const std::vector<EcuMessage>& messages) const;
+    std::string bytesText(std::span<const std::uint8_t> bytes) const;
+    std::string headerText(std::uint32_t header) const;
+    std::string hex(unsigned value, int digits) const;
+    std::string lineEnd() const { return linefeeds_ ? "\r\n" : "\r"; }
+    std::string closing(bool prompt = true) const;
+    std::string describeProtocol(bool numeric) const;
+    void restoreDefaults();
+    void reset();
+    bool has(Quirk quirk) const;
+
+    Car car_;
+    std::vector<Quirk> quirks_;
+    int delay_;
+    int search_;
+    int resetTime_;
+
+    std::string line_;
+    bool lineTooLong_ = false;
+    std::string lastCommand_;
+    bool echo_ = true;
+    bool linefeeds_ = false;
+    bool spaces_ = true;
+    bool headers_ = false;
+    bool canFormatting_ = true;
+    ProtocolSetting saved_;    // ATSP; kept over a reset
+    ProtocolSetting current_;  // ATSP or ATTP
+    int found_ = AutoProtocol;  // the protocol talking to the car, 0 while none
+    bool busOpen_ = false;      // K-line: initialised
+    int foundBefore_ = AutoProtocol;  // as they were before the last command, for stop()
+    bool busOpenBefore_ = false;
+    bool resetFired_ = false;
+    bool garbageFired_ = false;
+};
+
+}  // namespace vx414::elmemu

@@ -1,0 +1,167 @@
+#include "tools/elm327-emulator/elm327_arguments.h"
+
+#include <charconv>
+
+namespace vx414::elmemu {
+namespace {
+
+struct Preset {
+    std::string_view name;
+    std::string_view pending;
+    std::string_view stored;
+};
+
+// "many": the engine unit holds eight stored codes, an answer of three CAN frames or three
+// legacy frames.
+constexpr std::array<Preset, 3> Presets = {{
+    {"default", "P0300,P0171", "P0420,P0133,C1234,U0100"},
+    {"many", "P0300,P0171", "P0101,P0113,P0128,P0300,P0301,P0420,P0442,B1318,U0100"},
+    {"none", "", ""},
+}};
+
+bool parseNumber(std::string_view text, int& value, int low, int high) {
+    int parsed = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), parsed);
+    if (error != std::errc() || end != text.data() + text.size() || parsed < low || parsed > high) return false;
+    value = parsed;
+    return true;
+}
+
+std::string names(auto entries) {
+    std::string text;
+    for (const auto& entry : entries) text += (text.empty() ? "" : ", ") + std::string(entry.name);
+    return text;
+}
+
+}  // namespace
+
+std::string usageText() {
+    std::string text = R"(Usage: vx414-elm327-emulator [OPTION]...
+
+Acts as an ELM327 OBD-II adapter (ELM327 v1.5 command set) with a scripted car behind it,
+on a new pseudo-terminal (as a USB or Bluetooth adapter appears) or on a TCP port of
+127.0.0.1 (as a Wi-Fi adapter). The first line printed is where to connect: the
+terminal's path, or 127.0.0.1:PORT. It runs until SIGTERM or SIGINT.
+
+The adapter answers ATZ (the banner "ELM327 v1.5" after a short reset), ATWS, ATI, AT@1,
+ATD, ATE0/1, ATL0/1, ATS0/1, ATH0/1, ATCAF0/1, ATAT0/1/2, ATSP h, ATSP Ah, ATTP h,
+ATDP, ATDPN, ATST hh, ATSH, ATRV, ATPC (others: "?") and the OBD requests 0100, 0101,
+03 (stored codes), 07 (pending codes) and 04 (clear: later 03 and 07 find none), in
+either letter case, with or without spaces; a bare CR repeats the last command. Echo,
+line feeds, spaces, headers and CAN formatting follow the settings. The first request
+after a reset or ATSP searches for the car ("SEARCHING...") unless the protocol is set;
+K-line cars then say "BUS INIT: ...OK". A character sent during a search stops it
+("STOPPED").
+
+Options:
+  --car NAME          the car behind the adapter (default can11):
+)";
+    for (const CarEntry& car : carEntries()) {
+        text += "                        " + std::string(car.name) + std::string(12 - car.name.size(), ' ') +
+                std::string(car.summary) + "\n";
+    }
+    text += R"(                      With two units, the engine unit (7E8, 18DAF110, 10) holds every code
+                      but the last, which the transmission unit holds.
+  --codes PRESET      the codes the car holds (default "default"):
+)";
+    for (const Preset& preset : Presets) {
+        text += "                        " + std::string(preset.name) + std::string(9 - preset.name.size(), ' ') +
+                "pending " + (preset.pending.empty() ? "none" : std::string(preset.pending)) + "; stored " +
+                (preset.stored.empty() ? "none" : std::string(preset.stored)) + "\n";
+    }
+    text += R"(  --pending LIST      pending codes (service 07), as P0300,P0171; "none" for none
+  --stored LIST       stored codes (service 03), as C1234,U0100,P0420; "none" for none
+                      A code is P, C, B or U and four hex digits, the first 0 to 3.
+  --quirk NAME        behave like a clone; may be given several times:
+)";
+    for (const QuirkEntry& quirk : quirkEntries()) {
+        text += "                        " + std::string(quirk.name) + std::string(12 - quirk.name.size(), ' ') +
+                std::string(quirk.summary) + "\n";
+    }
+    text += R"(  --tcp PORT          listen on 127.0.0.1:PORT instead of a pseudo-terminal; 0 picks a
+                      free port. One client at a time; the next is accepted when it leaves.
+  --delay MS          wait MS milliseconds before every answer (default 0)
+  --search-ms MS      how long the protocol search, a bus initialisation, or giving up on
+                      a missing car takes (default per car: CAN 50, J1850 100, kwp 200,
+                      iso9141 300, nocar 1000, slow 4000)
+  --reset-ms MS       how long ATZ takes (default 150; ATWS a third of it)
+  --verbose           log every byte received and sent on stderr ("<- " and "-> ")
+  --help              show this text
+
+Examples:
+  vx414-elm327-emulator > /tmp/elm.log &
+  vx414 --link elm327:$(head -n 1 /tmp/elm.log)             # as /dev/pts/N
+  vx414-elm327-emulator --tcp 35000 --car can29 --codes many &
+  vx414 --link elm327://127.0.0.1:35000
+  vx414-elm327-emulator --car iso9141 --stored P0420 --pending none --quirk lowercase
+)";
+    return text;
+}
+
+ParsedArguments parseArguments(std::span<const std::string_view> arguments) {
+    ParsedArguments result;
+    Options options;
+    const Preset* preset = &Presets[0];
+    std::optional<std::vector<Code>> pending;
+    std::optional<std::vector<Code>> stored;
+    auto fail = [&result](std::string message) {
+        result.error = std::move(message);
+        return result;
+    };
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string_view argument = arguments[i];
+        if (argument == "--help" || argument == "-h") {
+            result.help = true;
+            return result;
+        }
+        if (argument == "--verbose") {
+            options.verbose = true;
+            continue;
+        }
+        if (!argument.starts_with("--")) return fail("unexpected argument: " + std::string(argument));
+        if (i + 1 >= arguments.size()) return fail(std::string(argument) + " needs a value");
+        const std::string_view value = arguments[++i];
+        if (argument == "--car") {
+            const auto kind = carKindByName(value);
+            if (!kind) return fail("unknown car: " + std::string(value) + " (one of " + names(carEntries()) + ")");
+            options.adapter.car.kind = *kind;
+        } else if (argument == "--codes") {
+            preset = nullptr;
+            for (const Preset& candidate : Presets) {
+                if (candidate.name == value) preset = &candidate;
+            }
+            if (preset == nullptr) return fail("unknown code preset: " + std::string(value));
+        } else if (argument == "--pending" || argument == "--stored") {
+            auto codes = parseCodeList(value);
+            if (!codes) return fail("not a list of trouble codes: " + std::string(value));
+            (argument == "--pending" ? pending : stored) = std::move(codes);
+        } else if (argument == "--quirk") {
+            const auto quirk = quirkByName(value);
+            if (!quirk) return fail("unknown quirk: " + std::string(value) + " (one of " + names(quirkEntries()) + ")");
+            options.adapter.quirks.push_back(*quirk);
+        } else if (argument == "--tcp") {
+            if (!parseNumber(value, options.port, 0, 65535)) return fail("--tcp needs a port from 0 to 65535");
+            options.tcp = true;
+        } else if (argument == "--delay") {
+            if (!parseNumber(value, options.adapter.delayMilliseconds, 0, 60'000)) {
+                return fail("--delay needs milliseconds from 0 to 60000");
+            }
+        } else if (argument == "--search-ms") {
+            if (!parseNumber(value, options.adapter.searchMilliseconds, 0, 60'000)) {
+                return fail("--search-ms needs milliseconds from 0 to 60000");
+            }
+        } else if (argument == "--reset-ms") {
+            if (!parseNumber(value, options.adapter.resetMilliseconds, 0, 60'000)) {
+                return fail("--reset-ms needs milliseconds from 0 to 60000");
+            }
+        } else {
+            return fail("unknown option: " + std::string(argument));
+        }
+    }
+    options.adapter.car.pending = pending ? *pending : *parseCodeList(preset->pending);
+    options.adapter.car.stored = stored ? *stored : *parseCodeList(preset->stored);
+    result.options = std::move(options);
+    return result;
+}
+
+}  // namespace vx414::elmemu
