@@ -38,6 +38,10 @@ struct CodesAnswer {
 // answer fails it: never a wrong code.
 CodesAnswer parseCodesAnswer(std::string_view answer, Service service, int protocol);
 
+// The answer to service 04: Ok only when every unit that answered confirmed (44); "NO
+// DATA", a refusal (7F 04 22: conditions not correct) or anything else fails.
+LinkStatus parseClearAnswer(std::string_view answer, int protocol);
+
 // Each code once, in the order the units answered (the first unit's codes first).
 std::vector<TroubleCode> mergeCodes(const std::vector<EcuCodes>& ecus);
 
