@@ -7,17 +7,10 @@
 namespace vx414::cli {
 namespace {
 
+// As the window's Timer1 does: a link that gathers the whole report itself (an ELM327
+// adapter) hands it over, the reader's byte frame goes through the receiver.
 ReadOutcome receive(DeviceLibrary& link) {
     ReadOutcome outcome;
-    // A link that gathers the whole report itself (an ELM327 adapter) hands it over at once;
-    // the reader's byte frame goes through the receiver.
-    if (std::optional<LinkReport> whole = link.DeviceReadReport()) {
-        outcome.status = whole->status;
-        if (!outcome.ok()) return outcome;
-        for (const TroubleCode& code : whole->pending) outcome.codes.push_back({PendingKind, code});
-        for (const TroubleCode& code : whole->stored) outcome.codes.push_back({StoredKind, code});
-        return outcome;
-    }
     ReportBuffer reportBytes{};
     int reportIndex = 0;
     const ReceiveResult result = ReceiveReport(link, reportBytes, reportIndex);

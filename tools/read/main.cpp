@@ -8,6 +8,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "reader/elm327_device_library.h"
 #include "reader/link_name.h"
 #include "reader/tty_device_library.h"
 #include "tools/read/read_command.h"
@@ -38,7 +39,8 @@ int main(int argc, char** argv) {
     environment.readAnswer = readAnswer;
     environment.links.parse = vx414::parseLinkName;
     environment.links.open = [](const std::optional<vx414::LinkName>& named) { return vx414::makeDeviceLibrary(named); };
-    environment.links.clearCodes = [](vx414::DeviceLibrary&) -> std::optional<vx414::LinkStatus> { return std::nullopt; };
+    environment.links.canClear = [](vx414::DeviceLibrary& link) { return vx414::asElm327(link) != nullptr; };
+    environment.links.clearCodes = [](vx414::DeviceLibrary& link) { return vx414::asElm327(link)->clearCodes(); };
 
     const int status = runReadCommand(*parsed.arguments, environment);
     if (!std::cout.flush()) {

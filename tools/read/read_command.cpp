@@ -9,6 +9,7 @@
 #include "definitions/data_file.h"
 #include "definitions/definitions_table.h"
 #include "definitions/glossary.h"
+#include "reader/report_format.h"
 #include "reader/tty_device_library.h"
 #include "tools/read/link_read.h"
 #include "tools/read/text_output.h"
@@ -64,7 +65,7 @@ bool loadTable(DefinitionsTable& table, const MakeSection& make, const std::stri
 // ---- the link ----
 
 struct ChosenLink {
-    std::optional<LinkName> named;  // nothing: /dev/vx414, else an ELM327 on the serial ports
+    std::optional<LinkName> named;  // nothing: /dev/vx414 when it is there, else an ELM327 adapter
     std::string shown;              // how the status line and the messages name it
 };
 
@@ -78,9 +79,9 @@ std::optional<ChosenLink> chooseLink(const ReadArguments& arguments, const Comma
     }
     ChosenLink chosen;
     if (!text) {
-        const bool reader = std::filesystem::exists(DefaultLinkPath);
-        chosen.shown = reader ? DefaultLinkPath : "an ELM327 adapter on the serial ports";
-        if (reader) chosen.named = LinkName{LinkName::Kind::ReaderTty, DefaultLinkPath, 0, {}, 0};
+        std::error_code ignored;
+        chosen.shown = std::filesystem::exists(DefaultLinkPath, ignored) ? DefaultLinkPath
+                                                                         : "an ELM327 adapter on the serial ports";
         return chosen;
     }
     LinkNameParse parsed = environment.links.parse(*text);
@@ -95,8 +96,8 @@ std::optional<ChosenLink> chooseLink(const ReadArguments& arguments, const Comma
 
 bool isReader(const ChosenLink& link) { return link.named && link.named->kind == LinkName::Kind::ReaderTty; }
 
-// A reader's tty that is not there, or that we may not open, is said at once rather than
-// after the read's wait has run out.
+// A named reader's tty that is not there, or that we may not open, is said at once rather
+// than after the read's wait has run out.
 bool readerReachable(const ChosenLink& link, std::ostream& err) {
     if (!isReader(link)) return true;
     const std::string& path = link.named->path;
@@ -144,7 +145,14 @@ int glossary(const ReadArguments& arguments, CommandEnvironment& environment) {
         complain(environment.err, "no glossary term begins with \"" + arguments.term + "\"");
         return ExitFailed;
     }
-    environment.out << glossaryAsText(items, shown);
+    if (arguments.format == Format::Text) {
+        environment.out << glossaryAsText(items, shown);
+        return ExitOk;
+    }
+    std::vector<GlossaryEntry> entries;
+    entries.reserve(shown.size());
+    for (std::size_t i : shown) entries.push_back(glossaryEntryFromData(items[i].term, items[i].explanation));
+    environment.out << (arguments.format == Format::Csv ? glossaryAsCsv(entries) : glossaryAsJson(entries));
     return ExitOk;
 }
 
@@ -166,16 +174,20 @@ int read(const ReadArguments& arguments, CommandEnvironment& environment) {
         return ExitFailed;
     }
 
-    ReadForOutput result{environment.now(), std::string(arguments.make->name), {}};
+    ReadReport report;
+    report.time = localTimeOf(std::chrono::system_clock::to_time_t(environment.now()));
+    report.make = arguments.make->name;
     for (const CodeRead& code : outcome.codes) {
-        ResultLine line{std::string(code.kind), code.code.toString(), {}, false};
-        if (const int row = table.rowForCode(code.code.text()); row >= 0) {
-            line.definition = table.rows()[static_cast<std::size_t>(row)].definition;
-            line.defined = true;
-        }
-        result.lines.push_back(std::move(line));
+        const int row = table.rowForCode(code.code.text());
+        const std::string_view definition =
+            row < 0 ? std::string_view{} : std::string_view(table.rows()[static_cast<std::size_t>(row)].definition);
+        report.codes.push_back(codeFromData(code.kind, code.code.text(), definition));
     }
-    environment.out << readAsText(result);
+    switch (arguments.format) {
+    case Format::Text: environment.out << readAsText(report); break;
+    case Format::Csv: environment.out << reportAsCsv(report); break;
+    case Format::Json: environment.out << reportAsJson(report); break;
+    }
     return ExitOk;
 }
 
@@ -183,16 +195,21 @@ int clear(const ReadArguments& arguments, CommandEnvironment& environment) {
     std::ostream& err = environment.err;
     const std::optional<ChosenLink> link = chooseLink(arguments, environment);
     if (!link) return ExitUsage;
-    if (isReader(*link)) {
-        complain(err, "the VX-414 reader at " + link->named->path +
+    const auto refuse = [&](std::string_view where) {
+        complain(err, "the VX-414 reader at " + std::string(where) +
                           " cannot clear codes; --clear needs an ELM327 adapter (--link elm327:...)");
         return ExitUsage;
-    }
+    };
+    if (isReader(*link)) return refuse(link->named->path);
     if (!arguments.yes && !environment.inIsTerminal) {
         complain(err, "--clear asks before it clears, and there is no terminal to ask on; give --yes to clear "
                       "without asking");
         return ExitUsage;
     }
+    // Nothing named: the reader when /dev/vx414 is there, which the link decides.
+    const std::unique_ptr<DeviceLibrary> device = environment.links.open(link->named);
+    if (!environment.links.canClear(*device)) return refuse(DefaultLinkPath);
+
     err << "Clearing erases the car's trouble codes, its freeze frame and its readiness monitors.\n"
            "The engine must be off and the ignition on.\n";
     if (!arguments.yes) {
@@ -206,16 +223,16 @@ int clear(const ReadArguments& arguments, CommandEnvironment& environment) {
             return ExitFailed;
         }
     }
-    const std::unique_ptr<DeviceLibrary> device = environment.links.open(link->named);
     if (environment.errIsTerminal) err << "Clearing the codes through " << link->shown << " ..." << std::flush;
-    const std::optional<LinkStatus> cleared = environment.links.clearCodes(*device);
+    const LinkStatus cleared = environment.links.clearCodes(*device);
     if (environment.errIsTerminal) err << "\r\033[K" << std::flush;
-    if (!cleared) {
-        complain(err, "no ELM327 adapter through " + link->shown + "; nothing cleared");
+    if (cleared.code() == LinkCode::NoDevice) {
+        complain(err, "no ELM327 adapter answered through " + link->shown + " (" + cleared.toString() +
+                          "); nothing cleared");
         return ExitFailed;
     }
-    if (!cleared->isOk()) {
-        complain(err, "the car did not confirm the clear through " + link->shown + " (" + cleared->toString() + ")");
+    if (!cleared.isOk()) {
+        complain(err, "the car did not confirm the clear through " + link->shown + " (" + cleared.toString() + ")");
         return ExitFailed;
     }
     environment.out << "The car confirmed: its trouble codes are cleared.\n";

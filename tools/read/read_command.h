@@ -24,13 +24,14 @@ enum ExitStatus : int {
     ExitDataFile = 3,   // the definitions file is missing or damaged
 };
 
-// What the link can do beyond reading; the ELM327 back-end answers, the reader cannot.
+// Naming and making the link, and what it can do beyond reading: an ELM327 adapter can
+// clear the codes, the VX-414 reader cannot.
 struct LinkServices {
     std::function<LinkNameParse(std::string_view)> parse;
     std::function<std::unique_ptr<DeviceLibrary>(const std::optional<LinkName>&)> open;
-    // Service 04 through `link`; nothing when the link is not one that can clear (the
-    // VX-414 reader, or no ELM327 adapter found).
-    std::function<std::optional<LinkStatus>(DeviceLibrary& link)> clearCodes;
+    std::function<bool(DeviceLibrary& link)> canClear;
+    // Service 04 through `link`; Ok once the car has confirmed.
+    std::function<LinkStatus(DeviceLibrary& link)> clearCodes;
 };
 
 struct CommandEnvironment {

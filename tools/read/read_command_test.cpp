@@ -10,11 +10,12 @@
 #include <sstream>
 
 #include "definitions/definitions_table.h"
-#include "definitions/dis_file.h"
+#include "definitions/make_sections.h"
 #include "definitions/test_support.h"
 #include "reader/recording_device_library.h"
 #include "reader/report_encoder.h"
 #include "reader/report_receiver.h"
+#include "tools/read/testing/child_process.h"
 
 namespace vx414::cli {
 namespace {
@@ -52,17 +53,25 @@ TroubleCode code(std::string_view text) {
     return decodeTroubleCode((*bytes)[0], (*bytes)[1]);
 }
 
-PlainSources smallSources() {
-    PlainSources s;
-    for (int i = 1; i <= kGlossaryEntries; ++i) s.glossary.push_back({"T" + std::to_string(i), "Term", "t"});
-    s.glossary[10] = {"ABS", "Anti-lock brake system", "t"};
-    s.glossary[11] = {"abs light", "Warning lamp \x96 ABS", "t"};  // an en dash in Windows-1252
-    s.sections["generic"] = {{"P0300", "Random misfire", "t"},
-                             {"P0301", "Cylinder 1 misfire", "t"},
-                             {"C1234", "Wheel speed sensor", "t"},
-                             {"U0100", "Lost communication with ECM", "t"}};
-    s.sections["audi"] = {{"P0300", "Audi: misfire, see the ignition coils", "t"}, {"P1136", "Fuel trim lean", "t"}};
-    return s;
+// A small data file built from plain sources by vx414-dis, as the shipped one is.
+void buildSmallFile(const std::filesystem::path& folder, const std::filesystem::path& file) {
+    std::string glossary;
+    for (int i = 1; i <= kGlossaryEntries; ++i) {
+        if (i == 11) glossary += "ABS\tAnti-lock brake system\n";
+        else if (i == 12) glossary += "abs light\tWarning lamp \u2013 ABS\n";  // an en dash
+        else glossary += "T" + std::to_string(i) + "\tTerm\n";
+    }
+    const std::filesystem::path sources = folder / "sources";
+    std::filesystem::create_directories(sources);
+    std::ofstream(folder / "glossary.tsv") << glossary;
+    std::ofstream(sources / "generic.tsv") << "P0300\tRandom misfire\nP0301\tCylinder 1 misfire\n"
+                                              "C1234\tWheel speed sensor\nU0100\tLost communication with ECM\n";
+    std::ofstream(sources / "audi.tsv") << "P0300\tAudi: misfire, see the ignition coils\nP1136\tFuel trim lean\n";
+    const testing::ChildResult built =
+        testing::runChild(testing::buildProgram("vx414-dis"), {"build", "-o", file.string(), "--glossary",
+                                                              (folder / "glossary.tsv").string(), "--sections",
+                                                              sources.string()});
+    ASSERT_EQ(built.status, 0) << built.err;
 }
 
 struct Outcome {
@@ -76,10 +85,9 @@ protected:
     ReadCommand() {
         ::setenv("TZ", "UTC0", 1);
         ::tzset();
-        const BuildResult built = buildDataFile(smallSources());
-        EXPECT_TRUE(built.error.empty()) << built.error;
-        write(folder.path() / "VX-414.dis", built.stored);
-        stored = built.stored;
+        buildSmallFile(folder.path(), folder.path() / "VX-414.dis");
+        std::ifstream file(folder.path() / "VX-414.dis", std::ios::binary);
+        stored.assign(std::istreambuf_iterator<char>(file), {});
         // A file standing for the reader's tty: present and open to us.
         write(folder.path() / "tty", {});
     }
@@ -112,6 +120,7 @@ protected:
             opened.push_back(named ? named->path : "(searched)");
             return std::make_unique<Forwarding>(*device);
         };
+        environment.links.canClear = [this](DeviceLibrary&) { return canClear; };
         environment.links.clearCodes = [this](DeviceLibrary&) {
             ++clears;
             return clearAnswer;
@@ -133,8 +142,9 @@ protected:
     bool inIsTerminal = false;
     std::optional<std::string> linkVariable;
     std::optional<std::string> answer;
+    bool canClear = true;
     int clears = 0;
-    std::optional<LinkStatus> clearAnswer = LinkStatus::ok();
+    LinkStatus clearAnswer = LinkStatus::ok();
 };
 
 void answerRequest(RecordingDeviceLibrary& reader, const ReportContent& content) {
@@ -156,7 +166,7 @@ TEST_F(ReadCommand, AReadPrintsEachCodeWithItsKindAndTheDefinitionTheWindowShows
     EXPECT_EQ(generic.status, ExitOk) << generic.err;
     EXPECT_EQ(generic.out,
               "Make: generic\n"
-              "Read: 2026-12-07 12:34:56 +0000\n"
+              "Read: 2026-12-07 12:34:56 UTC+00:00\n"
               "TYPE     Code   Definition\n"
               "Pending  P0300  Random misfire\n"
               "Stored   C1234  Wheel speed sensor\n"
@@ -181,7 +191,7 @@ TEST_F(ReadCommand, AReadPrintsEachCodeWithItsKindAndTheDefinitionTheWindowShows
     answerRequest(reader, none);
     const Outcome empty = run({"--link", tty()});
     EXPECT_EQ(empty.status, ExitOk);
-    EXPECT_EQ(empty.out, "Make: generic\nRead: 2026-12-07 12:34:56 +0000\nNo codes.\nTotal: 0\n");
+    EXPECT_EQ(empty.out, "Make: generic\nRead: 2026-12-07 12:34:56 UTC+00:00\nNo codes.\nTotal: 0\n");
 }
 
 TEST_F(ReadCommand, AFailedReadTakesTheFailurePathAndSaysSoOnStandardError) {
@@ -369,44 +379,51 @@ TEST_F(ReadCommand, TheGlossaryShowsEveryTermThatBeginsWithTheText) {
 TEST_F(ReadCommand, ClearingAsksFirstAndOnlyAnAdapterThatCanClearIsAsked) {
     struct Case {
         std::vector<std::string_view> arguments;
+        bool adapter;  // the link made can clear
         bool terminal;
         std::optional<std::string> answer;
-        std::optional<LinkStatus> clearAnswer;
+        LinkStatus clearAnswer;
         int status;
         int clears;
-        std::string lastLine;  // how standard error ends
+        std::string ending;  // how standard error ends
     };
-    const LinkStatus refused(LinkCode::Protocol, "no 44 answer");
+    const std::vector<std::string_view> elm = {"--clear", "--link", "elm327:/dev/ttyUSB0"};
+    const std::vector<std::string_view> elmYes = {"--clear", "--yes", "--link", "elm327:/dev/ttyUSB0"};
+    const LinkStatus ok = LinkStatus::ok();
+    const std::string notReader = " cannot clear codes; --clear needs an ELM327 adapter (--link elm327:...)\n";
     const Case cases[] = {
-        {{"--clear", "--link", tty()}, true, "y", LinkStatus::ok(), ExitUsage, 0,
-         "vx414-read: the VX-414 reader at " + tty() + " cannot clear codes; --clear needs an ELM327 adapter "
-         "(--link elm327:...)"},
-        {{"--clear", "--link", "elm327:/dev/ttyUSB0"}, false, "y", LinkStatus::ok(), ExitUsage, 0,
+        {{"--clear", "--link", tty()}, false, true, "y", ok, ExitUsage, 0,
+         "vx414-read: the VX-414 reader at " + tty() + notReader},
+        // Nothing named, and the link made is the reader at /dev/vx414.
+        {{"--clear", "--yes"}, false, true, "y", ok, ExitUsage, 0, "vx414-read: the VX-414 reader at /dev/vx414" + notReader},
+        {elm, true, false, "y", ok, ExitUsage, 0,
          "vx414-read: --clear asks before it clears, and there is no terminal to ask on; give --yes to clear "
-         "without asking"},
-        {{"--clear", "--link", "elm327:/dev/ttyUSB0"}, true, "n", LinkStatus::ok(), ExitFailed, 0,
-         "vx414-read: nothing cleared"},
-        {{"--clear", "--link", "elm327:/dev/ttyUSB0"}, true, std::nullopt, LinkStatus::ok(), ExitFailed, 0,
-         "vx414-read: nothing cleared"},
-        {{"--clear", "--link", "elm327:/dev/ttyUSB0"}, true, "yes", LinkStatus::ok(), ExitOk, 1,
-         "Clear the codes now? [y/N] "},
-        {{"--clear", "--yes", "--link", "elm327:/dev/ttyUSB0"}, false, std::nullopt, LinkStatus::ok(), ExitOk, 1,
-         "The engine must be off and the ignition on."},
-        {{"--clear", "--yes", "--link", "elm327:/dev/ttyUSB0"}, false, std::nullopt, refused, ExitFailed, 1,
-         "vx414-read: the car did not confirm the clear through elm327:/dev/ttyUSB0 (protocol error: no 44 answer)"},
-        {{"--clear", "--yes"}, false, std::nullopt, std::nullopt, ExitFailed, 1,
-         "vx414-read: no ELM327 adapter through an ELM327 adapter on the serial ports; nothing cleared"},
+         "without asking\n"},
+        {elm, true, true, "n", ok, ExitFailed, 0, "Clear the codes now? [y/N] vx414-read: nothing cleared\n"},
+        {elm, true, true, "", ok, ExitFailed, 0, "Clear the codes now? [y/N] vx414-read: nothing cleared\n"},
+        {elm, true, true, std::nullopt, ok, ExitFailed, 0, "Clear the codes now? [y/N] \nvx414-read: nothing cleared\n"},
+        {elm, true, true, "yes", ok, ExitOk, 1, "Clear the codes now? [y/N] "},
+        {elmYes, true, false, std::nullopt, ok, ExitOk, 1,
+         "Clearing erases the car's trouble codes, its freeze frame and its readiness monitors.\n"
+         "The engine must be off and the ignition on.\n"},
+        {elmYes, true, false, std::nullopt, LinkStatus(LinkCode::Protocol, "no 44 answer"), ExitFailed, 1,
+         "vx414-read: the car did not confirm the clear through elm327:/dev/ttyUSB0 (protocol error: no 44 answer)\n"},
+        {{"--clear", "--yes"}, true, false, std::nullopt, LinkStatus(LinkCode::NoDevice, "no adapter answered"),
+         ExitFailed, 1,
+         "vx414-read: no ELM327 adapter answered through an ELM327 adapter on the serial ports (no device: no "
+         "adapter answered); nothing cleared\n"},
     };
     for (const Case& c : cases) {
         clears = 0;
+        canClear = c.adapter;
         inIsTerminal = c.terminal;
         answer = c.answer;
         clearAnswer = c.clearAnswer;
         const Outcome result = run(c.arguments);
-        SCOPED_TRACE(c.lastLine);
+        SCOPED_TRACE(c.ending);
         EXPECT_EQ(result.status, c.status);
         EXPECT_EQ(clears, c.clears);
-        EXPECT_TRUE(result.err.ends_with(c.lastLine + (c.lastLine.ends_with(' ') ? "" : "\n"))) << result.err;
+        EXPECT_TRUE(result.err.ends_with(c.ending)) << result.err;
         EXPECT_EQ(result.out, c.status == ExitOk ? "The car confirmed: its trouble codes are cleared.\n" : "");
     }
 }

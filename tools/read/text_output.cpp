@@ -1,7 +1,6 @@
 #include "tools/read/text_output.h"
 
 #include <algorithm>
-#include <ctime>
 
 #include "definitions/codepage.h"
 
@@ -20,44 +19,41 @@ std::string padded(std::string_view text, std::size_t width) {
     return out;
 }
 
-std::string localTime(std::chrono::system_clock::time_point when) {
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    char text[64];
-    const std::size_t size = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S %z", &local);
-    return std::string(text, size);
-}
-
 }  // namespace
 
-std::string printableText(std::string_view dataBytes) {
-    std::string bytes(dataBytes);
-    for (char& c : bytes) {
-        const auto byte = static_cast<std::uint8_t>(c);
-        // The bytes Windows-1252 leaves undefined show as C1 control characters.
-        const bool control = byte < 0x20 || byte == 0x7F || byte == 0x81 || byte == 0x8D || byte == 0x8F ||
-                             byte == 0x90 || byte == 0x9D;
-        if (control) c = '?';
+std::string printableText(std::string_view dataBytes) { return printableUtf8(windows1252ToUtf8(dataBytes)); }
+
+std::string printableUtf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<std::uint8_t>(text[i]);
+        const auto next = i + 1 < text.size() ? static_cast<std::uint8_t>(text[i + 1]) : 0;
+        if (byte == 0xC2 && next >= 0x80 && next <= 0x9F) {  // U+0080 to U+009F
+            out += '?';
+            ++i;
+        } else {
+            out += byte < 0x20 || byte == 0x7F ? '?' : static_cast<char>(byte);
+        }
     }
-    return windows1252ToUtf8(bytes);
+    return out;
 }
 
-std::string readAsText(const ReadForOutput& read) {
-    std::string text = "Make: " + read.make + "\n";
-    text += "Read: " + localTime(read.when) + "\n";
-    if (read.lines.empty()) {
+std::string readAsText(const ReadReport& read) {
+    std::string text = "Make: " + printableUtf8(read.make) + "\n";
+    text += "Read: " + readableTime(read.time) + "\n";
+    if (read.codes.empty()) {
         text += "No codes.\n";
     } else {
         text += padded("TYPE", kKindWidth) + std::string(kGap) + padded("Code", kCodeWidth) + std::string(kGap) +
                 "Definition\n";
-        for (const ResultLine& line : read.lines) {
-            text += padded(line.kind, kKindWidth) + std::string(kGap) + padded(line.code, kCodeWidth) +
-                    std::string(kGap) + (line.defined ? printableText(line.definition) : std::string(kNoDefinition)) +
-                    "\n";
+        for (const ReportCode& code : read.codes) {
+            text += padded(code.kind, kKindWidth) + std::string(kGap) + padded(code.code, kCodeWidth) +
+                    std::string(kGap) +
+                    (code.definition.empty() ? std::string(kNoDefinition) : printableUtf8(code.definition)) + "\n";
         }
     }
-    return text + "Total: " + std::to_string(read.lines.size()) + "\n";
+    return text + "Total: " + std::to_string(read.total()) + "\n";
 }
 
 std::string lookupAsText(const DefinitionsTable& table, const CodeSearchHit& hit) {
