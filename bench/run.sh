@@ -24,7 +24,7 @@ mkdir -m 700 "$work/xdg"
 export XDG_RUNTIME_DIR="$work/xdg"
 
 # "<name> <median real time in microseconds>" for every benchmark.
-for area in reader definitions window; do
+for area in reader elm327 definitions window; do
   binary=$build/bench/${area}_bench
   [ -x "$binary" ] || { echo "run.sh: $binary not built" >&2; exit 1; }
   echo "running $area benchmarks ..." >&2
@@ -50,6 +50,7 @@ done
 cat >"$work/pairs" <<'PAIRS'
 BM_ReceiveReport61Codes|BM_CopyReport61Codes|50|0
 BM_IdleDeviceReadByte|BM_IdleBareRead|1000000|1.3
+BM_Elm327RequestToReport|BM_Elm327Bare03|500000|0
 BM_GlossaryLoad|BM_GlossaryReference|0|0
 BM_FordWalk|BM_FordReference|0|0
 TimerBar_Timer/tick|TimerBar_Timer/ref:plain_fill|1000|0

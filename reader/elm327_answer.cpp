@@ -423,6 +423,20 @@ CodesAnswer parseCodesAnswer(std::string_view answer, Service service, int proto
     return AnswerParser(service, protocol).parse(answer);
 }
 
+LinkStatus adapterFailure(std::string_view answer) {
+    std::size_t start = 0;
+    while (start <= answer.size()) {
+        std::size_t end = answer.find_first_of("\r\n>", start);
+        if (end == std::string_view::npos) end = answer.size();
+        if (end - start > MaxLineLength) return failure("line too long");
+        if (const auto message = adapterMessage(compact(answer.substr(start, end - start)))) {
+            if (!message->isOk()) return *message;
+        }
+        start = end + 1;
+    }
+    return LinkStatus::ok();
+}
+
 LinkStatus parseClearAnswer(std::string_view answer, int protocol) {
     const CodesAnswer parsed = AnswerParser(Service::ClearCodes, protocol).parse(answer);
     if (parsed.status.isOk() && parsed.noData) return failure("car did not confirm");

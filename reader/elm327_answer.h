@@ -42,6 +42,11 @@ CodesAnswer parseCodesAnswer(std::string_view answer, Service service, int proto
 // DATA", a refusal (7F 04 22: conditions not correct) or anything else fails.
 LinkStatus parseClearAnswer(std::string_view answer, int protocol);
 
+// The first of the adapter's own failure messages in any answer ("UNABLE TO CONNECT",
+// "CAN ERROR", "BUS INIT: ...ERROR", a restart banner and the like), as parseCodesAnswer
+// reports it; Ok when there is none.
+LinkStatus adapterFailure(std::string_view answer);
+
 // Each code once, in the order the units answered (the first unit's codes first).
 std::vector<TroubleCode> mergeCodes(const std::vector<EcuCodes>& ecus);
 

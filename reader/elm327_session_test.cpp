@@ -1,0 +1,432 @@
+#include "reader/elm327_session.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "reader/scripted_transport.h"
+
+namespace vx414::elm327 {
+namespace {
+
+using namespace std::chrono_literals;
+using Chunk = ScriptedTransport::Chunk;
+using Reply = ScriptedTransport::Reply;
+
+// A car behind the adapter: what it answers to 0100, 07, 03 and 04.
+struct Car {
+    char protocol = '6';  // as ATDPN shows it, after the 'A' of a search
+    std::string search = "7E8 06 41 00 BE 3F A8 13 00 \r";
+    std::string pending = "7E8 02 47 00 00 00 00 00 00 \r";
+    std::string stored = "7E8 02 43 00 00 00 00 00 00 \r";
+    std::string clear = "7E8 01 44 00 00 00 00 00 00 \r";
+    std::chrono::milliseconds searchTime{0};
+};
+
+// What clones do that a real ELM327 does not.
+struct Quirks {
+    bool echo = false;      // echo left on whatever ATE0 says
+    bool lowerCase = false;
+    bool okNoise = false;   // an "OK" line before every answer to the car
+    bool noPrompt = false;  // never a '>'
+};
+
+// An ELM327 as its data sheet describes it, with the car and quirks given. It searches
+// on the first request to the car after ATZ, as ATSP0 makes it do.
+ScriptedTransport::Script elm327(const Car& car, const Quirks& quirks = {}) {
+    auto searched = std::make_shared<bool>(false);
+    return [car, quirks, searched](const std::string& command) {
+        std::string head = quirks.echo ? command + "\r" : "";
+        std::string body;
+        std::chrono::milliseconds wait{0};
+        const bool toCar = command == "0100" || command == "07" || command == "03" || command == "04";
+        if (command == "ATZ") {
+            *searched = false;
+            body = "\r\rELM327 v1.5\r";
+        } else if (command == "ATI") {
+            body = "ELM327 v1.5\r";
+        } else if (command == "ATDPN") {
+            body = *searched ? std::string("A") + car.protocol + "\r" : "A0\r";
+        } else if (command.starts_with("AT")) {
+            body = "OK\r";
+        } else if (toCar) {
+            if (quirks.okNoise) head += "OK\r";
+            if (!*searched) {
+                head += "SEARCHING...\r";
+                wait = car.searchTime;
+                *searched = true;
+            }
+            body = command == "0100" ? car.search
+                   : command == "07" ? car.pending
+                   : command == "03" ? car.stored
+                                     : car.clear;
+        } else {
+            body = "?\r";
+        }
+        body += quirks.noPrompt ? "\r" : "\r>";
+        if (quirks.lowerCase) {
+            std::transform(body.begin(), body.end(), body.begin(),
+                           [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
+        }
+        return Reply{{0ms, head}, {wait, body}};
+    };
+}
+
+std::string codeText(const std::vector<TroubleCode>& codes) {
+    std::string text;
+    for (const TroubleCode& code : codes) text += (text.empty() ? "" : " ") + code.toString();
+    return text;
+}
+
+Deadline in(std::chrono::milliseconds time) { return Clock::now() + time; }
+
+template <class F>
+void inParallel(std::size_t count, F work) {
+    std::vector<std::thread> threads;
+    for (std::size_t i = 0; i < count; ++i) threads.emplace_back(work, i);
+    for (std::thread& thread : threads) thread.join();
+}
+
+constexpr const char* FullSetUp = "ATZ ATE0 ATL0 ATS0 ATH1 ATAT1 ATSP0 0100 ATDPN";
+
+TEST(Elm327Session, ReadsEveryKindOfCarPendingFirst) {
+    struct Case {
+        const char* what;
+        Car car;
+        int protocol;
+        const char* pending;
+        const char* stored;
+    };
+    const Case cases[] = {
+        {"CAN 11-bit, two units, seven codes in a multi-frame answer",
+         {'6', "7E8 06 41 00 BE 3F A8 13 00 \r7E9 06 41 00 98 18 80 01 00 \r", "7E9 04 47 01 01 BB 00 00 00 \r",
+          "7E8 10 10 43 07 01 33 01 BB \r7E9 04 43 01 C1 00 00 00 00 \r7E8 21 03 00 BB BB 04 20 C1 \r"
+          "7E8 22 00 40 35 00 00 00 00 \r",
+          "", 0ms},
+         6, "P01BB", "P0133 P01BB P0300 B3BBB P0420 U0100 C0035"},
+        {"CAN 29-bit",
+         {'7', "18DAF11006410098188001\r", "18DAF1100247000000000000\r", "18DAF110044301BBBB000000\r", "", 0ms}, 7,
+         "", "B3BBB"},
+        {"J1850 VPW",
+         {'2', "486B104100BE3EB811FA\r", "486B104701BB0000000033\r",
+          "486B104301330000000067\r486B184301BB00000000A5\r", "", 0ms},
+         2, "P01BB", "P0133 P01BB"},
+        {"ISO 9141-2 after its bus init",
+         {'3', "BUS INIT: ...OK\r486B104100BE3EB811C9\r", "NO DATA\r", "486B10430133C1000000A7\r", "", 0ms}, 3, "",
+         "P0133 U0100"},
+        {"KWP fast", {'5', "86F1104100BE3EB81148\r", "87F1104701BB000000008B\r", "NO DATA\r", "", 0ms}, 5, "P01BB", ""},
+        {"a car without codes", {}, 6, "", ""},
+    };
+    for (const Case& c : cases) {
+        ScriptedTransport link(elm327(c.car));
+        Session session;
+        const SessionResult result = session.readCodes(link, in(5s));
+        EXPECT_EQ(result.status.toString(), "ok") << c.what;
+        EXPECT_EQ(codeText(result.pending), c.pending) << c.what;
+        EXPECT_EQ(codeText(result.stored), c.stored) << c.what;
+        EXPECT_EQ(session.protocol(), c.protocol) << c.what;
+        EXPECT_EQ(link.commandText(), std::string(FullSetUp) + " 07 03") << c.what;
+    }
+}
+
+TEST(Elm327Session, LaterReadsUseTheSetUpAndProtocolFoundBefore) {
+    Car car;
+    car.stored = "7E8 04 43 01 01 BB 00 00 00 \r";
+    ScriptedTransport link(elm327(car));
+    Session session;
+    ASSERT_TRUE(session.readCodes(link, in(5s)).status.isOk());
+
+    // Still set up and connected: ATDPN shows the protocol found before.
+    link.clearCommands();
+    SessionResult result = session.readCodes(link, in(5s));
+    EXPECT_TRUE(result.status.isOk()) << result.status.toString();
+    EXPECT_EQ(codeText(result.stored), "P01BB");
+    EXPECT_EQ(link.commandText(), "ATDPN 07 03");
+
+    // Reset in between (power lost, say): ATDPN shows no protocol, the full set-up
+    // follows, trying the protocol found before first.
+    ScriptedTransport restarted(elm327(car));
+    result = session.readCodes(restarted, in(5s));
+    EXPECT_TRUE(result.status.isOk()) << result.status.toString();
+    EXPECT_EQ(restarted.commandText(), "ATDPN ATZ ATE0 ATL0 ATS0 ATH1 ATAT1 ATSPA6 0100 ATDPN 07 03");
+    EXPECT_EQ(session.protocol(), 6);
+
+    // After a failure the next read starts over.
+    restarted.clearCommands();
+    restarted.readFault = {LinkCode::Io, "gone"};
+    EXPECT_EQ(session.readCodes(restarted, in(5s)).status.code(), LinkCode::Io);
+    restarted.readFault = {};
+    restarted.clearCommands();
+    EXPECT_TRUE(session.readCodes(restarted, in(5s)).status.isOk());
+    EXPECT_EQ(restarted.commandText(), "ATZ ATE0 ATL0 ATS0 ATH1 ATAT1 ATSPA6 0100 ATDPN 07 03");
+
+    // forget() starts from nothing.
+    session.forget();
+    restarted.clearCommands();
+    EXPECT_TRUE(session.readCodes(restarted, in(5s)).status.isOk());
+    EXPECT_EQ(restarted.commandText(), std::string(FullSetUp) + " 07 03");
+}
+
+TEST(Elm327Session, SlowSearchIsWaitedForWithinTheDeadline) {
+    // A 5-baud initialisation: seconds of silence after "SEARCHING...", longer than any
+    // wait for an AT command and than the quiet gap that ends a prompt-less answer.
+    Car car;
+    car.protocol = '3';
+    car.search = "BUS INIT: ...OK\r486B104100BE3EB811C9\r";
+    car.stored = "486B10430133000000008A\r";
+    car.pending = "NO DATA\r";
+    car.searchTime = 2500ms;
+    ScriptedTransport link(elm327(car));
+    Session session;
+    const SessionResult result = session.readCodes(link, in(10s));
+    EXPECT_TRUE(result.status.isOk()) << result.status.toString();
+    EXPECT_EQ(codeText(result.stored), "P0133");
+
+    // The same search against a deadline it cannot meet fails, by the deadline.
+    ScriptedTransport again(elm327(car));
+    Session other;
+    const Clock::time_point start = Clock::now();
+    EXPECT_EQ(other.readCodes(again, in(1500ms)).status.code(), LinkCode::Timeout);
+    EXPECT_LT(Clock::now() - start, 2s);
+}
+
+TEST(Elm327Session, SilentAdapterOrNoCarFailsWithinThreeSeconds) {
+    struct Case {
+        const char* what;
+        ScriptedTransport::Script script;
+        std::string expected;
+    };
+    Car noCar;
+    noCar.search = "UNABLE TO CONNECT\r";
+    const Case cases[] = {
+        {"silent adapter", [](const std::string&) { return Reply{}; }, "timeout: adapter silent"},
+        {"no car", elm327(noCar), "protocol error: no car answered"},
+        {"no car, NO DATA to the search", elm327(Car{'6', "NO DATA\r", "", "", "", 0ms}),
+         "protocol error: no car answered"},
+        {"something else on the port",
+         [](const std::string&) { return Reply{{10ms, "\x55\xAA\xBB\x01"}}; }, "timeout: answer incomplete"},
+        {"an adapter that stops after the reset",
+         [](const std::string& command) { return command == "ATZ" ? Reply{{0ms, "ELM327 v1.5\r\r>"}} : Reply{}; },
+         "timeout: adapter silent"},
+    };
+    // Side by side, each on its own thread: the waits are real.
+    std::vector<std::string> statuses(std::size(cases));
+    std::vector<Clock::duration> times(std::size(cases));
+    inParallel(std::size(cases), [&](std::size_t i) {
+        ScriptedTransport link(cases[i].script);
+        Session session;
+        const Clock::time_point start = Clock::now();
+        statuses[i] = session.readCodes(link, in(10s)).status.toString();
+        times[i] = Clock::now() - start;
+    });
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_EQ(statuses[i], cases[i].expected) << cases[i].what;
+        EXPECT_LT(times[i], 3s) << cases[i].what;
+    }
+
+    // Later reads find a silent adapter quicker still: ATDPN waits a second.
+    ScriptedTransport link(elm327(Car{}));
+    Session session;
+    ASSERT_TRUE(session.readCodes(link, in(5s)).status.isOk());
+    ScriptedTransport silent([](const std::string&) { return Reply{}; });
+    const Clock::time_point start = Clock::now();
+    EXPECT_EQ(session.readCodes(silent, in(10s)).status.code(), LinkCode::Timeout);
+    EXPECT_LT(Clock::now() - start, 2s);
+}
+
+TEST(Elm327Session, CloneQuirksGiveTheSameCodes) {
+    Car car;
+    car.pending = "7E8 04 47 01 01 BB 00 00 00 \r";
+    car.stored = "7E8 06 43 02 BB BB 01 33 00 \r";
+    const struct {
+        const char* what;
+        Quirks quirks;
+    } cases[] = {
+        {"none", {}},
+        {"echo", {true, false, false, false}},
+        {"lower case", {false, true, false, false}},
+        {"OK noise", {false, false, true, false}},
+        {"no prompt", {false, false, false, true}},
+        {"all of them", {true, true, true, true}},
+    };
+    // A first read and a later one for each; side by side, as a clone without a prompt
+    // costs a quiet gap on every command.
+    std::vector<std::array<SessionResult, 2>> results(std::size(cases));
+    inParallel(std::size(cases), [&](std::size_t i) {
+        ScriptedTransport link(elm327(car, cases[i].quirks));
+        Session session;
+        results[i][0] = session.readCodes(link, in(10s));
+        results[i][1] = session.readCodes(link, in(10s));
+    });
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        for (const SessionResult& result : results[i]) {
+            EXPECT_EQ(result.status.toString(), "ok") << cases[i].what;
+            EXPECT_EQ(codeText(result.pending), "P01BB") << cases[i].what;
+            EXPECT_EQ(codeText(result.stored), "B3BBB P0133") << cases[i].what;
+        }
+    }
+}
+
+TEST(Elm327Session, PromptsLeftOverFromEarlierAnswersAreSkipped) {
+    // A clone that sends a second prompt a little after each answer.
+    auto script = elm327(Car{'6', "7E8 06 41 00 BE 3F A8 13 00 \r", "7E8 02 47 00 00 00 00 00 00 \r",
+                             "7E8 04 43 01 01 BB 00 00 00 \r", "", 0ms});
+    ScriptedTransport link([script](const std::string& command) {
+        Reply reply = script(command);
+        reply.push_back({reply.back().after + 20ms, "\r>"});
+        return reply;
+    });
+    Session session;
+    const SessionResult result = session.readCodes(link, in(5s));
+    EXPECT_EQ(result.status.toString(), "ok");
+    EXPECT_EQ(codeText(result.stored), "P01BB");
+}
+
+TEST(Elm327Session, ResetInTheMiddleFailsAndTheNextReadStartsOver) {
+    Car car;
+    auto script = elm327(car);
+    bool resetDone = false;
+    ScriptedTransport link([&](const std::string& command) {
+        if (command == "03" && !resetDone) {
+            resetDone = true;
+            script("ATZ");
+            return Reply{{0ms, "7E8 04 43 01 01"}, {5ms, "\r\rELM327 v1.5\r\r>"}};
+        }
+        return script(command);
+    });
+    Session session;
+    EXPECT_EQ(session.readCodes(link, in(5s)).status.toString(), "protocol error: adapter reset");
+    link.clearCommands();
+    EXPECT_TRUE(session.readCodes(link, in(5s)).status.isOk());
+    EXPECT_EQ(link.commandText(), "ATZ ATE0 ATL0 ATS0 ATH1 ATAT1 ATSPA6 0100 ATDPN 07 03");
+}
+
+TEST(Elm327Session, BadAnswersFailWithinTheirBounds) {
+    struct Case {
+        const char* what;
+        Car car;
+        std::string expected;
+    };
+    Car endless;
+    endless.stored = std::string(70 * 1024, '\r');
+    const Case cases[] = {
+        {"a line longer than any answer", Car{'6', "7E8 06 41 00 BE 3F A8 13 00 \r", "", std::string(300, 'A'), "", 0ms},
+         "protocol error: line too long"},
+        {"an answer of more than 64 KiB", endless, "protocol error: answer too long"},
+        {"garbage", Car{'6', "7E8 06 41 00 BE 3F A8 13 00 \r", "", "#$%&\r", "", 0ms}, "protocol error: unreadable answer"},
+        {"a refusal", Car{'6', "7E8 06 41 00 BE 3F A8 13 00 \r", "", "7E8 03 7F 03 22 00 00 00 00 \r", "", 0ms},
+         "protocol error: car refused the request"},
+        {"CAN ERROR", Car{'6', "CAN ERROR\r", "", "", "", 0ms}, "protocol error: adapter reported a bus error"},
+        {"a bus that fails to start", Car{'3', "BUS INIT: ...ERROR\r", "", "", "", 0ms},
+         "protocol error: bus initialisation failed"},
+        {"STOPPED", Car{'6', "7E8 06 41 00 BE 3F A8 13 00 \r", "STOPPED\r", "", "", 0ms},
+         "protocol error: adapter stopped"},
+    };
+    for (const Case& c : cases) {
+        Car car = c.car;
+        if (car.pending.empty()) car.pending = "NO DATA\r";
+        ScriptedTransport link(elm327(car));
+        Session session;
+        const SessionResult result = session.readCodes(link, in(5s));
+        EXPECT_EQ(result.status.toString(), c.expected) << c.what;
+        EXPECT_TRUE(result.pending.empty() && result.stored.empty()) << c.what;
+    }
+
+    // An answer that trickles on without end stops at the deadline.
+    Car trickle;
+    ScriptedTransport link([script = elm327(trickle)](const std::string& command) {
+        if (command != "03") return script(command);
+        Reply reply;
+        for (int i = 0; i < 100; ++i) reply.push_back({std::chrono::milliseconds(20 * i), "7E8 02 43 00 00 00 00 00 00 \r"});
+        return reply;
+    });
+    Session session;
+    const Clock::time_point start = Clock::now();
+    EXPECT_EQ(session.readCodes(link, in(1s)).status.toString(), "timeout: answer incomplete");
+    EXPECT_LT(Clock::now() - start, 1500ms);
+}
+
+TEST(Elm327Session, StopIsHonouredAtAnyWait) {
+    Car car;
+    car.searchTime = 5000ms;
+    ScriptedTransport link(elm327(car));
+    Session session;
+    std::stop_source stop;
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(100ms);
+        stop.request_stop();
+    });
+    const Clock::time_point start = Clock::now();
+    const SessionResult result = session.readCodes(link, in(10s), stop.get_token());
+    stopper.join();
+    EXPECT_EQ(result.status.toString(), "timeout: stopped");
+    EXPECT_LT(Clock::now() - start, 1s);
+}
+
+TEST(Elm327Session, TransportFaultsEndTheRead) {
+    ScriptedTransport link(elm327(Car{}));
+    link.writeFault = {LinkCode::Io, "write failed"};
+    Session session;
+    EXPECT_EQ(session.readCodes(link, in(5s)).status.toString(), "i/o error: write failed");
+
+    ScriptedTransport closed(elm327(Car{}));
+    closed.close();
+    EXPECT_TRUE(session.readCodes(closed, in(5s)).status.isOk());
+    EXPECT_EQ(closed.opens, 1);
+}
+
+TEST(Elm327Session, ClearingIsOkOnlyWhenTheCarConfirms) {
+    const struct {
+        const char* what;
+        std::string answer;
+        std::string expected;
+    } cases[] = {
+        {"44", "7E8 01 44 00 00 00 00 00 00 \r", "ok"},
+        {"refused", "7E8 03 7F 04 22 00 00 00 00 \r", "protocol error: car refused the request"},
+        {"NO DATA", "NO DATA\r", "protocol error: car did not confirm"},
+    };
+    for (const auto& c : cases) {
+        Car car;
+        car.clear = c.answer;
+        ScriptedTransport link(elm327(car));
+        Session session;
+        EXPECT_EQ(session.clearCodes(link, in(5s)).toString(), c.expected) << c.what;
+        EXPECT_EQ(link.commandText(), std::string(FullSetUp) + " 04") << c.what;
+        link.clearCommands();
+        if (c.expected == "ok") {
+            EXPECT_TRUE(session.readCodes(link, in(5s)).status.isOk());
+            EXPECT_EQ(link.commandText(), "ATDPN 07 03") << c.what;
+        }
+    }
+}
+
+TEST(Elm327Session, TellsAnElm327FromOtherDevices) {
+    const struct {
+        const char* what;
+        ScriptedTransport::Script script;
+        bool expected;
+    } cases[] = {
+        {"ELM327", elm327(Car{}), true},
+        {"a clone, lower case, echo, no prompt", elm327(Car{}, {true, true, false, true}), true},
+        {"silent", [](const std::string&) { return Reply{}; }, false},
+        {"another adapter", [](const std::string&) { return Reply{{0ms, "STN1110 v4.0\r\r>"}}; }, false},
+        {"a modem", [](const std::string&) { return Reply{{0ms, "OK\r"}}; }, false},
+        {"an answer too late", [](const std::string&) { return Reply{{900ms, "ELM327 v1.5\r\r>"}}; }, false},
+    };
+    for (const auto& c : cases) {
+        ScriptedTransport link(c.script);
+        const Clock::time_point start = Clock::now();
+        EXPECT_EQ(Session::answersAsElm327(link, in(500ms)), c.expected) << c.what;
+        EXPECT_LT(Clock::now() - start, 800ms) << c.what;
+        EXPECT_EQ(link.commandText(), "ATI") << c.what;
+    }
+}
+
+}  // namespace
+}  // namespace vx414::elm327

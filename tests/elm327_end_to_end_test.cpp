@@ -1,0 +1,214 @@
+// LINK USB against the ELM327 emulator, through the real window, the real device library
+// and the real session: on a pseudo-terminal and over loopback TCP, cars of every
+// protocol, no codes, no car, a silent adapter, each clone quirk, and the read after a
+// failure. The emulator runs as a child process, as an adapter would on its own.
+#include "reader/elm327_device_library.h"
+#include "reader/link_name.h"
+#include "window/frm_main.h"
+#include "window/testing/recording_platform.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace vx414 {
+namespace {
+
+class Emulator {
+public:
+    explicit Emulator(const QStringList& arguments)
+    {
+        const QString dir = qEnvironmentVariable("VX414_BUILD_DIR");
+        process_.start(dir + "/vx414-elm327-emulator", arguments);
+        if (process_.waitForStarted(5000) && process_.waitForReadyRead(5000))
+            where_ = QString::fromUtf8(process_.readLine()).trimmed();
+    }
+    ~Emulator()
+    {
+        process_.terminate();
+        process_.waitForFinished(5000);
+    }
+    // The link name of the adapter: elm327:/dev/pts/N, or elm327://127.0.0.1:PORT.
+    std::string link() const
+    {
+        if (where_.isEmpty())
+            return {};
+        return (where_.startsWith('/') ? "elm327:" : "elm327://") + where_.toStdString();
+    }
+
+private:
+    QProcess process_;
+    QString where_;
+};
+
+struct LiveForm {
+    explicit LiveForm(const std::string& link) : device(makeDeviceLibrary(parseLinkName(link).name))
+    {
+        form.Vehicle->addItem("generic");
+        form.show();
+    }
+    testing::ScriptedMessageBox box;
+    testing::CountingBeep beep;
+    testing::RecordingPointers pointers;
+    testing::RecordingProgramEnd end;
+    std::unique_ptr<DeviceLibrary> device;
+    Platform platform{box, beep, pointers, end, *device, QStringLiteral("/nonexistent")};
+    frmMain form{platform};
+
+    struct Read {
+        bool ok = false;
+        qint64 ms = 0;  // click to the window ready again
+        QStringList codes;
+        QStringList kinds;
+        QString total;
+    };
+    // One click on LINK USB, waited for (the read ends within ten seconds of it).
+    Read read()
+    {
+        const std::size_t messages = box.shown.size();
+        QElapsedTimer clock;
+        clock.start();
+        QTest::mouseClick(form.Link, Qt::LeftButton);
+        Read r;
+        if (!QTest::qWaitFor([&] { return form.Link->isEnabled(); }, 15000))
+            return r;
+        r.ms = clock.elapsed();
+        r.ok = box.shown.size() == messages && !form.FlexList->isHidden();
+        if (!r.ok)
+            return r;
+        const FlexGrid& t = *form.FlexList;
+        for (int row = 1; row <= form.CodeCount; ++row) {
+            r.codes << t.TextMatrix(row, 2);
+            r.kinds << t.TextMatrix(row, 0);
+        }
+        r.total = t.TextMatrix(form.CodeCount + 1, 0);
+        return r;
+    }
+};
+
+const QStringList kDefaultCodes = {"P0300", "P0171", "P0420", "P0133", "C1234", "U0100"};
+const QStringList kManyCodes = {"P0300", "P0171", "P0101", "P0113", "P0128", "P0300",
+                                "P0301", "P0420", "P0442", "B1318", "U0100"};
+
+QStringList kindsOf(int pending, int stored)
+{
+    QStringList kinds;
+    for (int i = 0; i < pending; ++i)
+        kinds << "Pending";
+    for (int i = 0; i < stored; ++i)
+        kinds << "Stored";
+    return kinds;
+}
+
+TEST(Elm327EndToEnd, CarsOfEveryProtocolOnAPseudoTerminalAndOverTcp)
+{
+    struct Case {
+        QStringList arguments;
+        QStringList codes;
+        int pending;
+        qint64 withinMs;
+    };
+    const Case cases[] = {
+        // two units, the stored codes in a multi-frame answer
+        {{"--car", "can11", "--codes", "many"}, kManyCodes, 2, 2500},
+        {{"--car", "can11", "--codes", "many", "--tcp", "0"}, kManyCodes, 2, 2500},
+        {{"--car", "can29", "--codes", "many", "--tcp", "0"}, kManyCodes, 2, 2500},
+        {{"--car", "can29"}, kDefaultCodes, 2, 2500},
+        {{"--car", "iso9141"}, kDefaultCodes, 2, 10000},
+        {{"--car", "j1850vpw", "--codes", "many"}, kManyCodes, 2, 10000},
+        {{"--car", "j1850pwm"}, kDefaultCodes, 2, 10000},
+        {{"--car", "kwp", "--tcp", "0"}, kDefaultCodes, 2, 10000},
+        // a 5-baud initialisation of four seconds is waited for, not cut off
+        {{"--car", "slow", "--pending", "P0128", "--stored", "P0300,P01BB"}, {"P0128", "P0300", "P01BB"}, 1, 10000},
+        {{"--car", "nocodes"}, {}, 0, 2500},
+        {{"--codes", "none"}, {}, 0, 2500},
+    };
+    for (const Case& c : cases) {
+        const QString what = c.arguments.join(' ');
+        Emulator emulator(c.arguments);
+        ASSERT_FALSE(emulator.link().empty()) << what.toStdString();
+        LiveForm live(emulator.link());
+        const LiveForm::Read r = live.read();
+        ASSERT_TRUE(r.ok) << what.toStdString() << ": the read failed after " << r.ms << " ms";
+        EXPECT_EQ(r.codes, c.codes) << what.toStdString();
+        EXPECT_EQ(r.kinds, kindsOf(c.pending, static_cast<int>(c.codes.size()) - c.pending)) << what.toStdString();
+        EXPECT_EQ(r.total, QStringLiteral("Total: %1").arg(c.codes.size())) << what.toStdString();
+        EXPECT_LT(r.ms, c.withinMs) << what.toStdString();
+        EXPECT_EQ(live.beep.count, 1) << what.toStdString();
+
+        // The next read: the adapter kept set up, the same codes again.
+        const LiveForm::Read again = live.read();
+        EXPECT_TRUE(again.ok) << what.toStdString();
+        EXPECT_EQ(again.codes, c.codes) << what.toStdString();
+    }
+}
+
+TEST(Elm327EndToEnd, NoCarOrASilentAdapterFailsWithinThreeSeconds)
+{
+    for (const QStringList& arguments : {QStringList{"--car", "nocar"}, QStringList{"--car", "silent"},
+                                         QStringList{"--car", "silent", "--tcp", "0"}}) {
+        const std::string what = arguments.join(' ').toStdString();
+        Emulator emulator(arguments);
+        ASSERT_FALSE(emulator.link().empty()) << what;
+        LiveForm live(emulator.link());
+        const LiveForm::Read r = live.read();
+        EXPECT_FALSE(r.ok) << what;
+        ASSERT_EQ(live.box.shown.size(), 1u) << what;
+        EXPECT_EQ(live.box.shown[0].text, " USB without pending ! Please check USB cable and test again. ");
+        EXPECT_TRUE(live.form.FlexList->isHidden()) << what;
+        EXPECT_GT(r.ms, 900) << what;  // the read runs on the tick a second after the click
+        EXPECT_LT(r.ms, 3500) << what;
+        EXPECT_EQ(live.end.count, 0) << what;
+    }
+}
+
+TEST(Elm327EndToEnd, CloneQuirksAndTheReadAfterAFailure)
+{
+    struct Case {
+        const char* quirk;
+        bool firstReadOk;  // the quirks that break one answer fail the first read only
+        bool laterReadsOk;
+    };
+    const Case cases[] = {
+        {"echo", true, true},      {"lowercase", true, true}, {"ok-noise", true, true},
+        {"no-prompt", true, true}, {"reset", false, true},    {"garbage", false, true},
+        {"can-error", false, false}, {"buffer-full", false, false},
+    };
+    for (const Case& c : cases) {
+        Emulator emulator({"--car", "can11", "--codes", "many", "--quirk", c.quirk});
+        ASSERT_FALSE(emulator.link().empty()) << c.quirk;
+        LiveForm live(emulator.link());
+        const LiveForm::Read first = live.read();
+        EXPECT_EQ(first.ok, c.firstReadOk) << c.quirk << " after " << first.ms << " ms";
+        if (first.ok) {
+            EXPECT_EQ(first.codes, kManyCodes) << c.quirk;
+        }
+        EXPECT_LT(first.ms, 10500) << c.quirk;
+        const LiveForm::Read second = live.read();
+        EXPECT_EQ(second.ok, c.laterReadsOk) << c.quirk << " after " << second.ms << " ms";
+        if (second.ok) {
+            EXPECT_EQ(second.codes, kManyCodes) << c.quirk;
+        }
+        // Never a wrong code: a failed read shows no table at all.
+        EXPECT_EQ(live.form.FlexList->isHidden(), !c.laterReadsOk) << c.quirk;
+    }
+}
+
+TEST(Elm327EndToEnd, AWiFiAdapterSwitchedOffFailsWithinTheBound)
+{
+    auto emulator = std::make_unique<Emulator>(QStringList{"--car", "can11", "--tcp", "0"});
+    const std::string link = emulator->link();
+    ASSERT_FALSE(link.empty());
+    LiveForm live(link);
+    EXPECT_TRUE(live.read().ok);
+    emulator.reset();  // the Wi-Fi adapter is switched off
+    const LiveForm::Read gone = live.read();
+    EXPECT_FALSE(gone.ok);
+    EXPECT_LT(gone.ms, 3500);
+    EXPECT_EQ(live.box.shown.size(), 1u);
+}
+
+}  // namespace
+}  // namespace vx414
