@@ -1,10 +1,11 @@
 // The command-line reader's definitions table against the window's, on the shipped data
-// file: the same rows, the same definition for a code read, the same entries found by the
-// code search, make by make.
+// file and on a small one whose makes redefine generic codes: the same rows, the same
+// definition for a code read, the same entries found by the code search, make by make.
 #include "definitions/codepage.h"
 #include "definitions/data_file.h"
 #include "definitions/definitions_table.h"
 #include "window/data_text.h"
+#include "window/testing/data_files.h"
 #include "window/testing/form_fixture.h"
 
 #include <gtest/gtest.h>
@@ -29,16 +30,33 @@ QString textOf(const DefinitionsTable& table, int row, bool definition)
     return fromDataBytes(definition ? entry.definition : entry.code);
 }
 
-TEST(DefinitionsTableAgreement, TheWindowAndTheTableShowTheSameForEveryMakeTried)
+// Codes listed twice, makes that redefine generic codes, letter case and a byte above 0x7F.
+PlainSources overlappingSources()
 {
-    testing::FormFixture fixture(buildFolder());
+    PlainSources s;
+    s.glossary = testing::sampleGlossary();
+    s.sections["generic"] = {{"P0100", "Mass air flow circuit", "t"},
+                             {"P0100", "Mass air flow circuit (second text)", "t"},
+                             {"P0101", "Mass air flow range", "t"},
+                             {"p0102", "Mass air flow low", "t"},
+                             {"\xC9TAT", "Accented", "t"},
+                             {"U0100", "Lost communication", "t"}};
+    s.sections["audi"] = {{"P0100", "Audi: air mass meter", "t"}, {"P0101", "Audi: range", "t"},
+                          {"P0101", "Audi: range (second text)", "t"}, {"P1136", "Fuel trim lean", "t"}};
+    s.sections["mmc"] = {{"P0102", "MMC: low", "t"}, {"u0100", "MMC: lost communication", "t"}};
+    return s;
+}
+
+void expectAgreement(const QString& folder, std::initializer_list<const char*> makes)
+{
+    testing::FormFixture fixture(folder);
     frmMain& form = *fixture.form;
     form.Form_Load();
-    ASSERT_EQ(fixture.box.shown.size(), 0u) << "the shipped data file did not load";
+    ASSERT_EQ(fixture.box.shown.size(), 0u) << "the data file did not load";
     DataFile file;
-    ASSERT_TRUE(file.open(dataFilePath(buildFolder().toStdString())).ok());
+    ASSERT_TRUE(file.open(dataFilePath(folder.toStdString())).ok());
 
-    for (const char* make : {"generic", "audi", "ford", "smart smart city", "volvo"}) {
+    for (const char* make : makes) {
         SCOPED_TRACE(make);
         form.Vehicle->setCurrentText(QString::fromLatin1(make));
         form.Vehicle_Click();
@@ -64,8 +82,8 @@ TEST(DefinitionsTableAgreement, TheWindowAndTheTableShowTheSameForEveryMakeTried
             take(row);
         for (int row = 1; row < table.genericCount() && codes.size() < 220; row += 97)
             take(row);
-        for (const char* absent : {"P3FFF", "U3FFF", "B0000"})
-            codes.emplace_back(QString::fromLatin1(absent));
+        for (const char* code : {"P3FFF", "U3FFF", "B0000", "P0100", "P0101", "P0102", "U0100"})
+            codes.emplace_back(QString::fromLatin1(code));
         for (std::size_t start = 0; start < codes.size(); start += 90) {
             const int count = static_cast<int>(std::min<std::size_t>(90, codes.size() - start));
             form.CodeCount = count;
@@ -95,6 +113,17 @@ TEST(DefinitionsTableAgreement, TheWindowAndTheTableShowTheSameForEveryMakeTried
             EXPECT_EQ(textOf(table, hit.next, true), form.Label4->text()) << text;
         }
     }
+}
+
+TEST(DefinitionsTableAgreement, TheWindowAndTheTableShowTheSameOnTheShippedFile)
+{
+    expectAgreement(buildFolder(), {"generic", "audi", "ford", "smart smart city", "volvo"});
+}
+
+TEST(DefinitionsTableAgreement, TheWindowAndTheTableShowTheSameWhereMakesRedefineCodes)
+{
+    const testing::DataFolder folder(overlappingSources());
+    expectAgreement(folder.path(), {"generic", "audi", "mmc", "fortwo", "bmw", "generic"});
 }
 
 }  // namespace
