@@ -33,6 +33,9 @@ std::vector<std::string> portsMatching(const std::vector<std::string>& patterns)
 }
 
 Deadline probeDeadline(Deadline whole) { return std::min(whole, Clock::now() + elm327::ProbeBound); }
+Deadline openDeadline(Deadline whole) { return std::min(whole, Clock::now() + elm327::OpenBound); }
+
+const LinkStatus Stopped(LinkCode::Timeout, "the read was stopped");
 
 std::unique_ptr<elm327::Conversation> orSession(std::unique_ptr<elm327::Conversation> conversation) {
     if (conversation) return conversation;
@@ -141,52 +144,53 @@ void Elm327DeviceLibrary::stopExchange() {
 }
 
 LinkReport Elm327DeviceLibrary::exchange(std::stop_token stop, Deadline deadline) {
-    if (const LinkStatus connected = connect(deadline); !connected.isOk()) {
+    if (const LinkStatus connected = connect(deadline, stop); !connected.isOk()) {
         dropPipe();
         return {connected, {}, {}};
     }
-    if (stop.stop_requested()) return {LinkStatus(LinkCode::Timeout, "the read was stopped"), {}, {}};
+    if (stop.stop_requested()) return {Stopped, {}, {}};
     elm327::SessionResult result = conversation_->readCodes(*pipe_, deadline, stop);
     if (!result.status.isOk()) {
         // An adapter that failed may have reset, lost its line or been pulled: the next
-        // read opens the pipe afresh and sets the adapter up from the start.
+        // read opens the pipe afresh (and the session sets the adapter up from the start).
         dropPipe();
         return {result.status, {}, {}};
     }
     return {LinkStatus::ok(), std::move(result.pending), std::move(result.stored)};
 }
 
-LinkStatus Elm327DeviceLibrary::connect(Deadline deadline) {
+LinkStatus Elm327DeviceLibrary::connect(Deadline deadline, const std::stop_token& stop) {
     if (pipe_ && pipe_->isOpen()) return LinkStatus::ok();
     if (!named_) {
         // The port found before is kept for the rest of the run; only when it can no
         // longer be opened (unplugged, renumbered) is the search run again.
         if (!foundPort_.empty()) {
             pipe_ = std::make_unique<elm327::TtyTransport>(foundPort_, elm327::DefaultBaud);
-            if (pipe_->open(deadline).isOk()) return LinkStatus::ok();
+            if (pipe_->open(openDeadline(deadline)).isOk()) return LinkStatus::ok();
             pipe_.reset();
             const std::lock_guard lock(mutex_);
             foundPort_.clear();
         }
-        return findAdapter(deadline);
+        return findAdapter(deadline, stop);
     }
     if (named_->kind == LinkName::Kind::Elm327Tcp) {
         pipe_ = std::make_unique<elm327::TcpTransport>(named_->host, named_->port);
-        return pipe_->open(deadline);
+        return pipe_->open(openDeadline(deadline));
     }
     auto tty = std::make_unique<elm327::TtyTransport>(named_->path, named_->baud != 0 ? named_->baud : elm327::DefaultBaud);
-    const LinkStatus opened = tty->open(deadline);
+    const LinkStatus opened = tty->open(openDeadline(deadline));
     pipe_ = std::move(tty);
     if (!opened.isOk()) return opened;
-    return speedKnown_ ? LinkStatus::ok() : findSpeed(deadline);
+    return speedKnown_ ? LinkStatus::ok() : findSpeed(deadline, stop);
 }
 
 // The speed is tried in the usual order, ProbeBound each, until the adapter answers; the
 // one that worked is kept for the rest of the run.
-LinkStatus Elm327DeviceLibrary::findSpeed(Deadline deadline) {
+LinkStatus Elm327DeviceLibrary::findSpeed(Deadline deadline, const std::stop_token& stop) {
     auto& tty = static_cast<elm327::TtyTransport&>(*pipe_);
     for (const int baud : elm327::UsualBauds) {
         if (Clock::now() >= deadline) break;
+        if (stop.stop_requested()) return Stopped;
         tty.setBaud(baud);
         if (conversation_->answersAsElm327(tty, probeDeadline(deadline))) {
             named_->baud = baud;
@@ -201,9 +205,10 @@ LinkStatus Elm327DeviceLibrary::findSpeed(Deadline deadline) {
 // Each matching port in turn: one another program holds is skipped, each probe takes at
 // most ProbeBound at the factory speed, and the first port that answers as an ELM327 is
 // kept.
-LinkStatus Elm327DeviceLibrary::findAdapter(Deadline deadline) {
+LinkStatus Elm327DeviceLibrary::findAdapter(Deadline deadline, const std::stop_token& stop) {
     for (const std::string& port : portsMatching(patterns_)) {
         if (Clock::now() >= deadline) return {LinkCode::Timeout, "no ELM327 found in time"};
+        if (stop.stop_requested()) return Stopped;
         auto tty = std::make_unique<elm327::TtyTransport>(port, elm327::DefaultBaud);
         if (!tty->open(probeDeadline(deadline)).isOk()) continue;
         if (!conversation_->answersAsElm327(*tty, probeDeadline(deadline))) continue;
@@ -216,16 +221,17 @@ LinkStatus Elm327DeviceLibrary::findAdapter(Deadline deadline) {
     return {LinkCode::NoDevice, "no ELM327 on the serial ports"};
 }
 
+// The conversation is not told: it sets the adapter up from the start after a failure
+// of its own accord, and keeps the protocol it found to try first.
 void Elm327DeviceLibrary::dropPipe() {
     if (pipe_) pipe_->close();
     pipe_.reset();
-    conversation_->forget();
 }
 
 LinkStatus Elm327DeviceLibrary::clearCodes() {
     stopExchange();
     const Deadline deadline = Clock::now() + elm327::ExchangeBound;
-    if (const LinkStatus connected = connect(deadline); !connected.isOk()) {
+    if (const LinkStatus connected = connect(deadline, {}); !connected.isOk()) {
         dropPipe();
         return connected;
     }

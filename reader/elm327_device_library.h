@@ -65,6 +65,10 @@ inline constexpr std::chrono::seconds ExchangeBound{10};
 // One port's probe while looking for the adapter, and one speed's try on a tty whose
 // speed the link name does not give.
 inline constexpr std::chrono::milliseconds ProbeBound{500};
+// Opening the pipe: a Wi-Fi adapter on the local network connects within milliseconds;
+// one that is out of reach (its SYN never answered) fails within the three seconds a
+// user waits for a failure, and an exit during that wait is not held up for long.
+inline constexpr std::chrono::seconds OpenBound{2};
 // Where an adapter is looked for when nothing names one, in this order: USB-serial
 // adapters, USB CDC-ACM adapters, Bluetooth ports bound with rfcomm.
 inline const std::vector<std::string> SerialPortPatterns = {"/dev/ttyUSB*", "/dev/ttyACM*", "/dev/rfcomm*"};
@@ -100,9 +104,9 @@ public:
 
 private:
     LinkReport exchange(std::stop_token stop, elm327::Deadline deadline);
-    LinkStatus connect(elm327::Deadline deadline);
-    LinkStatus findAdapter(elm327::Deadline deadline);
-    LinkStatus findSpeed(elm327::Deadline deadline);
+    LinkStatus connect(elm327::Deadline deadline, const std::stop_token& stop);
+    LinkStatus findAdapter(elm327::Deadline deadline, const std::stop_token& stop);
+    LinkStatus findSpeed(elm327::Deadline deadline, const std::stop_token& stop);
     void dropPipe();
     void startExchange();
     void stopExchange();
