@@ -227,7 +227,7 @@ LinkStatus AnswerParser::hexLine(std::string_view hex) {
             unit->message.clear();
             return sawForm(true);
         }
-        if (!can11 || hex[0] > '7') return failure("unreadable answer");
+        if (!can11 || hex.size() < 5 || hex[0] > '7') return failure("unreadable answer");
         const std::string_view data = hex.substr(3);
         if (data.size() / 2 > 8) return failure("unreadable answer");
         f.sender = std::string(hex.substr(0, 3));
@@ -272,7 +272,7 @@ LinkStatus AnswerParser::hexLine(std::string_view hex) {
     return failure("unreadable answer");
 }
 
-// "0:430A01BB3BBB" and so on: a formatted multi-frame CAN answer, headers off, after its
+// "0:4307013301BB" and so on: a formatted multi-frame CAN answer, headers off, after its
 // length line. Line 0 carries six bytes, each later one seven (the last may be padded).
 LinkStatus AnswerParser::numberedLine(std::string_view text) {
     if (family_ == Family::Legacy) return failure("unreadable answer");

@@ -222,6 +222,8 @@ TEST(Elm327Answer, FailsWithoutAWrongCode) {
          "protocol error: line too long"},
         {{"too many bytes for one frame", "7E8 04 43 01 01 BB 00 00 00 00\r>", Stored, 6, ""}, unreadable},
         {{"more bytes than a single frame holds", "43 04 01 33 01 BB 03 00 04 20\r>", Stored, 6, ""}, unreadable},
+        {{"a lone digit", "7\r>", Stored, 6, ""}, unreadable},
+        {{"five digits", "7E80A\r>", Stored, 6, ""}, broken},
         {{"half a byte", "43 01 33 00 00 00 0\r>", Stored, 2, ""}, unreadable},
         {{"the clear service", "44\r>", Service::ClearCodes, 6, ""}, "protocol error: not a request for codes"},
     };

@@ -419,12 +419,20 @@ TEST(Elm327Session, TellsAnElm327FromOtherDevices) {
         {"a modem", [](const std::string&) { return Reply{{0ms, "OK\r"}}; }, false},
         {"an answer too late", [](const std::string&) { return Reply{{900ms, "ELM327 v1.5\r\r>"}}; }, false},
     };
-    for (const auto& c : cases) {
-        ScriptedTransport link(c.script);
+    std::vector<int> answers(std::size(cases));
+    std::vector<Clock::duration> times(std::size(cases));
+    std::vector<std::string> commands(std::size(cases));
+    inParallel(std::size(cases), [&](std::size_t i) {
+        ScriptedTransport link(cases[i].script);
         const Clock::time_point start = Clock::now();
-        EXPECT_EQ(Session::answersAsElm327(link, in(500ms)), c.expected) << c.what;
-        EXPECT_LT(Clock::now() - start, 800ms) << c.what;
-        EXPECT_EQ(link.commandText(), "ATI") << c.what;
+        answers[i] = Session::answersAsElm327(link, in(500ms)) ? 1 : 0;
+        times[i] = Clock::now() - start;
+        commands[i] = link.commandText();
+    });
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_EQ(answers[i] == 1, cases[i].expected) << cases[i].what;
+        EXPECT_LT(times[i], 800ms) << cases[i].what;
+        EXPECT_EQ(commands[i], "ATI") << cases[i].what;
     }
 }
 
