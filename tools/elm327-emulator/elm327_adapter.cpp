@@ -8,14 +8,14 @@ namespace vx414::elmemu {
 namespace {
 
 constexpr std::array<QuirkEntry, 8> Quirks = {{
-    {Quirk::Echo, "echo", "echo stays on: ATE0 is answered OK and ignored"},
-    {Quirk::LowerCase, "lowercase", "hex digits in lower case (7e8 06 43 ...)"},
-    {Quirk::OkNoise, "ok-noise", "a stray OK line before every answer to an OBD request"},
-    {Quirk::NoPrompt, "no-prompt", "no '>' prompt after answers to OBD requests"},
-    {Quirk::Reset, "reset", "the first answer to 03 or 07 breaks off after one line with the power-up banner"},
-    {Quirk::Garbage, "garbage", "the first answer to 03 or 07 holds an unparseable line"},
-    {Quirk::CanError, "can-error", "every answer to 03 or 07 is CAN ERROR"},
-    {Quirk::BufferFull, "buffer-full", "every answer to 03 or 07 is BUFFER FULL"},
+    {Quirk::Echo, "echo", "echo stays on whatever ATE0 says"},
+    {Quirk::LowerCase, "lowercase", "hex digits in lower case (7e8 10 08 43 ...)"},
+    {Quirk::OkNoise, "ok-noise", "a stray OK line before every OBD answer"},
+    {Quirk::NoPrompt, "no-prompt", "no '>' prompt after OBD answers"},
+    {Quirk::Reset, "reset", "the run's first 03 / 07 answer breaks off with the banner"},
+    {Quirk::Garbage, "garbage", "the run's first 03 / 07 answer holds an unparseable line"},
+    {Quirk::CanError, "can-error", "every 03 / 07 answer is CAN ERROR"},
+    {Quirk::BufferFull, "buffer-full", "every 03 / 07 answer is BUFFER FULL"},
 }};
 
 // The chip's input buffer holds a little more than the longest command; a longer line is
@@ -63,17 +63,11 @@ Adapter::Adapter(const AdapterSetup& setup)
       search_(setup.searchMilliseconds >= 0 ? setup.searchMilliseconds : defaultSearchMilliseconds(setup.car.kind)),
       resetTime_(std::max(0, setup.resetMilliseconds)) {}
 
-bool Adapter::has(Quirk quirk) const { return std::find(quirks_.begin(), quirks_.end(), quirk) != quirks_.end(); }
-
-std::string Adapter::hex(unsigned value, int digits) const {
-    const std::string_view table = has(Quirk::LowerCase) ? "0123456789abcdef" : "0123456789ABCDEF";
-    std::string text(static_cast<std::size_t>(digits), '0');
-    for (int i = digits - 1; i >= 0; --i) {
-        text[static_cast<std::size_t>(i)] = table[value & 0xFU];
-        value >>= 4U;
-    }
-    return text;
+DisplaySettings Adapter::displaySettings() const {
+    return {headers_, spaces_, canFormatting_, has(Quirk::LowerCase)};
 }
+
+bool Adapter::has(Quirk quirk) const { return std::find(quirks_.begin(), quirks_.end(), quirk) != quirks_.end(); }
 
 std::string Adapter::closing(bool prompt) const { return lineEnd() + (prompt ? ">" : ""); }
 
@@ -267,7 +261,7 @@ Reply Adapter::obdRequest(std::span<const std::uint8_t> request, Reply reply) {
         lines = {"BUFFER FULL"};
     } else {
         const std::vector<EcuMessage> messages = car_.answer(request);
-        lines = messages.empty() ? std::vector<std::string>{"NO DATA"} : displayLines(messages);
+        lines = messages.empty() ? std::vector<std::string>{"NO DATA"} : displayLines(displaySettings(), found_, messages);
         if (codes && has(Quirk::Garbage) && !garbageFired_) {
             garbageFired_ = true;
             lines.insert(lines.begin() + 1, std::string(GarbageLine));
@@ -287,102 +281,6 @@ Reply Adapter::obdRequest(std::span<const std::uint8_t> request, Reply reply) {
     }
     emit(searchWait, std::move(text));
     return reply;
-}
-
-std::string Adapter::bytesText(std::span<const std::uint8_t> bytes) const {
-    // The chip puts a space after every byte, the last one included.
-    std::string text;
-    for (const std::uint8_t byte : bytes) {
-        text += hex(byte, 2);
-        if (spaces_) text += ' ';
-    }
-    return text;
-}
-
-std::string Adapter::headerText(std::uint32_t header) const {
-    const bool extended = found_ == Can29Protocol || found_ == 9 || found_ == 0xA;
-    if (!extended) return hex(header, 3) + (spaces_ ? " " : "");
-    const std::array<std::uint8_t, 4> bytes = {static_cast<std::uint8_t>(header >> 24U),
-                                               static_cast<std::uint8_t>(header >> 16U),
-                                               static_cast<std::uint8_t>(header >> 8U), static_cast<std::uint8_t>(header)};
-    return bytesText(bytes);
-}
-
-std::vector<std::string> Adapter::displayLines(const std::vector<EcuMessage>& messages) const {
-    if (isCan(found_)) return canLines(messages);
-    std::vector<std::string> lines;
-    for (const EcuMessage& message : messages) {
-        std::vector<std::uint8_t> bytes;
-        if (headers_) {
-            bytes = {static_cast<std::uint8_t>(message.header >> 16U), static_cast<std::uint8_t>(message.header >> 8U),
-                     static_cast<std::uint8_t>(message.header)};
-        }
-        bytes.insert(bytes.end(), message.data.begin(), message.data.end());
-        if (headers_) bytes.push_back(frameCheck(found_, message.header, message.data));
-        lines.push_back(bytesText(bytes));
-    }
-    return lines;
-}
-
-std::vector<std::string> Adapter::canLines(const std::vector<EcuMessage>& messages) const {
-    // ISO 15765-2 frames of eight bytes, padded with 00. Every unit's single or first frame
-    // arrives before any consecutive frame (those wait for the adapter's flow control), so
-    // the answers of several units interleave.
-    struct Frame {
-        std::uint32_t id;
-        std::array<std::uint8_t, 8> bytes;
-        std::size_t length;  // bytes that count: a single frame's own, or all eight
-        std::size_t total;   // a first frame: the whole answer's length
-    };
-    std::vector<Frame> firsts;
-    std::vector<Frame> rest;
-    for (const EcuMessage& message : messages) {
-        const std::vector<std::uint8_t>& data = message.data;
-        const std::size_t size = data.size();
-        Frame frame{message.header, {}, 8, 0};
-        if (size <= 7) {
-            frame.bytes[0] = static_cast<std::uint8_t>(size);
-            std::copy(data.begin(), data.end(), frame.bytes.begin() + 1);
-            frame.length = size + 1;
-            firsts.push_back(frame);
-            continue;
-        }
-        frame.bytes[0] = static_cast<std::uint8_t>(0x10U | ((size >> 8U) & 0xFU));
-        frame.bytes[1] = static_cast<std::uint8_t>(size & 0xFFU);
-        std::copy_n(data.begin(), 6, frame.bytes.begin() + 2);
-        frame.total = size;
-        firsts.push_back(frame);
-        std::size_t next = 6;
-        for (unsigned sequence = 1; next < size; ++sequence) {
-            Frame consecutive{message.header, {}, 8, 0};
-            consecutive.bytes[0] = static_cast<std::uint8_t>(0x20U | (sequence & 0xFU));
-            const std::size_t count = std::min<std::size_t>(7, size - next);
-            std::copy_n(data.begin() + static_cast<std::ptrdiff_t>(next), count, consecutive.bytes.begin() + 1);
-            next += count;
-            rest.push_back(consecutive);
-        }
-    }
-    firsts.insert(firsts.end(), rest.begin(), rest.end());
-
-    std::vector<std::string> lines;
-    const std::string gap = spaces_ ? " " : "";
-    for (const Frame& frame : firsts) {
-        const std::span<const std::uint8_t> all(frame.bytes);
-        const std::string header = headers_ ? headerText(frame.id) : "";
-        if (!canFormatting_) {
-            lines.push_back(header + bytesText(all));
-        } else if (headers_) {
-            lines.push_back(header + bytesText(all.first(frame.length)));
-        } else if ((frame.bytes[0] & 0xF0U) == 0x00U) {
-            lines.push_back(bytesText(all.subspan(1, frame.length - 1)));
-        } else if ((frame.bytes[0] & 0xF0U) == 0x10U) {
-            lines.push_back(hex(static_cast<unsigned>(frame.total), 3));
-            lines.push_back("0:" + gap + bytesText(all.subspan(2)));
-        } else {
-            lines.push_back(hex(frame.bytes[0] & 0xFU, 1) + ":" + gap + bytesText(all.subspan(1)));
-        }
-    }
-    return lines;
 }
 
 }  // namespace vx414::elmemu

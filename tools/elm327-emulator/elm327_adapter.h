@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tools/elm327-emulator/elm327_car.h"
+#include "tools/elm327-emulator/elm327_display.h"
 
 namespace vx414::elmemu {
 
@@ -77,11 +78,7 @@ private:
     Reply command(const std::string& raw);
     Reply atCommand(std::string_view command, Reply reply);
     Reply obdRequest(std::span<const std::uint8_t> request, Reply reply);
-    std::vector<std::string> displayLines(const std::vector<EcuMessage>& messages) const;
-    std::vector<std::string> canLines(const std::vector<EcuMessage>& messages) const;
-    std::string bytesText(std::span<const std::uint8_t> bytes) const;
-    std::string headerText(std::uint32_t header) const;
-    std::string hex(unsigned value, int digits) const;
+    DisplaySettings displaySettings() const;
     std::string lineEnd() const { return linefeeds_ ? "\r\n" : "\r"; }
     std::string closing(bool prompt = true) const;
     std::string describeProtocol(bool numeric) const;

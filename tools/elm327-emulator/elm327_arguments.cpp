@@ -66,8 +66,8 @@ Options:
 )";
     for (const Preset& preset : Presets) {
         text += "                        " + std::string(preset.name) + std::string(9 - preset.name.size(), ' ') +
-                "pending " + (preset.pending.empty() ? "none" : std::string(preset.pending)) + "; stored " +
-                (preset.stored.empty() ? "none" : std::string(preset.stored)) + "\n";
+                "pending " + (preset.pending.empty() ? "none" : std::string(preset.pending)) + "\n" +
+                std::string(33, ' ') + "stored " + (preset.stored.empty() ? "none" : std::string(preset.stored)) + "\n";
     }
     text += R"(  --pending LIST      pending codes (service 07), as P0300,P0171; "none" for none
   --stored LIST       stored codes (service 03), as C1234,U0100,P0420; "none" for none
@@ -75,11 +75,12 @@ Options:
   --quirk NAME        behave like a clone; may be given several times:
 )";
     for (const QuirkEntry& quirk : quirkEntries()) {
-        text += "                        " + std::string(quirk.name) + std::string(12 - quirk.name.size(), ' ') +
+        text += "                        " + std::string(quirk.name) + std::string(13 - quirk.name.size(), ' ') +
                 std::string(quirk.summary) + "\n";
     }
     text += R"(  --tcp PORT          listen on 127.0.0.1:PORT instead of a pseudo-terminal; 0 picks a
-                      free port. One client at a time; the next is accepted when it leaves.
+                      free port. One client at a time; the next is accepted when it
+                      leaves.
   --delay MS          wait MS milliseconds before every answer (default 0)
   --search-ms MS      how long the protocol search, a bus initialisation, or giving up on
                       a missing car takes (default per car: CAN 50, J1850 100, kwp 200,
@@ -89,11 +90,12 @@ Options:
   --help              show this text
 
 Examples:
-  vx414-elm327-emulator > /tmp/elm.log &
-  vx414 --link elm327:$(head -n 1 /tmp/elm.log)             # as /dev/pts/N
-  vx414-elm327-emulator --tcp 35000 --car can29 --codes many &
+  vx414-elm327-emulator                       prints /dev/pts/N, then serves it:
+  vx414 --link elm327:/dev/pts/N
+  vx414-elm327-emulator --tcp 35000 --car can29 --codes many
   vx414 --link elm327://127.0.0.1:35000
-  vx414-elm327-emulator --car iso9141 --stored P0420 --pending none --quirk lowercase
+  vx414-elm327-emulator --car iso9141 --stored P0420 --quirk lowercase > /tmp/elm.log &
+  vx414 --link elm327:$(head -n 1 /tmp/elm.log)
 )";
     return text;
 }

@@ -17,16 +17,16 @@ int hexValue(char c) {
 }
 
 constexpr std::array<CarEntry, 10> Cars = {{
-    {CarKind::Can11, "can11", "ISO 15765-4 CAN, 11-bit identifiers, 500 kbit/s; units 7E8 and 7E9"},
-    {CarKind::Can29, "can29", "ISO 15765-4 CAN, 29-bit identifiers, 500 kbit/s; units 18DAF110 and 18DAF118"},
-    {CarKind::Iso9141, "iso9141", "ISO 9141-2 (5-baud init); one unit, header 48 6B 11"},
-    {CarKind::J1850Vpw, "j1850vpw", "SAE J1850 VPW; units 48 6B 10 and 48 6B 18"},
-    {CarKind::J1850Pwm, "j1850pwm", "SAE J1850 PWM; units 41 6B 10 and 41 6B 18"},
-    {CarKind::Kwp, "kwp", "ISO 14230-4 KWP (fast init); one unit, header 8x F1 11"},
-    {CarKind::NoCodes, "nocodes", "the CAN 11-bit car whose units answer no service 03 / 07: NO DATA"},
-    {CarKind::NoCar, "nocar", "no car on any bus: SEARCHING... then UNABLE TO CONNECT"},
-    {CarKind::Slow, "slow", "the ISO 9141-2 car behind a long search, as a 5-baud init takes"},
-    {CarKind::Silent, "silent", "an adapter that never answers anything"},
+    {CarKind::Can11, "can11", "ISO 15765-4 CAN 11-bit 500k; units 7E8, 7E9"},
+    {CarKind::Can29, "can29", "ISO 15765-4 CAN 29-bit 500k; units 18DAF110, 18DAF118"},
+    {CarKind::Iso9141, "iso9141", "ISO 9141-2; one unit, header 48 6B 11"},
+    {CarKind::J1850Vpw, "j1850vpw", "SAE J1850 VPW; units 48 6B 10, 48 6B 18"},
+    {CarKind::J1850Pwm, "j1850pwm", "SAE J1850 PWM; units 41 6B 10, 41 6B 18"},
+    {CarKind::Kwp, "kwp", "ISO 14230-4 KWP, fast init; one unit, header 8x F1 11"},
+    {CarKind::NoCodes, "nocodes", "can11 without answers to 03 and 07: NO DATA"},
+    {CarKind::NoCar, "nocar", "no car: SEARCHING... then UNABLE TO CONNECT"},
+    {CarKind::Slow, "slow", "iso9141 behind a search of seconds, as a 5-baud init"},
+    {CarKind::Silent, "silent", "an adapter that never answers"},
 }};
 
 constexpr std::array<std::string_view, HighestProtocol + 1> ProtocolNames = {

@@ -143,6 +143,13 @@ void Elm327Emulator::run(const TrafficLog& log) {
         out.clear();
         adapter_.hangUp();
     };
+    auto flushDue = [&] {
+        const Clock::time_point now = Clock::now();
+        while (!queue.empty() && queue.front().due <= now) {
+            out += queue.front().text;
+            queue.pop_front();
+        }
+    };
     auto enqueue = [&](const Reply& reply) {
         Clock::time_point due = Clock::now();
         for (const Step& step : reply.steps) {
@@ -150,14 +157,14 @@ void Elm327Emulator::run(const TrafficLog& log) {
             queue.push_back({due, step.text});
         }
         interruptible = reply.interruptible;
+        // An answer without delay is out before the next byte is looked at, so commands
+        // that arrive together are all answered.
+        flushDue();
     };
 
     for (;;) {
+        flushDue();
         const Clock::time_point now = Clock::now();
-        while (!queue.empty() && queue.front().due <= now) {
-            out += queue.front().text;
-            queue.pop_front();
-        }
         // At most a second per wait, so the loop never sleeps for good on a missed wake-up.
         int timeout = 1000;
         if (!queue.empty()) {
@@ -200,11 +207,6 @@ void Elm327Emulator::run(const TrafficLog& log) {
                     continue;
                 }
                 if (const auto reply = adapter_.receive(byte)) enqueue(*reply);
-            }
-            const Clock::time_point later = Clock::now();
-            while (!queue.empty() && queue.front().due <= later) {
-                out += queue.front().text;
-                queue.pop_front();
             }
         }
         if (!out.empty()) {

@@ -56,6 +56,9 @@ TEST(Elm327OverTcp, OneClientAtATimeSettingsAndClearedCodesKept) {
     third.close();
     const Client fourth = Client::tcp(emulator.port());
     EXPECT_EQ(fourth.ask("ATI"), "ATI\rELM327 v1.5\r\r>");
+    // Commands sent together are answered one after the other.
+    fourth.send("ATE0\rATH0\r07\r");
+    EXPECT_EQ(fourth.readUntil("47 00 \r\r>"), "ATE0\rOK\r\r>OK\r\r>SEARCHING...\r47 00 \r47 00 \r\r>");
 
     const std::scoped_lock guard(lock);
     EXPECT_NE(received.find("ATH1\r03\r"), std::string::npos) << escapeBytes(received);

@@ -92,10 +92,14 @@ public:
     }
     // What arrives until the prompt '>' ends it, or `limit` passes.
     std::string readAnswer(std::chrono::milliseconds limit = std::chrono::milliseconds(3000)) const {
-        return read(limit, true);
+        return read(limit, ">");
+    }
+    // What arrives until it ends with `ending`, or `limit` passes.
+    std::string readUntil(std::string_view ending, std::chrono::milliseconds limit = std::chrono::milliseconds(3000)) const {
+        return read(limit, ending);
     }
     // Everything that arrives within `span`.
-    std::string readFor(std::chrono::milliseconds span) const { return read(span, false); }
+    std::string readFor(std::chrono::milliseconds span) const { return read(span, {}); }
     std::string ask(std::string_view command) const {
         send(std::string(command) + "\r");
         return readAnswer();
@@ -103,11 +107,11 @@ public:
 
 private:
     Client() = default;
-    std::string read(std::chrono::milliseconds limit, bool untilPrompt) const {
+    std::string read(std::chrono::milliseconds limit, std::string_view ending) const {
         using Clock = std::chrono::steady_clock;
         const Clock::time_point end = Clock::now() + limit;
         std::string text;
-        while (fd_ >= 0 && !(untilPrompt && !text.empty() && text.back() == '>')) {
+        while (fd_ >= 0 && (ending.empty() || !text.ends_with(ending))) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
             if (left <= 0) break;
             pollfd ready{fd_, POLLIN, 0};
