@@ -33,6 +33,7 @@ public:
             emulator_.run([this](std::uint8_t byte) {
                 const std::lock_guard lock(mutex_);
                 received_.push_back(byte);
+                changed_.notify_all();
             });
         });
     }
@@ -44,8 +45,11 @@ public:
     RunningEmulator& operator=(const RunningEmulator&) = delete;
 
     const std::string& path() const { return emulator_.slavePath(); }
-    std::vector<std::uint8_t> received() {
-        const std::lock_guard lock(mutex_);
+    // The bytes received once `count` have come (the last may still be on its way when the
+    // program has ended), or after two seconds.
+    std::vector<std::uint8_t> received(std::size_t count) {
+        std::unique_lock lock(mutex_);
+        changed_.wait_for(lock, std::chrono::seconds(2), [&] { return received_.size() >= count; });
         return received_;
     }
 
@@ -58,6 +62,7 @@ private:
 
     emulator::ReaderEmulator emulator_;
     std::mutex mutex_;
+    std::condition_variable changed_;
     std::vector<std::uint8_t> received_;
     std::thread thread_;
 };
@@ -206,7 +211,7 @@ TEST(ReadProgram, EachFormatReadsBackToTheCodesTheReaderSent) {
 
     // Three reads, each the request and the end byte.
     const std::vector<std::uint8_t> exchange = {0x55, 0xAA, 0x55, 0xAA, 0x55, 0xAA};
-    EXPECT_EQ(reader.received(), exchange);
+    EXPECT_EQ(reader.received(exchange.size()), exchange);
 }
 
 TEST(ReadProgram, EveryExitStatusComesWithOneLineOnStandardErrorAndNothingOnStandardOutput) {
@@ -259,8 +264,8 @@ TEST(ReadProgram, EveryExitStatusComesWithOneLineOnStandardErrorAndNothingOnStan
         EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
     }
     // The clear refused on the reader never reached it; the reads did.
-    EXPECT_EQ(good.received(), (std::vector<std::uint8_t>{0x55, 0xAA, 0x55, 0xAA}));
-    EXPECT_EQ(damaged.received(), (std::vector<std::uint8_t>{0x55, 0xAA}));
+    EXPECT_EQ(good.received(4), (std::vector<std::uint8_t>{0x55, 0xAA, 0x55, 0xAA}));
+    EXPECT_EQ(damaged.received(2), (std::vector<std::uint8_t>{0x55, 0xAA}));
 }
 
 // The glossary as the sources give it: data/glossary.tsv, term TAB explanation a line.
