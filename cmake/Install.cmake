@@ -38,6 +38,16 @@ foreach(tool vx414-reader-emulator vx414-elm327-emulator vx414-dis)
     install(TARGETS ${tool} RUNTIME DESTINATION bin)
   endif()
 endforeach()
+# vx414-read looks for the data file beside itself too: it lives with the program, linked
+# from bin like it; its bash completion is loaded on demand by bash-completion.
+if(TARGET vx414-read)
+  install(TARGETS vx414-read RUNTIME DESTINATION ${VX414_PROGRAM_DIR})
+  file(MAKE_DIRECTORY ${linux_build}/bin)
+  file(CREATE_LINK ../${VX414_PROGRAM_DIR}/vx414-read ${linux_build}/bin/vx414-read SYMBOLIC)
+  install(FILES ${linux_build}/bin/vx414-read DESTINATION bin)
+  install(FILES ${linux_sources}/vx414-read.bash-completion DESTINATION share/bash-completion/completions
+          RENAME vx414-read)
+endif()
 
 # Manual pages and the package's changelog, compressed as Debian expects (no time stamp).
 set(linux_outputs)
@@ -52,7 +62,7 @@ function(vx414_gzip source name)
   set(linux_outputs ${linux_outputs} ${plain}.gz PARENT_SCOPE)
 endfunction()
 
-set(man_pages vx414-reader-emulator vx414-elm327-emulator vx414-dis)
+set(man_pages vx414-reader-emulator vx414-elm327-emulator vx414-dis vx414-read)
 if(TARGET vx414)
   list(APPEND man_pages vx414)
 endif()
@@ -109,6 +119,10 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
   "each with its definition for the chosen vehicle make (67 makes, generic"
   "first). Without a reader it is a reference: type the beginning of a code to"
   "see its definition, or open the glossary of 832 diagnostic terms."
+  "."
+  "vx414-read does the same on the command line: it reads the codes once, looks"
+  "a code or a glossary term up, and clears the codes through an ELM327"
+  "adapter, printing text, CSV or JSON for scripts."
   "."
   "The package also holds vx414-reader-emulator, which plays the reader on a"
   "pseudo-terminal, vx414-elm327-emulator, which plays an ELM327 OBD-II adapter"

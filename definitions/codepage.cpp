@@ -94,4 +94,29 @@ std::optional<std::string> utf8ToWindows1252(std::string_view text) {
   return out;
 }
 
+std::uint8_t windows1252Lower(std::uint8_t byte) {
+  if (byte >= 'A' && byte <= 'Z') return static_cast<std::uint8_t>(byte + ('a' - 'A'));
+  if (byte >= 0xC0 && byte <= 0xDE && byte != 0xD7) return static_cast<std::uint8_t>(byte + 0x20);
+  switch (byte) {
+    case 0x8A: return 0x9A;  // S with caron
+    case 0x8C: return 0x9C;  // OE
+    case 0x8E: return 0x9E;  // Z with caron
+    case 0x9F: return 0xFF;  // Y with diaeresis
+    default: return byte;
+  }
+}
+
+bool startsWithIgnoringCase(std::string_view cell, std::string_view text) {
+  if (cell.size() < text.size()) return false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (windows1252Lower(static_cast<std::uint8_t>(cell[i])) != windows1252Lower(static_cast<std::uint8_t>(text[i])))
+      return false;
+  }
+  return true;
+}
+
+bool sameIgnoringCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && startsWithIgnoringCase(a, b);
+}
+
 }  // namespace vx414

@@ -20,4 +20,16 @@ char16_t windows1252ToUtf16(std::uint8_t byte);
 // holds a character Windows-1252 does not have.
 std::optional<std::string> utf8ToWindows1252(std::string_view text);
 
+// Letter case, for data bytes compared without regard to it the way the window compares
+// their characters: A-Z with a-z, the accented capitals 0xC0-0xDE (0xD7, the
+// multiplication sign, aside) with 0xE0-0xFE, and the pairs of 0x80-0x9F (S and Z with
+// caron, OE, Y with diaeresis). Every other byte is its own lower case.
+std::uint8_t windows1252Lower(std::uint8_t byte);
+
+// Whether `cell` begins with `text` without regard to case; a cell shorter than the text
+// never does. Both are data bytes.
+bool startsWithIgnoringCase(std::string_view cell, std::string_view text);
+// Equal without regard to case.
+bool sameIgnoringCase(std::string_view a, std::string_view b);
+
 }  // namespace vx414

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cwctype>
+
 namespace vx414 {
 namespace {
 
@@ -47,6 +50,31 @@ TEST(Codepage, RefusesTextWindows1252CannotHold) {
       "\x80",              // not UTF-8
   };
   for (const std::string& text : bad) EXPECT_FALSE(utf8ToWindows1252(text)) << text;
+}
+
+TEST(Codepage, LetterCaseAgreesWithTheCharactersLowerCaseForEveryPairOfBytes) {
+  // The C library's own case tables, consulted through the characters the bytes show, as
+  // the second opinion.
+  const char* saved = std::setlocale(LC_CTYPE, nullptr);
+  const std::string restore = saved != nullptr ? saved : "C";
+  ASSERT_NE(std::setlocale(LC_CTYPE, "C.UTF-8"), nullptr);
+  int differences = 0;
+  for (int a = 0; a < 256; ++a) {
+    for (int b = 0; b < 256; ++b) {
+      const auto lower = [](int byte) { return std::towlower(static_cast<wint_t>(windows1252ToUtf16(static_cast<std::uint8_t>(byte)))); };
+      const bool same = windows1252Lower(static_cast<std::uint8_t>(a)) == windows1252Lower(static_cast<std::uint8_t>(b));
+      if (same != (lower(a) == lower(b)) && ++differences < 10) ADD_FAILURE() << std::hex << a << " " << b;
+    }
+  }
+  std::setlocale(LC_CTYPE, restore.c_str());
+  EXPECT_EQ(differences, 0);
+
+  EXPECT_TRUE(startsWithIgnoringCase("P0101", "p01"));
+  EXPECT_TRUE(startsWithIgnoringCase("\xC9TAT", "\xE9t"));
+  EXPECT_FALSE(startsWithIgnoringCase("P0", "P01"));
+  EXPECT_FALSE(startsWithIgnoringCase("P0[12", "p0{"));  // brackets are no letters
+  EXPECT_TRUE(sameIgnoringCase("\x8A" "ab", "\x9A" "AB"));
+  EXPECT_FALSE(sameIgnoringCase("P0101", "P010"));
 }
 
 }  // namespace

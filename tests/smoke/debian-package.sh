@@ -38,6 +38,9 @@ expected=(
   ./usr/bin/vx414-reader-emulator
   ./usr/bin/vx414-elm327-emulator
   ./usr/bin/vx414-dis
+  "./usr/bin/vx414-read -> ../lib/vx414/vx414-read"
+  ./usr/lib/vx414/vx414-read
+  ./usr/share/bash-completion/completions/vx414-read
   ./usr/share/applications/vx414.desktop
   ./usr/share/metainfo/io.github.vx414.vx414.metainfo.xml
   ./usr/share/icons/hicolor/scalable/apps/vx414.svg
@@ -45,6 +48,7 @@ expected=(
   ./usr/share/man/man1/vx414-reader-emulator.1.gz
   ./usr/share/man/man1/vx414-elm327-emulator.1.gz
   ./usr/share/man/man1/vx414-dis.1.gz
+  ./usr/share/man/man1/vx414-read.1.gz
   ./usr/lib/udev/rules.d/60-vx414.rules
   ./usr/share/doc/vx414/copyright
   ./usr/share/doc/vx414/changelog.gz
@@ -110,6 +114,22 @@ if [ "$lintian_status" -eq 0 ]; then
   ok "lintian: no errors"
 else
   fail "lintian reports errors"
+fi
+
+# vx414-read as installed, started through usr/bin/vx414-read: it finds the data file
+# beside itself in usr/lib/vx414, and its bash completion offers the makes.
+lookup=$(env -u VX414_LINK "$tree/usr/bin/vx414-read" --lookup P0300 2>&1)
+if [[ $lookup == "Found  P0300  "* ]]; then
+  ok "the unpacked vx414-read finds its data file"
+else
+  fail "the unpacked vx414-read: $lookup"
+fi
+makes=$(bash -c 'source "$1"; COMP_WORDS=(vx414-read --make lan); COMP_CWORD=2; _vx414_read; printf "%s\n" "${COMPREPLY[@]}"' \
+  _ "$tree/usr/share/bash-completion/completions/vx414-read")
+if [ "$makes" = "$(printf '%s\n' 'lancia\ lybra' 'land\ rover')" ]; then
+  ok "the bash completion offers the makes"
+else
+  fail "the bash completion offers: $makes"
 fi
 
 # The program as installed, started through usr/bin/vx414: it must find its data file

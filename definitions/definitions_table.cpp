@@ -1,0 +1,64 @@
+#include "definitions/definitions_table.h"
+
+#include "definitions/code_search.h"
+#include "definitions/codepage.h"
+#include "definitions/section_walk.h"
+
+namespace vx414 {
+namespace {
+
+DataFileStatus appendSection(const StoredBytes& file, const MakeSection& section, std::vector<DefinitionRow>& rows) {
+  const SectionBounds bounds = cartypeselect(section.name);
+  const SectionWalk walk{section.name, bounds.MakeStart, bounds.MakeEnd,
+                         kDefinitionRows - static_cast<int>(rows.size())};
+  return walkSection(file, walk, [&](const WalkedRecord& record) {
+    rows.push_back({std::string(record.code), std::string(record.definition)});
+  });
+}
+
+}  // namespace
+
+DataFileStatus DefinitionsTable::load(const StoredBytes& file, const MakeSection& make) {
+  rows_.clear();
+  genericCount_ = 0;
+  std::vector<DefinitionRow> rows;
+  DataFileStatus status = appendSection(file, kMakeSections[0], rows);
+  if (!status.ok()) return status;
+  const int generic = static_cast<int>(rows.size());
+  // A later choice of "generic" in the window reads the generic section once more and cuts
+  // those rows off again: the table holds the generic rows alone.
+  if (make.start != kMakeSections[0].start) {
+    status = appendSection(file, make, rows);
+    if (!status.ok()) return status;
+  }
+  rows_ = std::move(rows);
+  genericCount_ = generic;
+  return status;
+}
+
+int DefinitionsTable::rowForCode(std::string_view code) const {
+  for (int row = rowCount() - 1; row >= 1; --row) {
+    if (sameIgnoringCase(rows_[static_cast<std::size_t>(row)].code, code)) return row;
+  }
+  return -1;
+}
+
+CodeSearchHit DefinitionsTable::search(std::string_view text) const {
+  CodeSearchHit hit;
+  if (text.empty()) return hit;
+  const auto codeOf = [this](int row) -> const std::string& { return rows_[static_cast<std::size_t>(row)].code; };
+  hit.found = firstMatchingRow(rowCount(), [&](int row) { return startsWithIgnoringCase(codeOf(row), text); });
+  if (hit.found < 0) return hit;
+  hit.next = nextEntryRow(hit.found, rowCount(), genericCount_,
+                          [&](int a, int b) { return sameIgnoringCase(codeOf(a), codeOf(b)); });
+  return hit;
+}
+
+const MakeSection* findMake(std::string_view name) {
+  for (const MakeSection& make : kMakeSections) {
+    if (equalsIgnoringCase(make.name, name)) return &make;
+  }
+  return nullptr;
+}
+
+}  // namespace vx414

@@ -1,0 +1,46 @@
+#include "tools/read/link_read.h"
+
+#include <thread>
+
+#include "reader/report_receiver.h"
+
+namespace vx414::cli {
+namespace {
+
+// As the window's Timer1 does: a link that gathers the whole report itself (an ELM327
+// adapter) hands it over, the reader's byte frame goes through the receiver.
+ReadOutcome receive(DeviceLibrary& link) {
+    ReadOutcome outcome;
+    ReportBuffer reportBytes{};
+    int reportIndex = 0;
+    const ReceiveResult result = ReceiveReport(link, reportBytes, reportIndex);
+    outcome.status = result.status;
+    if (!outcome.ok()) return outcome;
+    for (const TroubleCode& code : result.report.firstCodes()) outcome.codes.push_back({result.report.firstKind, code});
+    for (const TroubleCode& code : result.report.secondCodes())
+        outcome.codes.push_back({result.report.secondKind, code});
+    return outcome;
+}
+
+}  // namespace
+
+ReadOutcome readCodesOnce(DeviceLibrary& link, std::chrono::milliseconds wait) {
+    link.DeviceOpen();
+    link.DeviceClose();
+    link.DeviceOpen();
+    link.DeviceWriteByte(RequestByte);
+    std::this_thread::sleep_for(wait);
+    ReadOutcome outcome = receive(link);
+    if (outcome.ok()) {
+        link.DeviceWriteByte(EndByte);
+        link.DeviceClose();
+    } else {
+        outcome.codes.clear();
+        link.DeviceOpen();
+        link.DeviceClose();
+        link.DeviceWriteByte(EndByte);
+    }
+    return outcome;
+}
+
+}  // namespace vx414::cli

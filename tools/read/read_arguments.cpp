@@ -1,0 +1,193 @@
+#include "tools/read/read_arguments.h"
+
+#include <cctype>
+
+#include "definitions/definitions_table.h"
+
+namespace vx414::cli {
+namespace {
+
+// The options each mode takes beyond its own.
+struct Accepts {
+    bool make, format, link, data, yes;
+};
+
+Accepts acceptedBy(Mode mode) {
+    switch (mode) {
+    case Mode::Read: return {true, true, true, true, false};
+    case Mode::Lookup: return {true, false, false, true, false};
+    case Mode::Glossary: return {false, true, false, true, false};
+    case Mode::Clear: return {false, false, true, false, true};
+    case Mode::Help:
+    case Mode::Version: break;
+    }
+    return {true, true, true, true, true};
+}
+
+std::string_view modeOption(Mode mode) {
+    switch (mode) {
+    case Mode::Lookup: return "--lookup";
+    case Mode::Glossary: return "--glossary";
+    case Mode::Clear: return "--clear";
+    default: return "a read";
+    }
+}
+
+bool isHexDigit(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
+
+}  // namespace
+
+bool isCodeBeginning(std::string_view text) {
+    if (text.empty() || text.size() > 5) return false;
+    const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+    if (letter != 'P' && letter != 'C' && letter != 'B' && letter != 'U') return false;
+    if (text.size() > 1 && (text[1] < '0' || text[1] > '3')) return false;
+    for (std::size_t i = 2; i < text.size(); ++i)
+        if (!isHexDigit(text[i])) return false;
+    return true;
+}
+
+ParsedReadArguments parseReadArguments(std::span<const std::string_view> arguments) {
+    ReadArguments result;
+    std::optional<Mode> mode;
+    bool makeGiven = false, formatGiven = false;
+    const auto fail = [](std::string error) { return ParsedReadArguments{std::nullopt, std::move(error)}; };
+
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        std::string_view option = arguments[i];
+        std::optional<std::string_view> value;
+        // --option=value as well as --option value.
+        if (const std::size_t equals = option.find('='); option.starts_with("--") && equals != std::string_view::npos) {
+            value = option.substr(equals + 1);
+            option = option.substr(0, equals);
+        }
+        const bool takesValue = option == "--link" || option == "--make" || option == "--format" ||
+                                option == "--data" || option == "--lookup" || option == "--glossary";
+        if (takesValue && !value) {
+            if (i + 1 == arguments.size()) return fail(std::string(option) + " needs a value");
+            value = arguments[++i];
+        } else if (!takesValue && value) {
+            return fail(std::string(option) + " takes no value");
+        }
+        const auto setMode = [&](Mode m) -> bool {
+            if (mode && *mode != m) return false;
+            mode = m;
+            return true;
+        };
+        const auto twoModes = [&]() {
+            return fail(std::string(modeOption(*mode)) + " and " + std::string(option) + " cannot be used together");
+        };
+
+        if (option == "--help" || option == "-h") {
+            result.mode = Mode::Help;
+            return {result, {}};
+        } else if (option == "--version") {
+            result.mode = Mode::Version;
+            return {result, {}};
+        } else if (option == "--lookup") {
+            if (!setMode(Mode::Lookup)) return twoModes();
+            if (!isCodeBeginning(*value))
+                return fail("\"" + std::string(*value) +
+                            "\" is not a trouble code or its beginning (a letter P, C, B or U, then up to four "
+                            "hexadecimal digits, as in P0300)");
+            result.code.clear();
+            for (const char c : *value) result.code += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        } else if (option == "--glossary") {
+            if (!setMode(Mode::Glossary)) return twoModes();
+            result.term = std::string(*value);
+        } else if (option == "--clear") {
+            if (!setMode(Mode::Clear)) return twoModes();
+        } else if (option == "--yes" || option == "-y") {
+            result.yes = true;
+        } else if (option == "--make") {
+            if (makeGiven) return fail("--make given twice");
+            makeGiven = true;
+            result.make = findMake(*value);
+            if (result.make == nullptr)
+                return fail("unknown make \"" + std::string(*value) + "\"");
+        } else if (option == "--format") {
+            if (formatGiven) return fail("--format given twice");
+            formatGiven = true;
+            if (*value == "text") result.format = Format::Text;
+            else if (*value == "csv") result.format = Format::Csv;
+            else if (*value == "json") result.format = Format::Json;
+            else return fail("unknown format \"" + std::string(*value) + "\" (text, csv or json)");
+        } else if (option == "--link") {
+            if (result.link) return fail("--link given twice");
+            result.link = std::string(*value);
+        } else if (option == "--data") {
+            if (result.dataFile) return fail("--data given twice");
+            if (value->empty()) return fail("--data needs a file");
+            result.dataFile = std::string(*value);
+        } else if (option.starts_with("-")) {
+            return fail("unknown option " + std::string(option));
+        } else {
+            return fail("unexpected argument \"" + std::string(option) + "\"");
+        }
+    }
+
+    result.mode = mode.value_or(Mode::Read);
+    const Accepts accepts = acceptedBy(result.mode);
+    const std::string_view by = modeOption(result.mode);
+    const auto refuse = [&](std::string_view option) {
+        return fail(std::string(option) + " does not go with " + std::string(by));
+    };
+    if (makeGiven && !accepts.make) return refuse("--make");
+    if (formatGiven && !accepts.format) return refuse("--format");
+    if (result.link && !accepts.link) return refuse("--link");
+    if (result.dataFile && !accepts.data) return refuse("--data");
+    if (result.yes && !accepts.yes) return refuse("--yes");
+    return {result, {}};
+}
+
+std::string usageText() {
+    std::string text = R"(Usage: vx414-read [--link LINK] [--make MAKE] [--format FORMAT] [--data FILE]
+       vx414-read --lookup CODE [--make MAKE] [--data FILE]
+       vx414-read --glossary TERM [--format FORMAT] [--data FILE]
+       vx414-read --clear [--link LINK] [--yes]
+
+Reads the trouble codes once from the VX-414 reader or an ELM327 adapter and
+prints each with its kind (Pending or Stored) and its definition for the make.
+
+  --link LINK      where the reader is: a tty path (the VX-414 reader),
+                   elm327:PATH[?baud=N] (an ELM327 adapter on a tty) or
+                   elm327://HOST:PORT (an ELM327 adapter over TCP). Without it,
+                   $VX414_LINK, else /dev/vx414, else an ELM327 adapter found on
+                   /dev/ttyUSB*, /dev/ttyACM* and /dev/rfcomm*
+  --make MAKE      the vehicle make whose definitions win over the generic ones
+                   (default generic; upper or lower case alike; see below)
+  --format FORMAT  text (an aligned table, the default), csv or json
+  --data FILE      the definitions file (default VX-414.dis beside the program)
+  --lookup CODE    print the first code that begins with CODE with its
+                   definition, and the entry after it, as the program's code
+                   search shows them; no reader is needed
+  --glossary TERM  print the glossary entries whose term begins with TERM
+                   (upper or lower case alike; an empty TERM prints them all)
+  --clear          ask the car to clear its trouble codes (OBD service 04)
+                   through an ELM327 adapter; the VX-414 reader cannot. The
+                   engine must be off and the ignition on. Asks first unless
+                   --yes is given; without a terminal to ask on, --yes is needed
+  --yes            clear without asking
+  --help           show this text
+  --version        show the version
+
+Exit status: 0 the codes were read (none is a read too), the entry was found or
+the codes were cleared; 1 the read or the clear failed or was declined, or
+--lookup or --glossary found nothing; 2 a usage error; 3 the definitions file
+is missing or damaged.
+
+Makes:
+)";
+    std::string line = "  ";
+    for (std::size_t i = 0; i < kMakeSections.size(); ++i) {
+        const std::string name = std::string(kMakeSections[i].name) + (i + 1 < kMakeSections.size() ? "," : "");
+        if (line.size() + name.size() + 1 > 80) {
+            text += line + "\n";
+            line = "  ";
+        }
+        line += (line.size() > 2 ? " " : "") + name;
+    }
+    return text + line + "\n";
+}
+
+}  // namespace vx414::cli

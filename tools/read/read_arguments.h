@@ -1,0 +1,40 @@
+// vx414-read's command line: what the user asked for, or the one line that says why not.
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "definitions/make_sections.h"
+
+namespace vx414::cli {
+
+enum class Mode { Read, Lookup, Glossary, Clear, Help, Version };
+enum class Format { Text, Csv, Json };
+
+struct ReadArguments {
+    Mode mode = Mode::Read;
+    Format format = Format::Text;
+    const MakeSection* make = &kMakeSections[0];  // an entry of the make list
+    std::optional<std::string> link;              // --link, as given
+    std::optional<std::string> dataFile;          // --data
+    std::string code;                             // --lookup, upper case
+    std::string term;                             // --glossary, UTF-8 as given
+    bool yes = false;                             // --clear without asking
+};
+
+struct ParsedReadArguments {
+    std::optional<ReadArguments> arguments;  // empty on a usage error
+    std::string error;                       // one line, without the program's name
+};
+
+ParsedReadArguments parseReadArguments(std::span<const std::string_view> arguments);
+
+// Whether `text` can begin a trouble code: a letter P, C, B or U in either case, then up to
+// four hexadecimal digits, the first of them 0 to 3.
+bool isCodeBeginning(std::string_view text);
+
+std::string usageText();
+
+}  // namespace vx414::cli

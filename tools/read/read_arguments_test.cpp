@@ -1,0 +1,116 @@
+#include "tools/read/read_arguments.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace vx414::cli {
+namespace {
+
+ParsedReadArguments parse(std::vector<std::string_view> arguments) { return parseReadArguments(arguments); }
+
+TEST(ReadArguments, WhatEachCommandLineAsksFor) {
+    struct Case {
+        std::vector<std::string_view> arguments;
+        Mode mode;
+        Format format;
+        std::string_view make;
+        std::string link;  // "" none
+        std::string code;
+    };
+    const Case cases[] = {
+        {{}, Mode::Read, Format::Text, "generic", "", ""},
+        {{"--make", "BMW", "--format", "json"}, Mode::Read, Format::Json, "bmw", "", ""},
+        {{"--make=Land Rover", "--format=csv", "--link", "elm327://127.0.0.1:35000"}, Mode::Read, Format::Csv,
+         "land rover", "elm327://127.0.0.1:35000", ""},
+        {{"--lookup", "p03"}, Mode::Lookup, Format::Text, "generic", "", "P03"},
+        {{"--make", "mmc", "--lookup=u0100"}, Mode::Lookup, Format::Text, "mmc", "", "U0100"},
+        {{"--glossary", "abs", "--format", "json"}, Mode::Glossary, Format::Json, "generic", "", ""},
+        {{"--clear", "--yes", "--link", "elm327:/dev/ttyUSB0"}, Mode::Clear, Format::Text, "generic",
+         "elm327:/dev/ttyUSB0", ""},
+        {{"--make", "audi", "--help"}, Mode::Help, Format::Text, "audi", "", ""},
+        {{"--version"}, Mode::Version, Format::Text, "generic", "", ""},
+    };
+    for (const Case& c : cases) {
+        const ParsedReadArguments parsed = parse(c.arguments);
+        const std::string shown = c.arguments.empty() ? "(none)" : std::string(c.arguments.front());
+        ASSERT_TRUE(parsed.arguments) << shown << ": " << parsed.error;
+        EXPECT_EQ(parsed.arguments->mode, c.mode) << shown;
+        EXPECT_EQ(parsed.arguments->format, c.format) << shown;
+        EXPECT_EQ(parsed.arguments->make->name, c.make) << shown;
+        EXPECT_EQ(parsed.arguments->link.value_or(""), c.link) << shown;
+        EXPECT_EQ(parsed.arguments->code, c.code) << shown;
+    }
+    EXPECT_EQ(parse({"--glossary", "ABS light"}).arguments->term, "ABS light");
+    EXPECT_EQ(parse({"--glossary", ""}).arguments->term, "");
+    EXPECT_TRUE(parse({"--clear", "-y"}).arguments->yes);
+    EXPECT_EQ(parse({"--data", "/tmp/x.dis"}).arguments->dataFile, "/tmp/x.dis");
+}
+
+TEST(ReadArguments, EveryMisuseGetsItsOwnLine) {
+    struct Case {
+        std::vector<std::string_view> arguments;
+        std::string_view error;
+    };
+    const Case cases[] = {
+        {{"--colour"}, "unknown option --colour"},
+        {{"-x"}, "unknown option -x"},
+        {{"--bogus", "--help"}, "unknown option --bogus"},  // said before a later --help is seen
+        {{"P0300"}, "unexpected argument \"P0300\""},
+        {{"--make"}, "--make needs a value"},
+        {{"--make", "tesla"}, "unknown make \"tesla\""},
+        {{"--make", "landrover"}, "unknown make \"landrover\""},
+        {{"--make", "bmw", "--make", "audi"}, "--make given twice"},
+        {{"--format", "xml"}, "unknown format \"xml\" (text, csv or json)"},
+        {{"--format", "csv", "--format", "csv"}, "--format given twice"},
+        {{"--link", "a", "--link", "b"}, "--link given twice"},
+        {{"--data", ""}, "--data needs a file"},
+        {{"--clear=yes"}, "--clear takes no value"},
+        {{"--lookup", "P0300", "--glossary", "ABS"}, "--lookup and --glossary cannot be used together"},
+        {{"--clear", "--lookup", "P0"}, "--clear and --lookup cannot be used together"},
+        {{"--lookup", "P0300", "--format", "json"}, "--format does not go with --lookup"},
+        {{"--lookup", "P0300", "--link", "/dev/ttyUSB0"}, "--link does not go with --lookup"},
+        {{"--glossary", "ABS", "--make", "bmw"}, "--make does not go with --glossary"},
+        {{"--glossary", "ABS", "--link", "/dev/ttyUSB0"}, "--link does not go with --glossary"},
+        {{"--clear", "--make", "bmw"}, "--make does not go with --clear"},
+        {{"--clear", "--format", "csv"}, "--format does not go with --clear"},
+        {{"--clear", "--data", "x"}, "--data does not go with --clear"},
+        {{"--yes"}, "--yes does not go with a read"},
+    };
+    for (const Case& c : cases) {
+        const ParsedReadArguments parsed = parse(c.arguments);
+        EXPECT_FALSE(parsed.arguments) << c.error;
+        EXPECT_EQ(parsed.error, c.error);
+    }
+}
+
+TEST(ReadArguments, ACodeToLookUpIsACodeOrItsBeginning) {
+    for (std::string_view good : {"P", "p", "c3", "B1", "U0", "P03", "P030", "P0300", "u3fff", "P2BFF", "b0aAa"})
+        EXPECT_TRUE(isCodeBeginning(good)) << good;
+    for (std::string_view bad : {"", "X", "0300", "P4", "P9000", "P03000", "P03G0", "P 300", "P030 ", " P03",
+                                 "PP", "P-3", "\xC9"})
+        EXPECT_FALSE(isCodeBeginning(bad)) << bad;
+    const ParsedReadArguments parsed = parse({"--lookup", "P9"});
+    EXPECT_FALSE(parsed.arguments);
+    EXPECT_NE(parsed.error.find("\"P9\" is not a trouble code"), std::string::npos) << parsed.error;
+}
+
+TEST(ReadArguments, TheHelpNamesEveryOptionAndEveryMake) {
+    const std::string usage = usageText();
+    for (std::string_view option : {"--link", "--make", "--format", "--data", "--lookup", "--glossary", "--clear",
+                                    "--yes", "--help", "--version", "elm327:PATH", "elm327://HOST:PORT", "VX414_LINK",
+                                    "/dev/vx414"})
+        EXPECT_NE(usage.find(option), std::string::npos) << option;
+    for (const MakeSection& make : kMakeSections)
+        EXPECT_NE(usage.find(std::string(make.name) + (&make == &kMakeSections.back() ? "\n" : ",")), std::string::npos)
+            << make.name;
+    std::size_t start = 0;
+    while (start < usage.size()) {
+        const std::size_t end = usage.find('\n', start);
+        EXPECT_LE(end - start, 80u) << usage.substr(start, end - start);
+        start = end + 1;
+    }
+}
+
+}  // namespace
+}  // namespace vx414::cli

@@ -1,0 +1,264 @@
+#include "tools/read/read_command.h"
+
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
+#include <unistd.h>
+
+#include "definitions/codepage.h"
+#include "definitions/data_file.h"
+#include "definitions/definitions_table.h"
+#include "definitions/glossary.h"
+#include "reader/report_format.h"
+#include "reader/tty_device_library.h"
+#include "tools/read/link_read.h"
+#include "tools/read/text_output.h"
+
+namespace vx414::cli {
+namespace {
+
+constexpr std::string_view kProgram = "vx414-read";
+
+void complain(std::ostream& err, std::string_view line) { err << kProgram << ": " << line << '\n'; }
+
+// ---- the data file ----
+
+std::string dataFileOf(const ReadArguments& arguments, const CommandEnvironment& environment) {
+    return arguments.dataFile ? *arguments.dataFile : dataFilePath(environment.programFolder);
+}
+
+// The window's message for a missing or damaged file, with the path it was looked for at;
+// what was damaged, and where, follows in brackets.
+void reportDataFile(std::ostream& err, const DataFileStatus& status, const std::string& path) {
+    err << kProgram << ':';
+    if (status.code == DataFileCode::NotFound) {
+        err << " File not found : " << path << '\n';
+        return;
+    }
+    err << " Cannot identify data file : " << path;
+    if (status.code != DataFileCode::Empty) err << " (" << describe(status) << ')';
+    err << '\n';
+}
+
+// Opens the file in the slot after the window's presence check.
+bool openDataFile(DataFile& slot, const std::string& path, std::ostream& err) {
+    const int check = datafilecheck(path);
+    if (check != 2) {
+        reportDataFile(err, DataFileStatus::failure(check == 0 ? DataFileCode::NotFound : DataFileCode::Empty), path);
+        return false;
+    }
+    if (DataFileStatus status = slot.open(path); !status.ok()) {
+        reportDataFile(err, status, path);
+        return false;
+    }
+    return true;
+}
+
+bool loadTable(DefinitionsTable& table, const MakeSection& make, const std::string& path, std::ostream& err) {
+    DataFile slot;
+    if (!openDataFile(slot, path, err)) return false;
+    const DataFileStatus status = table.load(slot, make);
+    if (!status.ok()) reportDataFile(err, status, path);
+    return status.ok();
+}
+
+// ---- the link ----
+
+struct ChosenLink {
+    std::optional<LinkName> named;  // nothing: /dev/vx414 when it is there, else an ELM327 adapter
+    std::string shown;              // how the status line and the messages name it
+};
+
+// --link, else $VX414_LINK; either must parse. Empty when it does not (the line is said).
+std::optional<ChosenLink> chooseLink(const ReadArguments& arguments, const CommandEnvironment& environment) {
+    std::optional<std::string> text = arguments.link;
+    std::string_view origin = "--link";
+    if (!text && environment.linkVariable && !environment.linkVariable->empty()) {
+        text = environment.linkVariable;
+        origin = LinkEnvironmentVariable;
+    }
+    ChosenLink chosen;
+    if (!text) {
+        std::error_code ignored;
+        chosen.shown = std::filesystem::exists(DefaultLinkPath, ignored) ? DefaultLinkPath
+                                                                         : "an ELM327 adapter on the serial ports";
+        return chosen;
+    }
+    LinkNameParse parsed = environment.links.parse(*text);
+    if (!parsed.name) {
+        complain(environment.err, std::string(origin) + ": " + parsed.error);
+        return std::nullopt;
+    }
+    chosen.named = std::move(parsed.name);
+    chosen.shown = *text;
+    return chosen;
+}
+
+bool isReader(const ChosenLink& link) { return link.named && link.named->kind == LinkName::Kind::ReaderTty; }
+
+// A named reader's tty that is not there, or that we may not open, is said at once rather
+// than after the read's wait has run out.
+bool readerReachable(const ChosenLink& link, std::ostream& err) {
+    if (!isReader(link)) return true;
+    const std::string& path = link.named->path;
+    std::error_code error;
+    if (!std::filesystem::exists(path, error)) {
+        complain(err, "no reader at " + path);
+        return false;
+    }
+    if (::access(path.c_str(), R_OK | W_OK) != 0) {
+        complain(err, "cannot open " + path + ": " + std::generic_category().message(errno) +
+                          " (is the user in the dialout group?)");
+        return false;
+    }
+    return true;
+}
+
+// ---- the modes ----
+
+int lookup(const ReadArguments& arguments, CommandEnvironment& environment) {
+    DefinitionsTable table;
+    if (!loadTable(table, *arguments.make, dataFileOf(arguments, environment), environment.err)) return ExitDataFile;
+    const CodeSearchHit hit = table.search(arguments.code);
+    if (hit.found < 0) {
+        complain(environment.err, "No definition: no code begins with " + arguments.code + " (" +
+                                      std::string(arguments.make->name) + ")");
+        return ExitFailed;
+    }
+    environment.out << lookupAsText(table, hit);
+    return ExitOk;
+}
+
+int glossary(const ReadArguments& arguments, CommandEnvironment& environment) {
+    const std::string path = dataFileOf(arguments, environment);
+    DataFile slot;
+    if (!openDataFile(slot, path, environment.err)) return ExitDataFile;
+    std::vector<GlossaryItem> items;
+    if (DataFileStatus status = loadGlossaryItems(slot, items); !status.ok()) {
+        reportDataFile(environment.err, status, path);
+        return ExitDataFile;
+    }
+    // A term the code page cannot hold begins no entry.
+    const std::optional<std::string> term = utf8ToWindows1252(arguments.term);
+    const std::vector<std::size_t> shown = term ? termsStartingWith(items, *term) : std::vector<std::size_t>{};
+    if (shown.empty()) {
+        complain(environment.err, "no glossary term begins with \"" + arguments.term + "\"");
+        return ExitFailed;
+    }
+    if (arguments.format == Format::Text) {
+        environment.out << glossaryAsText(items, shown);
+        return ExitOk;
+    }
+    std::vector<GlossaryEntry> entries;
+    entries.reserve(shown.size());
+    for (std::size_t i : shown) entries.push_back(glossaryEntryFromData(items[i].term, items[i].explanation));
+    environment.out << (arguments.format == Format::Csv ? glossaryAsCsv(entries) : glossaryAsJson(entries));
+    return ExitOk;
+}
+
+int read(const ReadArguments& arguments, CommandEnvironment& environment) {
+    std::ostream& err = environment.err;
+    const std::optional<ChosenLink> link = chooseLink(arguments, environment);
+    if (!link) return ExitUsage;
+    DefinitionsTable table;
+    if (!loadTable(table, *arguments.make, dataFileOf(arguments, environment), err)) return ExitDataFile;
+    if (!readerReachable(*link, err)) return ExitFailed;
+    const std::unique_ptr<DeviceLibrary> device = environment.links.open(link->named);
+
+    if (environment.errIsTerminal) err << "Reading the codes through " << link->shown << " ..." << std::flush;
+    const ReadOutcome outcome = readCodesOnce(*device, environment.readDelay);
+    if (environment.errIsTerminal) err << "\r\033[K" << std::flush;
+    if (!outcome.ok()) {
+        complain(err, "no report from the reader through " + link->shown + " (" + outcome.status.toString() +
+                          "); check the cable and that the reader is connected to the car, then try again");
+        return ExitFailed;
+    }
+
+    ReadReport report;
+    report.time = localTimeOf(std::chrono::system_clock::to_time_t(environment.now()));
+    report.make = arguments.make->name;
+    for (const CodeRead& code : outcome.codes) {
+        const int row = table.rowForCode(code.code.text());
+        const std::string_view definition =
+            row < 0 ? std::string_view{} : std::string_view(table.rows()[static_cast<std::size_t>(row)].definition);
+        report.codes.push_back(codeFromData(code.kind, code.code.text(), definition));
+    }
+    switch (arguments.format) {
+    case Format::Text: environment.out << readAsText(report); break;
+    case Format::Csv: environment.out << reportAsCsv(report); break;
+    case Format::Json: environment.out << reportAsJson(report); break;
+    }
+    return ExitOk;
+}
+
+int clear(const ReadArguments& arguments, CommandEnvironment& environment) {
+    std::ostream& err = environment.err;
+    const std::optional<ChosenLink> link = chooseLink(arguments, environment);
+    if (!link) return ExitUsage;
+    const auto refuse = [&](std::string_view where) {
+        complain(err, "the VX-414 reader at " + std::string(where) +
+                          " cannot clear codes; --clear needs an ELM327 adapter (--link elm327:...)");
+        return ExitUsage;
+    };
+    if (isReader(*link)) return refuse(link->named->path);
+    if (!arguments.yes && !environment.inIsTerminal) {
+        complain(err, "--clear asks before it clears, and there is no terminal to ask on; give --yes to clear "
+                      "without asking");
+        return ExitUsage;
+    }
+    // Nothing named: the reader when /dev/vx414 is there, which the link decides.
+    const std::unique_ptr<DeviceLibrary> device = environment.links.open(link->named);
+    if (!environment.links.canClear(*device)) return refuse(DefaultLinkPath);
+
+    err << "Clearing erases the car's trouble codes, its freeze frame and its readiness monitors.\n"
+           "The engine must be off and the ignition on.\n";
+    if (!arguments.yes) {
+        err << "Clear the codes now? [y/N] " << std::flush;
+        const std::optional<std::string> answer = environment.readAnswer ? environment.readAnswer() : std::nullopt;
+        const bool yes = answer && (*answer == "y" || *answer == "Y" || *answer == "yes" || *answer == "YES" ||
+                                    *answer == "Yes");
+        if (!yes) {
+            if (!answer) err << '\n';  // the line was ended without an answer
+            complain(err, "nothing cleared");
+            return ExitFailed;
+        }
+    }
+    if (environment.errIsTerminal) err << "Clearing the codes through " << link->shown << " ..." << std::flush;
+    const LinkStatus cleared = environment.links.clearCodes(*device);
+    if (environment.errIsTerminal) err << "\r\033[K" << std::flush;
+    if (cleared.code() == LinkCode::NoDevice) {
+        complain(err, "no ELM327 adapter answered through " + link->shown + " (" + cleared.toString() +
+                          "); nothing cleared");
+        return ExitFailed;
+    }
+    if (!cleared.isOk()) {
+        complain(err, "the car did not confirm the clear through " + link->shown + " (" + cleared.toString() + ")");
+        return ExitFailed;
+    }
+    environment.out << "The car confirmed: its trouble codes are cleared.\n";
+    return ExitOk;
+}
+
+}  // namespace
+
+int runReadCommand(const ReadArguments& arguments, CommandEnvironment& environment) {
+    switch (arguments.mode) {
+    case Mode::Help: environment.out << usageText(); return ExitOk;
+    case Mode::Version: environment.out << kProgram << ' ' << VX414_VERSION << '\n'; return ExitOk;
+    case Mode::Lookup: return lookup(arguments, environment);
+    case Mode::Glossary: return glossary(arguments, environment);
+    case Mode::Clear: return clear(arguments, environment);
+    case Mode::Read: break;
+    }
+    return read(arguments, environment);
+}
+
+std::string programFolder(const char* argv0) {
+    std::error_code error;
+    const std::filesystem::path exe = std::filesystem::canonical("/proc/self/exe", error);
+    if (!error) return exe.parent_path().string();
+    const std::filesystem::path named = std::filesystem::weakly_canonical(argv0 != nullptr ? argv0 : ".", error);
+    return error ? std::string(".") : named.parent_path().string();
+}
+
+}  // namespace vx414::cli

@@ -1,0 +1,432 @@
+// vx414-read's commands run in-process: the data file and its failures, the read through a
+// scripted device library, the look-up and the glossary, and the clear's questions.
+#include "tools/read/read_command.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "definitions/definitions_table.h"
+#include "definitions/make_sections.h"
+#include "definitions/test_support.h"
+#include "reader/recording_device_library.h"
+#include "reader/report_encoder.h"
+#include "reader/report_receiver.h"
+#include "tools/read/testing/child_process.h"
+
+namespace vx414::cli {
+namespace {
+
+using testing::ScratchFolder;
+
+// Forwards to a recording library the test keeps, so its calls can be read afterwards.
+class Forwarding final : public DeviceLibrary {
+public:
+    explicit Forwarding(DeviceLibrary& to) : to_(to) {}
+    void DeviceOpen() override { to_.DeviceOpen(); }
+    void DeviceClose() override { to_.DeviceClose(); }
+    LinkByte DeviceReadByte() override { return to_.DeviceReadByte(); }
+    void DeviceWriteByte(std::uint8_t byte) override { to_.DeviceWriteByte(byte); }
+    std::optional<LinkReport> DeviceReadReport() override { return to_.DeviceReadReport(); }
+
+private:
+    DeviceLibrary& to_;
+};
+
+// A link that hands over a whole report, as the ELM327 back-end does.
+class WholeReportLink final : public DeviceLibrary {
+public:
+    void DeviceOpen() override {}
+    void DeviceClose() override {}
+    LinkByte DeviceReadByte() override { return std::nullopt; }
+    void DeviceWriteByte(std::uint8_t byte) override { written.push_back(byte); }
+    std::optional<LinkReport> DeviceReadReport() override { return report; }
+    LinkReport report;
+    std::vector<std::uint8_t> written;
+};
+
+TroubleCode code(std::string_view text) {
+    const auto bytes = encodeTroubleCode(text);
+    return decodeTroubleCode((*bytes)[0], (*bytes)[1]);
+}
+
+// A small data file built from plain sources by vx414-dis, as the shipped one is.
+void buildSmallFile(const std::filesystem::path& folder, const std::filesystem::path& file) {
+    std::string glossary;
+    for (int i = 1; i <= kGlossaryEntries; ++i) {
+        if (i == 11) glossary += "ABS\tAnti-lock brake system\n";
+        else if (i == 12) glossary += "abs light\tWarning lamp \u2013 ABS\n";  // an en dash
+        else glossary += "T" + std::to_string(i) + "\tTerm\n";
+    }
+    const std::filesystem::path sources = folder / "sources";
+    std::filesystem::create_directories(sources);
+    std::ofstream(folder / "glossary.tsv") << glossary;
+    std::ofstream(sources / "generic.tsv") << "P0300\tRandom misfire\nP0301\tCylinder 1 misfire\n"
+                                              "C1234\tWheel speed sensor\nU0100\tLost communication with ECM\n";
+    std::ofstream(sources / "audi.tsv") << "P0300\tAudi: misfire, see the ignition coils\nP1136\tFuel trim lean\n";
+    const testing::ChildResult built =
+        testing::runChild(testing::buildProgram("vx414-dis"), {"build", "-o", file.string(), "--glossary",
+                                                              (folder / "glossary.tsv").string(), "--sections",
+                                                              sources.string()});
+    ASSERT_EQ(built.status, 0) << built.err;
+}
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+class ReadCommand : public ::testing::Test {
+protected:
+    ReadCommand() {
+        ::setenv("TZ", "UTC0", 1);
+        ::tzset();
+        buildSmallFile(folder.path(), folder.path() / "VX-414.dis");
+        std::ifstream file(folder.path() / "VX-414.dis", std::ios::binary);
+        stored.assign(std::istreambuf_iterator<char>(file), {});
+        // A file standing for the reader's tty: present and open to us.
+        write(folder.path() / "tty", {});
+    }
+
+    static void write(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    }
+
+    const std::string& tty() const { return ttyPath; }
+
+    Outcome run(std::vector<std::string_view> arguments) {
+        const ParsedReadArguments parsed = parseReadArguments(arguments);
+        EXPECT_TRUE(parsed.arguments) << parsed.error;
+        std::ostringstream out, err;
+        CommandEnvironment environment(out, err, folder.path().string());
+        environment.errIsTerminal = errIsTerminal;
+        environment.inIsTerminal = inIsTerminal;
+        environment.linkVariable = linkVariable;
+        environment.readAnswer = [this] { return answer; };
+        environment.now = [] { return std::chrono::system_clock::from_time_t(1796646896); };  // 2026-12-07 12:34:56
+        environment.readDelay = std::chrono::milliseconds(0);
+        environment.links.parse = [](std::string_view text) -> LinkNameParse {
+            if (text == "bad:") return {std::nullopt, "unknown scheme \"bad\""};
+            if (text.starts_with("elm327:"))
+                return {LinkName{LinkName::Kind::Elm327Tty, std::string(text.substr(7)), 0, {}, 0}, {}};
+            return {LinkName{LinkName::Kind::ReaderTty, std::string(text), 0, {}, 0}, {}};
+        };
+        environment.links.open = [this](const std::optional<LinkName>& named) -> std::unique_ptr<DeviceLibrary> {
+            opened.push_back(named ? named->path : "(searched)");
+            return std::make_unique<Forwarding>(*device);
+        };
+        environment.links.canClear = [this](DeviceLibrary&) { return canClear; };
+        environment.links.clearCodes = [this](DeviceLibrary&) {
+            ++clears;
+            return clearAnswer;
+        };
+        Outcome result;
+        result.status = runReadCommand(*parsed.arguments, environment);
+        result.out = out.str();
+        result.err = err.str();
+        return result;
+    }
+
+    ScratchFolder folder;
+    const std::string ttyPath = (folder.path() / "tty").string();
+    std::vector<std::uint8_t> stored;
+    RecordingDeviceLibrary reader;
+    DeviceLibrary* device = &reader;
+    std::vector<std::string> opened;
+    bool errIsTerminal = false;
+    bool inIsTerminal = false;
+    std::optional<std::string> linkVariable;
+    std::optional<std::string> answer;
+    bool canClear = true;
+    int clears = 0;
+    LinkStatus clearAnswer = LinkStatus::ok();
+};
+
+void answerRequest(RecordingDeviceLibrary& reader, const ReportContent& content) {
+    reader.onWrite = [&reader, content](std::uint8_t byte) {
+        if (byte == RequestByte) reader.queueBytes(encodeReport(content));
+    };
+}
+
+ReportContent sampleReport() {
+    ReportContent content;
+    content.first = {true, {{0x03, 0x00}}};                          // P0300
+    content.second = {false, {{0x52, 0x34}, {0xC0, 0x00}, {0x2B, 0xFF}}};  // C1234 U0000 P2BFF
+    return content;
+}
+
+TEST_F(ReadCommand, AReadPrintsEachCodeWithItsKindAndTheDefinitionTheWindowShows) {
+    answerRequest(reader, sampleReport());
+    const Outcome generic = run({"--link", tty()});
+    EXPECT_EQ(generic.status, ExitOk) << generic.err;
+    EXPECT_EQ(generic.out,
+              "Make: generic\n"
+              "Read: 2026-12-07 12:34:56 UTC+00:00\n"
+              "TYPE     Code   Definition\n"
+              "Pending  P0300  Random misfire\n"
+              "Stored   C1234  Wheel speed sensor\n"
+              "Stored   U0000  (no definition)\n"
+              "Stored   P2BFF  (no definition)\n"
+              "Total: 4\n");
+    EXPECT_EQ(generic.err, "");
+    // The window's calls, in its order.
+    EXPECT_EQ(reader.callText(), "Open Close Open Write(55) Read Write(AA) Close");
+    EXPECT_EQ(opened, (std::vector<std::string>{tty()}));
+
+    reader.clearLog();
+    const Outcome audi = run({"--link", tty(), "--make", "AUDI"});
+    EXPECT_EQ(audi.status, ExitOk);
+    EXPECT_NE(audi.out.find("Make: audi\n"), std::string::npos);
+    EXPECT_NE(audi.out.find("Pending  P0300  Audi: misfire, see the ignition coils\n"), std::string::npos);
+    EXPECT_NE(audi.out.find("Stored   C1234  Wheel speed sensor\n"), std::string::npos);
+
+    ReportContent none;
+    none.first.codes.clear();
+    none.second.codes.clear();
+    answerRequest(reader, none);
+    const Outcome empty = run({"--link", tty()});
+    EXPECT_EQ(empty.status, ExitOk);
+    EXPECT_EQ(empty.out, "Make: generic\nRead: 2026-12-07 12:34:56 UTC+00:00\nNo codes.\nTotal: 0\n");
+}
+
+TEST_F(ReadCommand, AFailedReadTakesTheFailurePathAndSaysSoOnStandardError) {
+    // A reader that never answers: the lead-in's bound runs out.
+    const Outcome silent = run({"--link", tty()});
+    EXPECT_EQ(silent.status, ExitFailed);
+    EXPECT_EQ(silent.out, "");
+    EXPECT_EQ(silent.err, "vx414-read: no report from the reader through " + tty() +
+                              " (timeout at index 0: no start marker); check the cable and that the reader is "
+                              "connected to the car, then try again\n");
+    EXPECT_EQ(reader.callText(), "Open Close Open Write(55) Read Open Close Write(AA, closed)");
+
+    // A checksum one off.
+    reader.clearLog();
+    reader.onWrite = [this](std::uint8_t byte) {
+        if (byte != RequestByte) return;
+        std::vector<std::uint8_t> wire = encodeReport(sampleReport());
+        wire[6] = static_cast<std::uint8_t>(wire[6] + 1);  // AA BB 83 BB 03 BB 00 BB 86: the checksum
+        reader.queueBytes(wire);
+    };
+    const Outcome damaged = run({"--link", tty()});
+    EXPECT_EQ(damaged.status, ExitFailed);
+    EXPECT_EQ(damaged.out, "");
+    EXPECT_NE(damaged.err.find("protocol error"), std::string::npos) << damaged.err;
+}
+
+TEST_F(ReadCommand, ALinkGivingAWholeReportComesThroughWithNothingLost) {
+    WholeReportLink whole;
+    whole.report = {LinkStatus::ok(), {code("P01BB")}, {code("B3BBB"), code("U0100")}};
+    device = &whole;
+    const Outcome read = run({"--link", "elm327:/dev/ttyUSB0"});
+    EXPECT_EQ(read.status, ExitOk) << read.err;
+    EXPECT_NE(read.out.find("Pending  P01BB  (no definition)\nStored   B3BBB  (no definition)\n"
+                            "Stored   U0100  Lost communication with ECM\nTotal: 3\n"),
+              std::string::npos)
+        << read.out;
+    EXPECT_EQ(whole.written, (std::vector<std::uint8_t>{RequestByte, EndByte}));
+
+    whole.report = {LinkStatus(LinkCode::Protocol, "UNABLE TO CONNECT"), {code("P0300")}, {}};
+    const Outcome failed = run({"--link", "elm327:/dev/ttyUSB0"});
+    EXPECT_EQ(failed.status, ExitFailed);
+    EXPECT_EQ(failed.out, "");
+    EXPECT_NE(failed.err.find("UNABLE TO CONNECT"), std::string::npos);
+}
+
+TEST_F(ReadCommand, TheLinkIsNamedAsTheWindowFindsIt) {
+    answerRequest(reader, sampleReport());
+    struct Case {
+        std::optional<std::string> option;
+        std::optional<std::string> variable;
+        int status;
+        std::string opened;  // "" none
+        std::string err;
+    };
+    const std::string missing = (folder.path() / "nothing-here").string();
+    const Case cases[] = {
+        {tty(), std::nullopt, ExitOk, tty(), ""},
+        {std::nullopt, tty(), ExitOk, tty(), ""},
+        {tty(), "bad:", ExitOk, tty(), ""},  // --link wins over the variable
+        {std::nullopt, "", ExitOk, "(searched)", ""},  // an empty variable names nothing
+        {"bad:", std::nullopt, ExitUsage, "", "vx414-read: --link: unknown scheme \"bad\"\n"},
+        {std::nullopt, "bad:", ExitUsage, "", "vx414-read: VX414_LINK: unknown scheme \"bad\"\n"},
+        {missing, std::nullopt, ExitFailed, "", "vx414-read: no reader at " + missing + "\n"},
+    };
+    for (const Case& c : cases) {
+        opened.clear();
+        linkVariable = c.variable;
+        std::vector<std::string_view> arguments;
+        if (c.option) arguments = {"--link", *c.option};
+        const Outcome result = run(arguments);
+        SCOPED_TRACE(c.option.value_or("-") + " / " + c.variable.value_or("-"));
+        EXPECT_EQ(result.status, c.status);
+        EXPECT_EQ(opened, c.opened.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.opened});
+        if (c.status != ExitOk) {
+            EXPECT_EQ(result.err, c.err);
+            EXPECT_EQ(result.out, "");
+        }
+    }
+}
+
+TEST_F(ReadCommand, AStatusLineShowsOnlyOnATerminalAndIsWipedAfterwards) {
+    answerRequest(reader, sampleReport());
+    errIsTerminal = true;
+    const Outcome shown = run({"--link", tty()});
+    EXPECT_EQ(shown.err, "Reading the codes through " + tty() + " ...\r\033[K");
+    errIsTerminal = false;
+    EXPECT_EQ(run({"--link", tty()}).err, "");
+}
+
+TEST_F(ReadCommand, AMissingOrDamagedDataFileStopsEveryCommandBeforeTheReader) {
+    const std::string file = (folder.path() / "VX-414.dis").string();
+    std::vector<std::uint8_t> damaged = stored;
+    const std::int32_t audi = positionOfAddress(findMake("audi")->start);
+    damaged[static_cast<std::size_t>(audi - 1)] = 0x40;  // bit 6 set, bit 1 clear
+    damaged[static_cast<std::size_t>(audi)] = 0x00;
+    std::vector<std::uint8_t> glossaryDamaged = stored;
+    glossaryDamaged[static_cast<std::size_t>(positionOfAddress(GlossaryAddress) - 1)] = 0x80;
+
+    struct Case {
+        std::vector<std::uint8_t> bytes;
+        bool present;
+        std::vector<std::string_view> arguments;
+        int status;
+        std::string err;
+    };
+    const std::string cannot = "vx414-read: Cannot identify data file : " + file;
+    const std::string badAudi = cannot + " (stored pair at position " + std::to_string(audi) + " fails its checks)\n";
+    const Case cases[] = {
+        {{}, false, {"--link", tty()}, ExitDataFile, "vx414-read: File not found : " + file + "\n"},
+        {{}, false, {"--lookup", "P0"}, ExitDataFile, "vx414-read: File not found : " + file + "\n"},
+        {{}, false, {"--glossary", "A"}, ExitDataFile, "vx414-read: File not found : " + file + "\n"},
+        {{}, true, {"--link", tty()}, ExitDataFile, cannot + "\n"},
+        {{}, true, {"--glossary", "A"}, ExitDataFile, cannot + "\n"},
+        {damaged, true, {"--link", tty(), "--make", "audi"}, ExitDataFile, badAudi},
+        {damaged, true, {"--lookup", "P0", "--make", "audi"}, ExitDataFile, badAudi},
+        {damaged, true, {"--lookup", "P0"}, ExitOk, ""},  // the audi section is not read for generic
+        {glossaryDamaged, true, {"--glossary", "A"}, ExitDataFile,
+         cannot + " (stored pair at position 29 fails its checks)\n"},
+        {glossaryDamaged, true, {"--lookup", "P0"}, ExitOk, ""},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove(file);
+        if (c.present) write(file, c.bytes);
+        reader.clearLog();
+        const Outcome result = run(c.arguments);
+        SCOPED_TRACE(std::string(c.arguments[0]) + " " + std::string(c.arguments.back()));
+        EXPECT_EQ(result.status, c.status);
+        EXPECT_EQ(result.err, c.err);
+        if (c.status != ExitOk) {
+            EXPECT_EQ(result.out, "");
+        }
+        EXPECT_EQ(reader.callText(), "");  // a bad file is said before the reader is touched
+    }
+
+    // --data names the file, wherever it lies.
+    write(file, stored);
+    std::filesystem::rename(file, folder.path() / "elsewhere.dis");
+    EXPECT_EQ(run({"--lookup", "P0300", "--data", (folder.path() / "elsewhere.dis").string()}).status, ExitOk);
+}
+
+TEST_F(ReadCommand, LookUpShowsTheFoundEntryAndTheNextAsTheCodeSearchDoes) {
+    struct Case {
+        std::vector<std::string_view> arguments;
+        int status;
+        std::string out;
+        std::string err;
+    };
+    const Case cases[] = {
+        {{"--lookup", "P"}, ExitOk, "Found  P0300  Random misfire\nNext   P0301  Cylinder 1 misfire\n", ""},
+        {{"--lookup", "p0301"}, ExitOk, "Found  P0301  Cylinder 1 misfire\nNext   U0100  Lost communication with ECM\n",
+         ""},
+        {{"--lookup", "U"}, ExitOk, "Found  U0100  Lost communication with ECM\n", ""},  // the last generic row
+        {{"--lookup", "P03", "--make", "audi"}, ExitOk, "Found  P0300  Random misfire\nNext   P0301  Cylinder 1 misfire\n",
+         ""},  // the generic row is found first
+        {{"--lookup", "P1", "--make", "audi"}, ExitOk, "Found  P1136  Fuel trim lean\n", ""},
+        {{"--lookup", "P1"}, ExitFailed, "", "vx414-read: No definition: no code begins with P1 (generic)\n"},
+    };
+    for (const Case& c : cases) {
+        const Outcome result = run(c.arguments);
+        SCOPED_TRACE(std::string(c.arguments[1]));
+        EXPECT_EQ(result.status, c.status);
+        EXPECT_EQ(result.out, c.out);
+        EXPECT_EQ(result.err, c.err);
+    }
+    EXPECT_EQ(reader.callText(), "");  // no reader touched
+    EXPECT_TRUE(opened.empty());
+}
+
+TEST_F(ReadCommand, TheGlossaryShowsEveryTermThatBeginsWithTheText) {
+    const Outcome abs = run({"--glossary", "ABS"});
+    EXPECT_EQ(abs.status, ExitOk);
+    // Aligned on the longest term; the en dash as UTF-8.
+    EXPECT_EQ(abs.out, "ABS        Anti-lock brake system\nabs light  Warning lamp \xE2\x80\x93 ABS\n");
+    const Outcome light = run({"--glossary", "Abs L"});
+    EXPECT_EQ(light.out, "abs light  Warning lamp \xE2\x80\x93 ABS\n");
+    const Outcome all = run({"--glossary", ""});
+    EXPECT_EQ(std::count(all.out.begin(), all.out.end(), '\n'), kGlossaryEntries);
+    const Outcome none = run({"--glossary", "XYZ"});
+    EXPECT_EQ(none.status, ExitFailed);
+    EXPECT_EQ(none.out, "");
+    EXPECT_EQ(none.err, "vx414-read: no glossary term begins with \"XYZ\"\n");
+    EXPECT_EQ(run({"--glossary", "\xF0\x9F\x9A\x97"}).status, ExitFailed);  // no Windows-1252 character
+}
+
+TEST_F(ReadCommand, ClearingAsksFirstAndOnlyAnAdapterThatCanClearIsAsked) {
+    struct Case {
+        std::vector<std::string_view> arguments;
+        bool adapter;  // the link made can clear
+        bool terminal;
+        std::optional<std::string> answer;
+        LinkStatus clearAnswer;
+        int status;
+        int clears;
+        std::string ending;  // how standard error ends
+    };
+    const std::vector<std::string_view> elm = {"--clear", "--link", "elm327:/dev/ttyUSB0"};
+    const std::vector<std::string_view> elmYes = {"--clear", "--yes", "--link", "elm327:/dev/ttyUSB0"};
+    const LinkStatus ok = LinkStatus::ok();
+    const std::string notReader = " cannot clear codes; --clear needs an ELM327 adapter (--link elm327:...)\n";
+    const Case cases[] = {
+        {{"--clear", "--link", tty()}, false, true, "y", ok, ExitUsage, 0,
+         "vx414-read: the VX-414 reader at " + tty() + notReader},
+        // Nothing named, and the link made is the reader at /dev/vx414.
+        {{"--clear", "--yes"}, false, true, "y", ok, ExitUsage, 0, "vx414-read: the VX-414 reader at /dev/vx414" + notReader},
+        {elm, true, false, "y", ok, ExitUsage, 0,
+         "vx414-read: --clear asks before it clears, and there is no terminal to ask on; give --yes to clear "
+         "without asking\n"},
+        {elm, true, true, "n", ok, ExitFailed, 0, "Clear the codes now? [y/N] vx414-read: nothing cleared\n"},
+        {elm, true, true, "", ok, ExitFailed, 0, "Clear the codes now? [y/N] vx414-read: nothing cleared\n"},
+        {elm, true, true, std::nullopt, ok, ExitFailed, 0, "Clear the codes now? [y/N] \nvx414-read: nothing cleared\n"},
+        {elm, true, true, "yes", ok, ExitOk, 1, "Clear the codes now? [y/N] "},
+        {elmYes, true, false, std::nullopt, ok, ExitOk, 1,
+         "Clearing erases the car's trouble codes, its freeze frame and its readiness monitors.\n"
+         "The engine must be off and the ignition on.\n"},
+        {elmYes, true, false, std::nullopt, LinkStatus(LinkCode::Protocol, "no 44 answer"), ExitFailed, 1,
+         "vx414-read: the car did not confirm the clear through elm327:/dev/ttyUSB0 (protocol error: no 44 answer)\n"},
+        {{"--clear", "--yes"}, true, false, std::nullopt, LinkStatus(LinkCode::NoDevice, "no adapter answered"),
+         ExitFailed, 1,
+         "vx414-read: no ELM327 adapter answered through an ELM327 adapter on the serial ports (no device: no "
+         "adapter answered); nothing cleared\n"},
+    };
+    for (const Case& c : cases) {
+        clears = 0;
+        canClear = c.adapter;
+        inIsTerminal = c.terminal;
+        answer = c.answer;
+        clearAnswer = c.clearAnswer;
+        const Outcome result = run(c.arguments);
+        SCOPED_TRACE(c.ending);
+        EXPECT_EQ(result.status, c.status);
+        EXPECT_EQ(clears, c.clears);
+        EXPECT_TRUE(result.err.ends_with(c.ending)) << result.err;
+        EXPECT_EQ(result.out, c.status == ExitOk ? "The car confirmed: its trouble codes are cleared.\n" : "");
+    }
+}
+
+}  // namespace
+}  // namespace vx414::cli

@@ -1,0 +1,188 @@
+// vx414-read as a child process against the ELM327 emulator, on a pseudo-terminal and on
+// loopback TCP: the read in each format, the clear (service 04) and what follows it.
+#include <QByteArray>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <thread>
+
+#include "tools/elm327-emulator/elm327_arguments.h"
+#include "tools/elm327-emulator/elm327_emulator.h"
+#include "tools/read/testing/child_process.h"
+
+namespace vx414::cli {
+namespace {
+
+using testing::ChildOptions;
+using testing::ChildResult;
+
+// The ELM327 emulator serving on its own thread, with everything it has received.
+class RunningAdapter {
+public:
+    explicit RunningAdapter(std::vector<std::string_view> arguments) : emulator_(optionsOf(arguments)) {
+        thread_ = std::thread([this] {
+            emulator_.run([this](bool sent, std::string_view bytes) {
+                if (sent) return;
+                const std::lock_guard lock(mutex_);
+                received_.append(bytes);
+            });
+        });
+    }
+    ~RunningAdapter() {
+        emulator_.stop();
+        thread_.join();
+    }
+    RunningAdapter(const RunningAdapter&) = delete;
+    RunningAdapter& operator=(const RunningAdapter&) = delete;
+
+    // The link name for vx414-read.
+    std::string link(bool tcp) const { return (tcp ? "elm327://" : "elm327:") + emulator_.address(); }
+    std::string received() {
+        const std::lock_guard lock(mutex_);
+        return received_;
+    }
+
+private:
+    static elmemu::Options optionsOf(const std::vector<std::string_view>& arguments) {
+        const auto parsed = elmemu::parseArguments(arguments);
+        EXPECT_TRUE(parsed.options) << parsed.error;
+        return parsed.options.value_or(elmemu::Options{});
+    }
+
+    elmemu::Elm327Emulator emulator_;
+    std::mutex mutex_;
+    std::string received_;
+    std::thread thread_;
+};
+
+ChildResult readProgram(const std::vector<std::string>& arguments) {
+    ChildOptions options;
+    options.environment["VX414_LINK"] = std::nullopt;
+    return testing::runChild(testing::buildProgram("vx414-read"), arguments, options);
+}
+
+// kind code, a line each, from the JSON's codes.
+std::string codesOfJson(const std::string& text) {
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(text), &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << text;
+    std::string out;
+    for (const QJsonValue& code : document.object()["codes"].toArray())
+        out += code["kind"].toString().toStdString() + " " + code["code"].toString().toStdString() + "\n";
+    return out;
+}
+
+// kind code, a line each, from the text table's code rows.
+std::string codesOfText(const std::string& text) {
+    std::string out;
+    std::size_t start = text.find("Definition\n");
+    if (start == std::string::npos) return out;
+    start += std::string("Definition\n").size();
+    while (start < text.size() && text.compare(start, 6, "Total:") != 0) {
+        const std::size_t end = text.find('\n', start);
+        std::string kind = text.substr(start, 7);
+        kind.erase(kind.find_last_not_of(' ') + 1);
+        out += kind + " " + text.substr(start + 9, 5) + "\n";
+        start = end + 1;
+    }
+    return out;
+}
+
+// kind code, a line each, from the CSV's records after the header.
+std::string codesOfCsv(const std::string& text) {
+    std::string out;
+    std::size_t start = text.find("\r\n");
+    while (start != std::string::npos && start + 2 < text.size()) {
+        start += 2;
+        const std::size_t end = text.find("\r\n", start);
+        const std::string record = text.substr(start, end - start);
+        // time,make,kind,code,... with no comma or quote in the first four fields.
+        std::size_t comma = 0;
+        for (int field = 0; field < 2; ++field) comma = record.find(',', comma) + 1;
+        const std::size_t afterKind = record.find(',', comma);
+        out += record.substr(comma, afterKind - comma) + " " + record.substr(afterKind + 1, 5) + "\n";
+        start = end;
+    }
+    return out;
+}
+
+TEST(ReadProgramElm327, ReadsEveryCodeInEachFormatOverATerminalAndOverTcp) {
+    // Two control units; codes with a byte 0xBB, which the VX-414 reader's frame could not
+    // carry, come through as the adapter sent them.
+    const std::string expected = "Pending P0300\nPending P01BB\nStored C1234\nStored B3BBB\nStored U0100\n";
+    for (const bool tcp : {false, true}) {
+        SCOPED_TRACE(tcp ? "tcp" : "pseudo-terminal");
+        std::vector<std::string_view> arguments = {"--car", "can11", "--pending", "P0300,P01BB", "--stored",
+                                                   "C1234,B3BBB,U0100"};
+        if (tcp) arguments.insert(arguments.end(), {"--tcp", "0"});
+        RunningAdapter adapter(arguments);
+        const std::string link = adapter.link(tcp);
+
+        const ChildResult text = readProgram({"--link", link, "--make", "bmw"});
+        ASSERT_EQ(text.status, 0) << text.err;
+        EXPECT_EQ(codesOfText(text.out), expected) << text.out;
+        EXPECT_NE(text.out.find("Stored   C1234  "), std::string::npos);
+        const ChildResult csv = readProgram({"--link", link, "--format", "csv"});
+        ASSERT_EQ(csv.status, 0) << csv.err;
+        EXPECT_EQ(codesOfCsv(csv.out), expected) << csv.out;
+        const ChildResult json = readProgram({"--link", link, "--format", "json"});
+        ASSERT_EQ(json.status, 0) << json.err;
+        EXPECT_EQ(codesOfJson(json.out), expected) << json.out;
+
+        // Each read asked for the pending codes, then the stored ones.
+        const std::string received = adapter.received();
+        std::size_t reads = 0;
+        for (std::size_t at = received.find("07\r"); at != std::string::npos; at = received.find("07\r", at + 1)) ++reads;
+        EXPECT_EQ(reads, 3u) << received;
+    }
+}
+
+TEST(ReadProgramElm327, ClearingSendsService04AndTheCarConfirmsIt) {
+    for (const bool tcp : {false, true}) {
+        SCOPED_TRACE(tcp ? "tcp" : "pseudo-terminal");
+        std::vector<std::string_view> arguments = {"--car", "can11", "--pending", "P0171", "--stored", "P0420"};
+        if (tcp) arguments.insert(arguments.end(), {"--tcp", "0"});
+        RunningAdapter adapter(arguments);
+        const std::string link = adapter.link(tcp);
+
+        // No terminal to ask on and no --yes: refused before anything is sent.
+        const ChildResult asked = readProgram({"--clear", "--link", link});
+        EXPECT_EQ(asked.status, 2);
+        EXPECT_EQ(asked.out, "");
+        EXPECT_EQ(adapter.received(), "");
+
+        const ChildResult cleared = readProgram({"--clear", "--yes", "--link", link});
+        EXPECT_EQ(cleared.status, 0) << cleared.err;
+        EXPECT_EQ(cleared.out, "The car confirmed: its trouble codes are cleared.\n");
+        EXPECT_EQ(cleared.err,
+                  "Clearing erases the car's trouble codes, its freeze frame and its readiness monitors.\n"
+                  "The engine must be off and the ignition on.\n");
+        EXPECT_NE(adapter.received().find("04\r"), std::string::npos) << adapter.received();
+
+        const ChildResult after = readProgram({"--link", link});
+        EXPECT_EQ(after.status, 0) << after.err;
+        EXPECT_NE(after.out.find("No codes.\nTotal: 0\n"), std::string::npos) << after.out;
+    }
+}
+
+TEST(ReadProgramElm327, AnAdapterWithoutACarFailsTheReadAndTheClear) {
+    RunningAdapter adapter({"--car", "nocar", "--search-ms", "100"});
+    const ChildResult read = readProgram({"--link", adapter.link(false)});
+    EXPECT_EQ(read.status, 1);
+    EXPECT_EQ(read.out, "");
+    EXPECT_TRUE(read.err.starts_with("vx414-read: no report from the reader through " + adapter.link(false)))
+        << read.err;
+    EXPECT_EQ(std::count(read.err.begin(), read.err.end(), '\n'), 1);
+
+    const ChildResult clear = readProgram({"--clear", "--yes", "--link", adapter.link(false)});
+    EXPECT_EQ(clear.status, 1);
+    EXPECT_EQ(clear.out, "");
+    EXPECT_NE(clear.err.find("vx414-read: the car did not confirm the clear through"), std::string::npos) << clear.err;
+}
+
+}  // namespace
+}  // namespace vx414::cli

@@ -1,0 +1,80 @@
+#include "tools/read/text_output.h"
+
+#include <algorithm>
+
+#include "definitions/codepage.h"
+
+namespace vx414::cli {
+namespace {
+
+constexpr std::size_t kKindWidth = 7;  // "Pending"
+constexpr std::size_t kCodeWidth = 5;  // a whole code
+constexpr std::string_view kGap = "  ";
+constexpr std::string_view kNoDefinition = "(no definition)";
+
+std::string padded(std::string_view text, std::size_t width) {
+    std::string out(text);
+    // Data bytes are one character each, so their count is their width.
+    if (out.size() < width) out.append(width - out.size(), ' ');
+    return out;
+}
+
+}  // namespace
+
+std::string printableText(std::string_view dataBytes) { return printableUtf8(windows1252ToUtf8(dataBytes)); }
+
+std::string printableUtf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<std::uint8_t>(text[i]);
+        const auto next = i + 1 < text.size() ? static_cast<std::uint8_t>(text[i + 1]) : 0;
+        if (byte == 0xC2 && next >= 0x80 && next <= 0x9F) {  // U+0080 to U+009F
+            out += '?';
+            ++i;
+        } else {
+            out += byte < 0x20 || byte == 0x7F ? '?' : static_cast<char>(byte);
+        }
+    }
+    return out;
+}
+
+std::string readAsText(const ReadReport& read) {
+    std::string text = "Make: " + printableUtf8(read.make) + "\n";
+    text += "Read: " + readableTime(read.time) + "\n";
+    if (read.codes.empty()) {
+        text += "No codes.\n";
+    } else {
+        text += padded("TYPE", kKindWidth) + std::string(kGap) + padded("Code", kCodeWidth) + std::string(kGap) +
+                "Definition\n";
+        for (const ReportCode& code : read.codes) {
+            text += padded(code.kind, kKindWidth) + std::string(kGap) + padded(code.code, kCodeWidth) +
+                    std::string(kGap) +
+                    (code.definition.empty() ? std::string(kNoDefinition) : printableUtf8(code.definition)) + "\n";
+        }
+    }
+    return text + "Total: " + std::to_string(read.total()) + "\n";
+}
+
+std::string lookupAsText(const DefinitionsTable& table, const CodeSearchHit& hit) {
+    std::string text;
+    const auto line = [&](std::string_view label, int row) {
+        const DefinitionRow& entry = table.rows()[static_cast<std::size_t>(row)];
+        text += padded(label, 5) + std::string(kGap) + printableText(padded(entry.code, kCodeWidth)) +
+                std::string(kGap) + printableText(entry.definition) + "\n";
+    };
+    if (hit.found >= 0) line("Found", hit.found);
+    if (hit.next >= 0) line("Next", hit.next);
+    return text;
+}
+
+std::string glossaryAsText(const std::vector<GlossaryItem>& items, const std::vector<std::size_t>& shown) {
+    std::size_t width = 0;
+    for (std::size_t i : shown) width = std::max(width, items[i].term.size());
+    std::string text;
+    for (std::size_t i : shown)
+        text += printableText(padded(items[i].term, width)) + std::string(kGap) + printableText(items[i].explanation) + "\n";
+    return text;
+}
+
+}  // namespace vx414::cli
