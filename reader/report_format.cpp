@@ -233,27 +233,27 @@ std::string reportAsJson(const ReadReport& report) {
 
 // ---- The glossary --------------------------------------------------------------------------
 
-GlossaryEntry glossaryEntryFromData(std::string_view termBytes, std::string_view definitionBytes) {
-  return GlossaryEntry{windows1252ToUtf8(termBytes), windows1252ToUtf8(definitionBytes)};
+GlossaryText glossaryTextFromData(std::string_view termBytes, std::string_view definitionBytes) {
+  return GlossaryText{windows1252ToUtf8(termBytes), windows1252ToUtf8(definitionBytes)};
 }
 
-std::string glossaryAsTabText(std::span<const GlossaryEntry> entries) {
+std::string glossaryAsTabText(std::span<const GlossaryText> entries) {
   std::string out;
   appendRecord(out, {"TERM", "DIFINITION"}, kTab, kLf);
-  for (const GlossaryEntry& e : entries) appendRecord(out, {e.term, e.definition}, kTab, kLf);
+  for (const GlossaryText& e : entries) appendRecord(out, {e.term, e.definition}, kTab, kLf);
   return out;
 }
 
-std::string glossaryAsCsv(std::span<const GlossaryEntry> entries) {
+std::string glossaryAsCsv(std::span<const GlossaryText> entries) {
   std::string out;
   appendRecord(out, {"term", "definition"}, kComma, kCrLf);
-  for (const GlossaryEntry& e : entries) appendRecord(out, {e.term, e.definition}, kComma, kCrLf);
+  for (const GlossaryText& e : entries) appendRecord(out, {e.term, e.definition}, kComma, kCrLf);
   return out;
 }
 
-std::string glossaryAsJson(std::span<const GlossaryEntry> entries) {
+std::string glossaryAsJson(std::span<const GlossaryText> entries) {
   std::string out = "{\n  \"entries\": ";
-  appendJsonArray(out, entries, [](std::string& o, const GlossaryEntry& e) {
+  appendJsonArray(out, entries, [](std::string& o, const GlossaryText& e) {
     appendJsonObject(o, {{"term", e.term}, {"definition", e.definition}});
   });
   out += ",\n  \"total\": " + std::to_string(entries.size()) + "\n}\n";

@@ -4,7 +4,7 @@
 // command-line reader share it.
 //
 // Every text in these types is UTF-8. Texts straight from the data file are Windows-1252
-// bytes: turn them into UTF-8 with codeFromData / glossaryEntryFromData (or
+// bytes: turn them into UTF-8 with codeFromData / glossaryTextFromData (or
 // windows1252ToUtf8 of definitions/codepage.h) before they go in. Text that is not valid
 // UTF-8 is written with U+FFFD in place of each bad byte, so the output always is.
 //
@@ -92,21 +92,21 @@ std::string reportAsCsv(const ReadReport& report);
 std::string reportAsJson(const ReadReport& report);
 
 // One entry of the glossary: a term and its explanation, UTF-8.
-struct GlossaryEntry {
+struct GlossaryText {
   std::string term;
   std::string definition;
 
-  friend bool operator==(const GlossaryEntry&, const GlossaryEntry&) = default;
+  friend bool operator==(const GlossaryText&, const GlossaryText&) = default;
 };
 
 // An entry from the data file's Windows-1252 bytes.
-GlossaryEntry glossaryEntryFromData(std::string_view termBytes, std::string_view definitionBytes);
+GlossaryText glossaryTextFromData(std::string_view termBytes, std::string_view definitionBytes);
 
 // The glossary as text. Columns: tab-separated TERM, DIFINITION (the list's headings, spelled
 // as the list spells them); CSV term, definition; JSON {"entries": [{"term", "definition"}...],
 // "total": n}.
-std::string glossaryAsTabText(std::span<const GlossaryEntry> entries);
-std::string glossaryAsCsv(std::span<const GlossaryEntry> entries);
-std::string glossaryAsJson(std::span<const GlossaryEntry> entries);
+std::string glossaryAsTabText(std::span<const GlossaryText> entries);
+std::string glossaryAsCsv(std::span<const GlossaryText> entries);
+std::string glossaryAsJson(std::span<const GlossaryText> entries);
 
 }  // namespace vx414

@@ -219,8 +219,8 @@ TEST(ReportFormat, TimesCarryTheirOffset) {
 }
 
 TEST(GlossaryFormat, EachFormReadsBackAsTheGlossary) {
-  std::vector<GlossaryEntry> entries;
-  for (const AwkwardText& t : kAwkward) entries.push_back(glossaryEntryFromData(t.bytes, t.bytes + ", ok"));
+  std::vector<GlossaryText> entries;
+  for (const AwkwardText& t : kAwkward) entries.push_back(glossaryTextFromData(t.bytes, t.bytes + ", ok"));
   ASSERT_EQ(entries[6].term, kAwkward[6].utf8);
 
   const auto tab = readDelimited(glossaryAsTabText(entries), '\t', "\n");

@@ -209,14 +209,14 @@ bool printReport(const ReadReport& report, QPagedPaintDevice& device)
     return paintPages(*d.doc, device, kReportTitle);
 }
 
-bool printGlossary(std::span<const GlossaryEntry> entries, QPagedPaintDevice& device)
+bool printGlossary(std::span<const GlossaryText> entries, QPagedPaintDevice& device)
 {
     PrintDocument d(device);
     d.paragraph(kGlossaryTitle, kTitlePoints, true, 8);
     d.paragraph(QStringLiteral("%1 terms").arg(entries.size()), kBodyPoints, false, 6);
     std::vector<QStringList> rows;
     rows.reserve(entries.size());
-    for (const GlossaryEntry& e : entries)
+    for (const GlossaryText& e : entries)
         rows.push_back({cellText(e.term), cellText(e.definition)});
     d.table({QStringLiteral("Term"), QStringLiteral("Definition")}, {28, 72}, rows);
     return paintPages(*d.doc, device, kGlossaryTitle);

@@ -17,6 +17,6 @@ namespace vx414 {
 bool printReport(const ReadReport& report, QPagedPaintDevice& device);
 
 // The glossary as a two-column list of terms and their explanations.
-bool printGlossary(std::span<const GlossaryEntry> entries, QPagedPaintDevice& device);
+bool printGlossary(std::span<const GlossaryText> entries, QPagedPaintDevice& device);
 
 }  // namespace vx414

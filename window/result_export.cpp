@@ -123,9 +123,9 @@ ReadReport ResultExport::readReport(const std::vector<int>* rows) const
     return report;
 }
 
-std::vector<GlossaryEntry> ResultExport::glossaryEntries(const std::vector<int>* rows) const
+std::vector<GlossaryText> ResultExport::glossaryEntries(const std::vector<int>* rows) const
 {
-    std::vector<GlossaryEntry> entries;
+    std::vector<GlossaryText> entries;
     const FlexGrid& list = *form_.FlexList1;
     // A list that was never loaded (no data file at start-up) has no entries.
     if (list.Cols() < 3)
@@ -147,7 +147,7 @@ void ResultExport::copy(Grid grid)
             report = readReport();
         text = reportAsTabText(report);
     } else {
-        std::vector<GlossaryEntry> entries = glossaryEntries(&selected);
+        std::vector<GlossaryText> entries = glossaryEntries(&selected);
         if (entries.empty())
             entries = glossaryEntries();
         text = glossaryAsTabText(entries);
@@ -189,7 +189,7 @@ void ResultExport::saveAs(Grid grid)
         const ReadReport report = readReport();
         bytes = type == SaveType::Json ? reportAsJson(report) : reportAsCsv(report);
     } else {
-        const std::vector<GlossaryEntry> entries = glossaryEntries();
+        const std::vector<GlossaryText> entries = glossaryEntries();
         bytes = type == SaveType::Json ? glossaryAsJson(entries) : glossaryAsCsv(entries);
     }
     writeFile(path, bytes);

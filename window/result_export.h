@@ -50,7 +50,7 @@ public:
     // the table shows. rows limits it to those table rows; codes only, never the "*" rows
     // or the total line.
     ReadReport readReport(const std::vector<int>* rows = nullptr) const;
-    std::vector<GlossaryEntry> glossaryEntries(const std::vector<int>* rows = nullptr) const;
+    std::vector<GlossaryText> glossaryEntries(const std::vector<int>* rows = nullptr) const;
 
 private:
     FlexGrid* gridOf(Grid grid) const;

@@ -149,9 +149,9 @@ int glossary(const ReadArguments& arguments, CommandEnvironment& environment) {
         environment.out << glossaryAsText(items, shown);
         return ExitOk;
     }
-    std::vector<GlossaryEntry> entries;
+    std::vector<GlossaryText> entries;
     entries.reserve(shown.size());
-    for (std::size_t i : shown) entries.push_back(glossaryEntryFromData(items[i].term, items[i].explanation));
+    for (std::size_t i : shown) entries.push_back(glossaryTextFromData(items[i].term, items[i].explanation));
     environment.out << (arguments.format == Format::Csv ? glossaryAsCsv(entries) : glossaryAsJson(entries));
     return ExitOk;
 }
