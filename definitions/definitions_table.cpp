@@ -54,11 +54,4 @@ CodeSearchHit DefinitionsTable::search(std::string_view text) const {
   return hit;
 }
 
-const MakeSection* findMake(std::string_view name) {
-  for (const MakeSection& make : kMakeSections) {
-    if (equalsIgnoringCase(make.name, name)) return &make;
-  }
-  return nullptr;
-}
-
 }  // namespace vx414

@@ -50,7 +50,4 @@ class DefinitionsTable {
   int genericCount_ = 0;
 };
 
-// The make list's entry whose name equals `name` without regard to case, or nullptr.
-const MakeSection* findMake(std::string_view name);
-
 }  // namespace vx414

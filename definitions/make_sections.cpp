@@ -10,11 +10,16 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
          std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
 }
 
-const MakeSection& makeSectionFor(std::string_view vehicle) {
-  for (const MakeSection& section : kMakeSections) {
-    if (equalsIgnoringCase(section.name, vehicle)) return section;
+const MakeSection* findMake(std::string_view name) {
+  for (const MakeSection& make : kMakeSections) {
+    if (equalsIgnoringCase(make.name, name)) return &make;
   }
-  return kMakeSections[0];
+  return nullptr;
+}
+
+const MakeSection& makeSectionFor(std::string_view vehicle) {
+  const MakeSection* make = findMake(vehicle);
+  return make != nullptr ? *make : kMakeSections[0];
 }
 
 SectionBounds cartypeselect(std::string_view vehicle) {

@@ -105,6 +105,9 @@ struct SectionBounds {
   std::int32_t MakeEnd;
 };
 
+// The make list's entry whose name equals `name` without regard to ASCII case, or nullptr.
+const MakeSection* findMake(std::string_view name);
+
 // The entry whose name equals `vehicle` without regard to ASCII case; "generic" when none does.
 const MakeSection& makeSectionFor(std::string_view vehicle);
 
