@@ -8,8 +8,7 @@ namespace vx414 {
 namespace {
 
 DataFileStatus appendSection(const StoredBytes& file, const MakeSection& section, std::vector<DefinitionRow>& rows) {
-  const SectionBounds bounds = cartypeselect(section.name);
-  const SectionWalk walk{section.name, bounds.MakeStart, bounds.MakeEnd,
+  const SectionWalk walk{section.name, positionOfAddress(section.start), positionOfAddress(section.end),
                          kDefinitionRows - static_cast<int>(rows.size())};
   return walkSection(file, walk, [&](const WalkedRecord& record) {
     rows.push_back({std::string(record.code), std::string(record.definition)});
