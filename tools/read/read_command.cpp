@@ -174,15 +174,16 @@ int read(const ReadArguments& arguments, CommandEnvironment& environment) {
         return ExitFailed;
     }
 
-    ReadReport report;
-    report.time = localTimeOf(std::chrono::system_clock::to_time_t(environment.now()));
-    report.make = arguments.make->name;
+    std::vector<DataCode> codes;
+    codes.reserve(outcome.codes.size());
     for (const CodeRead& code : outcome.codes) {
         const int row = table.rowForCode(code.code.text());
         const std::string_view definition =
             row < 0 ? std::string_view{} : std::string_view(table.rows()[static_cast<std::size_t>(row)].definition);
-        report.codes.push_back(codeFromData(code.kind, code.code.text(), definition));
+        codes.push_back({code.kind, code.code.text(), definition});
     }
+    const ReadReport report = reportFromRead(
+        localTimeOf(std::chrono::system_clock::to_time_t(environment.now())), arguments.make->name, codes);
     switch (arguments.format) {
     case Format::Text: environment.out << readAsText(report); break;
     case Format::Csv: environment.out << reportAsCsv(report); break;
