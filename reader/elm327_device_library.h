@@ -60,7 +60,7 @@ private:
     Session session_;
 };
 
-// The whole read, from the request byte to the report: the ten seconds.
+// The whole read, from the request byte to the report: ten seconds at most.
 inline constexpr std::chrono::seconds ExchangeBound{10};
 // One port's probe while looking for the adapter, and one speed's try on a tty whose
 // speed the link name does not give.
