@@ -25,15 +25,10 @@ constexpr qreal kTitlePoints = 16;
 constexpr qreal kFooterPoints = 8;
 constexpr qreal kFooterHeightPoints = 22;  // the strip at the foot of a page for its number
 
-QString fromUtf8(const std::string& text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 // Line breaks of any kind become paragraph breaks inside a cell.
 QString cellText(const std::string& text)
 {
-    QString s = fromUtf8(text);
+    QString s = QString::fromStdString(text);
     s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     s.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return s;
@@ -193,8 +188,8 @@ bool printReport(const ReadReport& report, QPagedPaintDevice& device)
 {
     PrintDocument d(device);
     d.paragraph(kReportTitle, kTitlePoints, true, 8);
-    d.paragraph(QStringLiteral("Read on: ") + fromUtf8(readableTime(report.time)), kBodyPoints, false, 2);
-    d.paragraph(QStringLiteral("Vehicle: ") + fromUtf8(report.make), kBodyPoints, false, 6);
+    d.paragraph(QStringLiteral("Read on: ") + QString::fromStdString(readableTime(report.time)), kBodyPoints, false, 2);
+    d.paragraph(QStringLiteral("Vehicle: ") + QString::fromStdString(report.make), kBodyPoints, false, 6);
     if (report.codes.empty()) {
         d.paragraph(QStringLiteral("No codes"), kBodyPoints, true, 6);
     } else {

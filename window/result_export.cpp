@@ -21,17 +21,6 @@ namespace vx414 {
 
 namespace {
 
-QString fromUtf8(const std::string& text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-std::string toUtf8(const QString& text)
-{
-    const QByteArray bytes = text.toUtf8();
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
-
 bool wanted(const std::vector<int>* rows, int row)
 {
     return rows == nullptr || std::find(rows->begin(), rows->end(), row) != rows->end();
@@ -109,7 +98,7 @@ std::vector<int> ResultExport::selectedRows(Grid grid) const
 
 ReadReport ResultExport::readReport(const std::vector<int>* rows) const
 {
-    ReadReport report{readTime_.value_or(localTimeNow()), toUtf8(form_.Vehicle->currentText()), {}};
+    ReadReport report{readTime_.value_or(localTimeNow()), form_.Vehicle->currentText().toStdString(), {}};
     const int count = std::min(form_.CodeCount, static_cast<int>(form_.DecodedCodes.size()) - 1);
     for (int r = 1; r <= count; ++r) {
         if (!wanted(rows, r))
@@ -117,8 +106,8 @@ ReadReport ResultExport::readReport(const std::vector<int>* rows) const
         // The kind comes from the read itself: the table leaves it blank for a code the
         // definitions do not hold. The definition is the one the table shows for the make.
         const QString& kind = r <= form_.FirstBlockCount ? form_.FirstBlockKind : form_.SecondBlockKind;
-        report.codes.push_back({toUtf8(kind), toUtf8(form_.DecodedCodes[static_cast<std::size_t>(r)]),
-                                toUtf8(form_.FlexList->TextMatrix(r, 3))});
+        report.codes.push_back({kind.toStdString(), form_.DecodedCodes[static_cast<std::size_t>(r)].toStdString(),
+                                form_.FlexList->TextMatrix(r, 3).toStdString()});
     }
     return report;
 }
@@ -132,7 +121,7 @@ std::vector<GlossaryText> ResultExport::glossaryEntries(const std::vector<int>* 
         return entries;
     for (int r = list.FixedRows(); r < list.Rows(); ++r) {
         if (wanted(rows, r))
-            entries.push_back({toUtf8(list.TextMatrix(r, 1)), toUtf8(list.TextMatrix(r, 2))});
+            entries.push_back({list.TextMatrix(r, 1).toStdString(), list.TextMatrix(r, 2).toStdString()});
     }
     return entries;
 }
@@ -152,7 +141,7 @@ void ResultExport::copy(Grid grid)
             entries = glossaryEntries();
         text = glossaryAsTabText(entries);
     }
-    QGuiApplication::clipboard()->setText(fromUtf8(text));
+    QGuiApplication::clipboard()->setText(QString::fromStdString(text));
 }
 
 QString ResultExport::suggestedName(Grid grid) const
