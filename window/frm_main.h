@@ -182,6 +182,7 @@ private:
     void showHelp();
     QShortcut* helpKey_ = nullptr;  // F1, from the first click on Help on
     void showDataFileMessage(DataFileCode code);
+    void showDataFileMessage(const DataFileStatus& status);
     bool endsOnBadPair(const DataFileStatus& status);
     bool endsOnLoadFailure(const DataFileStatus& status);
     bool programEnded_ = false;

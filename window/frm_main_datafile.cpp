@@ -11,7 +11,12 @@ int frmMain::datafilecheck() const
 
 void frmMain::showDataFileMessage(DataFileCode code)
 {
-    const std::string text = messageText(DataFileStatus::failure(code), AppFolder.toStdString());
+    showDataFileMessage(DataFileStatus::failure(code));
+}
+
+void frmMain::showDataFileMessage(const DataFileStatus& status)
+{
+    const std::string text = messageText(status, AppFolder.toStdString());
     platform_.messageBox.show(QString::fromStdString(text),
                               QString::fromLatin1(kDataFileMessageTitle.data(),
                                                   static_cast<qsizetype>(kDataFileMessageTitle.size())),
@@ -38,10 +43,7 @@ bool frmMain::endsOnLoadFailure(const DataFileStatus& status)
         return true;
     // The glossary is read at start-up only, and a glossary that could not be opened or
     // was cut short would go unnoticed: say what failed, then end before the window shows.
-    platform_.messageBox.show(QString::fromStdString(messageText(status, AppFolder.toStdString())),
-                              QString::fromLatin1(kDataFileMessageTitle.data(),
-                                                  static_cast<qsizetype>(kDataFileMessageTitle.size())),
-                              MsgButtons::Ok, MsgIcon::None);
+    showDataFileMessage(status);
     programEnded_ = true;
     platform_.programEnd.endNow();
     return true;
