@@ -59,13 +59,13 @@ Elm327DeviceLibrary::~Elm327DeviceLibrary() {
     dropPipe();
 }
 
-void Elm327DeviceLibrary::DeviceOpen() { open_ = true; }
+// No I/O: the pipe is opened, or the adapter looked for, when the request byte starts a read.
+void Elm327DeviceLibrary::DeviceOpen() {}
 
 void Elm327DeviceLibrary::DeviceClose() {
     // The window closes the link after it has taken the report (or at exit, after the end
     // byte); a worker that still runs then has nobody to hand its report to.
     stopExchange();
-    open_ = false;
 }
 
 LinkByte Elm327DeviceLibrary::DeviceReadByte() { return std::nullopt; }

@@ -127,7 +127,6 @@ private:
     LinkReport report_;
     elm327::Deadline deadline_{};
     std::jthread worker_;
-    bool open_ = false;
 };
 
 // The ELM327 library behind `link`, or nullptr when the link is the VX-414 reader right
