@@ -91,12 +91,6 @@ std::optional<std::vector<Code>> parseCodeList(std::string_view text) {
     }
 }
 
-std::string codeText(Code code) {
-    constexpr std::string_view Hex = "0123456789ABCDEF";
-    return {CodeLetters[code[0] >> 6U], Hex[(code[0] >> 4U) & 0x3U], Hex[code[0] & 0xFU], Hex[code[1] >> 4U],
-            Hex[code[1] & 0xFU]};
-}
-
 bool isCan(int protocol) { return protocol >= Can11Protocol && protocol <= HighestProtocol; }
 bool isKLine(int protocol) { return protocol >= Iso9141Protocol && protocol <= KwpFastProtocol; }
 

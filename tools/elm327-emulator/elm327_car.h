@@ -20,7 +20,6 @@ using Code = std::array<std::uint8_t, 2>;
 std::optional<Code> parseCode(std::string_view text);
 // Codes separated by commas; "" and "none" are the empty list.
 std::optional<std::vector<Code>> parseCodeList(std::string_view text);
-std::string codeText(Code code);
 
 // Protocol numbers as ATSP takes them; 0 is the automatic search.
 constexpr int AutoProtocol = 0;
