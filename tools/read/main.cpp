@@ -1,6 +1,5 @@
 // vx414-read: reads the trouble codes once, looks codes up, shows the glossary, clears the
 // codes through an ELM327 adapter. See --help and vx414-read(1).
-#include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <string>
