@@ -3,8 +3,8 @@
 // adapter looked for on the serial ports at the first read and kept for the run.
 #pragma once
 
+#include <memory>
 #include <string>
-#include <vector>
 
 #include "reader/device_library.h"
 #include "reader/elm327_device_library.h"
