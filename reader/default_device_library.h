@@ -7,7 +7,7 @@
 #include <string>
 
 #include "reader/device_library.h"
-#include "reader/elm327_device_library.h"
+#include "reader/elm327/elm327_device_library.h"
 #include "reader/tty_device_library.h"
 
 namespace vx414 {

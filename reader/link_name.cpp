@@ -4,8 +4,8 @@
 #include <cstdlib>
 
 #include "reader/default_device_library.h"
-#include "reader/elm327_device_library.h"
-#include "reader/elm327_tty_transport.h"
+#include "reader/elm327/elm327_device_library.h"
+#include "reader/elm327/elm327_tty_transport.h"
 #include "reader/tty_device_library.h"
 
 namespace vx414 {

@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "reader/default_device_library.h"
-#include "reader/elm327_device_library.h"
+#include "reader/elm327/elm327_device_library.h"
 #include "reader/link_name.h"
 #include "reader/tty_device_library.h"
 

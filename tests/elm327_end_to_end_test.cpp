@@ -2,7 +2,7 @@
 // and the real session: on a pseudo-terminal and over loopback TCP, cars of every
 // protocol, no codes, no car, a silent adapter, each clone quirk, and the read after a
 // failure. The emulator runs as a child process, as an adapter would on its own.
-#include "reader/elm327_device_library.h"
+#include "reader/elm327/elm327_device_library.h"
 #include "reader/link_name.h"
 #include "window/frm_main.h"
 #include "window/testing/recording_platform.h"

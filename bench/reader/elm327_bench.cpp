@@ -19,8 +19,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include "reader/elm327_device_library.h"
-#include "reader/elm327_tty_transport.h"
+#include "reader/elm327/elm327_device_library.h"
+#include "reader/elm327/elm327_tty_transport.h"
 #include "reader/link_name.h"
 #include "reader/report_receiver.h"
 

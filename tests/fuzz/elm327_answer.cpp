@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "reader/elm327_answer.h"
+#include "reader/elm327/elm327_answer.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "reader/elm327_device_library.h"
+#include "reader/elm327/elm327_device_library.h"
 #include "reader/link_name.h"
 #include "reader/tty_device_library.h"
 #include "tools/read/read_command.h"

@@ -26,8 +26,8 @@
 #include <vector>
 
 #include "reader/device_library.h"
-#include "reader/elm327_session.h"
-#include "reader/elm327_transport.h"
+#include "reader/elm327/elm327_session.h"
+#include "reader/elm327/elm327_transport.h"
 #include "reader/link_name.h"
 
 namespace vx414 {

@@ -18,9 +18,9 @@
 #include <unistd.h>
 
 #include "reader/default_device_library.h"
-#include "reader/elm327_device_library.h"
-#include "reader/elm327_tcp_transport.h"
-#include "reader/elm327_tty_transport.h"
+#include "reader/elm327/elm327_device_library.h"
+#include "reader/elm327/elm327_tcp_transport.h"
+#include "reader/elm327/elm327_tty_transport.h"
 #include "reader/report_receiver.h"
 
 namespace vx414 {

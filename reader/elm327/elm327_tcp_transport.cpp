@@ -1,4 +1,4 @@
-#include "reader/elm327_tcp_transport.h"
+#include "reader/elm327/elm327_tcp_transport.h"
 
 #include <cerrno>
 #include <cstring>
@@ -14,7 +14,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "reader/elm327_io_wait.h"
+#include "reader/elm327/elm327_io_wait.h"
 
 namespace vx414::elm327 {
 namespace {

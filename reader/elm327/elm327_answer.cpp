@@ -1,4 +1,4 @@
-#include "reader/elm327_answer.h"
+#include "reader/elm327/elm327_answer.h"
 
 #include <array>
 #include <cstddef>

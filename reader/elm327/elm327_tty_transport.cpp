@@ -1,4 +1,4 @@
-#include "reader/elm327_tty_transport.h"
+#include "reader/elm327/elm327_tty_transport.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -8,7 +8,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "reader/elm327_io_wait.h"
+#include "reader/elm327/elm327_io_wait.h"
 
 namespace vx414::elm327 {
 namespace {

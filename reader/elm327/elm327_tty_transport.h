@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "reader/elm327_transport.h"
+#include "reader/elm327/elm327_transport.h"
 
 namespace vx414::elm327 {
 

@@ -12,8 +12,8 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "reader/elm327_tcp_transport.h"
-#include "reader/elm327_tty_transport.h"
+#include "reader/elm327/elm327_tcp_transport.h"
+#include "reader/elm327/elm327_tty_transport.h"
 
 namespace vx414::elm327 {
 namespace {

@@ -1,4 +1,4 @@
-#include "reader/elm327_session.h"
+#include "reader/elm327/elm327_session.h"
 
 #include <algorithm>
 #include <chrono>
@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "reader/elm327_answer.h"
+#include "reader/elm327/elm327_answer.h"
 
 namespace vx414::elm327 {
 namespace {

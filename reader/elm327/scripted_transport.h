@@ -20,7 +20,7 @@
 #include <string_view>
 #include <vector>
 
-#include "reader/elm327_transport.h"
+#include "reader/elm327/elm327_transport.h"
 
 namespace vx414::elm327 {
 

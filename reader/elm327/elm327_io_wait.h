@@ -2,7 +2,7 @@
 // the deadline has passed.
 #pragma once
 
-#include "reader/elm327_transport.h"
+#include "reader/elm327/elm327_transport.h"
 
 namespace vx414::elm327 {
 

@@ -1,4 +1,4 @@
-#include "reader/elm327_io_wait.h"
+#include "reader/elm327/elm327_io_wait.h"
 
 #include <cerrno>
 #include <poll.h>

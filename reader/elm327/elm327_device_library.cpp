@@ -1,10 +1,10 @@
-#include "reader/elm327_device_library.h"
+#include "reader/elm327/elm327_device_library.h"
 
 #include <algorithm>
 #include <glob.h>
 
-#include "reader/elm327_tcp_transport.h"
-#include "reader/elm327_tty_transport.h"
+#include "reader/elm327/elm327_tcp_transport.h"
+#include "reader/elm327/elm327_tty_transport.h"
 #include "reader/report_receiver.h"
 
 namespace vx414 {

@@ -1,4 +1,4 @@
-#include "reader/scripted_transport.h"
+#include "reader/elm327/scripted_transport.h"
 
 #include <algorithm>
 #include <thread>

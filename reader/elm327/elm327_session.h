@@ -6,7 +6,7 @@
 #include <stop_token>
 #include <vector>
 
-#include "reader/elm327_transport.h"
+#include "reader/elm327/elm327_transport.h"
 #include "reader/link_status.h"
 #include "reader/trouble_code.h"
 

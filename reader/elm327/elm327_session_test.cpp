@@ -1,4 +1,4 @@
-#include "reader/elm327_session.h"
+#include "reader/elm327/elm327_session.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "reader/scripted_transport.h"
+#include "reader/elm327/scripted_transport.h"
 
 namespace vx414::elm327 {
 namespace {
