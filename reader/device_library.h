@@ -8,6 +8,7 @@
 
 #include "reader/link_status.h"
 #include "reader/trouble_code.h"
+#include "reader/vehicle_info.h"
 
 namespace vx414 {
 
@@ -21,6 +22,9 @@ struct LinkReport {
     LinkStatus status;
     std::vector<TroubleCode> pending;  // the first block
     std::vector<TroubleCode> stored;   // the second block
+    // Everything else the adapter told about the car (VIN, MIL, readiness, freeze frame,
+    // permanent codes, the unit of each code); empty for a link that reads codes alone.
+    VehicleInfo vehicle{};
 };
 
 // The four entries the program calls, in the sequences the code-reading flow prescribes.

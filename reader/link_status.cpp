@@ -9,6 +9,7 @@ const char* linkCodeName(LinkCode code) {
     case LinkCode::Io: return "i/o error";
     case LinkCode::Timeout: return "timeout";
     case LinkCode::Protocol: return "protocol error";
+    case LinkCode::NoVehicle: return "no vehicle";
     }
     return "unknown";
 }

@@ -12,6 +12,7 @@ enum class LinkCode : std::uint8_t {
     Io,        // the tty refused a read or a write
     Timeout,   // the reader stopped sending within a bounded wait
     Protocol,  // the reader sent bytes that do not make a report
+    NoVehicle, // an OBD-II adapter answered but no car did (ignition off, not plugged in)
 };
 
 // A status with a short fixed reason and, for report failures, the index in ReportBytes
