@@ -96,6 +96,14 @@ public:
 
     // --- Handlers --------------------------------------------------------------------
     void Form_Load();
+    // Whether Form_Load leaves reading the definitions and the glossary until the window's
+    // first paint has been shown (the program does; a new window reads them in Form_Load).
+    void SetDeferredLoad(bool deferred) { deferredLoad_ = deferred; }
+    // True from Form_Load until the definitions and the glossary have been read.
+    bool DataPending() const { return dataPending_; }
+    // Reads the definitions and the glossary now if Form_Load left them for later. Every
+    // handler that uses them calls this first, so none of them sees an empty table.
+    void awaitData();
     void Form_Resize();
     void Form_MouseMove();
     void Link_Click();
@@ -167,6 +175,8 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -186,6 +196,9 @@ private:
     bool endsOnBadPair(const DataFileStatus& status);
     bool endsOnLoadFailure(const DataFileStatus& status);
     bool programEnded_ = false;
+    bool deferredLoad_ = false;
+    bool dataPending_ = false;
+    bool loadQueued_ = false;
     DataFile dataSlot_;  // the one file slot of the data-file reader
 
     Platform& platform_;

@@ -44,6 +44,7 @@ void frmMain::loadglossary()
 
 void frmMain::Glossary_Click()
 {
+    awaitData();
     ReadingMode = 0;
     TXTGlossary->show();
     flexDemo->hide();

@@ -31,13 +31,14 @@ void setColor(QWidget* w, QPalette::ColorRole role, std::uint32_t bgr)
     w->setPalette(p);
 }
 
-CommandButton* makeButton(QWidget* parent, const QString& caption, const QString& tip, int left)
+CommandButton* makeButton(QWidget* parent, const QString& caption, const QString& tip, int left,
+                          const QCursor& hand, const QPixmap& strip)
 {
     auto* b = new CommandButton(caption, parent);
     b->setToolTip(tip);
     b->setFont(arialFont(12, true));
-    b->setCursor(artwork::buttonCursor());
-    b->setStrip(artwork::buttonStrip());
+    b->setCursor(hand);
+    b->setStrip(strip);
     b->setAccessibleName(caption);
     place(b, left, 600, 1575, 375);
     return b;
@@ -99,15 +100,22 @@ void frmMain::createControls()
     setMouseTracking(true);
     resize(pixels(12525), pixels(8520));
 
-    Link = makeButton(this, QStringLiteral("LINK USB"), QStringLiteral("USB Link"), 480);
+    // One hand pointer and one strip, drawn once and shared by every control that shows them.
+    const QCursor hand = artwork::buttonCursor();
+    const QPixmap strip = artwork::buttonStrip();
+    Link = makeButton(this, QStringLiteral("LINK USB"), QStringLiteral("USB Link"), 480, hand, strip);
     Link->setObjectName(QStringLiteral("Link"));
-    Glossary = makeButton(this, QStringLiteral("Glossary"), QStringLiteral("Glossary"), 2160);
+    Glossary = makeButton(this, QStringLiteral("Glossary"), QStringLiteral("Glossary"), 2160, hand,
+                          strip);
     Glossary->setObjectName(QStringLiteral("Glossary"));
-    Help = makeButton(this, QStringLiteral("HELP"), QStringLiteral("HELP"), 3840);
+    Help = makeButton(this, QStringLiteral("HELP"), QStringLiteral("HELP"), 3840, hand,
+                          strip);
     Help->setObjectName(QStringLiteral("Help"));
-    About = makeButton(this, QStringLiteral("About"), QStringLiteral("ABOUT"), 5520);
+    About = makeButton(this, QStringLiteral("About"), QStringLiteral("ABOUT"), 5520, hand,
+                          strip);
     About->setObjectName(QStringLiteral("About"));
-    EXITcmd = makeButton(this, QStringLiteral("EXIT"), QStringLiteral("EXIT"), 7200);
+    EXITcmd = makeButton(this, QStringLiteral("EXIT"), QStringLiteral("EXIT"), 7200, hand,
+                          strip);
     EXITcmd->setObjectName(QStringLiteral("EXITcmd"));
 
     Vehicle = new QComboBox(this);
@@ -116,7 +124,7 @@ void frmMain::createControls()
     Vehicle->setToolTip(QStringLiteral("Select Vehicle"));
     Vehicle->setAccessibleName(QStringLiteral("Vehicle make"));
     Vehicle->setFont(arialFont(12, true));
-    Vehicle->setCursor(artwork::buttonCursor());
+    Vehicle->setCursor(hand);
     Vehicle->setMaxVisibleItems(20);
     setColor(Vehicle, QPalette::Button, kPaleYellow);
     setColor(Vehicle, QPalette::Base, kPaleYellow);
@@ -183,9 +191,11 @@ void frmMain::createControls()
     place(Image2, 9240, 600, 960, 900);
     Image2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Image1 = new QLabel(this);
-    Image1->setPixmap(artwork::logo());
     place(Image1, 5640, 1080, 3180, 585);
     Image1->hide();
+    // The logo is drawn the first time the label is shown (eventFilter), not for a label
+    // that stays hidden.
+    Image1->installEventFilter(this);
 
     Line2 = {0, 2160, 15240, 2160, 3, kRuleGrey, true};
     Line1 = {480, 2160, 480, 11040, 5, kRuleGrey, true};
@@ -219,8 +229,21 @@ int frmMain::OuterWidth() const
     return twips(frame > 0 ? frame : width());
 }
 
+bool frmMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == Image1 && event->type() == QEvent::Show && Image1->pixmap().isNull())
+        Image1->setPixmap(artwork::logo());
+    return QWidget::eventFilter(watched, event);
+}
+
 void frmMain::paintEvent(QPaintEvent*)
 {
+    // The data Form_Load left for later is read once this paint is on the screen: the
+    // timer runs after the paint event and the flush of the window that follows it.
+    if (dataPending_ && !loadQueued_) {
+        loadQueued_ = true;
+        QTimer::singleShot(0, this, &frmMain::awaitData);
+    }
     QPainter p(this);
     p.fillRect(rect(), palette().color(QPalette::Window));
     artwork::paintBackground(p);

@@ -138,6 +138,12 @@ TEST(WindowLayout, CaptionsToolTipsAndVisibility)
     EXPECT_FALSE(m.TimerBar->isActive());
     EXPECT_EQ(m.TimerBar->interval(), 50);
     EXPECT_EQ(m.Image2->pixmap().size(), QSize(64, 60));
+    // The logo is there whenever the label is seen, in a window shown before or after it.
+    m.Image1->show();
+    m.show();
+    EXPECT_EQ(m.Image1->pixmap().size(), QSize(212, 39));
+    m.Image1->hide();
+    m.Image1->show();
     EXPECT_EQ(m.Image1->pixmap().size(), QSize(212, 39));
 }
 

@@ -12,9 +12,9 @@ void frmMain::definevehicle()
 {
     for (const MakeSection& make : kMakeSections)
         Vehicle->addItem(QString::fromLatin1(make.name.data(), static_cast<qsizetype>(make.name.size())));
-    // Selecting the first entry is a click on it, as if the user had chosen it.
+    // Selecting the first entry is a click on it, as if the user had chosen it; the click,
+    // which reads the generic definitions, comes with the rest of the data (awaitData).
     Vehicle->setCurrentIndex(0);
-    Vehicle_Click();
 }
 
 void frmMain::cartypeselect()
@@ -26,6 +26,7 @@ void frmMain::cartypeselect()
 
 void frmMain::Vehicle_Click()
 {
+    awaitData();
     TXTGlossary->hide();
     LabelVS[0]->show();
     int R = 0;

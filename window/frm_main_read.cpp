@@ -18,6 +18,7 @@ QString latin1(std::string_view text)
 
 void frmMain::Link_Click()
 {
+    awaitData();
     FlexList1->hide();
     Link->setEnabled(false);
     platform_.device.DeviceOpen();

@@ -51,6 +51,7 @@ void frmMain::FillResultTable(const DecodedCodeList& codes, int count,
                               int firstBlockCount, const QString& firstKind,
                               const QString& secondKind)
 {
+    awaitData();
     const QString make = Vehicle->currentText();
     for (int r = 1; r <= count && r < static_cast<int>(codes.size()) && r < FlexList->Rows(); ++r) {
         const QString& code = codes[static_cast<std::size_t>(r)];

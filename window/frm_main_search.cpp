@@ -45,6 +45,7 @@ bool startsWithIgnoringCase(const QString& cell, const QString& text)
 
 void frmMain::CODESearch_Change()
 {
+    awaitData();
     TXTGlossary->hide();
     flexDemo->hide();
     FlexList->hide();

@@ -234,7 +234,9 @@ TEST(StartUp, AGlossaryThatCannotBeReadIsReportedAndEndsTheProgramBeforeTheWindo
     EXPECT_EQ(f.box.shown[0].buttons, MsgButtons::Ok);
     EXPECT_EQ(f.end.count, 1);
     EXPECT_FALSE(f.form->FormReady);
-    EXPECT_EQ(f.form->Vehicle->count(), 0);  // start-up went no further
+    // Start-up went no further: the generic definitions were never read.
+    EXPECT_EQ(f.form->GenericCount, 0);
+    EXPECT_TRUE(f.form->flexDemo->TextMatrix(1, 1).isEmpty());
 }
 
 TEST(Shutdown, ExitEndsTheExchangeAndClosingTheWindowLeavesTheReaderAlone)

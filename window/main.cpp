@@ -51,6 +51,8 @@ int main(int argc, char** argv)
     vx414::frmMain form(platform);
     new vx414::ResultExport(form, {messageBox, saveDialog, printDialog});  // owned by the form
     pointers.setWindow(&form);
+    // The definitions and the glossary are read once the window is on the screen.
+    form.SetDeferredLoad(true);
     form.Form_Load();
     form.show();
     return QApplication::exec();

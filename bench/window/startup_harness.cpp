@@ -3,14 +3,21 @@
 //   vx414-startup-harness form [FOLDER]    the program's start: frmMain with the real
 //                                          platform services, Form_Load with FOLDER's
 //                                          VX-414.dis (the build folder by default), show
+//   vx414-startup-harness plain            the same start for the same window written
+//                                          plainly in Qt (plain_window.h)
 //   vx414-startup-harness empty WxH        the same start for an empty QWidget of W x H
 //                                          pixels
+//   vx414-startup-harness --at-map KIND …  ends the process as soon as show() has asked
+//                                          for the window to be mapped, before any paint:
+//                                          what runs under callgrind to count the
+//                                          instructions of the start
 //
-// Either way the process ends as soon as the window has been painted once, and prints one
+// Otherwise the process ends as soon as the window has been painted once, and prints one
 // line: the window's size, the time from main() to the end of the first paint in
 // microseconds, and the peak resident memory in kilobytes; then, for finding where the time
 // goes, the times from main() to the application's creation, to the window's creation and
 // to the end of Form_Load.
+#include "bench/window/plain_window.h"
 #include "reader/device_library.h"
 #include "window/frm_main.h"
 #include "window/platform/qt_services.h"
@@ -26,6 +33,8 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+
+#include <unistd.h>
 
 namespace {
 
@@ -63,7 +72,7 @@ long peakKb()
 
 int usage()
 {
-    std::fprintf(stderr, "usage: vx414-startup-harness form [FOLDER] | empty WxH\n");
+    std::fprintf(stderr, "usage: vx414-startup-harness [--at-map] form [FOLDER] | plain | empty WxH\n");
     return 2;
 }
 
@@ -73,13 +82,20 @@ int main(int argc, char** argv)
 {
     QElapsedTimer clock;
     clock.start();
+    const bool atMap = argc >= 2 && std::strcmp(argv[1], "--at-map") == 0;
+    if (atMap) {
+        --argc;
+        ++argv;
+    }
     if (argc < 2)
         return usage();
     const bool form = std::strcmp(argv[1], "form") == 0;
+    const bool plain = std::strcmp(argv[1], "plain") == 0;
     int emptyWidth = 0;
     int emptyHeight = 0;
-    if (!form && (std::strcmp(argv[1], "empty") != 0 || argc < 3 ||
-                  std::sscanf(argv[2], "%dx%d", &emptyWidth, &emptyHeight) != 2))
+    if (!form && !plain &&
+        (std::strcmp(argv[1], "empty") != 0 || argc < 3 ||
+         std::sscanf(argv[2], "%dx%d", &emptyWidth, &emptyHeight) != 2))
         return usage();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -110,8 +126,13 @@ int main(int argc, char** argv)
         pointers.setWindow(main.get());
         createdUs = clock.nsecsElapsed() / 1000;
         createdKb = peakKb();
+        main->SetDeferredLoad(true);
         main->Form_Load();
         window = std::move(main);
+    } else if (plain) {
+        window = std::make_unique<vx414::bench::PlainWindow>();
+        createdUs = clock.nsecsElapsed() / 1000;
+        createdKb = peakKb();
     } else {
         window = std::make_unique<QWidget>();
         window->resize(emptyWidth, emptyHeight);
@@ -124,6 +145,11 @@ int main(int argc, char** argv)
     FirstPaint firstPaint(clock);
     window->installEventFilter(&firstPaint);
     window->show();
+    if (atMap) {
+        // Counted up to here: the rest is the platform's paint and the end of the process.
+        std::fflush(nullptr);
+        _exit(0);
+    }
     QApplication::exec();
 
     std::printf("size=%dx%d first_paint_us=%lld peak_rss_kb=%ld application_us=%lld created_us=%lld loaded_us=%lld\n",
