@@ -23,6 +23,8 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 # The program, its files and the link to it.
 if(TARGET vx414)
   install(TARGETS vx414 RUNTIME DESTINATION ${VX414_PROGRAM_DIR})
+  # The print module, loaded from the program's folder on the first Print.
+  install(TARGETS vx414_print LIBRARY DESTINATION ${VX414_PROGRAM_DIR})
   file(MAKE_DIRECTORY ${linux_build}/bin)
   file(CREATE_LINK ../${VX414_PROGRAM_DIR}/vx414 ${linux_build}/bin/vx414 SYMBOLIC)
   install(FILES ${linux_build}/bin/vx414 DESTINATION bin)
@@ -137,7 +139,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The shared libraries linked, found by dpkg-shlibdeps; then what the program needs at run
-# time beyond them: Qt's xcb platform plugin, and Liberation Sans for Arial's metrics.
+# time beyond them: Qt's xcb platform plugin, Liberation Sans for Arial's metrics, and
+# chmlib, which the program loads when the help is first opened (not linked, so not found).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation, libchm1")
 include(CPack)

@@ -3,6 +3,7 @@
 #include <QFile>
 
 #include <chm_lib.h>
+#include <dlfcn.h>
 
 #include <algorithm>
 #include <cstring>
@@ -10,6 +11,43 @@
 namespace vx414 {
 
 namespace {
+
+// chmlib is loaded the first time a help file is opened, not with the program: most
+// sessions never open the help, and a library less to map and relocate is a faster start.
+// It stays loaded to the end.
+struct ChmLibrary {
+    decltype(&::chm_open) open = nullptr;
+    decltype(&::chm_close) close = nullptr;
+    decltype(&::chm_resolve_object) resolve = nullptr;
+    decltype(&::chm_retrieve_object) retrieve = nullptr;
+    decltype(&::chm_enumerate) enumerate = nullptr;
+};
+
+template <typename Function>
+bool resolveSymbol(void* library, const char* name, Function& function)
+{
+    function = reinterpret_cast<Function>(dlsym(library, name));
+    return function != nullptr;
+}
+
+// Null when the library cannot be loaded: then no help file opens.
+const ChmLibrary* chmLibrary()
+{
+    static const ChmLibrary* const loaded = []() -> const ChmLibrary* {
+        void* library = dlopen(VX414_CHMLIB_SONAME, RTLD_NOW | RTLD_LOCAL);
+        if (library == nullptr)
+            return nullptr;
+        static ChmLibrary functions;
+        if (!resolveSymbol(library, "chm_open", functions.open) ||
+            !resolveSymbol(library, "chm_close", functions.close) ||
+            !resolveSymbol(library, "chm_resolve_object", functions.resolve) ||
+            !resolveSymbol(library, "chm_retrieve_object", functions.retrieve) ||
+            !resolveSymbol(library, "chm_enumerate", functions.enumerate))
+            return nullptr;
+        return &functions;
+    }();
+    return loaded;
+}
 
 // No page, picture or stylesheet of a help file comes near this; a larger length can only
 // come from a damaged directory, and is refused rather than allocated.
@@ -95,7 +133,10 @@ std::unique_ptr<ChmFile> ChmFile::open(const QString& path)
     if (!dataStart || *dataStart > size)
         return nullptr;
 
-    chmFile* handle = chm_open(QFile::encodeName(path).constData());
+    const ChmLibrary* chm = chmLibrary();
+    if (chm == nullptr)
+        return nullptr;
+    chmFile* handle = chm->open(QFile::encodeName(path).constData());
     if (handle == nullptr)
         return nullptr;
     std::unique_ptr<ChmFile> file(new ChmFile(handle));
@@ -111,19 +152,20 @@ std::unique_ptr<ChmFile> ChmFile::open(const QString& path)
             e->end = std::max<quint64>(e->end, e->dataStart + unit->start + unit->length);
         return CHM_ENUMERATOR_CONTINUE;
     };
-    chm_enumerate(handle, CHM_ENUMERATE_ALL, visit, &extent);
+    chm->enumerate(handle, CHM_ENUMERATE_ALL, visit, &extent);
     if (extent.end > size)
         return nullptr;
     return file;
 }
 
-ChmFile::~ChmFile() { chm_close(handle_); }
+// Every ChmFile was opened through the loaded library, so it is there to close it.
+ChmFile::~ChmFile() { chmLibrary()->close(handle_); }
 
 std::optional<QByteArray> ChmFile::read(const QString& path) const
 {
     chmUnitInfo unit{};
     const QByteArray name = normalisedPath(path).toUtf8();
-    if (chm_resolve_object(handle_, name.constData(), &unit) != CHM_RESOLVE_SUCCESS)
+    if (chmLibrary()->resolve(handle_, name.constData(), &unit) != CHM_RESOLVE_SUCCESS)
         return std::nullopt;
     if (unit.length > kLargestObject)
         return std::nullopt;
@@ -131,7 +173,7 @@ std::optional<QByteArray> ChmFile::read(const QString& path) const
     if (unit.length == 0)
         return bytes;
     const LONGINT64 got =
-        chm_retrieve_object(handle_, &unit, reinterpret_cast<unsigned char*>(bytes.data()), 0,
+        chmLibrary()->retrieve(handle_, &unit, reinterpret_cast<unsigned char*>(bytes.data()), 0,
                             static_cast<LONGINT64>(unit.length));
     if (got != static_cast<LONGINT64>(unit.length))
         return std::nullopt;
@@ -159,7 +201,7 @@ std::optional<QString> ChmFile::firstPage() const
         *static_cast<std::optional<QString>*>(context) = path;
         return CHM_ENUMERATOR_SUCCESS;
     };
-    chm_enumerate(handle_, CHM_ENUMERATE_NORMAL | CHM_ENUMERATE_FILES, visit, &found);
+    chmLibrary()->enumerate(handle_, CHM_ENUMERATE_NORMAL | CHM_ENUMERATE_FILES, visit, &found);
     return found;
 }
 

@@ -1,7 +1,7 @@
 #include "window/result_export.h"
 
 #include "window/frm_main.h"
-#include "window/report_print.h"
+#include "window/print_module.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -9,12 +9,12 @@
 #include <QGuiApplication>
 #include <QItemSelectionModel>
 #include <QMenu>
-#include <QPrinter>
 #include <QSaveFile>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <set>
 
 namespace vx414 {
@@ -217,18 +217,24 @@ bool ResultExport::writeFile(const QString& path, const std::string& bytes)
 
 void ResultExport::print(Grid grid)
 {
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setDocName(grid == Grid::Results ? QStringLiteral("VX-414 codes") : QStringLiteral("VX-414 glossary"));
-    printer.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
-    if (!services_.printDialog.askPrinter(&form_, printer))
+    const PrintModule* module = printModule();
+    if (module == nullptr) {
+        services_.messageBox.show(QStringLiteral(" Cannot print : the print module %1 cannot be loaded")
+                                      .arg(QLatin1String(kPrintModuleFile)),
+                                  QStringLiteral("VX-414"), MsgButtons::Ok, MsgIcon::None);
         return;
-    const bool printed = grid == Grid::Results ? printReport(readReport(), printer)
-                                               : printGlossary(glossaryEntries(), printer);
+    }
+    const std::unique_ptr<QPrinter, void (*)(QPrinter*)> printer(
+        module->newPrinter(grid == Grid::Results ? QStringLiteral("VX-414 codes") : QStringLiteral("VX-414 glossary")),
+        module->deletePrinter);
+    if (!services_.printDialog.askPrinter(&form_, *printer))
+        return;
+    const bool printed = grid == Grid::Results ? module->printReport(readReport(), *printer)
+                                               : module->printGlossary(glossaryEntries(), *printer);
     if (printed)
         return;
-    const QString where = printer.outputFileName().isEmpty() ? printer.printerName() : printer.outputFileName();
-    services_.messageBox.show(QStringLiteral(" Cannot print to : %1").arg(where), QStringLiteral("VX-414"),
-                              MsgButtons::Ok, MsgIcon::None);
+    services_.messageBox.show(QStringLiteral(" Cannot print to : %1").arg(module->destination(*printer)),
+                              QStringLiteral("VX-414"), MsgButtons::Ok, MsgIcon::None);
 }
 
 }  // namespace vx414

@@ -2,6 +2,7 @@
 // drives them: the context menu, the keys, the dialogs answered by test doubles, and the
 // files and printed pages that come out.
 #include "reader/report_encoder.h"
+#include "window/print_module.h"
 #include "window/result_export.h"
 #include "window/testing/export_dialogs.h"
 #include "window/testing/form_fixture.h"
@@ -48,6 +49,8 @@ const QString kAwkward = QString::fromUtf8("Lean, \"bank 1\"\tsensor \u20AC\u201
 struct ExportFixture {
     ExportFixture() : exporter(*f.form, {f.box, saveDialog, printDialog})
     {
+        // Print goes through the module the build made, as the program's does through its own.
+        EXPECT_NE(loadPrintModule(QStringLiteral(VX414_PRINT_MODULE)), nullptr);
         frmMain& m = *f.form;
         m.Vehicle->addItems({"generic", "audi"});
         m.flexDemo->SetCols(3);

@@ -157,5 +157,9 @@ int main(int argc, char** argv)
                 peakKb(), static_cast<long long>(applicationUs), static_cast<long long>(createdUs),
                 static_cast<long long>(loadedUs));
     std::printf("peak_rss_kb after: application=%ld created=%ld loaded=%ld\n", applicationKb, createdKb, loadedKb);
+    // Whether the process ended before the definitions and the glossary were read (they are
+    // read right after the first paint, so the figures above do not include them).
+    if (form)
+        std::printf("data_pending_at_exit=%d\n", static_cast<vx414::frmMain*>(window.get())->DataPending() ? 1 : 0);
     return firstPaint.microseconds < 0 ? 1 : 0;
 }

@@ -33,6 +33,7 @@ dpkg-deb -c "$deb" | awk '{ $1 = $2 = $3 = $4 = $5 = ""; sub(/^ +/, ""); print }
 expected=(
   "./usr/bin/vx414 -> ../lib/vx414/vx414"
   ./usr/lib/vx414/vx414
+  ./usr/lib/vx414/libvx414-print.so
   ./usr/lib/vx414/VX-414.dis
   ./usr/lib/vx414/VX-414.chm
   ./usr/bin/vx414-reader-emulator
@@ -68,7 +69,7 @@ done
 
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "debian-package: Depends: $depends"
-for package in libqt6widgets6 libc6 qt6-qpa-plugins fonts-liberation; do
+for package in libqt6widgets6 libc6 qt6-qpa-plugins fonts-liberation libchm1; do
   if grep -qE "(^|, )$package( |,|$)" <<<"$depends"; then ok "depends on $package"; else fail "does not depend on $package"; fi
 done
 for field in Section Maintainer Description; do

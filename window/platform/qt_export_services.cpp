@@ -1,9 +1,9 @@
 #include "window/platform/qt_export_services.h"
 
+#include "window/print_module.h"
+
 #include <QDir>
 #include <QFileDialog>
-#include <QPrintDialog>
-#include <QPrinter>
 #include <QStandardPaths>
 #include <QStringList>
 
@@ -42,10 +42,9 @@ std::optional<SaveTarget> QtSaveDialog::askSaveTarget(QWidget* parent, const QSt
 
 bool QtPrintDialog::askPrinter(QWidget* parent, QPrinter& printer)
 {
-    QPrintDialog dialog(&printer, parent);
-    // The whole report prints; page ranges are the printer's business.
-    dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
-    return dialog.exec() == QDialog::Accepted;
+    // The printer came from the print module, so the module is loaded.
+    const PrintModule* module = printModule();
+    return module != nullptr && module->askPrinter(parent, printer);
 }
 
 }  // namespace vx414
