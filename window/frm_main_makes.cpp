@@ -2,6 +2,8 @@
 // the definitions table behind the generic ones and, after a read, refreshes the results.
 #include "window/frm_main.h"
 
+#include <algorithm>
+
 #include "definitions/generic_extension.h"
 #include "definitions/make_sections.h"
 #include "definitions/section_walk.h"
@@ -54,7 +56,8 @@ void frmMain::Vehicle_Click()
     if (datafilecheck() == 2) {
         if (!FormReady)
             GenericCount = 0;
-        flexDemo->SetRows(kDefinitionRows);
+        // Never fewer rows than the generic ones: they may pass the table's first 10,000.
+        flexDemo->SetRows(std::max(kDefinitionRows, GenericCount));
         for (int row = GenericCount + 1; row <= 4999; ++row) {
             flexDemo->SetTextMatrix(row, 1, QString());
             flexDemo->SetTextMatrix(row, 2, QString());
