@@ -44,6 +44,7 @@ std::string messageText(const DataFileStatus& status, std::string_view appFolder
       return " File not found : " + dataFilePath(appFolder);
     case DataFileCode::Empty:
     case DataFileCode::BadPair:
+    case DataFileCode::BadExtension:
       return " Cannot identify data file : " + dataFilePath(appFolder);
     default:
       return describe(status);
@@ -77,6 +78,8 @@ std::string describe(const DataFileStatus& status) {
       return recordPlace(status) + " has a definition of more than 501 characters";
     case DataFileCode::TooManyRows:
       return recordPlace(status) + " is one more than the definitions table holds";
+    case DataFileCode::BadExtension:
+      return "generic extension damaged at position " + position + ": " + status.detail;
   }
   return "unknown failure";
 }

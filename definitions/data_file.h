@@ -26,6 +26,7 @@ enum class DataFileCode {
   RecordTooLong,      // a record runs past the end of its window
   DefinitionTooLong,  // a definition text of more than 501 characters
   TooManyRows,        // more records than the definitions table has rows left
+  BadExtension,       // the generic extension's header or records fail their checks (detail says which)
 };
 
 struct DataFileStatus {

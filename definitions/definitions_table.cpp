@@ -2,6 +2,7 @@
 
 #include "definitions/code_search.h"
 #include "definitions/codepage.h"
+#include "definitions/generic_extension.h"
 #include "definitions/section_walk.h"
 
 namespace vx414 {
@@ -9,7 +10,7 @@ namespace {
 
 DataFileStatus appendSection(const StoredBytes& file, const MakeSection& section, std::vector<DefinitionRow>& rows) {
   const SectionWalk walk{section.name, positionOfAddress(section.start), positionOfAddress(section.end),
-                         kDefinitionRows - static_cast<int>(rows.size())};
+                         kMaxDefinitionRows - static_cast<int>(rows.size())};
   return walkSection(file, walk, [&](const WalkedRecord& record) {
     rows.push_back({std::string(record.code), std::string(record.definition)});
   });
@@ -23,6 +24,14 @@ DataFileStatus DefinitionsTable::load(const StoredBytes& file, const MakeSection
   std::vector<DefinitionRow> rows;
   DataFileStatus status = appendSection(file, kMakeSections[0], rows);
   if (!status.ok()) return status;
+  // The extension's records join the generic rows; a damaged one fails the load whole.
+  GenericExtension extension;
+  status = readGenericExtension(file, extension);
+  if (!status.ok()) return status;
+  if (rows.size() + extension.records.size() > static_cast<std::size_t>(kMaxDefinitionRows)) {
+    return DataFileStatus::failure(DataFileCode::TooManyRows, positionOfAddress(extension.header.end));
+  }
+  for (ExtensionRecord& record : extension.records) rows.push_back({std::move(record.code), std::move(record.definition)});
   const int generic = static_cast<int>(rows.size());
   // A later choice of "generic" in the window reads the generic section once more and cuts
   // those rows off again: the table holds the generic rows alone.

@@ -28,7 +28,8 @@ struct CodeSearchHit {
 class DefinitionsTable {
  public:
   // Reads the generic section into rows 0 on (row 0, the section's first record, is a
-  // heading the scans never reach), then, unless `make` shares the generic section, the
+  // heading the scans never reach), the generic extension's records after them when the
+  // file has one (all of them generic rows), then, unless `make` shares the generic section, the
   // make's section into the rows after them. A failure leaves the table empty.
   DataFileStatus load(const StoredBytes& file, const MakeSection& make);
 

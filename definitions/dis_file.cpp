@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "definitions/generic_extension.h"
 #include "definitions/items.h"
 #include "definitions/make_sections.h"
 #include "definitions/pair_codec.h"
@@ -72,6 +73,19 @@ std::string checkGlossary(const std::vector<GlossaryEntry>& glossary, BuildRepor
   return {};
 }
 
+std::string checkRecord(std::string_view section, const SourceRecord& record) {
+  if (record.code.empty()) return recordError(section, record, "empty code");
+  if (record.code.size() > 5) return recordError(section, record, "code longer than 5 characters");
+  if (holdsTerminator(record.code) || holdsTerminator(record.definition)) {
+    return recordError(section, record, "tab or line end inside the record");
+  }
+  const std::size_t bytes = recordBytes({record.code, record.definition});
+  if (bytes > kRecordDataBytes) {
+    return recordError(section, record, std::to_string(bytes) + " data bytes, more than " + std::to_string(kRecordDataBytes));
+  }
+  return {};
+}
+
 // Filler sizes in data bytes for `bytes` of slack: as few records as the 500-byte limit
 // allows, of nearly equal size, none under the two terminators.
 std::vector<std::size_t> fillerSizes(std::size_t bytes) {
@@ -111,6 +125,8 @@ BuildResult buildDataFile(const PlainSources& sources) {
   }
 
   int genericRows = 0;
+  int fixedGenericRows = 0;
+  std::vector<SourceRecord> extension;
   for (std::size_t s = 0; s < sections.size(); ++s) {
     const MakeSection& section = sections[s];
     const bool generic = s == 0;
@@ -122,19 +138,20 @@ BuildResult buildDataFile(const PlainSources& sources) {
     layout.name = std::string(section.name);
     layout.sectionBytes = section.end - section.start;
     layout.headingRecords = generic ? 1 : 0;
-    layout.realRecords = static_cast<int>(real.size());
     std::size_t used = generic ? recordBytes({kHeadingCode, kHeadingDefinition}) : 0;
-    for (const SourceRecord& record : real) {
-      if (record.code.empty()) return {recordError(section.name, record, "empty code"), {}, {}};
-      if (record.code.size() > 5) return {recordError(section.name, record, "code longer than 5 characters"), {}, {}};
-      if (holdsTerminator(record.code) || holdsTerminator(record.definition)) {
-        return {recordError(section.name, record, "tab or line end inside the record"), {}, {}};
-      }
+    for (std::size_t r = 0; r < real.size(); ++r) {
+      const SourceRecord& record = real[r];
+      if (std::string error = checkRecord(section.name, record); !error.empty()) return {error, {}, {}};
       const std::size_t bytes = recordBytes({record.code, record.definition});
-      if (bytes > kRecordDataBytes) {
-        return {recordError(section.name, record,
-                            std::to_string(bytes) + " data bytes, more than " + std::to_string(kRecordDataBytes)),
-                {}, {}};
+      if (generic && used + bytes > layout.sectionBytes) {
+        // The generic records that do not fit go, in code order, to the extension.
+        for (std::size_t rest = r; rest < real.size(); ++rest) {
+          const SourceRecord& more = real[rest];
+          if (std::string error = checkRecord(section.name, more); !error.empty()) return {error, {}, {}};
+        }
+        extension.assign(real.begin() + static_cast<std::ptrdiff_t>(r), real.end());
+        real.resize(r);
+        break;
       }
       used += bytes;
       if (used > layout.sectionBytes) {
@@ -159,20 +176,24 @@ BuildResult buildDataFile(const PlainSources& sources) {
     }
     const std::vector<std::size_t> fillers = fillerSizes(slack);
     layout.fillerRecords = static_cast<int>(fillers.size());
+    layout.realRecords = static_cast<int>(real.size());
 
     const int rows = layout.headingRecords + layout.fillerRecords + layout.realRecords;
     if (generic) {
-      genericRows = rows;
-      if (2 * rows > kDefinitionRows) {
-        result.error = "section \"generic\": " + std::to_string(rows) + " rows, twice that exceeds " +
-                       std::to_string(kDefinitionRows) + " table rows";
+      fixedGenericRows = rows;
+      genericRows = rows + static_cast<int>(extension.size());
+      // Choosing "generic" after start-up reads the fixed section again behind all generic rows.
+      if (genericRows + rows > kMaxDefinitionRows) {
+        result.error = "section \"generic\": " + std::to_string(genericRows) + " rows, with the fixed section's " +
+                       std::to_string(rows) + " read again that exceeds " + std::to_string(kMaxDefinitionRows) +
+                       " table rows";
         return result;
       }
-    } else if (genericRows + rows > kDefinitionRows) {
+    } else if (genericRows + rows > kMaxDefinitionRows) {
       // Name the first record that finds no table row: fillers come before the real ones.
-      const int firstOver = kDefinitionRows - genericRows - layout.fillerRecords;
+      const int firstOver = kMaxDefinitionRows - genericRows - layout.fillerRecords;
       std::string what = "too many rows: " + std::to_string(rows) + " with the generic section's " +
-                         std::to_string(genericRows) + " exceed " + std::to_string(kDefinitionRows);
+                         std::to_string(genericRows) + " exceed " + std::to_string(kMaxDefinitionRows);
       result.error = firstOver >= 0 && static_cast<std::size_t>(firstOver) < real.size()
                          ? recordError(section.name, real[static_cast<std::size_t>(firstOver)], what)
                          : "section \"" + layout.name + "\", filler records: " + what;
@@ -197,6 +218,23 @@ BuildResult buildDataFile(const PlainSources& sources) {
     report.sections.push_back(std::move(layout));
   }
   report.genericRows = genericRows;
+  report.fixedGenericRows = fixedGenericRows;
+
+  if (!extension.empty()) {
+    std::uint32_t bytes = 0;
+    for (const SourceRecord& record : extension) bytes += static_cast<std::uint32_t>(recordBytes({record.code, record.definition}));
+    const ExtensionHeader header{static_cast<std::uint32_t>(extension.size()), kExtensionAddress + kExtensionHeaderBytes,
+                                 kExtensionAddress + kExtensionHeaderBytes + bytes};
+    image.resize(header.end - DataAddressBase, 0);
+    const auto headerBytes = encodeExtensionHeader(header);
+    std::copy(headerBytes.begin(), headerBytes.end(), image.begin() + (kExtensionAddress - DataAddressBase));
+    writer.seek(header.start);
+    for (const SourceRecord& record : extension) {
+      writer.item(record.code);
+      writer.item(record.definition);
+    }
+    report.extension = header;
+  }
 
   result.stored.resize(image.size() * 2);
   for (std::size_t i = 0; i < image.size(); ++i) {
@@ -212,8 +250,8 @@ DumpResult dumpDataFile(const StoredBytes& file) {
   std::int32_t DataPos = positionOfAddress(GlossaryAddress);
   for (int entry = 0; entry < kGlossaryEntries; ++entry) {
     GlossaryEntry item;
-    if (DataFileStatus status = readitem1(file, DataPos, item.term); !status.ok()) return {status, {}};
-    if (DataFileStatus status = readitem1(file, DataPos, item.definition); !status.ok()) return {status, {}};
+    if (DataFileStatus status = readitem1(file, DataPos, item.term); !status.ok()) return {status, {}, {}};
+    if (DataFileStatus status = readitem1(file, DataPos, item.definition); !status.ok()) return {status, {}, {}};
     result.sources.glossary.push_back(std::move(item));
   }
   for (const MakeSection& section : distinctSections()) {
@@ -230,8 +268,18 @@ DumpResult dumpDataFile(const StoredBytes& file) {
       records.push_back({std::string(record.code), std::string(definition), {}});
     };
     const SectionWalk walk{section.name, positionOfAddress(section.start), positionOfAddress(section.end),
-                           kDefinitionRows};
-    if (DataFileStatus status = walkSection(file, walk, keep); !status.ok()) return {status, {}};
+                           kMaxDefinitionRows};
+    if (DataFileStatus status = walkSection(file, walk, keep); !status.ok()) return {status, {}, {}};
+    if (generic) {
+      GenericExtension extension;
+      if (DataFileStatus status = readGenericExtension(file, extension); !status.ok()) return {status, {}, {}};
+      result.extension = extension.header;
+      for (const ExtensionRecord& record : extension.records) {
+        std::string_view definition = record.definition;
+        if (!definition.empty() && definition.front() == ' ') definition.remove_prefix(1);
+        records.push_back({record.code, std::string(definition), {}});
+      }
+    }
     if (!records.empty()) result.sources.sections[std::string(section.name)] = std::move(records);
   }
   return result;
@@ -272,16 +320,27 @@ VerifyReport verifyDataFile(const StoredBytes& file) {
 
   const std::vector<MakeSection> sections = distinctSections();
   SectionCount generic;
-  if (report.status = walkOne(sections[0], kDefinitionRows, &generic); !report.status.ok()) return report;
-  report.genericRows = generic.rows;
+  if (report.status = walkOne(sections[0], kMaxDefinitionRows, &generic); !report.status.ok()) return report;
   report.sections.push_back(generic);
+  GenericExtension extension;
+  if (report.status = readGenericExtension(file, extension); !report.status.ok()) return report;
+  report.extensionPresent = extension.present;
+  report.extension = extension.header;
+  for (const ExtensionRecord& record : extension.records) {
+    report.extensionCodedBytes += static_cast<std::int64_t>(record.code.size() + record.definition.size() + 2);
+  }
+  report.genericRows = generic.rows + static_cast<int>(extension.records.size());
+  if (report.genericRows > kMaxDefinitionRows) {
+    report.status = DataFileStatus::failure(DataFileCode::TooManyRows, positionOfAddress(extension.header.end));
+    return report;
+  }
   // Choosing "generic" after start-up loads the generic section again behind its rows.
-  if (report.status = walkOne(sections[0], kDefinitionRows - report.genericRows, nullptr); !report.status.ok()) {
+  if (report.status = walkOne(sections[0], kMaxDefinitionRows - report.genericRows, nullptr); !report.status.ok()) {
     return report;
   }
   for (std::size_t s = 1; s < sections.size(); ++s) {
     SectionCount count;
-    if (report.status = walkOne(sections[s], kDefinitionRows - report.genericRows, &count); !report.status.ok()) {
+    if (report.status = walkOne(sections[s], kMaxDefinitionRows - report.genericRows, &count); !report.status.ok()) {
       return report;
     }
     report.sections.push_back(count);

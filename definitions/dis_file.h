@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "definitions/data_file.h"
+#include "definitions/generic_extension.h"
 #include "definitions/plain_sources.h"
 
 namespace vx414 {
@@ -33,7 +34,9 @@ struct BuildReport {
   std::uint32_t glossaryBytes = 0;  // terminators included
   std::uint32_t glossaryRoom = 0;
   std::vector<SectionLayout> sections;  // file order
-  int genericRows = 0;
+  int genericRows = 0;       // the fixed section's rows and the extension's
+  int fixedGenericRows = 0;  // the fixed section's rows alone
+  ExtensionHeader extension;  // count 0: the file has no extension
 };
 
 struct BuildResult {
@@ -42,16 +45,19 @@ struct BuildResult {
   BuildReport report;
 };
 
-// Real records are sorted by code (stable: one code's texts keep their source order).
+// Real records are sorted by code (stable: one code's texts keep their source order). The
+// generic records that do not fit the fixed generic section, the last in code order, go
+// to the extension after the last make section; a file needs one only then.
 BuildResult buildDataFile(const PlainSources& sources);
 
 struct DumpResult {
   DataFileStatus status;
   PlainSources sources;
+  ExtensionHeader extension;  // count 0: none
 };
 
-// The inverse of the build: the glossary and every section's real records, without the
-// heading and the fillers, with the loader's added space taken off again.
+// The inverse of the build: the glossary and every section's real records (the generic
+// extension's with the generic ones), without the heading and the fillers, with the loader's added space taken off again.
 DumpResult dumpDataFile(const StoredBytes& file);
 
 struct SectionCount {
@@ -67,12 +73,15 @@ struct VerifyReport {
   DataFileStatus status;
   int glossaryPairs = 0;
   std::int32_t glossaryEnd = 0;  // file position after the last glossary item
-  int genericRows = 0;
+  int genericRows = 0;  // the fixed section's rows and the extension's
+  bool extensionPresent = false;
+  ExtensionHeader extension;
+  std::int64_t extensionCodedBytes = 0;
   std::vector<SectionCount> sections;  // those walked before any failure
 };
 
 // Reads the file as the program does: the 832 glossary pairs, then every section as the
-// make loader walks it, the generic rows counted against each make's rows and against
+// make loader walks it, the generic extension checked and read behind the generic section, the generic rows counted against each make's rows and against
 // themselves. Stops at the first failure.
 VerifyReport verifyDataFile(const StoredBytes& file);
 

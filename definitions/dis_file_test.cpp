@@ -242,8 +242,8 @@ TEST(DisFile, BuildRefusesWhatDoesNotFit) {
   PlainSources overflow;
   overflow.glossary = smallGlossary();
   for (GlossaryEntry& entry : overflow.glossary) entry.definition = std::string(30, 'd');
-  PlainSources tooManyForMake = withSection("generic", many(4000));
-  tooManyForMake.sections["ford"] = many(6100);
+  PlainSources tooManyForMake = withSection("generic", many(16000));
+  tooManyForMake.sections["ford"] = many(17000);
   PlainSources infiniti = withSection("infiniti", {});
   for (int i = 0; i < 20; ++i) {
     infiniti.sections["infiniti"].push_back({"P" + std::to_string(1000 + i), std::string(190, 'i'), "i:" + std::to_string(i + 1)});
@@ -265,9 +265,10 @@ TEST(DisFile, BuildRefusesWhatDoesNotFit) {
       {"terminator inside", withSection("audi", {{"P1000", "a\rb", "a.tsv:1"}}),
        "section \"audi\", record P1000 (a.tsv:1): tab or line end inside the record"},
       {"section overflow", infiniti, "section \"infiniti\", record P1017 (i:18): does not fit: the section holds 3545 data bytes"},
-      {"generic twice", withSection("generic", many(5000)), "section \"generic\": 5304 rows, twice that exceeds 10000 table rows"},
+      {"generic twice", withSection("generic", many(17000)),
+       "section \"generic\": 17136 rows, with the fixed section's 17136 read again that exceeds 32767 table rows"},
       {"generic and make rows", tooManyForMake,
-       "section \"ford\", record P5408 (x:5409): too many rows: 6374 with the generic section's 4318 exceed 10000"},
+       "section \"ford\", record P9495 (x:9496): too many rows: 17122 with the generic section's 16150 exceed 32767"},
       {"unknown section", withSection("tesla", {}), "section \"tesla\": no such section"},
       {"an entry sharing a section", withSection("cabrio", {}), "section \"cabrio\": no such section"},
   };

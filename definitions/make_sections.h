@@ -14,8 +14,12 @@ inline constexpr std::uint32_t DataAddressBase = 0x10000000;
 inline constexpr std::uint32_t GlossaryAddress = 0x1000000E;
 // Glossary entries (term, explanation) stored from GlossaryAddress on.
 inline constexpr int kGlossaryEntries = 832;
-// Rows of the in-memory definitions table.
+// Rows the in-memory definitions table is given before a load. It grows past them as
+// records come: the generic rows alone now pass 9,000, and a make's behind them 10,000.
 inline constexpr int kDefinitionRows = 10000;
+// The most rows the table takes, the range of the 16-bit row count the window's state
+// keeps; far more than any file holds, it bounds what a damaged file can make us allocate.
+inline constexpr int kMaxDefinitionRows = 32767;
 
 // position = (address - 0x10000000) * 2 + 1, in signed 32-bit arithmetic.
 constexpr std::int32_t positionOfAddress(std::uint32_t address) {

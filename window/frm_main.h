@@ -126,6 +126,8 @@ public:
     int datafilecheck() const;
     void definevehicle();
     void cartypeselect();
+    // Appends the generic extension's records from row R on; a damaged one appends none.
+    DataFileStatus appendGenericExtension(int& R);
     void loadglossary();
 
     // --- Result table ------------------------------------------------------------------

@@ -2,6 +2,9 @@
 // the definitions table behind the generic ones and, after a read, refreshes the results.
 #include "window/frm_main.h"
 
+#include <algorithm>
+
+#include "definitions/generic_extension.h"
 #include "definitions/make_sections.h"
 #include "definitions/section_walk.h"
 #include "window/data_text.h"
@@ -24,6 +27,25 @@ void frmMain::cartypeselect()
     MakeEnd = bounds.MakeEnd;
 }
 
+DataFileStatus frmMain::appendGenericExtension(int& R)
+{
+    GenericExtension extension;
+    const DataFileStatus status = readGenericExtension(dataSlot_, extension);
+    if (!status.ok())
+        return status;
+    const int rows = static_cast<int>(extension.records.size());
+    if (rows > kMaxDefinitionRows - R)
+        return DataFileStatus::failure(DataFileCode::TooManyRows, positionOfAddress(extension.header.end));
+    if (R + rows > flexDemo->Rows())
+        flexDemo->SetRows(R + rows);
+    for (const ExtensionRecord& record : extension.records) {
+        flexDemo->SetTextMatrix(R, 1, fromDataBytes(record.code));
+        flexDemo->SetTextMatrix(R, 2, fromDataBytes(record.definition));
+        ++R;
+    }
+    return status;
+}
+
 void frmMain::Vehicle_Click()
 {
     awaitData();
@@ -35,7 +57,8 @@ void frmMain::Vehicle_Click()
     if (datafilecheck() == 2) {
         if (!FormReady)
             GenericCount = 0;
-        flexDemo->SetRows(kDefinitionRows);
+        // Never fewer rows than the generic ones: they may pass the table's first 10,000.
+        flexDemo->SetRows(std::max(kDefinitionRows, GenericCount));
         for (int row = GenericCount + 1; row <= 4999; ++row) {
             flexDemo->SetTextMatrix(row, 1, QString());
             flexDemo->SetTextMatrix(row, 2, QString());
@@ -49,13 +72,20 @@ void frmMain::Vehicle_Click()
         const std::string make = SelectedMake.toStdString();
         DataFileStatus status = datafileopen(dataSlot_, AppFolder.toStdString());
         if (status.ok()) {
-            const SectionWalk walk{make, MakeStart, MakeEnd, kDefinitionRows - GenericCount};
+            const SectionWalk walk{make, MakeStart, MakeEnd, kMaxDefinitionRows - GenericCount};
             status = walkSection(dataSlot_, walk, [&](const WalkedRecord& record) {
+                // The table grows past its first rows: the generic rows alone pass 9,000.
+                if (R >= flexDemo->Rows())
+                    flexDemo->SetRows(R + kDefinitionRows);
                 flexDemo->SetTextMatrix(R, 1, fromDataBytes(record.code));
                 flexDemo->SetTextMatrix(R, 2, fromDataBytes(record.definition));
                 ++R;
             });
         }
+        // The generic load at start-up also takes the generic extension's records, checked
+        // whole before any row is written, as generic rows.
+        if (status.ok() && !FormReady)
+            status = appendGenericExtension(R);
         // The file is closed and the pointer restored on every way out, a failure included,
         // so that one failed load does not make every later one fail.
         datafileclose(dataSlot_);

@@ -1,11 +1,14 @@
 // Choosing a make: the definitions table after each choice, the refresh of a read's
 // results, and a failed load that leaves the next one working.
+#include "definitions/generic_extension.h"
 #include "reader/report_encoder.h"
 #include "window/controls/units.h"
 #include "window/testing/data_files.h"
 #include "window/testing/form_fixture.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
 
 namespace vx414 {
 namespace {
@@ -142,6 +145,59 @@ TEST(Makes, AFailedLoadIsReportedAndTheNextLoadWorks)
     f.choose("bmw");
     EXPECT_EQ(f.box.shown.size(), 1u);
     EXPECT_EQ(f.makeRows().size(), 1u);
+}
+
+// More generic records than the fixed generic section holds: the rest go to the extension,
+// and the generic rows alone pass the table's first 10,000.
+PlainSources overflowingSources()
+{
+    PlainSources s;
+    s.glossary = testing::sampleGlossary();
+    for (int n = 0; n < 12000; ++n) {
+        char code[8];
+        std::snprintf(code, sizeof code, "P%04X", n);
+        s.sections["generic"].push_back({code, "Title " + std::to_string(n), "t"});
+    }
+    s.sections["audi"] = {{"P2EDF", "Audi's own text", "t"}};
+    return s;
+}
+
+TEST(Makes, TheGenericExtensionJoinsTheGenericRowsAndADamagedOneIsReported)
+{
+    DataFolder whole(overflowingSources());
+    DataFolder cut(overflowingSources());
+    std::vector<std::uint8_t> bytes = cut.read();
+    bytes.resize(static_cast<std::size_t>(positionOfAddress(kMakeSections.back().end)) - 1);
+    cut.write(bytes);
+    DataFolder damaged(overflowingSources());
+    damaged.patch(positionOfAddress(kExtensionAddress + 30), "\x5A");  // the header's CRC
+
+    Loaded withoutExtension(cut);
+    const int fixed = withoutExtension.form->GenericCount;
+
+    Loaded f(whole);
+    EXPECT_TRUE(f.box.shown.empty());
+    EXPECT_GT(f.form->GenericCount, kDefinitionRows);
+    EXPECT_EQ(f.form->flexDemo->Rows(), f.form->GenericCount);
+    for (int row = 0; row < fixed; ++row)
+        ASSERT_EQ(f.form->flexDemo->TextMatrix(row, 1), withoutExtension.form->flexDemo->TextMatrix(row, 1)) << row;
+    EXPECT_EQ(f.form->flexDemo->TextMatrix(f.form->GenericCount - 1, 2), "Title 11999");
+    f.choose("audi");
+    EXPECT_EQ(f.form->flexDemo->TextMatrix(f.form->flexDemo->Rows() - 1, 2), "Audi's own text");
+    EXPECT_EQ(f.form->flexDemo->TextMatrix(f.form->GenericCount - 1, 2), "Title 11999");  // generic rows kept
+    f.choose("generic");
+    EXPECT_EQ(f.form->flexDemo->Rows(), f.form->GenericCount);
+
+    Loaded g(damaged);
+    ASSERT_EQ(g.box.shown.size(), 1u);
+    EXPECT_EQ(g.box.shown[0].text, " Cannot identify data file : " + damaged.path() + "/VX-414.dis");
+    EXPECT_EQ(g.box.shown[0].title, "VX-414");
+    EXPECT_EQ(g.end.count, 0);
+    EXPECT_EQ(g.form->GenericCount, fixed);  // the fixed rows, none of the extension's
+    EXPECT_EQ(g.form->flexDemo->Rows(), fixed);
+    g.choose("audi");
+    EXPECT_EQ(g.box.shown.size(), 1u);
+    EXPECT_EQ(g.form->flexDemo->TextMatrix(g.form->flexDemo->Rows() - 1, 2), "Audi's own text");
 }
 
 TEST(Makes, DataBytesBeyondAsciiShowAsTheirWindows1252Characters)

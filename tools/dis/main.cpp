@@ -7,6 +7,7 @@
 
 #include "definitions/data_file.h"
 #include "definitions/dis_file.h"
+#include "definitions/generic_titles.h"
 #include "definitions/plain_sources.h"
 #include "definitions/scantool_codes.h"
 
@@ -16,6 +17,7 @@ using namespace vx414;
 
 constexpr std::string_view kUsage =
     "usage: vx414-dis build -o FILE --glossary GLOSSARY.tsv (--codes codes.dat | --sections FOLDER)\n"
+    "                       [--generic TITLES.tsv]\n"
     "       vx414-dis dump FILE FOLDER\n"
     "       vx414-dis verify FILE\n";
 
@@ -29,13 +31,37 @@ int usage() {
   return 2;
 }
 
+void printMerge(const GenericMergeReport& report) {
+  std::printf("generic titles: %d rows; generic codes before %d, after %d; texts from the titles %d, kept %d;"
+              " \"Reserved\" texts named %d\n",
+              report.titleRows, report.currentCodes, report.mergedCodes, report.fromTitles, report.fromCurrent,
+              report.placeholdersNamed);
+  std::printf("dropped %zu rows of the titles:\n", report.dropped.size());
+  for (const DroppedTitle& row : report.dropped) {
+    std::printf("  %s %s \"%s\": %s\n", row.where.c_str(), row.code.c_str(), row.title.c_str(), row.reason.c_str());
+  }
+  std::printf("manufacturer-range codes left out of generic: %zu (%d of them in the generic records before)\n",
+              report.movedOut.size(), report.movedOutOfCurrent);
+}
+
+void printExtension(const ExtensionHeader& header) {
+  if (header.count == 0) {
+    std::printf("generic extension: none\n");
+    return;
+  }
+  std::printf("generic extension: %u records, header at 0x%08X, records 0x%08X to 0x%08X (positions %d to %d)\n",
+              header.count, kExtensionAddress, header.start, header.end, positionOfAddress(header.start),
+              positionOfAddress(header.end));
+}
+
 int build(const std::vector<std::string_view>& args) {
-  std::string output, glossary, codes, sections;
+  std::string output, glossary, codes, sections, titles;
   for (std::size_t i = 0; i + 1 < args.size(); i += 2) {
     if (args[i] == "-o") output = args[i + 1];
     else if (args[i] == "--glossary") glossary = args[i + 1];
     else if (args[i] == "--codes") codes = args[i + 1];
     else if (args[i] == "--sections") sections = args[i + 1];
+    else if (args[i] == "--generic") titles = args[i + 1];
     else return usage();
   }
   if (args.size() % 2 != 0 || output.empty() || glossary.empty() || codes.empty() == sections.empty()) return usage();
@@ -55,6 +81,15 @@ int build(const std::vector<std::string_view>& args) {
     return fail(error);
   }
 
+  if (!titles.empty()) {
+    std::vector<SourceRecord> list;
+    if (std::string error = readWholeFile(titles, text); !error.empty()) return fail(error);
+    if (std::string error = parseSectionTsv(text, titles, list); !error.empty()) return fail(error);
+    GenericMerge merged = mergeGenericTitles(sources.sections["generic"], list);
+    printMerge(merged.report);
+    sources.sections["generic"] = std::move(merged.records);
+  }
+
   const BuildResult built = buildDataFile(sources);
   if (!built.error.empty()) return fail(built.error);
   if (std::string error = writeWholeFile(output, built.stored); !error.empty()) return fail(error);
@@ -66,6 +101,8 @@ int build(const std::vector<std::string_view>& args) {
     std::printf("%-24s %7d %7d %7d %9u %9u\n", s.name.c_str(), s.realRecords, s.fillerRecords, s.headingRecords,
                 s.realBytes, s.sectionBytes);
   }
+  printExtension(report.extension);
+  std::printf("generic rows: %d (fixed section %d)\n", report.genericRows, report.fixedGenericRows);
   return 0;
 }
 
@@ -75,6 +112,7 @@ int dump(const std::string& file, const std::string& folder) {
   const DumpResult dumped = dumpDataFile(slot);
   if (!dumped.status.ok()) return fail(file + ": " + describe(dumped.status));
   if (std::string error = writeSourcesFolder(folder, dumped.sources); !error.empty()) return fail(error);
+  printExtension(dumped.extension);
   return 0;
 }
 
@@ -93,6 +131,11 @@ int verify(const std::string& file) {
   if (!report.status.ok()) return fail(file + ": " + describe(report.status));
   std::printf("%s: %lld stored bytes, verified\nglossary: %d pairs, ends at position %d\n", file.c_str(),
               static_cast<long long>(slot.length()), report.glossaryPairs, report.glossaryEnd);
+  printExtension(report.extension);
+  if (report.extensionPresent) {
+    std::printf("generic extension: header checked, %u records walked, %lld data bytes\n", report.extension.count,
+                static_cast<long long>(report.extensionCodedBytes));
+  }
   std::printf("generic rows: %d\n%-24s %7s %7s %9s %9s %9s\n", report.genericRows, "section", "rows", "coded",
               "coded B", "start", "end");
   for (const SectionCount& s : report.sections) {

@@ -5,6 +5,7 @@
 #include <system_error>
 #include <unistd.h>
 
+#include "definitions/code_ranges.h"
 #include "definitions/codepage.h"
 #include "definitions/data_file.h"
 #include "definitions/definitions_table.h"
@@ -114,6 +115,17 @@ bool readerReachable(const ChosenLink& link, std::ostream& err) {
     return true;
 }
 
+// True when every code that begins with `prefix` lies in a range the makes define (P1,
+// P30 to P33, B1, B2, C1, C2, U1, U2): the generic rows cannot hold it.
+bool inManufacturerRange(std::string_view prefix) {
+    if (prefix.size() < 2 || prefix.size() > 5) return false;
+    const bool pThree = (prefix[0] == 'P' || prefix[0] == 'p') && prefix[1] == '3';
+    if (pThree && prefix.size() < 3) return false;
+    std::string code(prefix);
+    code.resize(5, '0');
+    return isManufacturerRange(code);
+}
+
 // ---- the modes ----
 
 int lookup(const ReadArguments& arguments, CommandEnvironment& environment) {
@@ -121,8 +133,11 @@ int lookup(const ReadArguments& arguments, CommandEnvironment& environment) {
     if (!loadTable(table, *arguments.make, dataFileOf(arguments, environment), environment.err)) return ExitDataFile;
     const CodeSearchHit hit = table.search(arguments.code);
     if (hit.found < 0) {
-        complain(environment.err, "No definition: no code begins with " + arguments.code + " (" +
-                                      std::string(arguments.make->name) + ")");
+        std::string text = "No definition: no code begins with " + arguments.code + " (" +
+                           std::string(arguments.make->name) + ")";
+        if (arguments.make->start == kMakeSections[0].start && inManufacturerRange(arguments.code))
+            text += " (manufacturer-specific: choose the make)";
+        complain(environment.err, text);
         return ExitFailed;
     }
     environment.out << lookupAsText(table, hit);

@@ -347,7 +347,17 @@ TEST_F(ReadCommand, LookUpShowsTheFoundEntryAndTheNextAsTheCodeSearchDoes) {
         {{"--lookup", "P03", "--make", "audi"}, ExitOk, "Found  P0300  Random misfire\nNext   P0301  Cylinder 1 misfire\n",
          ""},  // the generic row is found first
         {{"--lookup", "P1", "--make", "audi"}, ExitOk, "Found  P1136  Fuel trim lean\n", ""},
-        {{"--lookup", "P1"}, ExitFailed, "", "vx414-read: No definition: no code begins with P1 (generic)\n"},
+        {{"--lookup", "P1"}, ExitFailed, "",
+         "vx414-read: No definition: no code begins with P1 (generic) (manufacturer-specific: choose the make)\n"},
+        {{"--lookup", "c1234"}, ExitFailed, "",
+         "vx414-read: No definition: no code begins with c1234 (generic) (manufacturer-specific: choose the make)\n"},
+        {{"--lookup", "P33"}, ExitFailed, "",
+         "vx414-read: No definition: no code begins with P33 (generic) (manufacturer-specific: choose the make)\n"},
+        {{"--lookup", "P3"}, ExitFailed, "", "vx414-read: No definition: no code begins with P3 (generic)\n"},
+        {{"--lookup", "P3400"}, ExitFailed, "", "vx414-read: No definition: no code begins with P3400 (generic)\n"},
+        {{"--lookup", "U3"}, ExitFailed, "", "vx414-read: No definition: no code begins with U3 (generic)\n"},
+        {{"--lookup", "P1234", "--make", "audi"}, ExitFailed, "",
+         "vx414-read: No definition: no code begins with P1234 (audi)\n"},
     };
     for (const Case& c : cases) {
         const Outcome result = run(c.arguments);

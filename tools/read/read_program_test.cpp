@@ -157,7 +157,7 @@ QJsonObject jsonOf(const std::string& text) {
 }
 
 TEST(ReadProgram, EachFormatReadsBackToTheCodesTheReaderSent) {
-    RunningEmulator reader({"--pending", "P0300", "P0171", "--stored", "C1234", "U0100", "P2BFF"});
+    RunningEmulator reader({"--pending", "P0300", "P0171", "--stored", "C1234", "U0100", "P3FFF"});
     ASSERT_FALSE(reader.path().empty());
     const std::vector<std::string> link = {"--link", reader.path(), "--make", "Audi"};
 
@@ -169,7 +169,7 @@ TEST(ReadProgram, EachFormatReadsBackToTheCodesTheReaderSent) {
     EXPECT_EQ(make, "audi");
     ASSERT_EQ(rows.size(), 5u);
     const char* kinds[] = {"Pending", "Pending", "Stored", "Stored", "Stored"};
-    const char* codes[] = {"P0300", "P0171", "C1234", "U0100", "P2BFF"};
+    const char* codes[] = {"P0300", "P0171", "C1234", "U0100", "P3FFF"};
     for (std::size_t i = 0; i < rows.size(); ++i) {
         EXPECT_EQ(rows[i].kind, kinds[i]);
         EXPECT_EQ(rows[i].code, codes[i]);
