@@ -160,7 +160,7 @@ public:
 
     // Start-up.
     QString AppFolder;       // the program's folder, no trailing separator
-    bool FormReady = false;  // false while Form_Load runs
+    bool FormReady = false;  // false until Form_Load and the data it reads (awaitData) are done
     std::uint32_t NormalColor = 0;
     std::uint32_t HoverColor = 0;
     std::int32_t GlossaryStart = 0;
