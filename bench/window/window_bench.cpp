@@ -53,7 +53,8 @@ using vx414::testing::FormFixture;
 
 const QString& buildFolder()
 {
-    static const QString folder = QStringLiteral(VX414_BUILD_DIR);
+    // VX414_BENCH_FOLDER runs the same figures over another data file (an older build's).
+    static const QString folder = qEnvironmentVariable("VX414_BENCH_FOLDER", QStringLiteral(VX414_BUILD_DIR));
     return folder;
 }
 
