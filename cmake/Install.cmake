@@ -24,7 +24,7 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 if(TARGET vx414)
   install(TARGETS vx414 RUNTIME DESTINATION ${VX414_PROGRAM_DIR})
   # The print module, loaded from the program's folder on the first Print.
-  install(TARGETS vx414_print LIBRARY DESTINATION ${VX414_PROGRAM_DIR})
+  install(TARGETS vx414_print LIBRARY DESTINATION ${VX414_PROGRAM_DIR}/modules)
   file(MAKE_DIRECTORY ${linux_build}/bin)
   file(CREATE_LINK ../${VX414_PROGRAM_DIR}/vx414 ${linux_build}/bin/vx414 SYMBOLIC)
   install(FILES ${linux_build}/bin/vx414 DESTINATION bin)

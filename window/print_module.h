@@ -1,6 +1,6 @@
-// Printing lives in a module of its own (libvx414-print.so, beside the program), loaded the
-// first time the user prints: it holds everything that needs Qt's print support, so the
-// program starts without loading that library and the printing system's behind it.
+// Printing lives in a module of its own (modules/libvx414-print.so in the program's folder),
+// loaded the first time the user prints: it holds everything that needs Qt's print support,
+// so the program starts without loading that library and the printing system's behind it.
 #pragma once
 
 #include "reader/report_format.h"
@@ -28,9 +28,10 @@ struct PrintModule {
     QString (*destination)(const QPrinter& printer);
 };
 
-// The module's file name, and the one function it exports (extern "C"), which returns its
-// PrintModule.
-inline constexpr char kPrintModuleFile[] = "libvx414-print.so";
+// The module's file, relative to the program's folder (a folder of its own, so that the
+// package's library folder gets no shared object that ldconfig would have to know about),
+// and the one function it exports (extern "C"), which returns its PrintModule.
+inline constexpr char kPrintModuleFile[] = "modules/libvx414-print.so";
 inline constexpr char kPrintModuleEntry[] = "vx414_print_module";
 
 // The print module, loaded from the program's folder the first time it is asked for; null,

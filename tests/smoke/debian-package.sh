@@ -33,7 +33,7 @@ dpkg-deb -c "$deb" | awk '{ $1 = $2 = $3 = $4 = $5 = ""; sub(/^ +/, ""); print }
 expected=(
   "./usr/bin/vx414 -> ../lib/vx414/vx414"
   ./usr/lib/vx414/vx414
-  ./usr/lib/vx414/libvx414-print.so
+  ./usr/lib/vx414/modules/libvx414-print.so
   ./usr/lib/vx414/VX-414.dis
   ./usr/lib/vx414/VX-414.chm
   ./usr/bin/vx414-reader-emulator
