@@ -1,6 +1,6 @@
 #!/bin/sh
 # Every benchmark of the project, each figure beside its reference measured in the same
-# run, with their ratio and the target; then the start-up against an empty window.
+# run, with their ratio and the target; then the start-up against the plain and the empty window.
 #
 #   bench/run.sh [BUILD_DIR]        (default: build)
 #
