@@ -71,11 +71,11 @@ public:
         }
         ++*finished_;
         if (stop.stop_requested())
-            return {LinkStatus(LinkCode::Timeout, "stopped"), {}, {}};
+            return {LinkStatus(LinkCode::Timeout, "stopped"), {}, {}, {}};
         const auto bytes = encodeTroubleCode("P030" + std::to_string(n));
-        return {LinkStatus::ok(), {decodeTroubleCode((*bytes)[0], (*bytes)[1])}, {}};
+        return {LinkStatus::ok(), {decodeTroubleCode((*bytes)[0], (*bytes)[1])}, {}, {}};
     }
-    LinkStatus clearCodes(elm327::Transport&, elm327::Deadline, std::stop_token) override { return {}; }
+    elm327::ClearResult clearCodes(elm327::Transport&, elm327::Deadline, std::stop_token) override { return {}; }
     bool answersAsElm327(elm327::Transport&, elm327::Deadline) override { return true; }
     void forget() override {}
 

@@ -49,7 +49,7 @@ int runReadTool(std::vector<std::string> arguments, double& seconds)
 void ReadToolOnCanAdapter(benchmark::State& state)
 {
     for (auto _ : state) {
-        EmulatorProcess emulator({"--car", "can11", "--codes", "many", "--reset-ms", "800", "--search-ms", "200"});
+        EmulatorProcess emulator({"--car", "can11", "--codes", "many", "--timed"});
         double seconds = 0;
         if (runReadTool({"--link", "elm327:" + emulator.path()}, seconds) != 0)
             state.SkipWithError("vx414-read failed");

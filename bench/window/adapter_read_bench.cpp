@@ -1,5 +1,5 @@
 // A read through an ELM327 adapter as the user waits for it in the window, against the ELM327
-// emulator in its timed mode on a pseudo-terminal (bench/common/emulator_process.h), each
+// emulator in its timed mode (--timed) on a pseudo-terminal (bench/common/emulator_process.h), each
 // beside the device library's bare exchange measured in the same run:
 //
 //   LINK_USB_to_table/first_read        LINK USB to the filled table, with a new adapter
@@ -38,7 +38,7 @@ using namespace vx414;
 // The timed fake adapter: a CAN 11-bit car with two units and codes from both.
 std::vector<std::string> timedAdapter()
 {
-    return {"--car", "can11", "--codes", "many", "--reset-ms", "800", "--search-ms", "200"};
+    return {"--car", "can11", "--codes", "many", "--timed"};
 }
 
 LinkName adapterAt(const std::string& path)

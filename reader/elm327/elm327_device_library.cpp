@@ -67,7 +67,7 @@ struct Elm327DeviceLibrary::Adapter {
     }
 
     LinkReport exchange(std::stop_token stop, Deadline deadline);
-    LinkStatus clear(Deadline deadline);
+    elm327::ClearResult clear(Deadline deadline);
     LinkStatus connect(Deadline deadline, const std::stop_token& stop);
     LinkStatus findAdapter(Deadline deadline, const std::stop_token& stop);
     LinkStatus findSpeed(Deadline deadline, const std::stop_token& stop);
@@ -298,23 +298,24 @@ void Elm327DeviceLibrary::Adapter::dropPipe() {
     pipe_.reset();
 }
 
-LinkStatus Elm327DeviceLibrary::Adapter::clear(Deadline deadline) {
+elm327::ClearResult Elm327DeviceLibrary::Adapter::clear(Deadline deadline) {
     if (const LinkStatus connected = connect(deadline, {}); !connected.isOk()) {
         dropPipe();
-        return connected;
+        return {connected, {}, {}};
     }
-    const LinkStatus cleared = conversation_->clearCodes(*pipe_, deadline, {});
-    if (!cleared.isOk()) dropPipe();
+    elm327::ClearResult cleared = conversation_->clearCodes(*pipe_, deadline, {});
+    if (!cleared.status.isOk()) dropPipe();
     return cleared;
 }
 
-LinkStatus Elm327DeviceLibrary::clearCodes() {
+elm327::ClearResult Elm327DeviceLibrary::clearCodes() {
     stopExchange();
     handover_.reset();
     const Deadline deadline = Clock::now() + elm327::ExchangeBound;
     std::unique_lock use(adapter_->inUse_, std::defer_lock);
     const LinkStatus free = adapter_->takeWhenFree(use, deadline, {});
-    return free.isOk() ? adapter_->clear(deadline) : free;
+    if (!free.isOk()) return {free, {}, {}};
+    return adapter_->clear(deadline);
 }
 
 }  // namespace vx414

@@ -180,7 +180,7 @@ LinkStatus TcpTransport::write(std::string_view bytes, Deadline deadline) {
             return {LinkCode::Io, "the connection failed"};
         }
         const short ready = waitFor(fd_, POLLOUT, deadline);
-        if (ready == 0) return {LinkCode::Timeout, "the connection took no more bytes"};
+        if (ready == 0 || Clock::now() >= deadline) return {LinkCode::Timeout, "the connection took no more bytes"};
         if ((ready & POLLOUT) == 0) return {LinkCode::Io, "the connection failed"};
     }
     return LinkStatus::ok();
@@ -199,14 +199,17 @@ LinkStatus TcpTransport::read(std::string& into, std::size_t max, Deadline deadl
         }
         if (got == 0) return {LinkCode::Io, "the adapter closed the connection"};
         if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return {LinkCode::Io, "the connection failed"};
-        if (waitFor(fd_, POLLIN, deadline) == 0) return LinkStatus::ok();
+        if (waitFor(fd_, POLLIN, deadline) == 0 || Clock::now() >= deadline) return LinkStatus::ok();
     }
 }
 
 void TcpTransport::discardInput() {
     if (!isOpen()) return;
+    // A whole answer's worth at most: more is not left over from an earlier answer but a
+    // line that keeps talking, which the next read reports.
     char buffer[512];
-    while (::recv(fd_, buffer, sizeof buffer, 0) > 0) {
+    for (std::size_t dropped = 0; dropped < 64 * 1024; dropped += sizeof buffer) {
+        if (::recv(fd_, buffer, sizeof buffer, 0) <= 0) break;
     }
 }
 
