@@ -43,7 +43,7 @@ void DefaultDeviceLibrary::DeviceWriteByte(std::uint8_t byte) { current_->Device
 std::optional<LinkReport> DefaultDeviceLibrary::DeviceReadReport() { return current_->DeviceReadReport(); }
 
 void DefaultDeviceLibrary::DeviceNotifyReportReady(std::function<void()> ready) {
-    adapter_->DeviceNotifyReportReady(std::move(ready));
+    if (adapter_) adapter_->DeviceNotifyReportReady(std::move(ready));
 }
 
 ReportState DefaultDeviceLibrary::DeviceReportState() const { return current_->DeviceReportState(); }
