@@ -51,6 +51,10 @@ cat >"$work/pairs" <<'PAIRS'
 BM_ReceiveReport61Codes|BM_CopyReport61Codes|50|0
 BM_IdleDeviceReadByte|BM_IdleBareRead|1000000|1.3
 BM_Elm327RequestToReport|BM_Elm327Bare03|500000|0
+vx414-read/can_adapter|vx414-read/ref:version|900000|0
+LINK_USB_to_table/first_read|LINK_USB_to_table/ref:first_exchange|700000|0
+LINK_USB_to_table/later_read|LINK_USB_to_table/ref:later_exchange|300000|0
+GUI_thread/longest_gap_in_read|GUI_thread/ref:longest_gap_idle|50000|0
 BM_GlossaryLoad|BM_GlossaryReference|0|0
 BM_FordWalk|BM_FordReference|0|0
 TimerBar_Timer/tick|TimerBar_Timer/ref:plain_fill|1000|0

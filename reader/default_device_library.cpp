@@ -42,6 +42,12 @@ void DefaultDeviceLibrary::DeviceWriteByte(std::uint8_t byte) { current_->Device
 
 std::optional<LinkReport> DefaultDeviceLibrary::DeviceReadReport() { return current_->DeviceReadReport(); }
 
+void DefaultDeviceLibrary::DeviceNotifyReportReady(std::function<void()> ready) {
+    if (adapter_) adapter_->DeviceNotifyReportReady(std::move(ready));
+}
+
+ReportState DefaultDeviceLibrary::DeviceReportState() const { return current_->DeviceReportState(); }
+
 Elm327DeviceLibrary* DefaultDeviceLibrary::adapter() { return readerPresent() ? nullptr : adapter_.get(); }
 
 Elm327DeviceLibrary* asElm327(DeviceLibrary& link) {

@@ -25,6 +25,9 @@ public:
     LinkByte DeviceReadByte() override;
     void DeviceWriteByte(std::uint8_t byte) override;
     std::optional<LinkReport> DeviceReadReport() override;
+    // Only the adapter gathers whole reports; the reader's tty never tells.
+    void DeviceNotifyReportReady(std::function<void()> ready) override;
+    ReportState DeviceReportState() const override;
 
     // The adapter's library when the next read would go to the adapter, else nullptr.
     Elm327DeviceLibrary* adapter();

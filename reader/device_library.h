@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -27,6 +28,13 @@ struct LinkReport {
     VehicleInfo vehicle{};
 };
 
+// Where the report of the read asked for stands, on a link that gathers whole reports.
+enum class ReportState {
+    None,       // a byte link, or no read asked for: DeviceReadReport has nothing to wait for
+    Gathering,  // the link is still at work: DeviceReadReport would wait for it
+    Ready,      // DeviceReadReport hands the report over without waiting
+};
+
 // The four entries the program calls, in the sequences the code-reading flow prescribes.
 // None of them reports a failure to the caller.
 class DeviceLibrary {
@@ -42,6 +50,13 @@ public:
     // A link that gathers the whole report itself hands it over here, waiting at most until
     // its own deadline; a byte link returns std::nullopt and is read with DeviceReadByte.
     virtual std::optional<LinkReport> DeviceReadReport() { return std::nullopt; }
+
+    // A link that gathers the whole report on a thread of its own calls `ready` from that
+    // thread once the report asked for is Ready, so that its caller takes it then instead of
+    // waiting for it; an empty function stops the calls, and returns only when no call is in
+    // progress. A byte link never calls it.
+    virtual void DeviceNotifyReportReady(std::function<void()> ready) { (void)ready; }
+    virtual ReportState DeviceReportState() const { return ReportState::None; }
 };
 
 // The program's link to the reader: a raw byte pipe over the tty named by the environment

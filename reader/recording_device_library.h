@@ -61,6 +61,7 @@ public:
     // next DeviceReadReport returns it once. Not logged as a call.
     void giveReport(LinkReport report) { report_ = std::move(report); }
     std::optional<LinkReport> DeviceReadReport() override { return std::exchange(report_, std::nullopt); }
+    ReportState DeviceReportState() const override { return report_ ? ReportState::Ready : ReportState::None; }
 
     bool isOpen() const { return open_; }
 

@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include "reader/elm327/elm327_device_library.h"
+#include "reader/link_failure_cause.h"
+
 #include <optional>
 
 namespace vx414 {
@@ -75,6 +78,13 @@ TEST(BuiltHelpFile, OpensAtItsContentsPageWithPagesPictureAndStylesheet)
     const std::optional<QByteArray> trouble = file->read(QStringLiteral("/html/trouble.htm"));
     ASSERT_TRUE(trouble.has_value());
     EXPECT_TRUE(trouble->contains("USB without pending ! Please check USB cable and test again."));
+    // Every cause the window shows under it for an ELM327 adapter is explained there.
+    for (const LinkStatus& status : {LinkStatus(LinkCode::NoDevice, elm327::NoAdapterOnSerialPorts),
+                                     LinkStatus(LinkCode::NoDevice, elm327::ConnectionRefused),
+                                     LinkStatus(LinkCode::NoVehicle, ""), LinkStatus(LinkCode::Timeout, "")}) {
+        const std::string_view cause = adapterFailureCause(status);
+        EXPECT_TRUE(trouble->contains(QByteArray(cause.data(), static_cast<qsizetype>(cause.size())))) << cause;
+    }
 
     const std::optional<QByteArray> picture = file->read(QStringLiteral("/html/progress-strip.png"));
     ASSERT_TRUE(picture.has_value());

@@ -187,7 +187,10 @@ private:
     void createControls();
     void connectHandlers();
     void arrangeTabOrder();
-    void readFailed();
+    // The failure path; `cause` (empty for the VX-414 reader) goes under the message.
+    void readFailed(const QString& cause);
+    // Told, through the event loop, that the link's whole report is there.
+    void reportReady();
     void showEntries(bool codeMode);
     void fitDefinitionLabel(QLabel* label);
     void fitWrappedLabel(QLabel* label);

@@ -25,6 +25,10 @@ void frmMain::connectHandlers()
     connect(CODESearch, &QLineEdit::textChanged, this, &frmMain::CODESearch_Change);
     connect(Timer1, &QTimer::timeout, this, &frmMain::Timer1_Timer);
     connect(TimerBar, &QTimer::timeout, this, &frmMain::TimerBar_Timer);
+    // The adapter's worker tells from its own thread; the report is taken on this one.
+    platform_.device.DeviceNotifyReportReady([this] {
+        QMetaObject::invokeMethod(this, &frmMain::reportReady, Qt::QueuedConnection);
+    });
 }
 
 void frmMain::resizeEvent(QResizeEvent* event)

@@ -86,7 +86,11 @@ frmMain::frmMain(Platform& platform, QWidget* parent)
     connectHandlers();
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain()
+{
+    // The link outlives the window: it must not tell a window that is gone.
+    platform_.device.DeviceNotifyReportReady({});
+}
 
 void frmMain::createControls()
 {

@@ -1,6 +1,7 @@
 // A read from a link that hands over whole reports (an ELM327 adapter): the same window
 // steps, codes the reader's frame cannot carry, and more codes than the table's 99 data
 // rows hold.
+#include "reader/elm327/elm327_device_library.h"
 #include "window/testing/form_fixture.h"
 
 #include <gtest/gtest.h>
@@ -100,17 +101,25 @@ TEST(LinkReportRead, MoreCodesThanNinetyEightGrowTheTableAndEveryCodeIsShown)
     EXPECT_EQ(t.TextMatrix(99, 0), "Total: 98");
 }
 
-TEST(LinkReportRead, AFailedOrOversizedReportTakesTheFailurePath)
+TEST(LinkReportRead, AFailedOrOversizedReportTakesTheFailurePathAndSaysWhyUnderIt)
 {
     struct Case {
         const char* what;
         LinkReport report;
+        const char* cause;
     };
     const Case cases[] = {
-        {"no car", {LinkStatus(LinkCode::Protocol, "UNABLE TO CONNECT"), {}, {}}},
-        {"no adapter", {LinkStatus(LinkCode::NoDevice, "no adapter"), {}, {}}},
+        {"no car", {LinkStatus(LinkCode::NoVehicle, "UNABLE TO CONNECT"), {}, {}},
+         "The adapter answered, but no car did. Is the ignition on?"},
+        {"no adapter", {LinkStatus(LinkCode::NoDevice, elm327::NoAdapterOnSerialPorts), {}, {}},
+         "No adapter was found on the serial ports."},
+        {"refused", {LinkStatus(LinkCode::NoDevice, elm327::ConnectionRefused), {}, {}},
+         "The adapter refused the connection."},
+        {"silent", {LinkStatus(LinkCode::Timeout, "adapter silent"), {}, {}}, "The adapter stopped answering."},
+        {"line lost", {LinkStatus(LinkCode::Io, "the tty hung up"), {}, {}}, "The adapter stopped answering."},
         {"more codes than the program holds",
-         {LinkStatus::ok(), std::vector<TroubleCode>(MaxLinkReportCodes + 1, code("P0300")), {}}},
+         {LinkStatus::ok(), std::vector<TroubleCode>(MaxLinkReportCodes + 1, code("P0300")), {}},
+         "The adapter's answer could not be read."},
     };
     for (const Case& c : cases) {
         FormFixture f;
@@ -119,7 +128,11 @@ TEST(LinkReportRead, AFailedOrOversizedReportTakesTheFailurePath)
         ASSERT_EQ(m.CodeCount, 1);
         readWith(f, c.report);
         ASSERT_EQ(f.box.shown.size(), 1u) << c.what;
+        // The message box of every failed read, with the cause as its second paragraph.
         EXPECT_EQ(f.box.shown[0].text, " USB without pending ! Please check USB cable and test again. ") << c.what;
+        EXPECT_EQ(f.box.shown[0].title, "         Error Msg") << c.what;
+        EXPECT_EQ(f.box.shown[0].buttons, MsgButtons::OkCancel) << c.what;
+        EXPECT_EQ(f.box.shown[0].informative, c.cause) << c.what;
         EXPECT_EQ(f.device.callText(), "Open Close Write(AA, closed)") << c.what;
         EXPECT_TRUE(m.FlexList->isHidden()) << c.what;
         EXPECT_EQ(m.CodeCount, 1) << c.what;

@@ -1,6 +1,10 @@
 // Reading the codes: LINK USB prepares the window and asks the reader for its report;
-// one second later the first tick of Timer1 runs the whole read.
+// one second later the first tick of Timer1 runs the whole read. A link that gathers the
+// whole report on a thread of its own (an ELM327 adapter) tells when the report is there,
+// and the tick's work runs then, early or late, without the window ever waiting for it.
 #include "window/frm_main.h"
+
+#include "reader/link_failure_cause.h"
 
 #include "window/logic/progress.h"
 #include "window/mod_process_bar.h"
@@ -51,6 +55,13 @@ void frmMain::Link_Click()
 
 void frmMain::Timer1_Timer()
 {
+    // Nothing to take yet: the adapter's worker tells when its report is there
+    // (reportReady), and the window stays free until then.
+    const ReportState wholeReport = platform_.device.DeviceReportState();
+    if (wholeReport == ReportState::Gathering) {
+        Timer1->stop();
+        return;
+    }
     // Each result is stored the moment the report delivers it, so a report that fails
     // part-way leaves what it had delivered, and CodeCount that of the last good read.
     ReportSink sink;
@@ -73,7 +84,9 @@ void frmMain::Timer1_Timer()
     };
     const ReceiveResult result = ReceiveReport(platform_.device, ReportBytes, ReportIndex, sink);
     if (!result.ok()) {
-        readFailed();
+        readFailed(wholeReport == ReportState::None
+                       ? QString()
+                       : QString::fromUtf8(adapterFailureCause(result.status)));
         return;
     }
 
@@ -92,7 +105,15 @@ void frmMain::Timer1_Timer()
     platform_.pointers.setWindowPointer(PointerDefault);
 }
 
-void frmMain::readFailed()
+void frmMain::reportReady()
+{
+    // The report of a read that has since been ended (EXIT, another LINK USB) or already
+    // taken by the tick finds nothing Ready, and is dropped.
+    if (platform_.device.DeviceReportState() == ReportState::Ready)
+        Timer1_Timer();
+}
+
+void frmMain::readFailed(const QString& cause)
 {
     platform_.device.DeviceOpen();
     platform_.device.DeviceClose();
@@ -109,7 +130,7 @@ void frmMain::readFailed()
     platform_.device.DeviceWriteByte(EndByte);
     const MsgAnswer answer = platform_.messageBox.show(
         QStringLiteral(" USB without pending ! Please check USB cable and test again. "),
-        QStringLiteral("         Error Msg"), MsgButtons::OkCancel, MsgIcon::Information);
+        QStringLiteral("         Error Msg"), MsgButtons::OkCancel, MsgIcon::Information, cause);
     if (answer != MsgAnswer::Ok)
         platform_.programEnd.endNow();
 }

@@ -128,6 +128,7 @@ TEST(CodeReading, AFailedReadTellsTheUserAndKeepsTheLastGoodCount)
     EXPECT_EQ(f.box.shown[0].title, "         Error Msg");
     EXPECT_EQ(f.box.shown[0].buttons, MsgButtons::OkCancel);
     EXPECT_EQ(f.box.shown[0].icon, MsgIcon::Information);
+    EXPECT_EQ(f.box.shown[0].informative, "");  // the reader's message says it all
     EXPECT_EQ(f.end.count, 0);
     EXPECT_EQ(f.beep.count, 1);  // only the good read beeped
 

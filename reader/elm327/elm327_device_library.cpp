@@ -1,7 +1,9 @@
 #include "reader/elm327/elm327_device_library.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <glob.h>
+#include <mutex>
 
 #include "reader/elm327/elm327_tcp_transport.h"
 #include "reader/elm327/elm327_tty_transport.h"
@@ -44,20 +46,75 @@ std::unique_ptr<elm327::Conversation> orSession(std::unique_ptr<elm327::Conversa
 
 }  // namespace
 
+struct Elm327DeviceLibrary::Adapter {
+    Adapter(std::optional<LinkName> named, std::vector<std::string> patterns,
+            std::unique_ptr<elm327::Conversation> conversation)
+        : named_(std::move(named)), patterns_(std::move(patterns)), conversation_(orSession(std::move(conversation))) {
+        // A speed the link name gives is used as it is, never searched for.
+        speedKnown_ = !named_ || named_->kind != LinkName::Kind::Elm327Tty || named_->baud != 0;
+    }
+    ~Adapter() { dropPipe(); }
+
+    // One exchange at a time: a worker left running by a stopped read still holds the
+    // adapter (inUse_), and the next one waits for it, in slices so that a stop is heard,
+    // within its own deadline.
+    LinkStatus takeWhenFree(std::unique_lock<std::timed_mutex>& use, Deadline deadline, const std::stop_token& stop) {
+        while (!use.try_lock_for(std::chrono::milliseconds(50))) {
+            if (stop.stop_requested()) return Stopped;
+            if (Clock::now() >= deadline) return {LinkCode::Timeout, "the adapter was still busy"};
+        }
+        return LinkStatus::ok();
+    }
+
+    LinkReport exchange(std::stop_token stop, Deadline deadline);
+    elm327::ClearResult clear(Deadline deadline);
+    LinkStatus connect(Deadline deadline, const std::stop_token& stop);
+    LinkStatus findAdapter(Deadline deadline, const std::stop_token& stop);
+    LinkStatus findSpeed(Deadline deadline, const std::stop_token& stop);
+    void dropPipe();
+    std::string foundPort() const {
+        const std::lock_guard lock(portMutex_);
+        return foundPort_;
+    }
+
+    std::optional<LinkName> named_;
+    std::vector<std::string> patterns_;
+    std::unique_ptr<elm327::Conversation> conversation_;
+    std::unique_ptr<elm327::Transport> pipe_;
+    bool speedKnown_ = false;
+    std::timed_mutex inUse_;
+    mutable std::mutex portMutex_;
+    std::string foundPort_;
+};
+
+struct Elm327DeviceLibrary::Handover {
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+    LinkReport report;
+    Deadline deadline;
+};
+
+struct Elm327DeviceLibrary::Notifier {
+    void notify() {
+        const std::lock_guard lock(mutex);
+        if (ready) ready();
+    }
+    std::mutex mutex;
+    std::function<void()> ready;
+};
+
 Elm327DeviceLibrary::Elm327DeviceLibrary(LinkName named, std::unique_ptr<elm327::Conversation> conversation)
-    : named_(std::move(named)), conversation_(orSession(std::move(conversation))) {
-    // A speed the link name gives is used as it is, never searched for.
-    speedKnown_ = named_->kind != LinkName::Kind::Elm327Tty || named_->baud != 0;
-}
+    : adapter_(std::make_shared<Adapter>(std::move(named), std::vector<std::string>{}, std::move(conversation))),
+      notifier_(std::make_shared<Notifier>()) {}
 
 Elm327DeviceLibrary::Elm327DeviceLibrary(std::vector<std::string> patterns,
                                          std::unique_ptr<elm327::Conversation> conversation)
-    : patterns_(std::move(patterns)), conversation_(orSession(std::move(conversation))) {}
+    : adapter_(std::make_shared<Adapter>(std::nullopt, std::move(patterns), std::move(conversation))),
+      notifier_(std::make_shared<Notifier>()) {}
 
-Elm327DeviceLibrary::~Elm327DeviceLibrary() {
-    stopExchange();
-    dropPipe();
-}
+// Bounded: the worker is given StopBound; the pipe closes with the adapter's last owner.
+Elm327DeviceLibrary::~Elm327DeviceLibrary() { stopExchange(); }
 
 // No I/O: the pipe is opened, or the adapter looked for, when the request byte starts a read.
 void Elm327DeviceLibrary::DeviceOpen() {}
@@ -76,74 +133,87 @@ void Elm327DeviceLibrary::DeviceWriteByte(std::uint8_t byte) {
     } else if (byte == EndByte) {
         // The exchange is over: a report nobody took is dropped with its worker.
         stopExchange();
-        const std::lock_guard lock(mutex_);
-        requested_ = false;
+        handover_.reset();
     }
 }
 
 std::optional<LinkReport> Elm327DeviceLibrary::DeviceReadReport() {
-    std::unique_lock lock(mutex_);
-    if (!requested_) return LinkReport{LinkStatus(LinkCode::NoDevice, "no request was made"), {}, {}};
-    // The worker keeps the deadline itself; the short grace lets it hand over a report it
-    // finished at the very deadline instead of having it thrown away.
-    finished_.wait_until(lock, deadline_ + std::chrono::milliseconds(200), [this] { return done_; });
-    if (!done_) {
+    if (!handover_) return LinkReport{LinkStatus(LinkCode::NoDevice, "no request was made"), {}, {}};
+    const std::shared_ptr<Handover> handover = std::move(handover_);
+    std::unique_lock lock(handover->mutex);
+    // A caller that was told the report is there finds it done. Any other waits: the worker
+    // keeps the deadline itself, and the short grace lets it hand over a report it finished
+    // at the very deadline instead of having it thrown away.
+    handover->finished.wait_until(lock, handover->deadline + std::chrono::milliseconds(200),
+                                  [&handover] { return handover->done; });
+    if (!handover->done) {
         lock.unlock();
         stopExchange();
         lock.lock();
-        if (!done_) {
-            requested_ = false;
-            return LinkReport{LinkStatus(LinkCode::Timeout, "the adapter did not finish in time"), {}, {}};
-        }
+        if (!handover->done) return LinkReport{LinkStatus(LinkCode::Timeout, "the adapter did not finish in time"), {}, {}};
     }
-    requested_ = false;
-    LinkReport report = std::move(report_);
-    report_ = {};
+    LinkReport report = std::move(handover->report);
     lock.unlock();
     if (worker_.joinable()) worker_.join();  // it has finished: the join returns at once
     return report;
 }
 
-bool Elm327DeviceLibrary::busy() const {
-    const std::lock_guard lock(mutex_);
-    return requested_ && !done_;
+void Elm327DeviceLibrary::DeviceNotifyReportReady(std::function<void()> ready) {
+    const std::lock_guard lock(notifier_->mutex);
+    notifier_->ready = std::move(ready);
 }
 
-std::string Elm327DeviceLibrary::foundPort() const {
-    const std::lock_guard lock(mutex_);
-    return foundPort_;
+ReportState Elm327DeviceLibrary::DeviceReportState() const {
+    if (!handover_) return ReportState::None;
+    const std::lock_guard lock(handover_->mutex);
+    return handover_->done ? ReportState::Ready : ReportState::Gathering;
 }
+
+bool Elm327DeviceLibrary::busy() const { return DeviceReportState() == ReportState::Gathering; }
+
+std::string Elm327DeviceLibrary::foundPort() const { return adapter_->foundPort(); }
 
 void Elm327DeviceLibrary::startExchange() {
     stopExchange();
-    const Deadline deadline = Clock::now() + elm327::ExchangeBound;
-    {
-        const std::lock_guard lock(mutex_);
-        requested_ = true;
-        done_ = false;
-        report_ = {};
-        deadline_ = deadline;
-    }
-    worker_ = std::jthread([this, deadline](std::stop_token stop) {
-        LinkReport report = exchange(stop, deadline);
+    auto handover = std::make_shared<Handover>();
+    handover->deadline = Clock::now() + elm327::ExchangeBound;
+    handover_ = handover;
+    // The worker owns what it uses: a worker left running past StopBound outlives nothing.
+    worker_ = std::jthread([adapter = adapter_, notifier = notifier_, handover](std::stop_token stop) {
+        std::unique_lock use(adapter->inUse_, std::defer_lock);
+        const LinkStatus free = adapter->takeWhenFree(use, handover->deadline, stop);
+        LinkReport report = free.isOk() ? adapter->exchange(stop, handover->deadline) : LinkReport{free, {}, {}};
+        if (use.owns_lock()) use.unlock();  // free before the report is told, for the next read
         {
-            const std::lock_guard lock(mutex_);
-            report_ = std::move(report);
-            done_ = true;
+            const std::lock_guard lock(handover->mutex);
+            handover->report = std::move(report);
+            handover->done = true;
         }
-        finished_.notify_all();
+        handover->finished.notify_all();
+        // A stopped read's report is nobody's: its caller has moved on.
+        if (!stop.stop_requested()) notifier->notify();
     });
 }
 
 void Elm327DeviceLibrary::stopExchange() {
     if (!worker_.joinable()) return;
-    // Every wait of the exchange is bounded by its deadline and ends soon after a stop
-    // request, so this join is bounded too.
     worker_.request_stop();
-    worker_.join();
+    const std::shared_ptr<Handover> handover = handover_;
+    bool ended = true;
+    if (handover) {
+        std::unique_lock lock(handover->mutex);
+        ended = handover->finished.wait_for(lock, elm327::StopBound, [&handover] { return handover->done; });
+    }
+    // Once the report is handed over the worker does nothing more than tell, which a stop
+    // has silenced: the join returns at once.
+    if (ended) {
+        worker_.join();
+    } else {
+        worker_.detach();
+    }
 }
 
-LinkReport Elm327DeviceLibrary::exchange(std::stop_token stop, Deadline deadline) {
+LinkReport Elm327DeviceLibrary::Adapter::exchange(std::stop_token stop, Deadline deadline) {
     if (const LinkStatus connected = connect(deadline, stop); !connected.isOk()) {
         dropPipe();
         return {connected, {}, {}};
@@ -159,7 +229,7 @@ LinkReport Elm327DeviceLibrary::exchange(std::stop_token stop, Deadline deadline
     return {LinkStatus::ok(), std::move(result.pending), std::move(result.stored)};
 }
 
-LinkStatus Elm327DeviceLibrary::connect(Deadline deadline, const std::stop_token& stop) {
+LinkStatus Elm327DeviceLibrary::Adapter::connect(Deadline deadline, const std::stop_token& stop) {
     if (pipe_ && pipe_->isOpen()) return LinkStatus::ok();
     if (!named_) {
         // The port found before is kept for the rest of the run; only when it can no
@@ -168,7 +238,7 @@ LinkStatus Elm327DeviceLibrary::connect(Deadline deadline, const std::stop_token
             pipe_ = std::make_unique<elm327::TtyTransport>(foundPort_, elm327::DefaultBaud);
             if (pipe_->open(openDeadline(deadline)).isOk()) return LinkStatus::ok();
             pipe_.reset();
-            const std::lock_guard lock(mutex_);
+            const std::lock_guard lock(portMutex_);
             foundPort_.clear();
         }
         return findAdapter(deadline, stop);
@@ -186,7 +256,7 @@ LinkStatus Elm327DeviceLibrary::connect(Deadline deadline, const std::stop_token
 
 // The speed is tried in the usual order, ProbeBound each, until the adapter answers; the
 // one that worked is kept for the rest of the run.
-LinkStatus Elm327DeviceLibrary::findSpeed(Deadline deadline, const std::stop_token& stop) {
+LinkStatus Elm327DeviceLibrary::Adapter::findSpeed(Deadline deadline, const std::stop_token& stop) {
     auto& tty = static_cast<elm327::TtyTransport&>(*pipe_);
     for (const int baud : elm327::UsualBauds) {
         if (Clock::now() >= deadline) break;
@@ -205,32 +275,30 @@ LinkStatus Elm327DeviceLibrary::findSpeed(Deadline deadline, const std::stop_tok
 // Each matching port in turn: one another program holds is skipped, each probe takes at
 // most ProbeBound at the factory speed, and the first port that answers as an ELM327 is
 // kept.
-LinkStatus Elm327DeviceLibrary::findAdapter(Deadline deadline, const std::stop_token& stop) {
+LinkStatus Elm327DeviceLibrary::Adapter::findAdapter(Deadline deadline, const std::stop_token& stop) {
     for (const std::string& port : portsMatching(patterns_)) {
-        if (Clock::now() >= deadline) return {LinkCode::Timeout, "no ELM327 found in time"};
+        if (Clock::now() >= deadline) return {LinkCode::NoDevice, elm327::NoAdapterOnSerialPorts};
         if (stop.stop_requested()) return Stopped;
         auto tty = std::make_unique<elm327::TtyTransport>(port, elm327::DefaultBaud);
         if (!tty->open(probeDeadline(deadline)).isOk()) continue;
         if (!conversation_->answersAsElm327(*tty, probeDeadline(deadline))) continue;
         conversation_->forget();
         pipe_ = std::move(tty);
-        const std::lock_guard lock(mutex_);
+        const std::lock_guard lock(portMutex_);
         foundPort_ = port;
         return LinkStatus::ok();
     }
-    return {LinkCode::NoDevice, "no ELM327 on the serial ports"};
+    return {LinkCode::NoDevice, elm327::NoAdapterOnSerialPorts};
 }
 
 // The conversation is not told: it sets the adapter up from the start after a failure
 // of its own accord, and keeps the protocol it found to try first.
-void Elm327DeviceLibrary::dropPipe() {
+void Elm327DeviceLibrary::Adapter::dropPipe() {
     if (pipe_) pipe_->close();
     pipe_.reset();
 }
 
-elm327::ClearResult Elm327DeviceLibrary::clearCodes() {
-    stopExchange();
-    const Deadline deadline = Clock::now() + elm327::ExchangeBound;
+elm327::ClearResult Elm327DeviceLibrary::Adapter::clear(Deadline deadline) {
     if (const LinkStatus connected = connect(deadline, {}); !connected.isOk()) {
         dropPipe();
         return {connected, {}, {}};
@@ -238,6 +306,16 @@ elm327::ClearResult Elm327DeviceLibrary::clearCodes() {
     elm327::ClearResult cleared = conversation_->clearCodes(*pipe_, deadline, {});
     if (!cleared.status.isOk()) dropPipe();
     return cleared;
+}
+
+elm327::ClearResult Elm327DeviceLibrary::clearCodes() {
+    stopExchange();
+    handover_.reset();
+    const Deadline deadline = Clock::now() + elm327::ExchangeBound;
+    std::unique_lock use(adapter_->inUse_, std::defer_lock);
+    const LinkStatus free = adapter_->takeWhenFree(use, deadline, {});
+    if (!free.isOk()) return {free, {}, {}};
+    return adapter_->clear(deadline);
 }
 
 }  // namespace vx414

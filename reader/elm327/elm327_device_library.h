@@ -8,17 +8,19 @@
 //   DeviceWriteByte(0x55)       starts the exchange on the worker: open the pipe (or find
 //                               the adapter), then ask for pending and stored codes, all
 //                               within ExchangeBound of this call
-//   DeviceReadReport            (Timer1's tick, a second later) waits for the worker, never
-//                               past that bound, and returns the report
+//   DeviceNotifyReportReady     the worker calls it when its report is there: the window
+//                               takes the report then, and never waits for it
+//   DeviceReadReport            hands the report over; a caller that was not told waits
+//                               for the worker, never past that bound
 //   DeviceWriteByte(0xAA)       ends the exchange: a worker still running is stopped and
-//                               joined; the adapter is left set up for the next read
+//                               given StopBound to end; the adapter is left set up for the
+//                               next read
 //   DeviceReadByte              nothing: the report comes whole
 #pragma once
 
 #include <chrono>
-#include <condition_variable>
+#include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <stop_token>
 #include <string>
@@ -69,6 +71,15 @@ inline constexpr std::chrono::milliseconds ProbeBound{500};
 // one that is out of reach (its SYN never answered) fails within the three seconds a
 // user waits for a failure, and an exit during that wait is not held up for long.
 inline constexpr std::chrono::seconds OpenBound{2};
+// How long the caller's thread (the window's, at EXIT, a window close or a second LINK USB)
+// gives a stopped worker to end. A stopped session ends within its 50 ms read slice; a
+// worker caught in a transport's open or a port's probe (up to OpenBound) is left to end on
+// its own, holding what it uses, and the next read waits on its own thread for it.
+inline constexpr std::chrono::milliseconds StopBound{100};
+// The reasons of two "no device" failures that the user is told apart: a socket's refusal
+// (the TCP transport's) and a search of the serial ports that found nothing.
+inline constexpr const char* ConnectionRefused = "connection refused";
+inline constexpr const char* NoAdapterOnSerialPorts = "no ELM327 on the serial ports";
 // Where an adapter is looked for when nothing names one, in this order: USB-serial
 // adapters, USB CDC-ACM adapters, Bluetooth ports bound with rfcomm.
 inline const std::vector<std::string> SerialPortPatterns = {"/dev/ttyUSB*", "/dev/ttyACM*", "/dev/rfcomm*"};
@@ -92,6 +103,8 @@ public:
     LinkByte DeviceReadByte() override;
     void DeviceWriteByte(std::uint8_t byte) override;
     std::optional<LinkReport> DeviceReadReport() override;
+    void DeviceNotifyReportReady(std::function<void()> ready) override;
+    ReportState DeviceReportState() const override;
 
     // Service 04 (clear the codes and the check-engine light), for the command line. Waits
     // for its answer on the caller's thread, within ExchangeBound.
@@ -103,29 +116,18 @@ public:
     std::string foundPort() const;
 
 private:
-    LinkReport exchange(std::stop_token stop, elm327::Deadline deadline);
-    LinkStatus connect(elm327::Deadline deadline, const std::stop_token& stop);
-    LinkStatus findAdapter(elm327::Deadline deadline, const std::stop_token& stop);
-    LinkStatus findSpeed(elm327::Deadline deadline, const std::stop_token& stop);
-    void dropPipe();
+    struct Adapter;   // the pipe, the conversation and the port found: what a worker uses
+    struct Handover;  // one read's report, from its worker to the caller
+    struct Notifier;  // whom the worker tells that its report is there
+
     void startExchange();
+    // Asks the worker to stop and gives it StopBound to end; one that does not is detached
+    // (it keeps the shared state it uses alive and ends within its read's deadline).
     void stopExchange();
 
-    std::optional<LinkName> named_;
-    std::vector<std::string> patterns_;
-    std::unique_ptr<elm327::Conversation> conversation_;
-
-    // Used by the worker while it runs, and by the caller's thread only once it is joined.
-    std::unique_ptr<elm327::Transport> pipe_;
-    std::string foundPort_;
-    bool speedKnown_ = false;
-
-    mutable std::mutex mutex_;
-    std::condition_variable finished_;
-    bool done_ = false;
-    bool requested_ = false;
-    LinkReport report_;
-    elm327::Deadline deadline_{};
+    std::shared_ptr<Adapter> adapter_;
+    std::shared_ptr<Notifier> notifier_;
+    std::shared_ptr<Handover> handover_;  // the read asked for; none before the first or after its end
     std::jthread worker_;
 };
 

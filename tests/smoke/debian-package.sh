@@ -117,6 +117,24 @@ else
   fail "lintian reports errors"
 fi
 
+# The udev rule: no active rule makes a link (a generic bridge chip must not become
+# /dev/vx414), and each usual ELM327 bridge gets uaccess and ModemManager's ignore flag.
+rules="$tree/usr/lib/udev/rules.d/60-vx414.rules"
+active=$(grep -v '^[[:space:]]*#' "$rules" | grep -v '^[[:space:]]*$')
+if grep -q 'SYMLINK' <<<"$active"; then
+  fail "the udev rule makes a link for some device"
+else
+  ok "the udev rule makes no link"
+fi
+for ids in 0403:6001 1a86:7523 067b:2303 10c4:ea60; do
+  line=$(grep "ATTRS{idVendor}==\"${ids%%:*}\", ATTRS{idProduct}==\"${ids##*:}\"" <<<"$active")
+  if grep -q 'TAG+="uaccess"' <<<"$line" && grep -q 'ENV{ID_MM_DEVICE_IGNORE}="1"' <<<"$line"; then
+    ok "the udev rule opens $ids to the seat and keeps ModemManager off it"
+  else
+    fail "the udev rule lacks uaccess or ID_MM_DEVICE_IGNORE for $ids"
+  fi
+done
+
 # vx414-read as installed, started through usr/bin/vx414-read: it finds the data file
 # beside itself in usr/lib/vx414, and its bash completion offers the makes.
 lookup=$(env -u VX414_LINK "$tree/usr/bin/vx414-read" --lookup P0300 2>&1)

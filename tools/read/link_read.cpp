@@ -29,8 +29,13 @@ ReadOutcome readCodesOnce(DeviceLibrary& link, std::chrono::milliseconds wait) {
     link.DeviceClose();
     link.DeviceOpen();
     link.DeviceWriteByte(RequestByte);
-    std::this_thread::sleep_for(wait);
+    // A link that gathers the whole report hands it over the moment it is there: the
+    // receiver's DeviceReadReport waits for it, within the link's own bound. Only the
+    // reader's byte link is given its second to start answering.
+    const bool wholeReport = link.DeviceReportState() != ReportState::None;
+    if (!wholeReport) std::this_thread::sleep_for(wait);
     ReadOutcome outcome = receive(link);
+    outcome.wholeReport = wholeReport;
     if (outcome.ok()) {
         link.DeviceWriteByte(EndByte);
         link.DeviceClose();

@@ -19,13 +19,16 @@ struct CodeRead {
 struct ReadOutcome {
     LinkStatus status;
     std::vector<CodeRead> codes;  // the first block's codes, then the second's; none on failure
+    bool wholeReport = false;     // the link gathered the report itself (an ELM327 adapter)
 
     bool ok() const { return status.isOk(); }
 };
 
-// DeviceOpen, DeviceClose, DeviceOpen, DeviceWriteByte(0x55); `wait` (the time the window's
-// Timer1 gives the reader before it reads); the report; then DeviceWriteByte(0xAA) and
-// DeviceClose, or after a failure DeviceOpen, DeviceClose, DeviceWriteByte(0xAA).
+// DeviceOpen, DeviceClose, DeviceOpen, DeviceWriteByte(0x55); for the reader's byte link
+// `wait` (the time the window's Timer1 gives the reader before it reads), while a link that
+// gathers the whole report is read as soon as the report is there; then
+// DeviceWriteByte(0xAA) and DeviceClose, or after a failure DeviceOpen, DeviceClose,
+// DeviceWriteByte(0xAA).
 ReadOutcome readCodesOnce(DeviceLibrary& link, std::chrono::milliseconds wait);
 
 }  // namespace vx414::cli

@@ -10,6 +10,7 @@
 #include "definitions/data_file.h"
 #include "definitions/definitions_table.h"
 #include "definitions/glossary.h"
+#include "reader/link_failure_cause.h"
 #include "reader/report_format.h"
 #include "reader/tty_device_library.h"
 #include "tools/read/link_read.h"
@@ -183,6 +184,11 @@ int read(const ReadArguments& arguments, CommandEnvironment& environment) {
     if (environment.errIsTerminal) err << "Reading the codes through " << link->shown << " ..." << std::flush;
     const ReadOutcome outcome = readCodesOnce(*device, environment.readDelay);
     if (environment.errIsTerminal) err << "\r\033[K" << std::flush;
+    if (!outcome.ok() && outcome.wholeReport) {
+        complain(err, "no report from the adapter through " + link->shown + ": " +
+                          std::string(adapterFailureCause(outcome.status)) + " (" + outcome.status.toString() + ")");
+        return ExitFailed;
+    }
     if (!outcome.ok()) {
         complain(err, "no report from the reader through " + link->shown + " (" + outcome.status.toString() +
                           "); check the cable and that the reader is connected to the car, then try again");

@@ -8,10 +8,12 @@
 #include <fstream>
 #include <regex>
 #include <sstream>
+#include <thread>
 
 #include "definitions/definitions_table.h"
 #include "definitions/make_sections.h"
 #include "definitions/test_support.h"
+#include "reader/elm327/elm327_device_library.h"
 #include "reader/recording_device_library.h"
 #include "reader/report_encoder.h"
 #include "reader/report_receiver.h"
@@ -31,20 +33,37 @@ public:
     LinkByte DeviceReadByte() override { return to_.DeviceReadByte(); }
     void DeviceWriteByte(std::uint8_t byte) override { to_.DeviceWriteByte(byte); }
     std::optional<LinkReport> DeviceReadReport() override { return to_.DeviceReadReport(); }
+    ReportState DeviceReportState() const override { return to_.DeviceReportState(); }
 
 private:
     DeviceLibrary& to_;
 };
 
-// A link that hands over a whole report, as the ELM327 back-end does.
+// A link that hands over a whole report, as the ELM327 back-end does: gathered for `takes`
+// after the request, and waited for by DeviceReadReport.
 class WholeReportLink final : public DeviceLibrary {
 public:
     void DeviceOpen() override {}
     void DeviceClose() override {}
     LinkByte DeviceReadByte() override { return std::nullopt; }
-    void DeviceWriteByte(std::uint8_t byte) override { written.push_back(byte); }
-    std::optional<LinkReport> DeviceReadReport() override { return report; }
+    void DeviceWriteByte(std::uint8_t byte) override {
+        written.push_back(byte);
+        if (byte == RequestByte) readyAt = std::chrono::steady_clock::now() + takes;
+        asked = byte == RequestByte;
+    }
+    std::optional<LinkReport> DeviceReadReport() override {
+        std::this_thread::sleep_until(readyAt);
+        asked = false;
+        return report;
+    }
+    ReportState DeviceReportState() const override {
+        if (!asked) return ReportState::None;
+        return std::chrono::steady_clock::now() >= readyAt ? ReportState::Ready : ReportState::Gathering;
+    }
     LinkReport report;
+    std::chrono::milliseconds takes{0};
+    std::chrono::steady_clock::time_point readyAt;
+    bool asked = false;
     std::vector<std::uint8_t> written;
 };
 
@@ -109,7 +128,7 @@ protected:
         environment.linkVariable = linkVariable;
         environment.readAnswer = [this] { return answer; };
         environment.now = [] { return std::chrono::system_clock::from_time_t(1796646896); };  // 2026-12-07 12:34:56
-        environment.readDelay = std::chrono::milliseconds(0);
+        environment.readDelay = readDelay;
         environment.links.parse = [](std::string_view text) -> LinkNameParse {
             if (text == "bad:") return {std::nullopt, "unknown scheme \"bad\""};
             if (text.starts_with("elm327:"))
@@ -138,6 +157,7 @@ protected:
     RecordingDeviceLibrary reader;
     DeviceLibrary* device = &reader;
     std::vector<std::string> opened;
+    std::chrono::milliseconds readDelay{0};
     bool errIsTerminal = false;
     bool inIsTerminal = false;
     std::optional<std::string> linkVariable;
@@ -235,6 +255,42 @@ TEST_F(ReadCommand, ALinkGivingAWholeReportComesThroughWithNothingLost) {
     EXPECT_EQ(failed.status, ExitFailed);
     EXPECT_EQ(failed.out, "");
     EXPECT_NE(failed.err.find("UNABLE TO CONNECT"), std::string::npos);
+}
+
+TEST_F(ReadCommand, AnAdapterIsReadTheMomentItsReportIsThereAndItsFailureSaysWhy) {
+    WholeReportLink whole;
+    device = &whole;
+    // The reader's second is not waited out for an adapter: the report is taken when the
+    // link has it, 50 ms after the request.
+    readDelay = std::chrono::seconds(5);
+    whole.takes = std::chrono::milliseconds(50);
+    whole.report = {LinkStatus::ok(), {code("P0300")}, {}};
+    const auto start = std::chrono::steady_clock::now();
+    const Outcome read = run({"--link", "elm327:/dev/ttyUSB0"});
+    EXPECT_EQ(read.status, ExitOk) << read.err;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+
+    whole.takes = {};
+    struct Case {
+        LinkStatus status;
+        const char* said;
+    };
+    const Case cases[] = {
+        {LinkStatus(LinkCode::NoVehicle, "UNABLE TO CONNECT"),
+         "The adapter answered, but no car did. Is the ignition on? (no vehicle: UNABLE TO CONNECT)"},
+        {LinkStatus(LinkCode::NoDevice, elm327::NoAdapterOnSerialPorts),
+         "No adapter was found on the serial ports. (no device: no ELM327 on the serial ports)"},
+        {LinkStatus(LinkCode::NoDevice, elm327::ConnectionRefused),
+         "The adapter refused the connection. (no device: connection refused)"},
+        {LinkStatus(LinkCode::Timeout, "adapter silent"), "The adapter stopped answering. (timeout: adapter silent)"},
+    };
+    for (const Case& c : cases) {
+        whole.report = {c.status, {}, {}};
+        const Outcome failed = run({"--link", "elm327:/dev/ttyUSB0"});
+        EXPECT_EQ(failed.status, ExitFailed) << c.said;
+        EXPECT_EQ(failed.err, std::string("vx414-read: no report from the adapter through elm327:/dev/ttyUSB0: ") +
+                                  c.said + "\n");
+    }
 }
 
 TEST_F(ReadCommand, TheLinkIsNamedAsTheWindowFindsIt) {

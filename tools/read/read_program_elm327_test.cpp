@@ -181,7 +181,7 @@ TEST(ReadProgramElm327, AnAdapterWithoutACarFailsTheReadAndTheClear) {
     const ChildResult read = readProgram({"--link", adapter.link(false)});
     EXPECT_EQ(read.status, 1);
     EXPECT_EQ(read.out, "");
-    EXPECT_TRUE(read.err.starts_with("vx414-read: no report from the reader through " + adapter.link(false)))
+    EXPECT_TRUE(read.err.starts_with("vx414-read: no report from the adapter through " + adapter.link(false)))
         << read.err;
     EXPECT_EQ(std::count(read.err.begin(), read.err.end(), '\n'), 1);
 

@@ -11,13 +11,15 @@
 namespace vx414 {
 
 MsgAnswer QtMessageBox::show(const QString& text, const QString& title, MsgButtons buttons,
-                             MsgIcon icon)
+                             MsgIcon icon, const QString& informative)
 {
     QMessageBox box(icon == MsgIcon::Information ? QMessageBox::Information : QMessageBox::NoIcon,
                     title, text,
                     buttons == MsgButtons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel
                                                     : QMessageBox::Ok);
     box.setDefaultButton(QMessageBox::Ok);
+    if (!informative.isEmpty())
+        box.setInformativeText(informative);
     box.setAccessibleName(title.trimmed());
     // The pointer may be an hourglass while the box is up; the user still needs an arrow.
     QGuiApplication::setOverrideCursor(Qt::ArrowCursor);

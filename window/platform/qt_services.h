@@ -11,7 +11,7 @@ namespace vx414 {
 class QtMessageBox final : public MessageBox {
 public:
     MsgAnswer show(const QString& text, const QString& title, MsgButtons buttons,
-                   MsgIcon icon) override;
+                   MsgIcon icon, const QString& informative) override;
 };
 
 class QtBeep final : public Beep {

@@ -15,8 +15,9 @@ class MessageBox {
 public:
     virtual ~MessageBox() = default;
     // Modal: returns once the user has answered. Closing the box counts as Cancel.
+    // `informative`, when not empty, is a second paragraph under the text (why it happened).
     virtual MsgAnswer show(const QString& text, const QString& title, MsgButtons buttons,
-                           MsgIcon icon) = 0;
+                           MsgIcon icon, const QString& informative = QString()) = 0;
 };
 
 class Beep {

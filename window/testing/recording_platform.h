@@ -16,14 +16,15 @@ struct ShownMessage {
     QString title;
     MsgButtons buttons;
     MsgIcon icon;
+    QString informative;
 };
 
 class ScriptedMessageBox final : public MessageBox {
 public:
     MsgAnswer show(const QString& text, const QString& title, MsgButtons buttons,
-                   MsgIcon icon) override
+                   MsgIcon icon, const QString& informative) override
     {
-        shown.push_back({text, title, buttons, icon});
+        shown.push_back({text, title, buttons, icon, informative});
         if (answers.empty())
             return MsgAnswer::Ok;
         const MsgAnswer a = answers.front();

@@ -1,0 +1,217 @@
+// A read through an ELM327 adapter as the user waits for it in the window, against the ELM327
+// emulator in its timed mode (--timed) on a pseudo-terminal (bench/common/emulator_process.h), each
+// beside the device library's bare exchange measured in the same run:
+//
+//   LINK_USB_to_table/first_read        LINK USB to the filled table, with a new adapter
+//                                       (and window) each time: set-up, search, 07 and 03
+//   LINK_USB_to_table/ref:first_exchange  the same first read through the library alone,
+//                                       request byte to report, no window
+//   LINK_USB_to_table/later_read        LINK USB to the filled table, the adapter set up
+//   LINK_USB_to_table/ref:later_exchange  the same later read through the library alone
+//   GUI_thread/longest_gap_in_read      the longest the event loop went unturned during a
+//                                       first read, as seen by a 10 ms timer (its time is
+//                                       that gap)
+//   GUI_thread/ref:longest_gap_idle     the same timer's longest gap over the same time with
+//                                       no read: the loop's own noise
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bench/common/emulator_process.h"
+#include "reader/elm327/elm327_device_library.h"
+#include "reader/report_receiver.h"
+#include "window/frm_main.h"
+#include "window/testing/recording_platform.h"
+
+namespace {
+
+using namespace vx414;
+
+// The timed fake adapter: a CAN 11-bit car with two units and codes from both.
+std::vector<std::string> timedAdapter()
+{
+    return {"--car", "can11", "--codes", "many", "--timed"};
+}
+
+LinkName adapterAt(const std::string& path)
+{
+    return LinkName{LinkName::Kind::Elm327Tty, path, 0, {}, 0};
+}
+
+// The real window over recording platform services and the real ELM327 library.
+struct AdapterWindow {
+    explicit AdapterWindow(const std::string& path)
+        : device(adapterAt(path)), platform{box, beep, pointers, end, device, QStringLiteral("/nonexistent")},
+          form(platform)
+    {
+        form.Vehicle->addItem(QStringLiteral("generic"));
+        form.show();
+        QCoreApplication::processEvents();
+    }
+
+    struct Read {
+        double seconds = 0;
+        double longestGapSeconds = 0;
+        bool ok = false;
+    };
+
+    // LINK USB, then the event loop until LINK USB is enabled again: the table is filled (or
+    // the failure box answered). A 10 ms timer notes the longest the loop was held.
+    Read read()
+    {
+        QElapsedTimer clock;
+        qint64 last = 0;
+        qint64 longest = 0;
+        QTimer beat;
+        beat.setTimerType(Qt::PreciseTimer);
+        beat.setInterval(10);
+        QObject::connect(&beat, &QTimer::timeout, [&] {
+            const qint64 now = clock.nsecsElapsed();
+            longest = std::max(longest, now - last);
+            last = now;
+        });
+        const std::size_t failures = box.shown.size();
+        clock.start();
+        beat.start();
+        form.Link_Click();
+        while (!form.Link->isEnabled() && clock.elapsed() < 15000)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        const qint64 took = clock.nsecsElapsed();
+        longest = std::max(longest, took - last);
+        return {static_cast<double>(took) / 1e9, static_cast<double>(longest) / 1e9,
+                form.Link->isEnabled() && box.shown.size() == failures && form.CodeCount > 0};
+    }
+
+    Elm327DeviceLibrary device;
+    testing::ScriptedMessageBox box;
+    testing::CountingBeep beep;
+    testing::RecordingPointers pointers;
+    testing::RecordingProgramEnd end;
+    Platform platform;
+    frmMain form;
+};
+
+// The library alone, as the window calls it, waiting for the report on this thread.
+double exchange(Elm327DeviceLibrary& link, bool& ok)
+{
+    const auto start = std::chrono::steady_clock::now();
+    link.DeviceOpen();
+    link.DeviceClose();
+    link.DeviceOpen();
+    link.DeviceWriteByte(RequestByte);
+    const std::optional<LinkReport> report = link.DeviceReadReport();
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    link.DeviceWriteByte(EndByte);
+    link.DeviceClose();
+    ok = report && report->status.isOk() && !report->stored.empty();
+    return took.count();
+}
+
+void FirstRead(benchmark::State& state)
+{
+    double longestGap = 0;
+    for (auto _ : state) {
+        bench::EmulatorProcess emulator(timedAdapter());
+        AdapterWindow window(emulator.path());
+        const AdapterWindow::Read r = window.read();
+        if (!r.ok)
+            state.SkipWithError("the read failed");
+        longestGap = std::max(longestGap, r.longestGapSeconds);
+        state.SetIterationTime(r.seconds);
+    }
+    state.counters["longest_gap_ms"] = longestGap * 1000;
+}
+BENCHMARK(FirstRead)->Name("LINK_USB_to_table/first_read")->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
+
+void FirstExchange(benchmark::State& state)
+{
+    for (auto _ : state) {
+        bench::EmulatorProcess emulator(timedAdapter());
+        Elm327DeviceLibrary link(adapterAt(emulator.path()));
+        bool ok = false;
+        state.SetIterationTime(exchange(link, ok));
+        if (!ok)
+            state.SkipWithError("the read failed");
+    }
+}
+BENCHMARK(FirstExchange)->Name("LINK_USB_to_table/ref:first_exchange")->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
+
+void LaterRead(benchmark::State& state)
+{
+    bench::EmulatorProcess emulator(timedAdapter());
+    AdapterWindow window(emulator.path());
+    if (!window.read().ok) {
+        state.SkipWithError("the first read failed");
+        return;
+    }
+    double longestGap = 0;
+    for (auto _ : state) {
+        const AdapterWindow::Read r = window.read();
+        if (!r.ok)
+            state.SkipWithError("the read failed");
+        longestGap = std::max(longestGap, r.longestGapSeconds);
+        state.SetIterationTime(r.seconds);
+    }
+    state.counters["longest_gap_ms"] = longestGap * 1000;
+}
+BENCHMARK(LaterRead)->Name("LINK_USB_to_table/later_read")->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(10);
+
+void LaterExchange(benchmark::State& state)
+{
+    bench::EmulatorProcess emulator(timedAdapter());
+    Elm327DeviceLibrary link(adapterAt(emulator.path()));
+    bool ok = false;
+    exchange(link, ok);
+    for (auto _ : state) {
+        state.SetIterationTime(exchange(link, ok));
+        if (!ok)
+            state.SkipWithError("the read failed");
+    }
+}
+BENCHMARK(LaterExchange)->Name("LINK_USB_to_table/ref:later_exchange")->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(10);
+
+void LongestGapInRead(benchmark::State& state)
+{
+    for (auto _ : state) {
+        bench::EmulatorProcess emulator(timedAdapter());
+        AdapterWindow window(emulator.path());
+        const AdapterWindow::Read r = window.read();
+        if (!r.ok)
+            state.SkipWithError("the read failed");
+        state.SetIterationTime(r.longestGapSeconds);
+    }
+}
+BENCHMARK(LongestGapInRead)->Name("GUI_thread/longest_gap_in_read")->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
+
+void LongestGapIdle(benchmark::State& state)
+{
+    for (auto _ : state) {
+        QElapsedTimer clock;
+        qint64 last = 0;
+        qint64 longest = 0;
+        QTimer beat;
+        beat.setTimerType(Qt::PreciseTimer);
+        beat.setInterval(10);
+        QObject::connect(&beat, &QTimer::timeout, [&] {
+            const qint64 now = clock.nsecsElapsed();
+            longest = std::max(longest, now - last);
+            last = now;
+        });
+        clock.start();
+        beat.start();
+        while (clock.elapsed() < 700)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        state.SetIterationTime(static_cast<double>(longest) / 1e9);
+    }
+}
+BENCHMARK(LongestGapIdle)->Name("GUI_thread/ref:longest_gap_idle")->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
+
+}  // namespace
