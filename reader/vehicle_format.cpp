@@ -91,27 +91,31 @@ std::string milText(const VehicleInfo& vehicle) {
     return text;
 }
 
-std::string vehicleAsText(const VehicleInfo& vehicle) {
+std::string vehicleLinesText(const VehicleInfo& vehicle) {
     std::string out;
     if (!vehicle.vin.empty()) out += "VIN: " + vehicle.vin + "\n";
     if (vehicle.modelYear > 0) out += "Model year: " + std::to_string(vehicle.modelYear) + "\n";
     if (vehicle.mil) out += "MIL: " + milText(vehicle) + "\n";
+    return out;
+}
 
+std::string vehicleSectionsText(const VehicleInfo& vehicle) {
+    std::string out;
     if (!vehicle.readiness.empty()) {
         std::size_t width = 0;
         for (const MonitorStatus& m : vehicle.readiness) width = std::max(width, m.monitor.size());
-        if (!out.empty()) out += "\n";
+        out += "\n";
         out += vehicle.compressionIgnition ? "Readiness (compression ignition):\n" : "Readiness:\n";
         for (const MonitorStatus& m : vehicle.readiness)
             out += "  " + padded(m.monitor, width) + "  " + std::string(monitorStateText(m.state)) + "\n";
     }
-    if (!vehicle.inspection.empty()) out += "Inspection: " + vehicle.inspection + "\n";
+    if (!vehicle.inspection.empty()) out += (vehicle.readiness.empty() ? "\nInspection: " : "Inspection: ") + vehicle.inspection + "\n";
 
     if (vehicle.freezeFrame) {
         const FreezeFrame& frame = *vehicle.freezeFrame;
         std::size_t width = 0;
         for (const FreezeValue& v : frame.values) width = std::max(width, v.name.size());
-        if (!out.empty()) out += "\n";
+        out += "\n";
         out += frameHeading(frame) + ":\n";
         if (frame.values.empty()) out += "  (no values)\n";
         for (const FreezeValue& v : frame.values) {
@@ -121,6 +125,12 @@ std::string vehicleAsText(const VehicleInfo& vehicle) {
         }
     }
     return out;
+}
+
+std::string vehicleAsText(const VehicleInfo& vehicle) {
+    const std::string lines = vehicleLinesText(vehicle);
+    const std::string sections = vehicleSectionsText(vehicle);
+    return lines.empty() && !sections.empty() ? sections.substr(1) : lines + sections;
 }
 
 std::string vehicleAsTabText(const VehicleInfo& vehicle) {

@@ -36,6 +36,10 @@ std::string milText(const VehicleInfo& vehicle);
 // year, MIL), the readiness monitors with the inspection verdict, the freeze frame with its
 // units. Sections the read does not tell are left out; "" when it tells nothing.
 std::string vehicleAsText(const VehicleInfo& vehicle);
+// Its two parts: the vehicle's lines, and the sections after them, each section led by an
+// empty line (a report puts the codes between the two).
+std::string vehicleLinesText(const VehicleInfo& vehicle);
+std::string vehicleSectionsText(const VehicleInfo& vehicle);
 
 // The same sections as tab-separated lines for a spreadsheet, the sections apart by an
 // empty line.

@@ -8,6 +8,7 @@
 #include "reader/device_library.h"
 #include "reader/link_status.h"
 #include "reader/trouble_code.h"
+#include "reader/vehicle_info.h"
 
 namespace vx414::cli {
 
@@ -19,6 +20,7 @@ struct CodeRead {
 struct ReadOutcome {
     LinkStatus status;
     std::vector<CodeRead> codes;  // the first block's codes, then the second's; none on failure
+    VehicleInfo vehicle{};        // what an ELM327 adapter told besides the codes
 
     bool ok() const { return status.isOk(); }
 };
