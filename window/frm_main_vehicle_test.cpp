@@ -2,6 +2,7 @@
 // handed over by the recording library: permanent rows, the make the VIN names, the
 // report window, and clearing the codes from the result table's menu.
 #include "reader/recording_device_library.h"
+#include "reader/report_encoder.h"
 #include "window/frm_vehicle_report.h"
 #include "window/result_export.h"
 #include "window/testing/data_files.h"
@@ -257,7 +258,7 @@ TEST(VehicleWindow, TheReportWindowShowsTheLastReadForPeopleAndScreenReaders)
         QString text;
     } labels[] = {
         {"VIN", "WAUZZZ8K9BA123456"},
-        {"Make", "generic (the VIN names audi)"},  // no data file: the make list holds no audi to load
+        {"Make", "audi"},  // selected from the VIN
         {"Model year", "2011"},
         {"MIL", "on, 2 stored codes"},
         {"Inspection", "Inspection: Likely to pass (one monitor incomplete)"},
