@@ -11,6 +11,10 @@
 #include "window/vehicle_actions.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QLabel>
 #include <QMenu>
 #include <QTableWidget>
@@ -286,6 +290,50 @@ TEST(VehicleWindow, TheReportWindowShowsTheLastReadForPeopleAndScreenReaders)
     EXPECT_TRUE(tableRows(report, "Readiness").empty());
     EXPECT_TRUE(tableRows(report, "Freeze frame").empty());
     report->close();
+}
+
+QString pdfWords(const QString& pdf)
+{
+    const QString tool = QStandardPaths::findExecutable("pdftotext");
+    if (tool.isEmpty()) {
+        ADD_FAILURE() << "pdftotext (poppler-utils) is not installed";
+        return {};
+    }
+    QProcess process;
+    process.start(tool, {"-layout", pdf, "-"});
+    EXPECT_TRUE(process.waitForFinished(30000));
+    return QString::fromUtf8(process.readAllStandardOutput()).simplified();
+}
+
+TEST(VehicleWindow, TheCopyAndThePrintedPageCarryTheVehicle)
+{
+    ActionsFixture x("/nonexistent");
+    readWith(x.f, carReport(""));
+    x.exporter.copy(ResultExport::Grid::Results);
+    const QString copied = QApplication::clipboard()->text();
+    QTemporaryDir dir;
+    x.printDialog.pdfPath = dir.filePath("customer.pdf");
+    x.exporter.print(ResultExport::Grid::Results);
+    ASSERT_TRUE(x.f.box.shown.empty());
+    const QString printed = pdfWords(x.printDialog.pdfPath);
+    const struct {
+        const char* copy;
+        const char* page;  // words as pdftotext gives them
+    } expected[] = {
+        {"Permanent\tgeneric\tP0171\t", "Permanent P0171 engine"},
+        {"VIN\tWAUZZZ8K9BA123456\n", "VIN: WAUZZZ8K9BA123456"},
+        {"MIL\ton, 2 stored codes\n", "MIL (check-engine light): on, 2 stored codes"},
+        {"Catalyst\tincomplete\n", "Catalyst incomplete"},
+        {"Inspection\tLikely to pass (one monitor incomplete)\n", "Inspection: Likely to pass (one monitor incomplete)"},
+        {"Freeze frame\tP0171\n", "Freeze frame (set by P0171)"},
+        {"Engine speed\t1726.5\trpm\n", "Engine speed 1726.5 rpm"},
+        {"TYPE\tVehicle\tCode\tDefinition\n", "Trouble code report"},
+    };
+    for (const auto& e : expected) {
+        EXPECT_TRUE(copied.contains(QString::fromUtf8(e.copy))) << e.copy << "\n" << copied.toStdString();
+        EXPECT_TRUE(printed.contains(QString::fromUtf8(e.page))) << e.page << "\n" << printed.toStdString();
+    }
+    EXPECT_TRUE(printed.contains("Vehicle: generic, model year 2011")) << printed.toStdString();
 }
 
 TEST(VehicleWindow, ClearingAsksThenKeepsTheReadThenClearsOffTheWindowsThreadAndReadsAgain)

@@ -67,6 +67,11 @@ VehicleActions::~VehicleActions()
         worker_.join();
 }
 
+frmVehicleReport* VehicleActions::reportWindow() const
+{
+    return report_;
+}
+
 void VehicleActions::showReport()
 {
     if (report_ == nullptr)

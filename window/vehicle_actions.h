@@ -45,7 +45,7 @@ public:
 
     // Opens the report window, or brings it forward with the last read's contents.
     void showReport();
-    frmVehicleReport* reportWindow() const { return report_; }
+    frmVehicleReport* reportWindow() const;
 
     // After a read through an ELM327 adapter: asks, keeps the read, clears on a worker
     // thread and reads again once the car has answered.
