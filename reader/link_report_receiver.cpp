@@ -70,6 +70,7 @@ ReceiveResult deliver(const LinkReport& report, ReportBuffer& reportBytes, int& 
     if (sink.firstBlockChecked) sink.firstBlockChecked(out.firstCodes());
     if (sink.blockKindRead) sink.blockKindRead(2, StoredKind);
     if (sink.secondBlockChecked) sink.secondBlockChecked(out.secondCodes(), out.codeCount);
+    result.vehicle = report.vehicle;
     return result;
 }
 

@@ -1,8 +1,12 @@
 #include "reader/report_format.h"
 
 #include "definitions/codepage.h"
+#include "reader/format_primitives.h"
+#include "reader/vehicle_format.h"
 
 #include <array>
+#include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -44,7 +48,10 @@ std::size_t validSequenceAt(std::string_view text, std::size_t i) {
   return length;
 }
 
-// Appends text, each byte that does not belong to a valid sequence replaced by U+FFFD.
+}  // namespace
+
+namespace format {
+
 void appendValidUtf8(std::string& out, std::string_view text) {
   std::size_t i = 0;
   while (i < text.size()) {
@@ -61,8 +68,7 @@ void appendValidUtf8(std::string& out, std::string_view text) {
 
 // ---- Delimited text (CSV and tab-separated) --------------------------------------------
 
-// A field is quoted when it holds the separator, a quote or a line break; a quote inside
-// is doubled. Spreadsheets read tab-separated text from the clipboard by the same rule.
+// Spreadsheets read tab-separated text from the clipboard by the same quoting rule as CSV.
 void appendField(std::string& out, std::string_view field, char separator) {
   const bool quoted = field.find_first_of(std::string{separator, '"', '\r', '\n'}) !=
                       std::string_view::npos;
@@ -92,11 +98,6 @@ void appendRecord(std::string& out, std::initializer_list<std::string_view> fiel
   out += lineEnd;
 }
 
-constexpr char kTab = '\t';
-constexpr char kComma = ',';
-constexpr std::string_view kLf = "\n";
-constexpr std::string_view kCrLf = "\r\n";
-
 // ---- JSON --------------------------------------------------------------------------------
 
 void appendJsonString(std::string& out, std::string_view text) {
@@ -125,6 +126,31 @@ void appendJsonString(std::string& out, std::string_view text) {
   }
   out += '"';
 }
+
+void appendJsonNumber(std::string& out, double value) {
+  if (!std::isfinite(value)) {
+    out += "null";
+    return;
+  }
+  std::array<char, 32> text{};
+  const auto [end, error] = std::to_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc{}) {
+    out += "null";
+    return;
+  }
+  out.append(text.data(), end);
+}
+
+}  // namespace format
+
+namespace {
+
+using namespace format;
+
+constexpr char kTab = '\t';
+constexpr char kComma = ',';
+constexpr std::string_view kLf = "\n";
+constexpr std::string_view kCrLf = "\r\n";
 
 // {"a": "x", "b": "y"} for the given names and texts, on one line.
 void appendJsonObject(std::string& out,
@@ -195,7 +221,7 @@ ReportCode codeFromData(std::string_view kind, std::string_view code,
 
 ReadReport reportFromRead(const LocalTime& time, std::string_view make,
                           std::span<const DataCode> codes) {
-  ReadReport report{time, std::string(make), {}};
+  ReadReport report{time, std::string(make), {}, {}};
   report.codes.reserve(codes.size());
   for (const DataCode& c : codes) report.codes.push_back(codeFromData(c.kind, c.code, c.definitionBytes));
   return report;
@@ -205,29 +231,87 @@ std::string reportAsTabText(const ReadReport& report) {
   std::string out;
   appendRecord(out, {"TYPE", "Vehicle", "Code", "Definition"}, kTab, kLf);
   for (const ReportCode& c : report.codes) appendRecord(out, {c.kind, report.make, c.code, c.definition}, kTab, kLf);
+  if (hasVehicleDetails(report.vehicle)) out += "\n" + vehicleAsTabText(report.vehicle);
   return out;
 }
 
 std::string reportAsCsv(const ReadReport& report) {
   std::string out;
   const std::string time = isoTime(report.time);
-  appendRecord(out, {"time", "make", "kind", "code", "definition"}, kComma, kCrLf);
+  // The unit came last, after the columns earlier files had, so that a script reading
+  // columns by position reads old and new files alike.
+  appendRecord(out, {"time", "make", "kind", "code", "definition", "unit"}, kComma, kCrLf);
   for (const ReportCode& c : report.codes) {
-    appendRecord(out, {time, report.make, c.kind, c.code, c.definition}, kComma, kCrLf);
+    appendRecord(out, {time, report.make, c.kind, c.code, c.definition, c.unit}, kComma, kCrLf);
   }
   return out;
 }
 
+namespace {
+
+void appendJsonStringOrNull(std::string& out, std::string_view text) {
+  if (text.empty()) {
+    out += "null";
+  } else {
+    appendJsonString(out, text);
+  }
+}
+
+void appendFreezeFrameJson(std::string& out, const std::optional<FreezeFrame>& frame) {
+  if (!frame) {
+    out += "null";
+    return;
+  }
+  out += "{\n    \"code\": ";
+  appendJsonStringOrNull(out, frame->code ? frame->code->text() : std::string_view{});
+  out += ",\n    \"values\": ";
+  if (frame->values.empty()) {
+    out += "[]";
+  } else {
+    out += "[\n";
+    for (std::size_t i = 0; i < frame->values.size(); ++i) {
+      const FreezeValue& v = frame->values[i];
+      out += "      {\"name\": ";
+      appendJsonString(out, v.name);
+      out += ", \"value\": ";
+      appendJsonNumber(out, v.value);
+      out += ", \"unit\": ";
+      appendJsonString(out, v.unit);
+      out += i + 1 < frame->values.size() ? "},\n" : "}\n";
+    }
+    out += "    ]";
+  }
+  out += "\n  }";
+}
+
+}  // namespace
+
 std::string reportAsJson(const ReadReport& report) {
-  std::string out = "{\n  \"time\": ";
+  const VehicleInfo& vehicle = report.vehicle;
+  std::string out = "{\n  \"version\": " + std::to_string(ReportJsonVersion) + ",\n  \"time\": ";
   appendJsonString(out, isoTime(report.time));
   out += ",\n  \"make\": ";
   appendJsonString(out, report.make);
+  out += ",\n  \"vin\": ";
+  appendJsonStringOrNull(out, vehicle.vin);
+  out += ",\n  \"model_year\": ";
+  out += vehicle.modelYear > 0 ? std::to_string(vehicle.modelYear) : "null";
+  out += ",\n  \"mil\": ";
+  out += !vehicle.mil ? "null" : *vehicle.mil ? "true" : "false";
   out += ",\n  \"codes\": ";
   appendJsonArray(out, std::span<const ReportCode>(report.codes), [](std::string& o, const ReportCode& c) {
-    appendJsonObject(o, {{"kind", c.kind}, {"code", c.code}, {"definition", c.definition}});
+    appendJsonObject(o, {{"kind", c.kind}, {"code", c.code}, {"definition", c.definition}, {"unit", c.unit}});
   });
-  out += ",\n  \"total\": " + std::to_string(report.total()) + "\n}\n";
+  out += ",\n  \"total\": " + std::to_string(report.total());
+  out += ",\n  \"readiness\": ";
+  appendJsonArray(out, std::span<const MonitorStatus>(vehicle.readiness), [](std::string& o, const MonitorStatus& m) {
+    appendJsonObject(o, {{"monitor", m.monitor}, {"status", monitorStateText(m.state)}});
+  });
+  out += ",\n  \"inspection\": ";
+  appendJsonStringOrNull(out, vehicle.inspection);
+  out += ",\n  \"freeze_frame\": ";
+  appendFreezeFrameJson(out, vehicle.freezeFrame);
+  out += "\n}\n";
   return out;
 }
 

@@ -17,6 +17,8 @@
 #include <string_view>
 #include <vector>
 
+#include "reader/vehicle_info.h"
+
 namespace vx414 {
 
 // A local date and time with its offset from UTC, to the second.
@@ -41,13 +43,15 @@ std::string isoTime(const LocalTime& time);
 // The same for people: "2026-12-07 22:49:01 UTC+01:00".
 std::string readableTime(const LocalTime& time);
 
-// One code of a read. kind is the block's kind text ("Pending" or "Stored"), code the
-// five-character trouble code, definition the text for the make chosen ("" when the
-// definitions hold none).
+// One code of a read. kind is the block's kind text ("Pending", "Stored" or "Permanent"),
+// code the five-character trouble code, definition the text for the make chosen ("" when
+// the definitions hold none), unit the control unit that sent it ("" when the link does not
+// say: the VX-414 reader's report).
 struct ReportCode {
   std::string kind;
   std::string code;
   std::string definition;
+  std::string unit{};
 
   friend bool operator==(const ReportCode&, const ReportCode&) = default;
 };
@@ -58,9 +62,10 @@ struct ReadReport {
   LocalTime time;
   std::string make;  // the make chosen, as the make list shows it
   std::vector<ReportCode> codes;
+  // What the link told about the car besides its codes; empty for the VX-414 reader.
+  VehicleInfo vehicle{};
 
   std::size_t total() const { return codes.size(); }
-  friend bool operator==(const ReadReport&, const ReadReport&) = default;
 };
 
 // One code as a read holds it: kind and code as decoded (ASCII), the definition as the
@@ -81,12 +86,17 @@ ReadReport reportFromRead(const LocalTime& time, std::string_view make,
 
 // The report as text. Columns:
 //   tab-separated: TYPE, Vehicle, Code, Definition (the result table's headings), the make
-//                  in every row;
-//   CSV:           time, make, kind, code, definition, the time and make in every row, so
-//                  that the rows of many reads can be gathered in one file;
-//   JSON:          {"time": ISO 8601, "make": ..., "codes": [{"kind", "code",
-//                  "definition"}...], "total": n}.
+//                  in every row; then, when the link told more about the car, the
+//                  vehicle's lines, readiness and freeze frame (vehicleAsTabText);
+//   CSV:           time, make, kind, code, definition, unit, the time and make in every
+//                  row, so that the rows of many reads can be gathered in one file;
+//   JSON:          the document vx414-read(1) describes, "version" ReportJsonVersion:
+//                  {"version", "time", "make", "vin", "model_year", "mil", "codes":
+//                  [{"kind", "code", "definition", "unit"}...], "total", "readiness",
+//                  "inspection", "freeze_frame"}; every member is always there, null (or
+//                  an empty array) when the read does not tell it.
 // A read without codes gives the header row alone, or an empty "codes" array.
+inline constexpr int ReportJsonVersion = 2;
 std::string reportAsTabText(const ReadReport& report);
 std::string reportAsCsv(const ReadReport& report);
 std::string reportAsJson(const ReadReport& report);

@@ -134,11 +134,11 @@ TEST(ReportFormat, EachFormReadsBackAsTheRead) {
   const auto csv = readDelimited(reportAsCsv(report), ',', "\r\n");
   ASSERT_TRUE(csv) << reportAsCsv(report);
   ASSERT_EQ(csv->size(), report.total() + 1);
-  EXPECT_EQ((*csv)[0], (std::vector<std::string>{"time", "make", "kind", "code", "definition"}));
+  EXPECT_EQ((*csv)[0], (std::vector<std::string>{"time", "make", "kind", "code", "definition", "unit"}));
   for (std::size_t i = 0; i < report.total(); ++i) {
     const ReportCode& c = report.codes[i];
     EXPECT_EQ((*csv)[i + 1], (std::vector<std::string>{"2026-12-07T22:49:01-03:30", "Make, \"Quoted\"",
-                                                       c.kind, c.code, kAwkward[i].utf8}));
+                                                       c.kind, c.code, kAwkward[i].utf8, ""}));
   }
 
   const QJsonObject json = parseJson(reportAsJson(report));
@@ -152,7 +152,8 @@ TEST(ReportFormat, EachFormReadsBackAsTheRead) {
   ASSERT_EQ(codes.size(), static_cast<qsizetype>(report.total()));
   for (std::size_t i = 0; i < report.total(); ++i) {
     const QJsonObject c = codes[static_cast<qsizetype>(i)].toObject();
-    EXPECT_EQ(c.size(), 3);
+    EXPECT_EQ(c.size(), 4);
+    EXPECT_EQ(utf8(c["unit"]), "");
     EXPECT_EQ(utf8(c["kind"]), report.codes[i].kind);
     EXPECT_EQ(utf8(c["code"]), report.codes[i].code);
     EXPECT_EQ(utf8(c["definition"]), kAwkward[i].utf8) << i;
@@ -161,7 +162,7 @@ TEST(ReportFormat, EachFormReadsBackAsTheRead) {
 
 TEST(ReportFormat, ReadWithoutCodesGivesHeadersAndAnEmptyArray) {
   const ReadReport empty{LocalTime{2026, 1, 2, 3, 4, 5, 0}, "generic", {}};
-  EXPECT_EQ(reportAsCsv(empty), "time,make,kind,code,definition\r\n");
+  EXPECT_EQ(reportAsCsv(empty), "time,make,kind,code,definition,unit\r\n");
   EXPECT_EQ(reportAsTabText(empty), "TYPE\tVehicle\tCode\tDefinition\n");
   const QJsonObject json = parseJson(reportAsJson(empty));
   EXPECT_TRUE(json["codes"].isArray());

@@ -128,6 +128,9 @@ private:
 struct ReceiveResult {
     LinkStatus status;
     ReaderReport report;  // complete only when status.isOk()
+    // What a link that gathers whole reports told about the car besides the codes (empty
+    // for the reader's byte frame).
+    VehicleInfo vehicle{};
 
     bool ok() const { return status.isOk(); }
 };

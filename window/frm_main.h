@@ -133,9 +133,11 @@ public:
     // --- Result table ------------------------------------------------------------------
     void PrepareResultTable();
     void ClearResultRows();
+    // The last permanentCount of the count codes are permanent ones (service 0A of an
+    // ELM327 adapter), shown with the kind "Permanent" after the stored codes.
     void FillResultTable(const DecodedCodeList& codes, int count,
                          int firstBlockCount, const QString& firstKind,
-                         const QString& secondKind);
+                         const QString& secondKind, int permanentCount = 0);
     void WriteTotalLine(int count);
 
     // --- Form-level state --------------------------------------------------------------
@@ -151,6 +153,18 @@ public:
     QString SecondBlockKind;
     // The progress strip's filled fraction.
     float BarProgress = 0.0f;
+
+    // What the last successful read told about the car besides its codes (an ELM327
+    // adapter's VIN, MIL, readiness, freeze frame, units); empty after a VX-414 read.
+    VehicleInfo LastVehicle;
+    // How many codes at the end of DecodedCodes (up to CodeCount) are permanent ones.
+    int PermanentCount = 0;
+    // The make a VIN selected in Vehicle: while Vehicle shows it (or "generic") the next
+    // VIN may choose again; any other make is the user's choice and stays.
+    QString VinMake;
+    // After a successful read: keeps the vehicle, adds its permanent codes to the codes
+    // read and selects the make its VIN names (frm_main_vehicle.cpp).
+    void takeVehicle(const VehicleInfo& vehicle);
 
     // The application's help file: empty until the first click on Help.
     QString HelpFile;

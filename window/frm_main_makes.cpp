@@ -117,7 +117,7 @@ void frmMain::Vehicle_Click()
     if (ReadingMode != 1)
         return;
     PrepareResultTable();
-    FillResultTable(DecodedCodes, CodeCount, FirstBlockCount, FirstBlockKind, SecondBlockKind);
+    FillResultTable(DecodedCodes, CodeCount, FirstBlockCount, FirstBlockKind, SecondBlockKind, PermanentCount);
 }
 
 }  // namespace vx414

@@ -81,6 +81,7 @@ void frmMain::Timer1_Timer()
         for (const TroubleCode& code : codes)
             DecodedCodes[static_cast<std::size_t>(entry++)] = latin1(code.text());
         CodeCount = total;
+        PermanentCount = 0;
     };
     const ReceiveResult result = ReceiveReport(platform_.device, ReportBytes, ReportIndex, sink);
     if (!result.ok()) {
@@ -90,9 +91,10 @@ void frmMain::Timer1_Timer()
         return;
     }
 
+    takeVehicle(result.vehicle);
     PrepareResultTable();
     ClearResultRows();
-    FillResultTable(DecodedCodes, CodeCount, FirstBlockCount, FirstBlockKind, SecondBlockKind);
+    FillResultTable(DecodedCodes, CodeCount, FirstBlockCount, FirstBlockKind, SecondBlockKind, PermanentCount);
     WriteTotalLine(CodeCount);
     platform_.beep.beep();
     platform_.device.DeviceWriteByte(EndByte);

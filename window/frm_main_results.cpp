@@ -49,10 +49,11 @@ void frmMain::ClearResultRows()
 
 void frmMain::FillResultTable(const DecodedCodeList& codes, int count,
                               int firstBlockCount, const QString& firstKind,
-                              const QString& secondKind)
+                              const QString& secondKind, int permanentCount)
 {
     awaitData();
     const QString make = Vehicle->currentText();
+    const QString permanentKind = QStringLiteral("Permanent");
     for (int r = 1; r <= count && r < static_cast<int>(codes.size()) && r < FlexList->Rows(); ++r) {
         const QString& code = codes[static_cast<std::size_t>(r)];
         // Every matching row is written, so the last one decides: a make's own definition,
@@ -60,7 +61,9 @@ void frmMain::FillResultTable(const DecodedCodeList& codes, int count,
         for (int d = 1; d < flexDemo->Rows(); ++d) {
             if (flexDemo->TextMatrix(d, 1).compare(code, Qt::CaseInsensitive) != 0)
                 continue;
-            FlexList->SetTextMatrix(r, 0, r <= firstBlockCount ? firstKind : secondKind);
+            FlexList->SetTextMatrix(r, 0, r <= firstBlockCount         ? firstKind
+                                          : r > count - permanentCount ? permanentKind
+                                                                       : secondKind);
             FlexList->SetTextMatrix(r, 1, make);
             FlexList->SetTextMatrix(r, 2, flexDemo->TextMatrix(d, 1));
             FlexList->SetTextMatrix(r, 3, flexDemo->TextMatrix(d, 2));

@@ -8,6 +8,9 @@
 #include "window/platform/qt_export_services.h"
 #include "window/platform/qt_services.h"
 #include "window/result_export.h"
+#include "window/vehicle_actions.h"
+#include "reader/cleared_read.h"
+#include "window/platform/car_clearing.h"
 
 #include <QApplication>
 #include <QStyleFactory>
@@ -48,8 +51,13 @@ int main(int argc, char** argv)
 
     vx414::QtSaveDialog saveDialog;
     vx414::QtPrintDialog printDialog;
+    // Before the form: the clear's worker, joined as the form goes, still uses it.
+    vx414::LinkCarClearing clearing(*device);
     vx414::frmMain form(platform);
-    new vx414::ResultExport(form, {messageBox, saveDialog, printDialog});  // owned by the form
+    auto* exporter = new vx414::ResultExport(form, {messageBox, saveDialog, printDialog});  // owned by the form
+    new vx414::VehicleActions(form, exporter->menu(vx414::ResultExport::Grid::Results),  // owned by the form
+                              {messageBox, pointers, clearing, [exporter] { return exporter->readReport(); },
+                               vx414::clearedReadsFolder()});
     pointers.setWindow(&form);
     // The definitions and the glossary are read once the window is on the screen.
     form.SetDeferredLoad(true);

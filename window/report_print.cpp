@@ -1,5 +1,7 @@
 #include "window/report_print.h"
 
+#include "reader/vehicle_format.h"
+
 #include <QAbstractTextDocumentLayout>
 #include <QColor>
 #include <QFont>
@@ -10,6 +12,7 @@
 #include <QTextDocument>
 #include <QTextTable>
 
+#include <algorithm>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -18,7 +21,8 @@ namespace vx414 {
 
 namespace {
 
-const QString kReportTitle = QStringLiteral("VX-414 trouble code report");
+// The page a workshop hands to the customer: the title says what it is, not which tool made it.
+const QString kReportTitle = QStringLiteral("Trouble code report");
 const QString kGlossaryTitle = QStringLiteral("VX-414 glossary");
 constexpr qreal kBodyPoints = 10;
 constexpr qreal kTitlePoints = 16;
@@ -186,21 +190,58 @@ bool paintPages(QTextDocument& doc, QPagedPaintDevice& device, const QString& ti
 
 bool printReport(const ReadReport& report, QPagedPaintDevice& device)
 {
+    const VehicleInfo& vehicle = report.vehicle;
     PrintDocument d(device);
     d.paragraph(kReportTitle, kTitlePoints, true, 8);
     d.paragraph(QStringLiteral("Read on: ") + QString::fromStdString(readableTime(report.time)), kBodyPoints, false, 2);
-    d.paragraph(QStringLiteral("Vehicle: ") + QString::fromStdString(report.make), kBodyPoints, false, 6);
+    if (!vehicle.vin.empty())
+        d.paragraph(QStringLiteral("VIN: ") + QString::fromStdString(vehicle.vin), kBodyPoints, false, 2);
+    QString make = QStringLiteral("Vehicle: ") + QString::fromStdString(report.make);
+    if (vehicle.modelYear > 0)
+        make += QStringLiteral(", model year %1").arg(vehicle.modelYear);
+    d.paragraph(make, kBodyPoints, false, vehicle.mil ? 2 : 6);
+    if (vehicle.mil)
+        d.paragraph(QStringLiteral("MIL (check-engine light): ") + QString::fromStdString(milText(vehicle)),
+                    kBodyPoints, false, 6);
     if (report.codes.empty()) {
         d.paragraph(QStringLiteral("No codes"), kBodyPoints, true, 6);
     } else {
+        const bool units = std::any_of(report.codes.begin(), report.codes.end(),
+                                       [](const ReportCode& c) { return !c.unit.empty(); });
         std::vector<QStringList> rows;
         rows.reserve(report.codes.size());
-        for (const ReportCode& c : report.codes)
-            rows.push_back({cellText(c.kind), cellText(c.code), cellText(c.definition)});
-        d.table({QStringLiteral("Type"), QStringLiteral("Code"), QStringLiteral("Definition")},
-                {13, 11, 76}, rows);
+        for (const ReportCode& c : report.codes) {
+            rows.push_back(units ? QStringList{cellText(c.kind), cellText(c.code), cellText(c.unit), cellText(c.definition)}
+                                 : QStringList{cellText(c.kind), cellText(c.code), cellText(c.definition)});
+        }
+        if (units) {
+            d.table({QStringLiteral("Type"), QStringLiteral("Code"), QStringLiteral("Unit"), QStringLiteral("Definition")},
+                    {13, 10, 14, 63}, rows);
+        } else {
+            d.table({QStringLiteral("Type"), QStringLiteral("Code"), QStringLiteral("Definition")}, {13, 11, 76}, rows);
+        }
     }
-    d.paragraph(QStringLiteral("Total: ") + QString::number(report.total()), kBodyPoints, true, 0);
+    d.paragraph(QStringLiteral("Total: ") + QString::number(report.total()), kBodyPoints, true, 10);
+
+    if (!vehicle.readiness.empty()) {
+        d.paragraph(QStringLiteral("Readiness"), kBodyPoints + 2, true, 2);
+        std::vector<QStringList> rows;
+        for (const MonitorStatus& m : vehicle.readiness)
+            rows.push_back({cellText(m.monitor), cellText(std::string(monitorStateText(m.state)))});
+        d.table({QStringLiteral("Monitor"), QStringLiteral("Status")}, {60, 40}, rows);
+    }
+    if (!vehicle.inspection.empty())
+        d.paragraph(QStringLiteral("Inspection: ") + cellText(vehicle.inspection), kBodyPoints, false, 10);
+    if (vehicle.freezeFrame) {
+        const FreezeFrame& frame = *vehicle.freezeFrame;
+        d.paragraph(frame.code ? QStringLiteral("Freeze frame (set by %1)").arg(cellText(frame.code->toString()))
+                               : QStringLiteral("Freeze frame"),
+                    kBodyPoints + 2, true, 2);
+        std::vector<QStringList> rows;
+        for (const FreezeValue& v : frame.values)
+            rows.push_back({cellText(v.name), cellText(quantityText(v.value)), cellText(v.unit)});
+        d.table({QStringLiteral("Value"), QStringLiteral("Reading"), QStringLiteral("Unit")}, {60, 20, 20}, rows);
+    }
     return paintPages(*d.doc, device, kReportTitle);
 }
 

@@ -2,6 +2,7 @@
 
 #include "window/frm_main.h"
 #include "window/print_module.h"
+#include "reader/vehicle_format.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -105,10 +106,13 @@ ReadReport ResultExport::readReport(const std::vector<int>* rows) const
             continue;
         // The kind comes from the read itself: the table leaves it blank for a code the
         // definitions do not hold. The definition is the one the table shows for the make.
-        const QString& kind = r <= form_.FirstBlockCount ? form_.FirstBlockKind : form_.SecondBlockKind;
+        const QString kind = r <= form_.FirstBlockCount                    ? form_.FirstBlockKind
+                             : r > form_.CodeCount - form_.PermanentCount ? QStringLiteral("Permanent")
+                                                                          : form_.SecondBlockKind;
         report.codes.push_back({kind.toStdString(), form_.DecodedCodes[static_cast<std::size_t>(r)].toStdString(),
                                 form_.FlexList->TextMatrix(r, 3).toStdString()});
     }
+    attachVehicle(report, form_.LastVehicle);
     return report;
 }
 

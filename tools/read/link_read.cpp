@@ -16,6 +16,7 @@ ReadOutcome receive(DeviceLibrary& link) {
     const ReceiveResult result = ReceiveReport(link, reportBytes, reportIndex);
     outcome.status = result.status;
     if (!outcome.ok()) return outcome;
+    outcome.vehicle = result.vehicle;
     for (const TroubleCode& code : result.report.firstCodes()) outcome.codes.push_back({result.report.firstKind, code});
     for (const TroubleCode& code : result.report.secondCodes())
         outcome.codes.push_back({result.report.secondKind, code});

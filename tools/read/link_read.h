@@ -8,6 +8,7 @@
 #include "reader/device_library.h"
 #include "reader/link_status.h"
 #include "reader/trouble_code.h"
+#include "reader/vehicle_info.h"
 
 namespace vx414::cli {
 
@@ -20,6 +21,7 @@ struct ReadOutcome {
     LinkStatus status;
     std::vector<CodeRead> codes;  // the first block's codes, then the second's; none on failure
     bool wholeReport = false;     // the link gathered the report itself (an ELM327 adapter)
+    VehicleInfo vehicle{};        // what an ELM327 adapter told besides the codes
 
     bool ok() const { return status.isOk(); }
 };

@@ -7,6 +7,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "reader/cleared_read.h"
 #include "reader/elm327/elm327_device_library.h"
 #include "reader/link_name.h"
 #include "reader/tty_device_library.h"
@@ -32,6 +33,7 @@ int main(int argc, char** argv) {
     }
 
     CommandEnvironment environment{std::cout, std::cerr, programFolder(argc > 0 ? argv[0] : nullptr)};
+    environment.clearedFolder = vx414::clearedReadsFolder();
     if (const char* link = std::getenv(vx414::LinkEnvironmentVariable)) environment.linkVariable = link;
     environment.errIsTerminal = ::isatty(STDERR_FILENO) == 1;
     environment.inIsTerminal = ::isatty(STDIN_FILENO) == 1;

@@ -17,7 +17,7 @@ Accepts acceptedBy(Mode mode) {
     case Mode::Read: return {true, true, true, true, false};
     case Mode::Lookup: return {true, false, false, true, false};
     case Mode::Glossary: return {false, true, false, true, false};
-    case Mode::Clear: return {false, false, true, false, true};
+    case Mode::Clear: return {false, false, true, true, true};
     case Mode::Help:
     case Mode::Version: break;
     }
@@ -102,6 +102,7 @@ ParsedReadArguments parseReadArguments(std::span<const std::string_view> argumen
         } else if (option == "--make") {
             if (makeGiven) return fail("--make given twice");
             makeGiven = true;
+            result.makeGiven = true;
             result.make = findMake(*value);
             if (result.make == nullptr)
                 return fail("unknown make \"" + std::string(*value) + "\"");
@@ -144,10 +145,12 @@ std::string usageText() {
     std::string text = R"(Usage: vx414-read [--link LINK] [--make MAKE] [--format FORMAT] [--data FILE]
        vx414-read --lookup CODE [--make MAKE] [--data FILE]
        vx414-read --glossary TERM [--format FORMAT] [--data FILE]
-       vx414-read --clear [--link LINK] [--yes]
+       vx414-read --clear [--link LINK] [--yes] [--data FILE]
 
 Reads the trouble codes once from the VX-414 reader or an ELM327 adapter and
-prints each with its kind (Pending or Stored) and its definition for the make.
+prints each with its kind (Pending, Stored, or Permanent from an ELM327 adapter)
+and its definition for the make. Through an ELM327 adapter it also shows the
+VIN, the check-engine light (MIL), the readiness monitors and the freeze frame.
 
   --link LINK      where the reader is: a tty path (the VX-414 reader),
                    elm327:PATH[?baud=N] (an ELM327 adapter on a tty) or
@@ -155,7 +158,8 @@ prints each with its kind (Pending or Stored) and its definition for the make.
                    $VX414_LINK, else /dev/vx414, else an ELM327 adapter found on
                    /dev/ttyUSB*, /dev/ttyACM* and /dev/rfcomm*
   --make MAKE      the vehicle make whose definitions win over the generic ones
-                   (default generic; upper or lower case alike; see below)
+                   (default: the make the car's VIN names, else generic; upper
+                   or lower case alike; see below)
   --format FORMAT  text (an aligned table, the default), csv or json
   --data FILE      the definitions file (default VX-414.dis beside the program)
   --lookup CODE    print the first code that begins with CODE with its
@@ -165,8 +169,11 @@ prints each with its kind (Pending or Stored) and its definition for the make.
                    (upper or lower case alike; an empty TERM prints them all)
   --clear          ask the car to clear its trouble codes (OBD service 04)
                    through an ELM327 adapter; the VX-414 reader cannot. The
-                   engine must be off and the ignition on. Asks first unless
-                   --yes is given; without a terminal to ask on, --yes is needed
+                   engine must be off and the ignition on. Reads the codes
+                   first and keeps that read as JSON in
+                   $XDG_DATA_HOME/vx414/cleared (~/.local/share/vx414/cleared).
+                   Asks first unless --yes is given; without a terminal to ask
+                   on, --yes is needed
   --yes            clear without asking
   --help           show this text
   --version        show the version

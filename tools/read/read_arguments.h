@@ -17,6 +17,7 @@ struct ReadArguments {
     Mode mode = Mode::Read;
     Format format = Format::Text;
     const MakeSection* make = &kMakeSections[0];  // an entry of the make list
+    bool makeGiven = false;                       // --make given: the VIN's make does not replace it
     std::optional<std::string> link;              // --link, as given
     std::optional<std::string> dataFile;          // --data
     std::string code;                             // --lookup, upper case

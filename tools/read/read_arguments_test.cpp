@@ -74,7 +74,6 @@ TEST(ReadArguments, EveryMisuseGetsItsOwnLine) {
         {{"--glossary", "ABS", "--link", "/dev/ttyUSB0"}, "--link does not go with --glossary"},
         {{"--clear", "--make", "bmw"}, "--make does not go with --clear"},
         {{"--clear", "--format", "csv"}, "--format does not go with --clear"},
-        {{"--clear", "--data", "x"}, "--data does not go with --clear"},
         {{"--yes"}, "--yes does not go with a read"},
     };
     for (const Case& c : cases) {

@@ -10,8 +10,10 @@
 #include "definitions/data_file.h"
 #include "definitions/definitions_table.h"
 #include "definitions/glossary.h"
+#include "reader/cleared_read.h"
 #include "reader/link_failure_cause.h"
 #include "reader/report_format.h"
+#include "reader/vehicle_format.h"
 #include "reader/tty_device_library.h"
 #include "tools/read/link_read.h"
 #include "tools/read/text_output.h"
@@ -172,43 +174,75 @@ int glossary(const ReadArguments& arguments, CommandEnvironment& environment) {
     return ExitOk;
 }
 
-int read(const ReadArguments& arguments, CommandEnvironment& environment) {
-    std::ostream& err = environment.err;
-    const std::optional<ChosenLink> link = chooseLink(arguments, environment);
-    if (!link) return ExitUsage;
-    DefinitionsTable table;
-    if (!loadTable(table, *arguments.make, dataFileOf(arguments, environment), err)) return ExitDataFile;
-    if (!readerReachable(*link, err)) return ExitFailed;
-    const std::unique_ptr<DeviceLibrary> device = environment.links.open(link->named);
+// The make whose definitions apply: the one asked for, else the one the car's VIN names,
+// else generic.
+const MakeSection& makeFor(const ReadArguments& arguments, const VehicleInfo& vehicle) {
+    if (!arguments.makeGiven && !vehicle.make.empty()) {
+        if (const MakeSection* named = findMake(vehicle.make)) return *named;
+    }
+    return *arguments.make;
+}
 
-    if (environment.errIsTerminal) err << "Reading the codes through " << link->shown << " ..." << std::flush;
-    const ReadOutcome outcome = readCodesOnce(*device, environment.readDelay);
+// A read that reached the car, or the exit status that says why not (the line is said).
+struct TakenRead {
+    std::optional<ReadReport> report;
+    int status = ExitOk;
+};
+
+// Reads the codes through `device` and gives each its definition. `table` holds the make
+// asked for, loaded before the read so that a missing file is said before the car is
+// asked; it is loaded again for the VIN's make when that one applies.
+TakenRead takeRead(const ReadArguments& arguments, CommandEnvironment& environment, const ChosenLink& link,
+                   DeviceLibrary& device, DefinitionsTable& table, std::string_view purpose) {
+    std::ostream& err = environment.err;
+    const std::string path = dataFileOf(arguments, environment);
+
+    if (environment.errIsTerminal) err << "Reading the codes" << purpose << " through " << link.shown << " ..." << std::flush;
+    const ReadOutcome outcome = readCodesOnce(device, environment.readDelay);
     if (environment.errIsTerminal) err << "\r\033[K" << std::flush;
     if (!outcome.ok() && outcome.wholeReport) {
-        complain(err, "no report from the adapter through " + link->shown + ": " +
+        complain(err, "no report from the adapter through " + link.shown + ": " +
                           std::string(adapterFailureCause(outcome.status)) + " (" + outcome.status.toString() + ")");
-        return ExitFailed;
+        return {std::nullopt, ExitFailed};
     }
     if (!outcome.ok()) {
-        complain(err, "no report from the reader through " + link->shown + " (" + outcome.status.toString() +
+        complain(err, "no report from the reader through " + link.shown + " (" + outcome.status.toString() +
                           "); check the cable and that the reader is connected to the car, then try again");
-        return ExitFailed;
+        return {std::nullopt, ExitFailed};
     }
 
+    const MakeSection& make = makeFor(arguments, outcome.vehicle);
+    if (&make != arguments.make && !loadTable(table, make, path, err)) return {std::nullopt, ExitDataFile};
+
+    std::vector<CodeRead> read = outcome.codes;
+    for (const TroubleCode& code : outcome.vehicle.permanent) read.push_back({"Permanent", code});
     std::vector<DataCode> codes;
-    codes.reserve(outcome.codes.size());
-    for (const CodeRead& code : outcome.codes) {
+    codes.reserve(read.size());
+    for (const CodeRead& code : read) {
         const int row = table.rowForCode(code.code.text());
         const std::string_view definition =
             row < 0 ? std::string_view{} : std::string_view(table.rows()[static_cast<std::size_t>(row)].definition);
         codes.push_back({code.kind, code.code.text(), definition});
     }
-    const ReadReport report = reportFromRead(
-        localTimeOf(std::chrono::system_clock::to_time_t(environment.now())), arguments.make->name, codes);
+    ReadReport report =
+        reportFromRead(localTimeOf(std::chrono::system_clock::to_time_t(environment.now())), make.name, codes);
+    attachVehicle(report, outcome.vehicle);
+    return {std::move(report), ExitOk};
+}
+
+int read(const ReadArguments& arguments, CommandEnvironment& environment) {
+    const std::optional<ChosenLink> link = chooseLink(arguments, environment);
+    if (!link) return ExitUsage;
+    DefinitionsTable table;
+    if (!loadTable(table, *arguments.make, dataFileOf(arguments, environment), environment.err)) return ExitDataFile;
+    if (!readerReachable(*link, environment.err)) return ExitFailed;
+    const std::unique_ptr<DeviceLibrary> device = environment.links.open(link->named);
+    const TakenRead taken = takeRead(arguments, environment, *link, *device, table, "");
+    if (!taken.report) return taken.status;
     switch (arguments.format) {
-    case Format::Text: environment.out << readAsText(report); break;
-    case Format::Csv: environment.out << reportAsCsv(report); break;
-    case Format::Json: environment.out << reportAsJson(report); break;
+    case Format::Text: environment.out << readAsText(*taken.report); break;
+    case Format::Csv: environment.out << reportAsCsv(*taken.report); break;
+    case Format::Json: environment.out << reportAsJson(*taken.report); break;
     }
     return ExitOk;
 }
@@ -219,6 +253,17 @@ std::string unitList(const std::vector<std::string>& senders) {
     for (const std::string& sender : senders) {
         if (!text.empty()) text += ", ";
         text += sender.empty() ? "a unit" : "unit " + sender;
+    }
+    return text;
+}
+
+// "4 codes: P0300 (Pending), C1234 (Stored)" or "no codes".
+std::string codesInBrief(const ReadReport& report) {
+    if (report.codes.empty()) return "no codes";
+    std::string text = std::to_string(report.total()) + (report.total() == 1 ? " code: " : " codes: ");
+    for (std::size_t i = 0; i < report.codes.size(); ++i) {
+        if (i > 0) text += ", ";
+        text += report.codes[i].code + " (" + report.codes[i].kind + ")";
     }
     return text;
 }
@@ -242,7 +287,17 @@ int clear(const ReadArguments& arguments, CommandEnvironment& environment) {
     const std::unique_ptr<DeviceLibrary> device = environment.links.open(link->named);
     if (!environment.links.canClear(*device)) return refuse(DefaultLinkPath);
 
-    err << "Clearing erases the car's trouble codes, its freeze frame and its readiness monitors.\n"
+    // The codes are read, and the read kept, before anything is erased: what the car held
+    // is never lost to a clear.
+    DefinitionsTable table;
+    if (!loadTable(table, *arguments.make, dataFileOf(arguments, environment), err)) return ExitDataFile;
+    const TakenRead taken = takeRead(arguments, environment, *link, *device, table, " before clearing");
+    if (!taken.report) {
+        if (taken.status == ExitFailed) complain(err, "nothing cleared: the codes are read and kept before a clear");
+        return taken.status;
+    }
+    err << "The car holds " << codesInBrief(*taken.report) << ".\n"
+        << "Clearing erases the car's trouble codes, its freeze frame and its readiness monitors.\n"
            "The engine must be off and the ignition on.\n";
     if (!arguments.yes) {
         err << "Clear the codes now? [y/N] " << std::flush;
@@ -255,6 +310,12 @@ int clear(const ReadArguments& arguments, CommandEnvironment& environment) {
             return ExitFailed;
         }
     }
+    const KeptRead kept = keepReadBeforeClearing(environment.clearedFolder, *taken.report);
+    if (!kept.ok()) {
+        complain(err, "cannot keep the read before clearing (" + kept.error + "); nothing cleared");
+        return ExitFailed;
+    }
+    err << "The read is kept in " << kept.path << "\n";
     if (environment.errIsTerminal) err << "Clearing the codes through " << link->shown << " ..." << std::flush;
     const elm327::ClearResult cleared = environment.links.clearCodes(*device);
     if (environment.errIsTerminal) err << "\r\033[K" << std::flush;

@@ -142,8 +142,10 @@ protected:
         environment.links.canClear = [this](DeviceLibrary&) { return canClear; };
         environment.links.clearCodes = [this](DeviceLibrary&) {
             ++clears;
+            if (onClear) onClear();
             return clearAnswer;
         };
+        environment.clearedFolder = clearedFolder;
         Outcome result;
         result.status = runReadCommand(*parsed.arguments, environment);
         result.out = out.str();
@@ -165,6 +167,8 @@ protected:
     bool canClear = true;
     int clears = 0;
     elm327::ClearResult clearAnswer{LinkStatus::ok(), {"7E8"}, {}};
+    std::function<void()> onClear;
+    std::string clearedFolder;
 };
 
 void answerRequest(RecordingDeviceLibrary& reader, const ReportContent& content) {
@@ -290,6 +294,47 @@ TEST_F(ReadCommand, AnAdapterIsReadTheMomentItsReportIsThereAndItsFailureSaysWhy
         EXPECT_EQ(failed.status, ExitFailed) << c.said;
         EXPECT_EQ(failed.err, std::string("vx414-read: no report from the adapter through elm327:/dev/ttyUSB0: ") +
                                   c.said + "\n");
+    }
+}
+
+TEST_F(ReadCommand, TheVinsMakeAppliesUnlessAMakeIsGivenAndTheVehicleIsShown) {
+    WholeReportLink car;
+    car.report = {LinkStatus::ok(), {}, {code("P0300")}};
+    car.report.vehicle.vin = "WAUZZZ8K9BA123456";
+    car.report.vehicle.modelYear = 2011;
+    car.report.vehicle.mil = true;
+    car.report.vehicle.units = {{"7E8", "engine", {}, {code("P0300")}, {}}};
+    device = &car;
+    const std::string generic = "Random misfire";
+    const std::string audi = "Audi: misfire, see the ignition coils";
+    const struct {
+        std::vector<std::string_view> arguments;
+        std::string vinMake;
+        std::string make;
+        std::string definition;
+    } cases[] = {
+        {{"--link", "elm327:x"}, "audi", "audi", audi},
+        {{"--link", "elm327:x", "--make", "generic"}, "audi", "generic", generic},  // asked for: stays
+        {{"--link", "elm327:x", "--make", "bmw"}, "audi", "bmw", generic},
+        {{"--link", "elm327:x"}, "", "generic", generic},
+        {{"--link", "elm327:x"}, "no such make", "generic", generic},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.vinMake + " " + c.make);
+        car.report.vehicle.make = c.vinMake;
+        const Outcome text = run(c.arguments);
+        EXPECT_EQ(text.status, ExitOk) << text.err;
+        EXPECT_EQ(text.out, "Make: " + c.make + "\nRead: 2026-12-07 12:34:56 UTC+00:00\n"
+                            "VIN: WAUZZZ8K9BA123456\nModel year: 2011\nMIL: on\n"
+                            "TYPE     Code   Unit    Definition\n"
+                            "Stored   P0300  engine  " + c.definition + "\nTotal: 1\n");
+        std::vector<std::string_view> json = c.arguments;
+        json.insert(json.end(), {"--format", "json"});
+        const Outcome document = run(json);
+        EXPECT_NE(document.out.find("\"make\": \"" + c.make + "\""), std::string::npos) << document.out;
+        EXPECT_NE(document.out.find("\"vin\": \"WAUZZZ8K9BA123456\""), std::string::npos);
+        EXPECT_NE(document.out.find("\"definition\": \"" + c.definition + "\", \"unit\": \"engine\""),
+                  std::string::npos);
     }
 }
 
@@ -442,7 +487,22 @@ TEST_F(ReadCommand, TheGlossaryShowsEveryTermThatBeginsWithTheText) {
     EXPECT_EQ(run({"--glossary", "\xF0\x9F\x9A\x97"}).status, ExitFailed);  // no Windows-1252 character
 }
 
-TEST_F(ReadCommand, ClearingAsksFirstAndOnlyAnAdapterThatCanClearIsAsked) {
+TEST_F(ReadCommand, ClearingAsksFirstAndKeepsTheReadBeforeAnAdapterThatCanClearIsAsked) {
+    WholeReportLink car;
+    car.report = {LinkStatus::ok(), {}, {code("U0100")}};
+    car.report.vehicle.permanent = {code("U0100")};
+    const LinkReport unreachable{LinkStatus(LinkCode::NoVehicle, "UNABLE TO CONNECT"), {}, {}};
+    device = &car;
+    const std::filesystem::path kept = folder.path() / "share" / "vx414" / "cleared";
+    const std::filesystem::path blocked = folder.path() / "tty" / "cleared";  // under a file: cannot be made
+    const auto keptFiles = [](const std::filesystem::path& where) {
+        std::error_code missing;
+        std::vector<std::filesystem::path> files;
+        for (auto it = std::filesystem::directory_iterator(where, missing); !missing && it != std::filesystem::directory_iterator(); ++it)
+            files.push_back(it->path());
+        return files;
+    };
+
     struct Case {
         std::vector<std::string_view> arguments;
         bool adapter;  // the link made can clear
@@ -453,6 +513,8 @@ TEST_F(ReadCommand, ClearingAsksFirstAndOnlyAnAdapterThatCanClearIsAsked) {
         int clears;
         std::string ending;  // how standard error ends
         std::string out = "";
+        bool readFails = false;
+        bool keepBlocked = false;
     };
     const std::vector<std::string_view> elm = {"--clear", "--link", "elm327:/dev/ttyUSB0"};
     const std::vector<std::string_view> elmYes = {"--clear", "--yes", "--link", "elm327:/dev/ttyUSB0"};
@@ -460,6 +522,10 @@ TEST_F(ReadCommand, ClearingAsksFirstAndOnlyAnAdapterThatCanClearIsAsked) {
     const std::string confirmed = "The car confirmed: its trouble codes are cleared.\nConfirmed by unit 7E8, unit 7E9.\n";
     const std::string notReader = " cannot clear codes; --clear needs an ELM327 adapter (--link elm327:...)\n";
     const LinkStatus refused(LinkCode::Protocol, "car refused the request");
+    const std::string warning = "The car holds 2 codes: U0100 (Stored), U0100 (Permanent).\n"
+                                "Clearing erases the car's trouble codes, its freeze frame and its readiness monitors.\n"
+                                "The engine must be off and the ignition on.\n";
+    const std::string keptLine = "The read is kept in " + (kept / "vx414-cleared-20261207-123456.json").string() + "\n";
     const Case cases[] = {
         {{"--clear", "--link", tty()}, false, true, "y", ok, ExitUsage, 0,
          "vx414-read: the VX-414 reader at " + tty() + notReader},
@@ -468,46 +534,63 @@ TEST_F(ReadCommand, ClearingAsksFirstAndOnlyAnAdapterThatCanClearIsAsked) {
         {elm, true, false, "y", ok, ExitUsage, 0,
          "vx414-read: --clear asks before it clears, and there is no terminal to ask on; give --yes to clear "
          "without asking\n"},
-        {elm, true, true, "n", ok, ExitFailed, 0, "Clear the codes now? [y/N] vx414-read: nothing cleared\n"},
+        {elm, true, true, "n", ok, ExitFailed, 0, warning + "Clear the codes now? [y/N] vx414-read: nothing cleared\n"},
         {elm, true, true, "", ok, ExitFailed, 0, "Clear the codes now? [y/N] vx414-read: nothing cleared\n"},
         {elm, true, true, std::nullopt, ok, ExitFailed, 0, "Clear the codes now? [y/N] \nvx414-read: nothing cleared\n"},
-        {elm, true, true, "yes", ok, ExitOk, 1, "Clear the codes now? [y/N] ", confirmed},
-        {elmYes, true, false, std::nullopt, ok, ExitOk, 1,
-         "Clearing erases the car's trouble codes, its freeze frame and its readiness monitors.\n"
-         "The engine must be off and the ignition on.\n",
-         confirmed},
+        {elm, true, true, "yes", ok, ExitOk, 1, "Clear the codes now? [y/N] " + keptLine, confirmed},
+        {elmYes, true, false, std::nullopt, ok, ExitOk, 1, warning + keptLine, confirmed},
         // One unit confirmed, one refused: cleared, and the refusing one is named.
-        {elmYes, true, false, std::nullopt, {LinkStatus::ok(), {"7E8"}, {"7E9"}}, ExitOk, 1,
-         "The engine must be off and the ignition on.\n",
+        {elmYes, true, false, std::nullopt, {LinkStatus::ok(), {"7E8"}, {"7E9"}}, ExitOk, 1, keptLine,
          "The car confirmed: its trouble codes are cleared.\nConfirmed by unit 7E8.\n"
          "Refused by unit 7E9: its codes remain.\n"},
-        {elmYes, true, false, std::nullopt, {LinkStatus::ok(), {""}, {}}, ExitOk, 1,
-         "The engine must be off and the ignition on.\n",
+        {elmYes, true, false, std::nullopt, {LinkStatus::ok(), {""}, {}}, ExitOk, 1, keptLine,
          "The car confirmed: its trouble codes are cleared.\nConfirmed by a unit.\n"},
         // None confirmed.
         {elmYes, true, false, std::nullopt, {refused, {}, {"7E8", "7E9"}}, ExitFailed, 1,
-         "vx414-read: the car did not confirm the clear through elm327:/dev/ttyUSB0; refused by unit 7E8, unit 7E9 "
-         "(protocol error: car refused the request)\n"},
+         keptLine + "vx414-read: the car did not confirm the clear through elm327:/dev/ttyUSB0; refused by unit 7E8, "
+                    "unit 7E9 (protocol error: car refused the request)\n"},
         {elmYes, true, false, std::nullopt, {LinkStatus(LinkCode::Protocol, "car did not confirm"), {}, {}}, ExitFailed, 1,
-         "vx414-read: the car did not confirm the clear through elm327:/dev/ttyUSB0 (protocol error: car did not "
-         "confirm)\n"},
+         keptLine + "vx414-read: the car did not confirm the clear through elm327:/dev/ttyUSB0 (protocol error: car did "
+                    "not confirm)\n"},
         {{"--clear", "--yes"}, true, false, std::nullopt, {LinkStatus(LinkCode::NoDevice, "no adapter answered"), {}, {}},
          ExitFailed, 1,
          "vx414-read: no ELM327 adapter answered through an ELM327 adapter on the serial ports (no device: no "
          "adapter answered); nothing cleared\n"},
+        // No read, nothing to keep: the car is not asked to clear.
+        {elmYes, true, false, std::nullopt, ok, ExitFailed, 0,
+         "vx414-read: nothing cleared: the codes are read and kept before a clear\n", "", true},
+        {elmYes, true, false, std::nullopt, ok, ExitFailed, 0, "; nothing cleared\n", "", false, true},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.ending);
+        std::filesystem::remove_all(kept);
         clears = 0;
         canClear = c.adapter;
         inIsTerminal = c.terminal;
         answer = c.answer;
         clearAnswer = c.clearAnswer;
+        clearedFolder = (c.keepBlocked ? blocked : kept).string();
+        const LinkReport saved = car.report;
+        if (c.readFails) car.report = unreachable;
+        std::vector<std::filesystem::path> keptAtClear;
+        onClear = [&] { keptAtClear = keptFiles(kept); };
         const Outcome result = run(c.arguments);
-        SCOPED_TRACE(c.ending);
+        car.report = saved;
         EXPECT_EQ(result.status, c.status);
         EXPECT_EQ(clears, c.clears);
         EXPECT_TRUE(result.err.ends_with(c.ending)) << result.err;
         EXPECT_EQ(result.out, c.out);
+        if (c.clears == 0) {
+            EXPECT_TRUE(keptFiles(kept).empty());
+            continue;
+        }
+        // The read was on disk before the car was asked, with what the car held.
+        ASSERT_EQ(keptAtClear.size(), 1U);
+        std::ifstream file(keptAtClear[0]);
+        const std::string json((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        EXPECT_NE(json.find(R"({"kind": "Stored", "code": "U0100", "definition": "Lost communication with ECM", "unit": ""})"),
+                  std::string::npos) << json;
+        EXPECT_NE(json.find(R"("kind": "Permanent", "code": "U0100")"), std::string::npos) << json;
     }
 }
 

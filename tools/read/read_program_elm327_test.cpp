@@ -12,6 +12,7 @@
 
 #include "tools/elm327-emulator/elm327_arguments.h"
 #include "tools/elm327-emulator/elm327_emulator.h"
+#include "definitions/test_support.h"
 #include "tools/read/testing/child_process.h"
 
 namespace vx414::cli {
@@ -59,9 +60,16 @@ private:
     std::thread thread_;
 };
 
+// Where --clear keeps the reads: never the user's own data folder.
+const testing::ScratchFolder& dataHome() {
+    static const testing::ScratchFolder folder;
+    return folder;
+}
+
 ChildResult readProgram(const std::vector<std::string>& arguments) {
     ChildOptions options;
     options.environment["VX414_LINK"] = std::nullopt;
+    options.environment["XDG_DATA_HOME"] = dataHome().path().string();
     return testing::runChild(testing::buildProgram("vx414-read"), arguments, options);
 }
 
@@ -155,12 +163,22 @@ TEST(ReadProgramElm327, ClearingSendsService04AndTheCarConfirmsIt) {
         EXPECT_EQ(asked.out, "");
         EXPECT_EQ(adapter.received(), "");
 
+        const std::filesystem::path kept = dataHome().path() / "vx414" / "cleared";
+        std::filesystem::remove_all(kept);
         const ChildResult cleared = readProgram({"--clear", "--yes", "--link", link});
         EXPECT_EQ(cleared.status, 0) << cleared.err;
         EXPECT_EQ(cleared.out, "The car confirmed: its trouble codes are cleared.\nConfirmed by unit 7E8, unit 7E9.\n");
-        EXPECT_EQ(cleared.err,
-                  "Clearing erases the car's trouble codes, its freeze frame and its readiness monitors.\n"
-                  "The engine must be off and the ignition on.\n");
+        EXPECT_TRUE(cleared.err.starts_with(
+            "The car holds 2 codes: P0171 (Pending), P0420 (Stored).\n"
+            "Clearing erases the car's trouble codes, its freeze frame and its readiness monitors.\n"
+            "The engine must be off and the ignition on.\n"
+            "The read is kept in " + (kept / "vx414-cleared-").string())) << cleared.err;
+        // The codes were read (07, 03) and kept before 04 went out.
+        const std::string sent = adapter.received();
+        EXPECT_LT(sent.find("03\r"), sent.find("04\r")) << sent;
+        const std::size_t keptFiles = static_cast<std::size_t>(
+            std::distance(std::filesystem::directory_iterator(kept), std::filesystem::directory_iterator()));
+        EXPECT_EQ(keptFiles, 1U);
         EXPECT_NE(adapter.received().find("04\r"), std::string::npos) << adapter.received();
 
         const ChildResult after = readProgram({"--link", link});
@@ -188,7 +206,8 @@ TEST(ReadProgramElm327, AnAdapterWithoutACarFailsTheReadAndTheClear) {
     const ChildResult clear = readProgram({"--clear", "--yes", "--link", adapter.link(false)});
     EXPECT_EQ(clear.status, 1);
     EXPECT_EQ(clear.out, "");
-    EXPECT_NE(clear.err.find("vx414-read: the car did not confirm the clear through"), std::string::npos) << clear.err;
+    EXPECT_TRUE(clear.err.ends_with("vx414-read: nothing cleared: the codes are read and kept before a clear\n"))
+        << clear.err;
 }
 
 }  // namespace

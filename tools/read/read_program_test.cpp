@@ -183,9 +183,10 @@ TEST(ReadProgram, EachFormatReadsBackToTheCodesTheReaderSent) {
     ASSERT_EQ(csv.status, 0) << csv.err;
     const auto records = recordsOfCsv(csv.out);
     ASSERT_EQ(records.size(), rows.size() + 1);
-    EXPECT_EQ(records[0], (std::vector<std::string>{"time", "make", "kind", "code", "definition"}));
+    EXPECT_EQ(records[0], (std::vector<std::string>{"time", "make", "kind", "code", "definition", "unit"}));
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        ASSERT_EQ(records[i + 1].size(), 5u);
+        ASSERT_EQ(records[i + 1].size(), 6u);
+        EXPECT_EQ(records[i + 1][5], "");  // the VX-414 reader names no unit
         EXPECT_EQ(records[i + 1][1], "audi");
         EXPECT_EQ((Row{records[i + 1][2], records[i + 1][3], records[i + 1][4]}), rows[i]);
     }

@@ -3,11 +3,12 @@
 #include <algorithm>
 
 #include "definitions/codepage.h"
+#include "reader/vehicle_format.h"
 
 namespace vx414::cli {
 namespace {
 
-constexpr std::size_t kKindWidth = 7;  // "Pending"
+constexpr std::size_t kKindWidth = 7;  // "Pending"; a read with "Permanent" codes is wider
 constexpr std::size_t kCodeWidth = 5;  // a whole code
 constexpr std::string_view kGap = "  ";
 constexpr std::string_view kNoDefinition = "(no definition)";
@@ -22,6 +23,19 @@ std::string padded(std::string_view text, std::size_t width) {
 }  // namespace
 
 std::string printableText(std::string_view dataBytes) { return printableUtf8(windows1252ToUtf8(dataBytes)); }
+
+std::string printableLines(std::string_view text) {
+    std::string out;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find('\n', start);
+        const std::size_t stop = end == std::string_view::npos ? text.size() : end;
+        out += printableUtf8(text.substr(start, stop - start));
+        if (end != std::string_view::npos) out += '\n';
+        start = stop + 1;
+    }
+    return out;
+}
 
 std::string printableUtf8(std::string_view text) {
     std::string out;
@@ -42,18 +56,32 @@ std::string printableUtf8(std::string_view text) {
 std::string readAsText(const ReadReport& read) {
     std::string text = "Make: " + printableUtf8(read.make) + "\n";
     text += "Read: " + readableTime(read.time) + "\n";
+    text += printableLines(vehicleLinesText(read.vehicle));
     if (read.codes.empty()) {
         text += "No codes.\n";
     } else {
-        text += padded("TYPE", kKindWidth) + std::string(kGap) + padded("Code", kCodeWidth) + std::string(kGap) +
-                "Definition\n";
+        std::size_t kindWidth = kKindWidth;
+        std::size_t unitWidth = 0;
         for (const ReportCode& code : read.codes) {
-            text += padded(code.kind, kKindWidth) + std::string(kGap) + padded(code.code, kCodeWidth) +
-                    std::string(kGap) +
+            kindWidth = std::max(kindWidth, code.kind.size());
+            unitWidth = std::max(unitWidth, printableUtf8(code.unit).size());
+        }
+        // A unit column only when the link names units (the VX-414 reader does not).
+        if (unitWidth > 0) unitWidth = std::max(unitWidth, std::string_view("Unit").size());
+        const auto unitCell = [&](std::string_view unit) {
+            return unitWidth == 0 ? std::string() : padded(printableUtf8(unit), unitWidth) + std::string(kGap);
+        };
+        text += padded("TYPE", kindWidth) + std::string(kGap) + padded("Code", kCodeWidth) + std::string(kGap) +
+                unitCell("Unit") + "Definition\n";
+        for (const ReportCode& code : read.codes) {
+            text += padded(code.kind, kindWidth) + std::string(kGap) + padded(code.code, kCodeWidth) +
+                    std::string(kGap) + unitCell(code.unit) +
                     (code.definition.empty() ? std::string(kNoDefinition) : printableUtf8(code.definition)) + "\n";
         }
     }
-    return text + "Total: " + std::to_string(read.total()) + "\n";
+    text += "Total: " + std::to_string(read.total()) + "\n";
+    text += printableLines(vehicleSectionsText(read.vehicle));
+    return text;
 }
 
 std::string lookupAsText(const DefinitionsTable& table, const CodeSearchHit& hit) {

@@ -18,7 +18,12 @@ std::string printableText(std::string_view dataBytes);
 // UTF-8 text for a terminal: control characters, C1 ones included, become '?'.
 std::string printableUtf8(std::string_view text);
 
-// "Make: ...", "Read: <local time>", a TYPE / Code / Definition table and "Total: N". A code
+// Each line of UTF-8 text made printable, its line ends kept.
+std::string printableLines(std::string_view text);
+
+// "Make: ...", "Read: <local time>", the vehicle's lines (VIN, model year, MIL) when the link
+// told them, a TYPE / Code / Definition table (with a Unit column when the link named the
+// units), "Total: N", then readiness and the freeze frame when the link told them. A code
 // whose definition is empty shows "(no definition)".
 std::string readAsText(const ReadReport& read);
 

@@ -1,0 +1,229 @@
+// The vehicle's picture in the read's formats: the JSON members a script reads, the text
+// sections a person reads, the unit of each code.
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "reader/report_format.h"
+#include "reader/vehicle_format.h"
+
+namespace vx414 {
+namespace {
+
+TroubleCode code(std::string_view text) {
+    const auto bytes = encodeTroubleCode(text);
+    EXPECT_TRUE(bytes.has_value()) << text;
+    return bytes ? decodeTroubleCode((*bytes)[0], (*bytes)[1]) : TroubleCode{};
+}
+
+QJsonObject parsed(const std::string& text) {
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(text), &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString() << "\n" << text;
+    return doc.object();
+}
+
+// A petrol car with its light on: two units, a freeze frame, one incomplete monitor.
+VehicleInfo petrolCar() {
+    VehicleInfo v;
+    v.vin = "WAUZZZ8K9BA123456";
+    v.make = "audi";
+    v.modelYear = 2011;
+    v.mil = true;
+    v.storedCount = 2;
+    v.readiness = {{"Misfire", MonitorState::Complete},
+                   {"Catalyst", MonitorState::Incomplete},
+                   {"Secondary air", MonitorState::NotSupported}};
+    v.inspection = "Likely to pass: one monitor incomplete";
+    v.freezeFrame = FreezeFrame{code("P0301"),
+                                {{"Engine speed", 1726.5, "rpm"},
+                                 {"Coolant temperature", 88, "\u00B0C"},
+                                 {"Short term fuel trim, bank 1", -3.90625, "%"}}};
+    v.units = {{"7E8", "engine", {}, {code("P0301"), code("P0420")}, {code("P0301")}},
+               {"7E9", "", {code("P0700")}, {}, {}}};
+    v.permanent = {code("P0301")};
+    return v;
+}
+
+ReadReport reportOf(const VehicleInfo& vehicle) {
+    ReadReport report{LocalTime{2026, 12, 8, 4, 30, 0, 60}, "audi", {}, {}};
+    report.codes = {{"Pending", "P0700", "Transmission control system", ""},
+                    {"Stored", "P0301", "Cylinder 1 misfire", ""},
+                    {"Stored", "P0420", "Catalyst efficiency", ""},
+                    {"Permanent", "P0301", "Cylinder 1 misfire", ""}};
+    attachVehicle(report, vehicle);
+    return report;
+}
+
+TEST(VehicleFormat, JsonCarriesTheVehicleAndStaysTheSameShapeWithout) {
+    VehicleInfo lightOff = petrolCar();
+    lightOff.mil = false;
+    lightOff.freezeFrame = FreezeFrame{std::nullopt, {}};
+    const struct {
+        const char* name;
+        VehicleInfo vehicle;
+        QJsonValue vin, modelYear, mil, inspection;
+        std::vector<std::pair<QString, QString>> readiness;
+        QJsonValue frameCode;            // Undefined: no freeze frame at all (null)
+        std::vector<QString> frameUnits;
+        std::vector<QString> codeUnits;  // in the order of reportOf's codes
+    } cases[] = {
+        {"petrol car", petrolCar(), QStringLiteral("WAUZZZ8K9BA123456"), 2011, true,
+         QStringLiteral("Likely to pass: one monitor incomplete"),
+         {{"Misfire", "complete"}, {"Catalyst", "incomplete"}, {"Secondary air", "not supported"}},
+         QStringLiteral("P0301"), {"rpm", "\u00B0C", "%"}, {"7E9", "engine", "engine", "engine"}},
+        {"light off, empty frame", lightOff, QStringLiteral("WAUZZZ8K9BA123456"), 2011, false,
+         QStringLiteral("Likely to pass: one monitor incomplete"),
+         {{"Misfire", "complete"}, {"Catalyst", "incomplete"}, {"Secondary air", "not supported"}},
+         QJsonValue::Null, {}, {"7E9", "engine", "engine", "engine"}},
+        {"the VX-414 reader", VehicleInfo{}, QJsonValue::Null, QJsonValue::Null, QJsonValue::Null,
+         QJsonValue::Null, {}, QJsonValue::Undefined, {}, {"", "", "", ""}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QJsonObject json = parsed(reportAsJson(reportOf(c.vehicle)));
+        EXPECT_EQ(json["version"].toInt(), ReportJsonVersion);
+        EXPECT_EQ(json["make"].toString(), QStringLiteral("audi"));
+        EXPECT_EQ(json["vin"], c.vin);
+        EXPECT_EQ(json["model_year"], c.modelYear);
+        EXPECT_EQ(json["mil"], c.mil);
+        EXPECT_EQ(json["inspection"], c.inspection);
+        EXPECT_EQ(json["total"].toInt(), 4);
+
+        const QJsonArray codes = json["codes"].toArray();
+        ASSERT_EQ(codes.size(), 4);
+        const char* const kinds[] = {"Pending", "Stored", "Stored", "Permanent"};
+        for (qsizetype i = 0; i < 4; ++i) {
+            EXPECT_EQ(codes[i]["kind"].toString(), QString::fromLatin1(kinds[i]));
+            EXPECT_EQ(codes[i]["unit"].toString(), c.codeUnits[static_cast<std::size_t>(i)]) << i;
+        }
+
+        const QJsonArray readiness = json["readiness"].toArray();
+        ASSERT_TRUE(json["readiness"].isArray());
+        ASSERT_EQ(readiness.size(), static_cast<qsizetype>(c.readiness.size()));
+        for (qsizetype i = 0; i < readiness.size(); ++i) {
+            EXPECT_EQ(readiness[i]["monitor"].toString(), c.readiness[static_cast<std::size_t>(i)].first);
+            EXPECT_EQ(readiness[i]["status"].toString(), c.readiness[static_cast<std::size_t>(i)].second);
+        }
+
+        if (c.frameCode.isUndefined()) {
+            EXPECT_TRUE(json["freeze_frame"].isNull());
+            continue;
+        }
+        const QJsonObject frame = json["freeze_frame"].toObject();
+        EXPECT_EQ(frame["code"], c.frameCode);
+        const QJsonArray values = frame["values"].toArray();
+        ASSERT_EQ(values.size(), static_cast<qsizetype>(c.frameUnits.size()));
+        for (qsizetype i = 0; i < values.size(); ++i) {
+            const FreezeValue& expected = c.vehicle.freezeFrame->values[static_cast<std::size_t>(i)];
+            EXPECT_EQ(values[i]["name"].toString().toStdString(), expected.name);
+            EXPECT_EQ(values[i]["value"].toDouble(), expected.value);  // exact: shortest round-trip form
+            EXPECT_EQ(values[i]["unit"].toString(), c.frameUnits[static_cast<std::size_t>(i)]);
+        }
+    }
+
+    // A value JSON cannot hold is null, never a bare "nan" that breaks the document.
+    VehicleInfo broken;
+    broken.freezeFrame = FreezeFrame{code("P0100"), {{"Engine speed", std::numeric_limits<double>::quiet_NaN(), "rpm"}}};
+    const QJsonObject json = parsed(reportAsJson(reportOf(broken)));
+    EXPECT_TRUE(json["freeze_frame"]["values"][0]["value"].isNull());
+}
+
+TEST(VehicleFormat, TextSectionsForPeople) {
+    VehicleInfo diesel;
+    diesel.compressionIgnition = true;
+    diesel.mil = false;
+    diesel.readiness = {{"NOx/SCR monitor", MonitorState::Incomplete}, {"EGR/VVT", MonitorState::Complete}};
+    VehicleInfo vinOnly;
+    vinOnly.vin = "1G1JC5444R7252367";
+    const struct {
+        const char* name;
+        VehicleInfo vehicle;
+        std::string text;
+        std::string tab;
+    } cases[] = {
+        {"petrol car", petrolCar(),
+         "VIN: WAUZZZ8K9BA123456\n"
+         "Model year: 2011\n"
+         "MIL: on, 2 stored codes\n"
+         "\n"
+         "Readiness:\n"
+         "  Misfire        complete\n"
+         "  Catalyst       incomplete\n"
+         "  Secondary air  not supported\n"
+         "Inspection: Likely to pass: one monitor incomplete\n"
+         "\n"
+         "Freeze frame (P0301):\n"
+         "  Engine speed                  1726.5 rpm\n"
+         "  Coolant temperature           88 \u00B0C\n"
+         "  Short term fuel trim, bank 1  -3.91%\n",
+         "VIN\tWAUZZZ8K9BA123456\nMake from the VIN\taudi\nModel year\t2011\nMIL\ton, 2 stored codes\n"
+         "\n"
+         "Monitor\tStatus\nMisfire\tcomplete\nCatalyst\tincomplete\nSecondary air\tnot supported\n"
+         "Inspection\tLikely to pass: one monitor incomplete\n"
+         "\n"
+         "Freeze frame\tP0301\nName\tValue\tUnit\nEngine speed\t1726.5\trpm\n"
+         "Coolant temperature\t88\t\u00B0C\nShort term fuel trim, bank 1\t-3.91\t%\n"},
+        {"diesel, light off, no VIN", diesel,
+         "MIL: off\n\nReadiness (compression ignition):\n  NOx/SCR monitor  incomplete\n  EGR/VVT          complete\n",
+         "MIL\toff\n\nMonitor\tStatus\nNOx/SCR monitor\tincomplete\nEGR/VVT\tcomplete\n"},
+        {"a VIN alone", vinOnly, "VIN: 1G1JC5444R7252367\n", "VIN\t1G1JC5444R7252367\n"},
+        {"the VX-414 reader", VehicleInfo{}, "", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(vehicleAsText(c.vehicle), c.text);
+        EXPECT_EQ(vehicleAsTabText(c.vehicle), c.tab);
+        EXPECT_EQ(hasVehicleDetails(c.vehicle), !c.text.empty());
+        // The clipboard's text carries the sections below the codes, and nothing more for
+        // a read without them.
+        const std::string copied = reportAsTabText(reportOf(c.vehicle));
+        EXPECT_EQ(copied.ends_with(c.tab.empty() ? "Permanent\taudi\tP0301\tCylinder 1 misfire\n" : "\n" + c.tab), true) << copied;
+    }
+}
+
+TEST(VehicleFormat, UnitsAndQuantities) {
+    const VehicleInfo car = petrolCar();
+    VehicleInfo twoUnits = car;
+    twoUnits.units.push_back({"7EA", "transmission", {}, {code("P0420")}, {}});
+    const struct {
+        const VehicleInfo* vehicle;
+        const char* kind;
+        const char* code;
+        const char* unit;
+    } units[] = {
+        {&car, "Stored", "P0420", "engine"},
+        {&car, "Pending", "P0700", "7E9"},       // a unit without a name goes by its address
+        {&car, "Pending", "P0420", ""},          // sent, but as a stored code only
+        {&car, "Permanent", "P0301", "engine"},
+        {&car, "Stored", "P0171", ""},
+        {&twoUnits, "Stored", "P0420", "engine, transmission"},
+    };
+    for (const auto& u : units)
+        EXPECT_EQ(unitOfCode(*u.vehicle, u.kind, u.code), u.unit) << u.kind << ' ' << u.code;
+
+    const struct {
+        double value;
+        const char* text;
+    } quantities[] = {
+        {1726.5, "1726.5"}, {88, "88"}, {-3.90625, "-3.91"}, {99.996, "100"},
+        {-0.001, "0"},      {0.1, "0.1"}, {std::nan(""), "?"},
+    };
+    for (const auto& q : quantities) EXPECT_EQ(quantityText(q.value), q.text) << q.value;
+
+    VehicleInfo oneCode;
+    oneCode.mil = true;
+    oneCode.storedCount = 1;
+    EXPECT_EQ(milText(oneCode), "on, 1 stored code");
+    EXPECT_EQ(milText(VehicleInfo{}), "unknown");
+}
+
+}  // namespace
+}  // namespace vx414

@@ -1,0 +1,431 @@
+// The vehicle's picture in the window, driven as the user drives it with an ELM327 read
+// handed over by the recording library: permanent rows, the make the VIN names, the
+// report window, and clearing the codes from the result table's menu.
+#include "reader/recording_device_library.h"
+#include "reader/report_encoder.h"
+#include "window/frm_vehicle_report.h"
+#include "window/print_module.h"
+#include "window/result_export.h"
+#include "window/testing/data_files.h"
+#include "window/testing/export_dialogs.h"
+#include "window/testing/form_fixture.h"
+#include "window/vehicle_actions.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QLabel>
+#include <QMenu>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+namespace vx414 {
+namespace {
+
+using testing::DataFolder;
+using testing::FormFixture;
+
+TroubleCode code(std::string_view text)
+{
+    const auto bytes = encodeTroubleCode(text);
+    return decodeTroubleCode((*bytes)[0], (*bytes)[1]);
+}
+
+std::vector<TroubleCode> codes(std::initializer_list<std::string_view> texts)
+{
+    std::vector<TroubleCode> out;
+    for (const std::string_view t : texts)
+        out.push_back(code(t));
+    return out;
+}
+
+PlainSources makeSources()
+{
+    PlainSources s;
+    s.glossary = testing::sampleGlossary();
+    s.sections["generic"] = {{"P0171", "System too lean (bank 1)", "t"},
+                             {"P0300", "Random/multiple cylinder misfire detected", "t"},
+                             {"P0420", "Catalyst system efficiency below threshold (bank 1)", "t"}};
+    s.sections["audi"] = {{"P0171", "Audi: fuel trim too lean, bank 1", "t"}};
+    s.sections["bmw"] = {{"P0171", "BMW: mixture lean, bank 1", "t"}};
+    return s;
+}
+
+// A petrol car read through an ELM327 adapter.
+LinkReport carReport(std::string vinMake)
+{
+    LinkReport report{LinkStatus::ok(), codes({"P0420"}), codes({"P0171", "P0300"})};
+    VehicleInfo& v = report.vehicle;
+    v.vin = "WAUZZZ8K9BA123456";
+    v.make = std::move(vinMake);
+    v.modelYear = 2011;
+    v.mil = true;
+    v.storedCount = 2;
+    v.readiness = {{"Misfire", MonitorState::Complete},
+                   {"Catalyst", MonitorState::Incomplete},
+                   {"EGR/VVT", MonitorState::NotSupported}};
+    v.inspection = "Likely to pass (one monitor incomplete)";
+    v.freezeFrame = FreezeFrame{code("P0171"), {{"Engine speed", 1726.5, "rpm"}, {"Coolant temperature", 88, "\u00B0C"}}};
+    v.units = {{"7E8", "engine", {}, codes({"P0171", "P0300"}), codes({"P0171"})},
+               {"7E9", "transmission", codes({"P0420"}), {}, {}}};
+    v.permanent = codes({"P0171"});
+    return report;
+}
+
+void readWith(FormFixture& f, LinkReport report)
+{
+    f.form->Link_Click();
+    f.device.giveReport(std::move(report));
+    f.form->Timer1_Timer();
+}
+
+std::vector<QString> column(const FlexGrid& t, int col, int rows)
+{
+    std::vector<QString> cells;
+    for (int r = 1; r <= rows; ++r)
+        cells.push_back(t.TextMatrix(r, col));
+    return cells;
+}
+
+struct Loaded : FormFixture {
+    explicit Loaded(const DataFolder& folder) : FormFixture(folder.path()) { form->Form_Load(); }
+    void choose(const QString& make)
+    {
+        form->Vehicle->setCurrentText(make);
+        form->Vehicle_Click();
+    }
+};
+
+TEST(VehicleWindow, PermanentCodesFollowTheStoredOnesAndCountInTheTotal)
+{
+    DataFolder folder(makeSources());
+    Loaded f(folder);
+    frmMain& m = *f.form;
+    LinkReport onlyPermanent{LinkStatus::ok(), {}, {}};
+    onlyPermanent.vehicle.permanent = codes({"P0300", "U0100"});
+    const struct {
+        const char* name;
+        LinkReport report;
+        std::vector<QString> kinds;  // rows 1.. and the total line
+        std::vector<QString> codes;
+    } cases[] = {
+        {"a car with every kind", carReport(""), {"Pending", "Stored", "Stored", "Permanent", "Total: 4"},
+         {"P0420", "P0171", "P0300", "P0171", "*"}},
+        // A code the definitions do not hold leaves its kind cell blank, as for every read.
+        {"permanent codes alone", onlyPermanent, {"Permanent", "", "Total: 2"}, {"P0300", "U0100", "*"}},
+        // The next read without permanent codes has none left over.
+        {"codes alone", {LinkStatus::ok(), {}, codes({"P0420", "P0300"})}, {"Stored", "Stored", "Total: 2"},
+         {"P0420", "P0300", "*"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        readWith(f, c.report);
+        const int rows = static_cast<int>(c.kinds.size());
+        EXPECT_EQ(column(*m.FlexList, 0, rows), c.kinds);
+        EXPECT_EQ(column(*m.FlexList, 2, rows), c.codes);
+        EXPECT_EQ(m.PermanentCount, static_cast<int>(c.report.vehicle.permanent.size()));
+        EXPECT_EQ(m.CodeCount, rows - 1);
+    }
+    // A make chosen afterwards refills the rows with their kinds as read.
+    readWith(f, carReport(""));
+    f.choose("bmw");
+    EXPECT_EQ(column(*m.FlexList, 0, 5), (std::vector<QString>{"Pending", "Stored", "Stored", "Permanent", "Total: 4"}));
+    EXPECT_EQ(m.FlexList->TextMatrix(4, 3), "BMW: mixture lean, bank 1");
+}
+
+TEST(VehicleWindow, TheVinsMakeIsSelectedAndItsDefinitionsFollowUnlessTheUserChoseOne)
+{
+    DataFolder folder(makeSources());
+    const struct {
+        const char* name;
+        std::vector<QString> chosen;      // the user's choices before the reads
+        std::vector<std::string> vins;    // the makes the VINs of successive reads name
+        QString make;                     // Vehicle afterwards
+        QString p0171;                    // the definition row 2 (P0171, stored) shows
+    } cases[] = {
+        {"left at generic", {}, {"audi"}, "audi", "Audi: fuel trim too lean, bank 1"},
+        {"upper case", {}, {"AUDI"}, "audi", "Audi: fuel trim too lean, bank 1"},
+        {"generic picked by the user", {"bmw", "generic"}, {"audi"}, "audi", "Audi: fuel trim too lean, bank 1"},
+        {"the user's make stays", {"bmw"}, {"audi"}, "bmw", "BMW: mixture lean, bank 1"},
+        {"the VIN's own choice gives way to the next VIN", {}, {"audi", "bmw"}, "bmw", "BMW: mixture lean, bank 1"},
+        {"a VIN without a known maker", {}, {""}, "generic", "System too lean (bank 1)"},
+        {"a maker not in the list", {}, {"tesla"}, "generic", "System too lean (bank 1)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Loaded f(folder);
+        for (const QString& make : c.chosen)
+            f.choose(make);
+        for (const std::string& vin : c.vins)
+            readWith(f, carReport(vin));
+        frmMain& m = *f.form;
+        EXPECT_EQ(m.Vehicle->currentText(), c.make);
+        EXPECT_EQ(m.SelectedMake, c.make);  // Vehicle_Click ran: the make's definitions are loaded
+        EXPECT_EQ(m.FlexList->TextMatrix(2, 2), "P0171");
+        EXPECT_EQ(m.FlexList->TextMatrix(2, 1), c.make);
+        EXPECT_EQ(m.FlexList->TextMatrix(2, 3), c.p0171);
+        EXPECT_EQ(m.FlexList->TextMatrix(4, 0), "Permanent");
+        EXPECT_EQ(m.FlexList->TextMatrix(4, 3), c.p0171);
+        EXPECT_EQ(m.FlexList->TextMatrix(5, 0), "Total: 4");
+        EXPECT_FALSE(m.FlexList->isHidden());
+        EXPECT_TRUE(f.box.shown.empty());
+    }
+}
+
+// Clears as the test says, looking at the disk the moment the car is asked.
+class RecordingClearing final : public CarClearing {
+public:
+    bool canClear() override { return adapter; }
+    LinkStatus clearCodes() override
+    {
+        ++clears;
+        if (onClear)
+            onClear();
+        return answer;
+    }
+    bool adapter = true;
+    LinkStatus answer = LinkStatus::ok();
+    std::atomic<int> clears = 0;
+    std::function<void()> onClear;
+};
+
+struct ActionsFixture {
+    explicit ActionsFixture(std::string folder)
+        : exporter(*f.form, {f.box, saveDialog, printDialog}),
+          actions(*f.form, exporter.menu(ResultExport::Grid::Results),
+                  {f.box, f.pointers, clearing, [this] { return exporter.readReport(); }, std::move(folder)})
+    {
+        f.form->Vehicle->addItems({"generic", "audi"});
+    }
+    FormFixture f;
+    testing::ScriptedSaveDialog saveDialog;
+    testing::PdfPrintDialog printDialog;
+    RecordingClearing clearing;
+    ResultExport exporter;
+    VehicleActions actions;
+};
+
+QString labelText(const QWidget* window, const QString& accessibleName)
+{
+    for (const QLabel* label : window->findChildren<QLabel*>())
+        if (label->accessibleName() == accessibleName)
+            return label->text();
+    return QStringLiteral("(no label named %1)").arg(accessibleName);
+}
+
+std::vector<QStringList> tableRows(const QWidget* window, const QString& accessibleName)
+{
+    std::vector<QStringList> rows;
+    for (const QTableWidget* t : window->findChildren<QTableWidget*>()) {
+        if (t->accessibleName() != accessibleName)
+            continue;
+        for (int r = 0; r < t->rowCount(); ++r) {
+            QStringList cells;
+            for (int c = 0; c < t->columnCount(); ++c)
+                cells << (t->item(r, c) ? t->item(r, c)->text() : QString());
+            rows.push_back(cells);
+        }
+    }
+    return rows;
+}
+
+TEST(VehicleWindow, TheReportWindowShowsTheLastReadForPeopleAndScreenReaders)
+{
+    ActionsFixture x("/nonexistent");
+    frmMain& m = *x.f.form;
+    m.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&m));
+    QMenu* menu = x.exporter.menu(ResultExport::Grid::Results);
+    EXPECT_TRUE(menu->actions().contains(x.actions.reportAction));
+    EXPECT_TRUE(menu->actions().contains(x.actions.clearAction));
+
+    readWith(x.f, carReport("audi"));
+    m.activateWindow();
+    QTest::keyClick(&m, Qt::Key_I, Qt::ControlModifier);
+    frmVehicleReport* report = x.actions.reportWindow();
+    ASSERT_NE(report, nullptr);
+    EXPECT_TRUE(report->isWindow());
+    EXPECT_TRUE(report->isVisible());
+    EXPECT_EQ(report->windowTitle(), "Vehicle report");
+    EXPECT_EQ(report->accessibleName(), "Vehicle report");
+
+    const struct {
+        const char* name;
+        QString text;
+    } labels[] = {
+        {"VIN", "WAUZZZ8K9BA123456"},
+        {"Make", "audi"},  // selected from the VIN
+        {"Model year", "2011"},
+        {"MIL", "on, 2 stored codes"},
+        {"Inspection", "Inspection: Likely to pass (one monitor incomplete)"},
+    };
+    for (const auto& l : labels)
+        EXPECT_EQ(labelText(report, l.name), l.text) << l.name;
+    using Rows = std::vector<QStringList>;
+    EXPECT_EQ(tableRows(report, "Codes per unit"), (Rows{{"engine", "7E8", "Stored", "P0171"},
+                                                        {"engine", "7E8", "Stored", "P0300"},
+                                                        {"engine", "7E8", "Permanent", "P0171"},
+                                                        {"transmission", "7E9", "Pending", "P0420"}}));
+    EXPECT_EQ(tableRows(report, "Readiness"),
+              (Rows{{"Misfire", "complete"}, {"Catalyst", "incomplete"}, {"EGR/VVT", "not supported"}}));
+    EXPECT_EQ(tableRows(report, "Freeze frame"),
+              (Rows{{"Engine speed", "1726.5", "rpm"}, {"Coolant temperature", "88", "\u00B0C"}}));
+    EXPECT_TRUE(report->nothingTold->isHidden());
+
+    // A read through the VX-414 reader tells nothing more: the open report follows it
+    // (through Timer1's tick, as in use).
+    m.Link_Click();
+    x.f.device.queueBytes(encodeReport({{true, {}}, {false, {{0x03, 0x00}}}}));
+    ASSERT_TRUE(QTest::qWaitFor([&m] { return m.Link->isEnabled(); }, 5000));
+    EXPECT_FALSE(report->nothingTold->isHidden());
+    EXPECT_EQ(labelText(report, "VIN"), "not read");
+    EXPECT_TRUE(tableRows(report, "Readiness").empty());
+    EXPECT_TRUE(tableRows(report, "Freeze frame").empty());
+    report->close();
+}
+
+QString pdfWords(const QString& pdf)
+{
+    const QString tool = QStandardPaths::findExecutable("pdftotext");
+    if (tool.isEmpty()) {
+        ADD_FAILURE() << "pdftotext (poppler-utils) is not installed";
+        return {};
+    }
+    QProcess process;
+    process.start(tool, {"-layout", pdf, "-"});
+    EXPECT_TRUE(process.waitForFinished(30000));
+    return QString::fromUtf8(process.readAllStandardOutput()).simplified();
+}
+
+TEST(VehicleWindow, TheCopyAndThePrintedPageCarryTheVehicle)
+{
+    ActionsFixture x("/nonexistent");
+    readWith(x.f, carReport(""));
+    // Print goes through the module the build made, as the program's does through its own.
+    ASSERT_NE(loadPrintModule(QStringLiteral(VX414_PRINT_MODULE)), nullptr);
+    x.exporter.copy(ResultExport::Grid::Results);
+    const QString copied = QApplication::clipboard()->text();
+    QTemporaryDir dir;
+    x.printDialog.pdfPath = dir.filePath("customer.pdf");
+    x.exporter.print(ResultExport::Grid::Results);
+    ASSERT_TRUE(x.f.box.shown.empty());
+    const QString printed = pdfWords(x.printDialog.pdfPath);
+    const struct {
+        const char* copy;
+        const char* page;  // words as pdftotext gives them
+    } expected[] = {
+        {"Permanent\tgeneric\tP0171\t", "Permanent P0171 engine"},
+        {"VIN\tWAUZZZ8K9BA123456\n", "VIN: WAUZZZ8K9BA123456"},
+        {"MIL\ton, 2 stored codes\n", "MIL (check-engine light): on, 2 stored codes"},
+        {"Catalyst\tincomplete\n", "Catalyst incomplete"},
+        {"Inspection\tLikely to pass (one monitor incomplete)\n", "Inspection: Likely to pass (one monitor incomplete)"},
+        {"Freeze frame\tP0171\n", "Freeze frame (set by P0171)"},
+        {"Engine speed\t1726.5\trpm\n", "Engine speed 1726.5 rpm"},
+        {"TYPE\tVehicle\tCode\tDefinition\n", "Trouble code report"},
+    };
+    for (const auto& e : expected) {
+        EXPECT_TRUE(copied.contains(QString::fromUtf8(e.copy))) << e.copy << "\n" << copied.toStdString();
+        EXPECT_TRUE(printed.contains(QString::fromUtf8(e.page))) << e.page << "\n" << printed.toStdString();
+    }
+    EXPECT_TRUE(printed.contains("Vehicle: generic, model year 2011")) << printed.toStdString();
+}
+
+TEST(VehicleWindow, ClearingAsksThenKeepsTheReadThenClearsOffTheWindowsThreadAndReadsAgain)
+{
+    QTemporaryDir scratch;
+    const std::filesystem::path kept = std::filesystem::path(scratch.path().toStdString()) / "vx414" / "cleared";
+    const std::filesystem::path blocked = std::filesystem::path(scratch.path().toStdString()) / "file" / "cleared";
+    std::ofstream(std::filesystem::path(scratch.path().toStdString()) / "file") << "x";
+    const auto keptFiles = [&kept] {
+        std::vector<std::filesystem::path> files;
+        std::error_code missing;
+        for (auto it = std::filesystem::directory_iterator(kept, missing);
+             !missing && it != std::filesystem::directory_iterator(); ++it)
+            files.push_back(it->path());
+        return files;
+    };
+    const struct {
+        const char* name;
+        bool adapter;
+        MsgAnswer answer;
+        LinkStatus carAnswer;
+        bool blockKeeping;
+        int clears;
+        bool readAgain;
+        const char* lastMessage;  // the start of the last message shown, "" none
+    } cases[] = {
+        {"the VX-414 reader", false, MsgAnswer::Ok, LinkStatus::ok(), false, 0, false, ""},
+        {"declined", true, MsgAnswer::Cancel, LinkStatus::ok(), false, 0, false, "Clear the codes in the car?"},
+        {"accepted", true, MsgAnswer::Ok, LinkStatus::ok(), false, 1, true, "Clear the codes in the car?"},
+        {"the car refuses", true, MsgAnswer::Ok, LinkStatus(LinkCode::Protocol, "no 44 answer"), false, 1, false,
+         " The car did not confirm the clear : "},
+        {"the read cannot be kept", true, MsgAnswer::Ok, LinkStatus::ok(), true, 0, false,
+         " Cannot keep the read before clearing : "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(kept);
+        ActionsFixture x((c.blockKeeping ? blocked : kept).string());
+        frmMain& m = *x.f.form;
+        readWith(x.f, carReport(""));
+        x.f.device.clearLog();
+        x.clearing.adapter = c.adapter;
+        x.clearing.answer = c.carAnswer;
+        x.f.box.answers = {c.answer};
+        std::vector<std::filesystem::path> keptAtClear;
+        x.clearing.onClear = [&] { keptAtClear = keptFiles(); };
+
+        emit x.exporter.menu(ResultExport::Grid::Results)->aboutToShow();
+        EXPECT_EQ(x.actions.clearAction->isEnabled(), c.adapter);
+        x.actions.clearAction->trigger();
+        ASSERT_TRUE(QTest::qWaitFor([&x] { return !x.actions.clearing(); }, 5000));
+
+        EXPECT_EQ(x.clearing.clears, c.clears);
+        if (*c.lastMessage == '\0') {
+            EXPECT_TRUE(x.f.box.shown.empty());
+        } else {
+            ASSERT_FALSE(x.f.box.shown.empty());
+            EXPECT_TRUE(x.f.box.shown.back().text.startsWith(QString::fromUtf8(c.lastMessage)))
+                << x.f.box.shown.back().text.toStdString();
+            const QString asked = x.f.box.shown.front().text;
+            for (const char* what : {"P0420 (Pending)", "P0171 (Stored)", "P0300 (Stored)", "P0171 (Permanent)",
+                                     "the freeze frame", "the readiness monitors",
+                                     "The engine must be off and the ignition on."})
+                EXPECT_TRUE(asked.contains(QString::fromUtf8(what))) << what;
+        }
+        if (c.clears == 1) {
+            // On disk before the car was asked, with everything the read showed.
+            ASSERT_EQ(keptAtClear.size(), 1U);
+            std::ifstream file(keptAtClear[0]);
+            const std::string json((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+            EXPECT_NE(json.find("\"vin\": \"WAUZZZ8K9BA123456\""), std::string::npos) << json;
+            EXPECT_NE(json.find("{\"kind\": \"Permanent\", \"code\": \"P0171\""), std::string::npos) << json;
+            EXPECT_NE(json.find("\"freeze_frame\": {"), std::string::npos) << json;
+        } else {
+            EXPECT_TRUE(keptFiles().empty());
+        }
+        // Nothing reached the link but the read that shows what the clear left.
+        EXPECT_EQ(x.f.device.callText(), c.readAgain ? "Open Close Open Write(55)" : "");
+        EXPECT_EQ(m.Link->isEnabled(), !c.readAgain);
+        EXPECT_EQ(x.f.pointers.window, c.readAgain ? PointerArrowHourglass : PointerDefault);
+        if (c.readAgain) {
+            x.f.device.giveReport({LinkStatus::ok(), {}, {}});
+            m.Timer1_Timer();
+            EXPECT_EQ(m.FlexList->TextMatrix(1, 0), "Total: 0");
+            EXPECT_EQ(m.PermanentCount, 0);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace vx414

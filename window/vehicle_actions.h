@@ -1,0 +1,66 @@
+// The vehicle's picture in the window: "Vehicle report…" (Ctrl+I) opens the report window,
+// "Clear codes in the car…" clears the codes through an ELM327 adapter after a read. Both
+// sit in the result table's context menu; there are no buttons for them on the window.
+#pragma once
+
+#include "reader/link_status.h"
+#include "reader/report_format.h"
+#include "window/platform/car_clearing.h"
+#include "window/platform/services.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+#include <string>
+#include <thread>
+
+class QAction;
+class QMenu;
+
+namespace vx414 {
+
+class frmMain;
+class frmVehicleReport;
+
+struct VehicleServices {
+    MessageBox& messageBox;
+    Pointers& pointers;
+    CarClearing& clearing;
+    // The read the result table shows, as Save As writes it (ResultExport::readReport).
+    std::function<ReadReport()> lastRead;
+    // Where the read is kept before a clear (clearedReadsFolder()).
+    std::string clearedFolder;
+};
+
+class VehicleActions final : public QObject {
+    Q_OBJECT
+public:
+    // The actions go into `resultsMenu`, the result table's context menu.
+    VehicleActions(frmMain& form, QMenu* resultsMenu, VehicleServices services);
+    ~VehicleActions() override;
+
+    QAction* reportAction;
+    QAction* clearAction;
+
+    // Opens the report window, or brings it forward with the last read's contents.
+    void showReport();
+    frmVehicleReport* reportWindow() const;
+
+    // After a read through an ELM327 adapter: asks, keeps the read, clears on a worker
+    // thread and reads again once the car has answered.
+    void clearCodesInCar();
+    bool clearing() const { return clearing_; }
+
+private:
+    bool canClearNow();
+    void clearFinished(LinkStatus status);
+
+    frmMain& form_;
+    VehicleServices services_;
+    QPointer<frmVehicleReport> report_;
+    bool clearing_ = false;
+    std::jthread worker_;
+};
+
+}  // namespace vx414
