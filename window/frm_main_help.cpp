@@ -4,7 +4,6 @@
 #include "window/frm_main.h"
 #include "window/help_viewer.h"
 
-#include <QShortcut>
 
 namespace vx414 {
 
@@ -13,24 +12,18 @@ void frmMain::Help_Click()
     // The folder exactly as the platform gave it: a root folder gives a doubled separator.
     HelpFile = platform_.programFolder + QStringLiteral("/VX-414.chm");
     Help->HelpContextID = 0;
-    // From now on F1 anywhere in this window opens the help as well.
-    if (helpKey_ == nullptr) {
-        helpKey_ = new QShortcut(QKeySequence(Qt::Key_F1), this);
-        helpKey_->setContext(Qt::WindowShortcut);
-        connect(helpKey_, &QShortcut::activated, this, &frmMain::showHelp);
-    }
     showHelp();
 }
 
 void frmMain::showHelp()
 {
     // Every control's help context is 0, so F1 opens the default topic wherever it is
-    // pressed. The help window is the main window's: it closes with it.
-    if (HelpFile.isEmpty())
-        return;
+    // pressed. Before the first click on Help, F1 opens the file that click would name.
+    // The help window is the main window's: it closes with it.
+    const QString file = HelpFile.isEmpty() ? platform_.programFolder + QStringLiteral("/VX-414.chm") : HelpFile;
     if (HelpWindow == nullptr)
         HelpWindow = new HelpViewer(this);
-    HelpWindow->openHelpFile(HelpFile);
+    HelpWindow->openHelpFile(file);
     HelpWindow->show();
     HelpWindow->raise();
     HelpWindow->activateWindow();

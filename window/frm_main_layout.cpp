@@ -83,6 +83,7 @@ frmMain::frmMain(Platform& platform, QWidget* parent)
     createControls();
     arrangeTabOrder();
     connectHandlers();
+    armWindowKeys();
 }
 
 frmMain::~frmMain() = default;

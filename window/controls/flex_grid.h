@@ -71,8 +71,14 @@ public:
     void SetFocusRect(int mode);
     int FocusRect() const { return focusRect_; }
 
+    // A column wider than the view (Definition spans the window) is scrolled to only as far
+    // as its left edge: the view never slides sideways to bring its far end in.
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
+
 protected:
     void showEvent(QShowEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void applySelection();
