@@ -2,6 +2,7 @@
 // drives them: the context menu, the keys, the dialogs answered by test doubles, and the
 // files and printed pages that come out.
 #include "reader/report_encoder.h"
+#include "window/platform/save_folder.h"
 #include "window/result_export.h"
 #include "window/testing/export_dialogs.h"
 #include "window/testing/form_fixture.h"
@@ -21,6 +22,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolTip>
 
 #include <gtest/gtest.h>
 
@@ -420,6 +422,54 @@ TEST(ResultExport, SaveAsWritesCsvOrJsonWhereTheUserChose)
     x.exporter.saveAs(Grid::Results);
     x.exporter.saveAs(Grid::Glossary);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), files);
+    EXPECT_TRUE(x.f.box.shown.empty());
+}
+
+// Save As opens where the user last saved, also in the next run, and confirms each file.
+TEST(ResultExport, SaveAsRemembersItsFolderAndConfirmsTheFile)
+{
+    QTemporaryDir state, saved;
+    ASSERT_TRUE(state.isValid() && saved.isValid());
+    const QByteArray before = qgetenv("XDG_STATE_HOME");
+    qputenv("XDG_STATE_HOME", state.path().toUtf8());
+    const QString fallback = QStringLiteral("/fallback");
+    const QString gone = saved.filePath("gone");
+    QDir().mkpath(gone);
+    const struct {
+        const char* what;
+        std::function<void()> step;
+        QString expected;
+    } steps[] = {
+        {"nothing remembered yet", [] {}, fallback},
+        {"a file saved", [&] { rememberSaveFolder(saved.filePath("codes.csv")); }, saved.path()},
+        {"a later save elsewhere", [&] { rememberSaveFolder(gone + "/x.json"); }, gone},
+        {"that folder removed", [&] { QDir(gone).removeRecursively(); }, fallback},
+        {"a damaged state file",
+         [&] {
+             QFile file(state.filePath("vx414/save-folder"));
+             ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+             file.write("relative/folder\n");
+         },
+         fallback},
+    };
+    for (const auto& step : steps) {
+        step.step();
+        EXPECT_EQ(saveFolder(fallback), step.expected) << step.what;
+    }
+    before.isNull() ? qunsetenv("XDG_STATE_HOME") : qputenv("XDG_STATE_HOME", before);
+
+    // The saved file confirmed by a short note by the table; a cancelled save gets none.
+    ExportFixture x;
+    x.read(fourCodes());
+    x.saveDialog.answer = SaveTarget{saved.filePath("note"), SaveType::Csv};
+    x.exporter.saveAs(Grid::Results);
+    EXPECT_TRUE(QToolTip::isVisible());
+    EXPECT_EQ(QToolTip::text(), "Saved: " + saved.filePath("note.csv"));
+    QToolTip::hideText();
+    ASSERT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 2000));
+    x.saveDialog.answer.reset();
+    x.exporter.saveAs(Grid::Results);
+    EXPECT_FALSE(QToolTip::isVisible());
     EXPECT_TRUE(x.f.box.shown.empty());
 }
 
