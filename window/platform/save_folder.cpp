@@ -11,7 +11,7 @@ namespace {
 QString stateFile()
 {
     QString base = qEnvironmentVariable("XDG_STATE_HOME");
-    // The base directory specification asks for an absolute path and ignores any other.
+    // XDG asks for an absolute path here and ignores any other.
     if (base.isEmpty() || QDir::isRelativePath(base))
         base = QDir::homePath() + QStringLiteral("/.local/state");
     return base + QStringLiteral("/vx414/save-folder");
