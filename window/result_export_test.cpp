@@ -249,6 +249,13 @@ TEST(ResultExport, KeyboardAndClipboardAsPeopleUseThem)
     QTest::keyClick(&t, Qt::Key_Right);
     EXPECT_EQ(t.currentIndex().column(), 3);
     EXPECT_EQ(across->value(), 0) << "arrow onto Definition";
+    // Scrolled to read the end of a long definition, a click on it leaves the view there.
+    across->setValue(across->maximum());
+    QTest::mouseClick(t.viewport(), Qt::LeftButton, {}, QPoint(t.viewport()->width() - 20, cell(2, 3).y()));
+    QTest::qWait(QApplication::doubleClickInterval() + 400);
+    EXPECT_EQ(across->value(), across->maximum()) << "click on the far end of a definition";
+    across->setValue(0);
+    QTest::keyClick(&t, Qt::Key_Escape);
 
     // Rows picked with the mouse and the keys; Escape clears; nothing picked copies all.
     const struct {

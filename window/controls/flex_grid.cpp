@@ -171,15 +171,15 @@ void FlexGrid::scrollTo(const QModelIndex& index, ScrollHint hint)
     QScrollBar* across = horizontalScrollBar();
     const int before = across->value();
     QTableView::scrollTo(index, hint);
-    if (!index.isValid() || isColumnHidden(index.column()))
+    if (!index.isValid() || isColumnHidden(index.column()) || columnWidth(index.column()) <= viewport()->width())
         return;
-    // Where the cell's left edge is in the whole table, and whether it was in view.
+    // A cell wider than the view: where it lies in the whole table, and whether any of it
+    // was in view. In view, the view stays where the user left it; out of view, its start
+    // is brought in, never its far end.
     const int left = columnViewportPosition(index.column()) + across->value();
-    const int width = viewport()->width();
-    if (left >= before && left < before + width)
-        across->setValue(before);
-    else if (columnWidth(index.column()) > width)
-        across->setValue(left);
+    const int right = left + columnWidth(index.column());
+    const bool wasInView = left < before + viewport()->width() && right > before;
+    across->setValue(wasInView ? before : left);
 }
 
 void FlexGrid::mousePressEvent(QMouseEvent* event)

@@ -71,8 +71,8 @@ public:
     void SetFocusRect(int mode);
     int FocusRect() const { return focusRect_; }
 
-    // A column wider than the view (Definition spans the window) is scrolled to only as far
-    // as its left edge: the view never slides sideways to bring its far end in.
+    // A cell wider than the view (the Definition column spans the window) never slides the
+    // view sideways while any of it shows; out of view, its start is brought in.
     void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
 
 protected:
