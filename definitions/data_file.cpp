@@ -47,7 +47,10 @@ std::string messageText(const DataFileStatus& status, std::string_view appFolder
     case DataFileCode::BadExtension:
       return " Cannot identify data file : " + dataFilePath(appFolder);
     default:
-      return describe(status);
+      // Any other damage (a file cut short, a record that does not fit) is the same to
+      // the user: not a file we can use, named by its path; what failed and where follows
+      // on its own line for whoever mends it.
+      return " Cannot identify data file : " + dataFilePath(appFolder) + "\n(" + describe(status) + ")";
   }
 }
 

@@ -48,7 +48,8 @@ struct DataFileStatus {
 std::string dataFilePath(std::string_view appFolder);
 
 // The text the user sees for a failed status. Not found, empty and a bad pair give the
-// data-file messages exactly; the others a description for the load's message box.
+// data-file messages exactly; any other damage the message for a file that cannot be
+// identified, with what failed and where on a second line.
 std::string messageText(const DataFileStatus& status, std::string_view appFolder);
 
 // A status the program cannot go on from (a pair that fails its checks).

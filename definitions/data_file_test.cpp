@@ -168,7 +168,9 @@ TEST(DataFile, UserTexts) {
   DataFileStatus tooLong = DataFileStatus::failure(DataFileCode::RecordTooLong, 777);
   tooLong.section = "ford";
   tooLong.record = 12;
-  EXPECT_EQ(messageText(tooLong, folder), "record 12 of section \"ford\" at position 777 is longer than its window allows");
+  EXPECT_EQ(messageText(tooLong, folder),
+            " Cannot identify data file : /opt/vx414/VX-414.dis\n"
+            "(record 12 of section \"ford\" at position 777 is longer than its window allows)");
   EXPECT_EQ(describe(DataFileStatus::failure(DataFileCode::BadPair, 31)), "stored pair at position 31 fails its checks");
 }
 

@@ -98,6 +98,33 @@ void appendRecord(std::string& out, std::initializer_list<std::string_view> fiel
   out += lineEnd;
 }
 
+// Tab-separated text for the clipboard is plain: every field as it is, unquoted, so a
+// quote in a definition pastes as a quote. A tab or a line break inside a field would cut
+// the row, so each becomes one space (a CR LF pair one space, not two).
+void appendPlainField(std::string& out, std::string_view field) {
+  std::string flat;
+  flat.reserve(field.size());
+  for (std::size_t i = 0; i < field.size(); ++i) {
+    const char c = field[i];
+    if (c == '\r' && i + 1 < field.size() && field[i + 1] == '\n') continue;
+    flat += (c == '\t' || c == '\r' || c == '\n') ? ' ' : c;
+  }
+  appendValidUtf8(out, flat);
+}
+
+void appendPlainRecord(std::string& out, std::initializer_list<std::string_view> fields) {
+  bool first = true;
+  for (const std::string_view field : fields) {
+    if (!first) out += '\t';
+    first = false;
+    appendPlainField(out, field);
+  }
+  out += '\n';
+}
+
+constexpr char kComma = ',';
+constexpr std::string_view kCrLf = "\r\n";
+
 // ---- JSON --------------------------------------------------------------------------------
 
 void appendJsonString(std::string& out, std::string_view text) {
@@ -229,21 +256,24 @@ ReadReport reportFromRead(const LocalTime& time, std::string_view make,
 
 std::string reportAsTabText(const ReadReport& report) {
   std::string out;
-  appendRecord(out, {"TYPE", "Vehicle", "Code", "Definition"}, kTab, kLf);
-  for (const ReportCode& c : report.codes) appendRecord(out, {c.kind, report.make, c.code, c.definition}, kTab, kLf);
+  appendPlainRecord(out, {"TYPE", "Vehicle", "Code", "Definition"});
+  for (const ReportCode& c : report.codes) appendPlainRecord(out, {c.kind, report.make, c.code, c.definition});
   if (hasVehicleDetails(report.vehicle)) out += "\n" + vehicleAsTabText(report.vehicle);
   return out;
 }
 
-std::string reportAsCsv(const ReadReport& report) {
+std::string reportAsCsv(const ReadReport& report, CsvHeader header) {
   std::string out;
   const std::string time = isoTime(report.time);
   // The unit came last, after the columns earlier files had, so that a script reading
   // columns by position reads old and new files alike.
-  appendRecord(out, {"time", "make", "kind", "code", "definition", "unit"}, kComma, kCrLf);
+  if (header == CsvHeader::With)
+    appendRecord(out, {"time", "make", "kind", "code", "definition", "unit"}, kComma, kCrLf);
   for (const ReportCode& c : report.codes) {
     appendRecord(out, {time, report.make, c.kind, c.code, c.definition, c.unit}, kComma, kCrLf);
   }
+  // A clean car is a result too: a log gathered read by read keeps a row for it.
+  if (report.codes.empty()) appendRecord(out, {time, report.make, kNoCodesKind, "", "", ""}, kComma, kCrLf);
   return out;
 }
 
@@ -323,14 +353,14 @@ GlossaryText glossaryTextFromData(std::string_view termBytes, std::string_view d
 
 std::string glossaryAsTabText(std::span<const GlossaryText> entries) {
   std::string out;
-  appendRecord(out, {"TERM", "DIFINITION"}, kTab, kLf);
-  for (const GlossaryText& e : entries) appendRecord(out, {e.term, e.definition}, kTab, kLf);
+  appendPlainRecord(out, {"TERM", "DIFINITION"});
+  for (const GlossaryText& e : entries) appendPlainRecord(out, {e.term, e.definition});
   return out;
 }
 
-std::string glossaryAsCsv(std::span<const GlossaryText> entries) {
+std::string glossaryAsCsv(std::span<const GlossaryText> entries, CsvHeader header) {
   std::string out;
-  appendRecord(out, {"term", "definition"}, kComma, kCrLf);
+  if (header == CsvHeader::With) appendRecord(out, {"term", "definition"}, kComma, kCrLf);
   for (const GlossaryText& e : entries) appendRecord(out, {e.term, e.definition}, kComma, kCrLf);
   return out;
 }
@@ -341,6 +371,22 @@ std::string glossaryAsJson(std::span<const GlossaryText> entries) {
     appendJsonObject(o, {{"term", e.term}, {"definition", e.definition}});
   });
   out += ",\n  \"total\": " + std::to_string(entries.size()) + "\n}\n";
+  return out;
+}
+
+// ---- A code looked up ----------------------------------------------------------------------
+
+std::string lookupAsJson(std::string_view make, const CodeText& found, const std::optional<CodeText>& next) {
+  std::string out = "{\n  \"make\": ";
+  appendJsonString(out, make);
+  out += ",\n  \"found\": ";
+  appendJsonObject(out, {{"code", found.code}, {"definition", found.definition}});
+  out += ",\n  \"next\": ";
+  if (next)
+    appendJsonObject(out, {{"code", next->code}, {"definition", next->definition}});
+  else
+    out += "null";
+  out += "\n}\n";
   return out;
 }
 

@@ -9,9 +9,12 @@
 // UTF-8 is written with U+FFFD in place of each bad byte, so the output always is.
 //
 // Line ends: CSV ends every record with CRLF (RFC 4180); tab-separated text and JSON end
-// their lines with LF. A line break inside a definition is kept as it is, inside quotes.
+// their lines with LF. In CSV a line break inside a definition is kept as it is, inside
+// quotes; tab-separated text is never quoted: a tab or line break inside a field becomes a
+// space.
 
 #include <ctime>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -95,10 +98,14 @@ ReadReport reportFromRead(const LocalTime& time, std::string_view make,
 //                  [{"kind", "code", "definition", "unit"}...], "total", "readiness",
 //                  "inspection", "freeze_frame"}; every member is always there, null (or
 //                  an empty array) when the read does not tell it.
-// A read without codes gives the header row alone, or an empty "codes" array.
 inline constexpr int ReportJsonVersion = 2;
+// A read without codes gives the header row alone, or an empty "codes" array; in CSV it
+// gives one row of kind kNoCodesKind with an empty code, so that a log of reads keeps it.
+// CsvHeader::Without leaves the header row out, for appending to a file that has one.
+enum class CsvHeader { With, Without };
+inline constexpr std::string_view kNoCodesKind = "None";
 std::string reportAsTabText(const ReadReport& report);
-std::string reportAsCsv(const ReadReport& report);
+std::string reportAsCsv(const ReadReport& report, CsvHeader header = CsvHeader::With);
 std::string reportAsJson(const ReadReport& report);
 
 // One entry of the glossary: a term and its explanation, UTF-8.
@@ -116,7 +123,15 @@ GlossaryText glossaryTextFromData(std::string_view termBytes, std::string_view d
 // as the list spells them); CSV term, definition; JSON {"entries": [{"term", "definition"}...],
 // "total": n}.
 std::string glossaryAsTabText(std::span<const GlossaryText> entries);
-std::string glossaryAsCsv(std::span<const GlossaryText> entries);
+std::string glossaryAsCsv(std::span<const GlossaryText> entries, CsvHeader header = CsvHeader::With);
 std::string glossaryAsJson(std::span<const GlossaryText> entries);
+
+// A code search's answer for other programs: {"make", "found": {"code", "definition"},
+// "next": {...} or null}. UTF-8.
+struct CodeText {
+  std::string code;
+  std::string definition;
+};
+std::string lookupAsJson(std::string_view make, const CodeText& found, const std::optional<CodeText>& next);
 
 }  // namespace vx414

@@ -68,6 +68,31 @@ std::optional<Records> readDelimited(const std::string& text, char separator,
   return records;
 }
 
+// Plain tab-separated text as a spreadsheet pastes it: a row a line, a field between tabs,
+// no quoting at all.
+Records readPlainTab(const std::string& text) {
+  Records records;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    const std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) {
+      ADD_FAILURE() << "no line end after the last row";
+      break;
+    }
+    std::vector<std::string> fields;
+    const std::string line = text.substr(start, end - start);
+    std::size_t from = 0;
+    for (std::size_t tab = line.find('\t'); tab != std::string::npos; tab = line.find('\t', from)) {
+      fields.push_back(line.substr(from, tab - from));
+      from = tab + 1;
+    }
+    fields.push_back(line.substr(from));
+    records.push_back(fields);
+    start = end + 1;
+  }
+  return records;
+}
+
 QJsonObject parseJson(const std::string& text) {
   QJsonParseError error{};
   const QJsonDocument doc =
@@ -83,21 +108,25 @@ std::string utf8(const QJsonValue& value) { return value.toString().toStdString(
 struct AwkwardText {
   std::string bytes;
   std::string utf8;
+  std::string pasted = {};  // the field on the clipboard, where tabs or line breaks make it differ
 };
 const std::vector<AwkwardText> kAwkward = {
     {"System too lean, bank 1", "System too lean, bank 1"},
     {"Sensor \"A\" circuit", "Sensor \"A\" circuit"},
     {"\"", "\""},
-    {"tab\there", "tab\there"},
-    {"two\nlines", "two\nlines"},
-    {"carriage\r\nreturn", "carriage\r\nreturn"},
+    {"tab\there", "tab\there", "tab here"},
+    {"two\nlines", "two\nlines", "two lines"},
+    {"carriage\r\nreturn", "carriage\r\nreturn", "carriage return"},
     {"\x80 \x93quoted\x94 \x96 \x85", "\u20AC \u201Cquoted\u201D \u2013 \u2026"},
     {"\x81\x8D\x8F\x90\x9D", "\u0081\u008D\u008F\u0090\u009D"},  // bytes Windows-1252 leaves undefined
     {"\x9F \xE9", "\u0178 \u00E9"},
     {"back\\slash", "back\\slash"},
     {"", ""},
     {"  spaced  ", "  spaced  "},
+    {"lone\rreturn\t\t", "lone\rreturn\t\t", "lone return  "},
 };
+
+const std::string& pastedOf(const AwkwardText& t) { return t.pasted.empty() ? t.utf8 : t.pasted; }
 
 ReadReport awkwardRead() {
   std::vector<std::string> codes;
@@ -122,17 +151,18 @@ TEST(ReportFormat, TurnsDataBytesIntoUtf8) {
 TEST(ReportFormat, EachFormReadsBackAsTheRead) {
   const ReadReport report = awkwardRead();
 
-  const auto tab = readDelimited(reportAsTabText(report), '\t', "\n");
-  ASSERT_TRUE(tab) << reportAsTabText(report);
-  ASSERT_EQ(tab->size(), report.total() + 1);
-  EXPECT_EQ((*tab)[0], (std::vector<std::string>{"TYPE", "Vehicle", "Code", "Definition"}));
+  const Records tab = readPlainTab(reportAsTabText(report));
+  ASSERT_EQ(tab.size(), report.total() + 1) << reportAsTabText(report);
+  EXPECT_EQ(tab[0], (std::vector<std::string>{"TYPE", "Vehicle", "Code", "Definition"}));
   for (std::size_t i = 0; i < report.total(); ++i) {
     const ReportCode& c = report.codes[i];
-    EXPECT_EQ((*tab)[i + 1], (std::vector<std::string>{c.kind, "Make, \"Quoted\"", c.code, kAwkward[i].utf8}));
+    EXPECT_EQ(tab[i + 1], (std::vector<std::string>{c.kind, "Make, \"Quoted\"", c.code, pastedOf(kAwkward[i])})) << i;
   }
 
   const auto csv = readDelimited(reportAsCsv(report), ',', "\r\n");
   ASSERT_TRUE(csv) << reportAsCsv(report);
+  EXPECT_EQ(reportAsCsv(report, CsvHeader::Without),
+            reportAsCsv(report).substr(std::string("time,make,kind,code,definition,unit\r\n").size()));
   ASSERT_EQ(csv->size(), report.total() + 1);
   EXPECT_EQ((*csv)[0], (std::vector<std::string>{"time", "make", "kind", "code", "definition", "unit"}));
   for (std::size_t i = 0; i < report.total(); ++i) {
@@ -162,7 +192,9 @@ TEST(ReportFormat, EachFormReadsBackAsTheRead) {
 
 TEST(ReportFormat, ReadWithoutCodesGivesHeadersAndAnEmptyArray) {
   const ReadReport empty{LocalTime{2026, 1, 2, 3, 4, 5, 0}, "generic", {}};
-  EXPECT_EQ(reportAsCsv(empty), "time,make,kind,code,definition,unit\r\n");
+  // CSV keeps a row for a clean car; without the header (a log appended to) only that row.
+  EXPECT_EQ(reportAsCsv(empty), "time,make,kind,code,definition,unit\r\n2026-01-02T03:04:05+00:00,generic,None,,,\r\n");
+  EXPECT_EQ(reportAsCsv(empty, CsvHeader::Without), "2026-01-02T03:04:05+00:00,generic,None,,,\r\n");
   EXPECT_EQ(reportAsTabText(empty), "TYPE\tVehicle\tCode\tDefinition\n");
   const QJsonObject json = parseJson(reportAsJson(empty));
   EXPECT_TRUE(json["codes"].isArray());
@@ -224,27 +256,27 @@ TEST(GlossaryFormat, EachFormReadsBackAsTheGlossary) {
   for (const AwkwardText& t : kAwkward) entries.push_back(glossaryTextFromData(t.bytes, t.bytes + ", ok"));
   ASSERT_EQ(entries[6].term, kAwkward[6].utf8);
 
-  const auto tab = readDelimited(glossaryAsTabText(entries), '\t', "\n");
-  ASSERT_TRUE(tab);
+  const Records tab = readPlainTab(glossaryAsTabText(entries));
   const auto csv = readDelimited(glossaryAsCsv(entries), ',', "\r\n");
   ASSERT_TRUE(csv);
   const QJsonObject json = parseJson(glossaryAsJson(entries));
   const QJsonArray array = json["entries"].toArray();
-  ASSERT_EQ(tab->size(), entries.size() + 1);
+  ASSERT_EQ(tab.size(), entries.size() + 1);
   ASSERT_EQ(csv->size(), entries.size() + 1);
   ASSERT_EQ(array.size(), static_cast<qsizetype>(entries.size()));
   EXPECT_EQ(json["total"].toInt(-1), static_cast<int>(entries.size()));
-  EXPECT_EQ((*tab)[0], (std::vector<std::string>{"TERM", "DIFINITION"}));
+  EXPECT_EQ(tab[0], (std::vector<std::string>{"TERM", "DIFINITION"}));
   EXPECT_EQ((*csv)[0], (std::vector<std::string>{"term", "definition"}));
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const std::vector<std::string> expected{kAwkward[i].utf8, kAwkward[i].utf8 + ", ok"};
-    EXPECT_EQ((*tab)[i + 1], expected) << i;
+    EXPECT_EQ(tab[i + 1], (std::vector<std::string>{pastedOf(kAwkward[i]), pastedOf(kAwkward[i]) + ", ok"})) << i;
     EXPECT_EQ((*csv)[i + 1], expected) << i;
     const QJsonObject e = array[static_cast<qsizetype>(i)].toObject();
     EXPECT_EQ((std::vector<std::string>{utf8(e["term"]), utf8(e["definition"])}), expected) << i;
   }
 
   EXPECT_EQ(glossaryAsCsv({}), "term,definition\r\n");
+  EXPECT_EQ(glossaryAsCsv(entries, CsvHeader::Without), glossaryAsCsv(entries).substr(std::string("term,definition\r\n").size()));
   EXPECT_TRUE(parseJson(glossaryAsJson({}))["entries"].toArray().isEmpty());
 }
 

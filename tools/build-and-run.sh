@@ -6,7 +6,9 @@ set -eu
 cd "$(dirname "$0")/.."
 tools/install-deps.sh
 cmake -S . -B build
-cmake --build build -j"$(nproc)"
+# Only what runs here: the program, its data file and help, and the reader emulator. The
+# tools, tests and benchmarks are built by tools/build-and-test.sh.
+cmake --build build -j"$(nproc)" --target vx414 vx414_data_file vx414_help_file vx414-reader-emulator
 
 emulator_pid=""
 cleanup() { [ -n "$emulator_pid" ] && kill "$emulator_pid" 2>/dev/null || true; }

@@ -66,6 +66,11 @@ public:
     int ScaleHeight() const;
     int OuterWidth() const;
 
+    // Shrinks the window to the largest size that fits `available` (a screen's available
+    // area, in pixels, frame included) when its design size does not; a window that fits is
+    // left at its design size.
+    void fitToScreen(const QSize& available);
+
     // --- Controls ------------------------------------------------------------------
     CommandButton* Link;
     CommandButton* Glossary;
@@ -209,7 +214,8 @@ private:
     void fitDefinitionLabel(QLabel* label);
     void fitWrappedLabel(QLabel* label);
     void showHelp();
-    QShortcut* helpKey_ = nullptr;  // F1, from the first click on Help on
+    void armWindowKeys();
+    QShortcut* helpKey_ = nullptr;  // F1
     void showDataFileMessage(DataFileCode code);
     void showDataFileMessage(const DataFileStatus& status);
     bool endsOnBadPair(const DataFileStatus& status);

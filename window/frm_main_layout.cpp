@@ -84,6 +84,7 @@ frmMain::frmMain(Platform& platform, QWidget* parent)
     createControls();
     arrangeTabOrder();
     connectHandlers();
+    armWindowKeys();
 }
 
 frmMain::~frmMain()

@@ -56,6 +56,38 @@ TEST(WindowLayout, WindowItself)
     EXPECT_EQ(f.form.Line1.y2, 11040);
 }
 
+TEST(WindowLayout, ASmallScreenGetsTheLargestWindowThatFits)
+{
+    // Pixels of the screen's available area, the frame included (835 x 568 is the design's
+    // client area).
+    const QSize design(835, 568);
+    const struct {
+        QSize available;
+        bool shrinks;
+    } cases[] = {
+        {{1600, 1000}, false},
+        {{800, 500}, true},  // 1,600 x 1,000 at a scale factor of 2
+        {{1024, 500}, true},
+        {{640, 900}, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.available.width()) + "x" + std::to_string(c.available.height()));
+        Fixture f;
+        f.form.show();
+        const QSize frame = f.form.frameGeometry().size() - f.form.size();
+        f.form.fitToScreen(c.available);
+        EXPECT_EQ(f.form.size(), design.boundedTo(c.available - frame));
+        if (!c.shrinks)
+            continue;
+        // The whole window, frame and all, is on the screen.
+        EXPECT_LE(f.form.frameGeometry().width(), c.available.width());
+        EXPECT_LE(f.form.frameGeometry().height(), c.available.height());
+        // Form_Resize re-fitted the never-shown grid to the window's edges.
+        EXPECT_EQ(f.form.flexDemo->Left() + f.form.flexDemo->Width(), f.form.ScaleWidth());
+        EXPECT_EQ(f.form.flexDemo->Top() + f.form.flexDemo->Height(), f.form.ScaleHeight());
+    }
+}
+
 TEST(WindowLayout, EveryControlHasItsDesignBounds)
 {
     Fixture f;

@@ -228,7 +228,9 @@ TEST(StartUp, AGlossaryThatCannotBeReadIsReportedAndEndsTheProgramBeforeTheWindo
     }
     ASSERT_EQ(f.box.shown.size(), 1u);
     const QString text = f.box.shown[0].text;
-    EXPECT_TRUE(text.startsWith("cannot open the data file: " + folder.path() + "/VX-414.dis")) << text.toStdString();
+    // The message for a file that cannot be used, then why on its own line.
+    EXPECT_TRUE(text.startsWith(" Cannot identify data file : " + folder.path() + "/VX-414.dis\n(cannot open the data file: "))
+        << text.toStdString();
     EXPECT_TRUE(text.contains(QString::fromLocal8Bit(std::strerror(EMFILE)))) << text.toStdString();
     EXPECT_EQ(f.box.shown[0].title, "VX-414");
     EXPECT_EQ(f.box.shown[0].buttons, MsgButtons::Ok);

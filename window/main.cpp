@@ -13,7 +13,9 @@
 #include "window/platform/car_clearing.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <QStyleFactory>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
@@ -27,7 +29,7 @@ int main(int argc, char** argv)
     const std::span<const char* const> arguments(argv + 1, static_cast<std::size_t>(argc > 0 ? argc - 1 : 0));
     const vx414::CommandLine line =
         vx414::parseCommandLine(arguments, std::getenv(vx414::LinkEnvironmentVariable));
-    if (line.action == vx414::CommandLine::Action::Help) {
+    if (line.action == vx414::CommandLine::Action::Help || line.action == vx414::CommandLine::Action::Version) {
         std::fputs(line.message.c_str(), stdout);
         return 0;
     }
@@ -62,6 +64,14 @@ int main(int argc, char** argv)
     // The definitions and the glossary are read once the window is on the screen.
     form.SetDeferredLoad(true);
     form.Form_Load();
+    if (const QScreen* screen = form.screen())
+        form.fitToScreen(screen->availableGeometry().size());
     form.show();
+    // The window manager's frame is known once the window is up; fit again with it taken
+    // off (a window that fits is left as it is).
+    QTimer::singleShot(0, &form, [&form] {
+        if (const QScreen* screen = form.screen())
+            form.fitToScreen(screen->availableGeometry().size());
+    });
     return QApplication::exec();
 }

@@ -11,6 +11,8 @@
 #include <QItemSelectionModel>
 #include <QMenu>
 #include <QSaveFile>
+#include <QToolTip>
+#include <QShortcut>
 
 #include <algorithm>
 #include <cerrno>
@@ -42,8 +44,11 @@ ResultExport::ResultExport(frmMain& form, ExportServices services)
     // Connected after the window's own handler, so this runs once the read is done: a
     // read that succeeded shows the table, one that failed hides it.
     connect(form_.Timer1, &QTimer::timeout, this, [this] {
-        if (!form_.FlexList->isHidden())
+        if (!form_.FlexList->isHidden()) {
             readTime_ = localTimeNow();
+            // Rows picked in the last read's table mean nothing in this one.
+            form_.FlexList->clearSelection();
+        }
     });
 }
 
@@ -63,21 +68,48 @@ void ResultExport::attach(Grid grid)
     auto* m = new QMenu(g);
     const auto add = [&](const QString& text, const QKeySequence& keys, void (ResultExport::*act)(Grid)) {
         auto* action = new QAction(text, g);
+        // The menu shows the keys; the window-wide shortcut below is what answers them, so
+        // the action's own is bound to the menu alone and never competes with it.
         action->setShortcut(keys);
-        // Only while this grid has the focus: the same keys mean the same on the other grid.
         action->setShortcutContext(Qt::WidgetShortcut);
         connect(action, &QAction::triggered, this, [this, grid, act] { (this->*act)(grid); });
-        g->addAction(action);
         m->addAction(action);
+        addWindowKey(keys, act);
     };
     add(QStringLiteral("Copy"), QKeySequence(Qt::CTRL | Qt::Key_C), &ResultExport::copy);
     add(QStringLiteral("Save As\u2026"), QKeySequence(Qt::CTRL | Qt::Key_S), &ResultExport::saveAs);
     add(QStringLiteral("Print\u2026"), QKeySequence(Qt::CTRL | Qt::Key_P), &ResultExport::print);
     menus_[grid == Grid::Results ? 0 : 1] = m;
 
+    // Rows are what Copy takes, so whole rows are selected, several at a time.
+    g->setSelectionBehavior(QAbstractItemView::SelectRows);
+    g->setSelectionMode(QAbstractItemView::ExtendedSelection);
     g->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(g, &QWidget::customContextMenuRequested, this,
             [this, grid](const QPoint& position) { showMenu(grid, position); });
+}
+
+void ResultExport::addWindowKey(const QKeySequence& keys, void (ResultExport::*act)(Grid))
+{
+    // One shortcut for both grids' entries: the keys act on the grid that is shown.
+    if (std::find(windowKeys_.begin(), windowKeys_.end(), keys) != windowKeys_.end())
+        return;
+    windowKeys_.push_back(keys);
+    auto* shortcut = new QShortcut(keys, &form_);
+    shortcut->setContext(Qt::WindowShortcut);
+    connect(shortcut, &QShortcut::activated, this, [this, act] {
+        if (const std::optional<Grid> grid = shownGrid())
+            (this->*act)(*grid);
+    });
+}
+
+std::optional<ResultExport::Grid> ResultExport::shownGrid() const
+{
+    if (!form_.FlexList1->isHidden())
+        return Grid::Glossary;
+    if (!form_.FlexList->isHidden())
+        return Grid::Results;
+    return std::nullopt;
 }
 
 void ResultExport::showMenu(Grid grid, const QPoint& position)
@@ -185,7 +217,12 @@ void ResultExport::saveAs(Grid grid)
         const std::vector<GlossaryText> entries = glossaryEntries();
         bytes = type == SaveType::Json ? glossaryAsJson(entries) : glossaryAsCsv(entries);
     }
-    writeFile(path, bytes);
+    if (writeFile(path, bytes)) {
+        // A short note by the grid that the file is there, gone after a few seconds: no
+        // box to dismiss after every save.
+        FlexGrid* g = gridOf(grid);
+        QToolTip::showText(g->mapToGlobal(QPoint(0, 0)), QStringLiteral("Saved: %1").arg(path), g, QRect(), 5000);
+    }
 }
 
 bool ResultExport::writeFile(const QString& path, const std::string& bytes)

@@ -1,13 +1,16 @@
 // Copy, Save As and Print on the result table FlexList and the glossary list FlexList1:
-// a context menu on each grid (right click, or the menu key) and the shortcuts Ctrl+C,
-// Ctrl+S and Ctrl+P while that grid has the focus. The grids and the window's handlers are
-// left as they are; this object only listens to them.
+// a context menu on each grid (right click, the menu key or Shift+F10) and the shortcuts
+// Ctrl+C, Ctrl+S and Ctrl+P anywhere in the window, acting on the glossary while it is
+// shown and on the result table otherwise. Rows of either grid can be selected (click,
+// Shift+click, Ctrl+click, drag, Shift+arrows; Escape clears); Copy takes the selected
+// rows. The window's handlers are left as they are; this object only listens to them.
 #pragma once
 
 #include "reader/report_format.h"
 #include "window/platform/export_services.h"
 #include "window/platform/services.h"
 
+#include <QKeySequence>
 #include <QObject>
 
 #include <optional>
@@ -55,6 +58,10 @@ public:
 private:
     FlexGrid* gridOf(Grid grid) const;
     void attach(Grid grid);
+    // The grid the window-wide keys act on: the glossary while it is shown, else the
+    // result table while it is shown; nothing before either is.
+    std::optional<Grid> shownGrid() const;
+    void addWindowKey(const QKeySequence& keys, void (ResultExport::*act)(Grid));
     void showMenu(Grid grid, const QPoint& position);
     std::vector<int> selectedRows(Grid grid) const;
     QString suggestedName(Grid grid) const;
@@ -63,6 +70,7 @@ private:
     frmMain& form_;
     ExportServices services_;
     QMenu* menus_[2] = {nullptr, nullptr};
+    std::vector<QKeySequence> windowKeys_;  // the keys given a window-wide shortcut so far
     // When the codes in the result table were read; set as each read completes.
     std::optional<LocalTime> readTime_;
 };

@@ -3,6 +3,7 @@
 // files and printed pages that come out.
 #include "reader/report_encoder.h"
 #include "window/print_module.h"
+#include "window/platform/save_folder.h"
 #include "window/result_export.h"
 #include "window/testing/export_dialogs.h"
 #include "window/testing/form_fixture.h"
@@ -18,13 +19,16 @@
 #include <QJsonObject>
 #include <QMenu>
 #include <QProcess>
+#include <QScrollBar>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolTip>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <functional>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -102,7 +106,7 @@ struct ExportFixture {
 const QString kAllCodes = QString::fromUtf8(
     "TYPE\tVehicle\tCode\tDefinition\n"
     "Pending\tgeneric\tP0300\tRandom/multiple cylinder misfire detected\n"
-    "Pending\tgeneric\tP0171\t\"Lean, \"\"bank 1\"\"\tsensor \u20AC\u201Cx\u201D\"\n"
+    "Pending\tgeneric\tP0171\tLean, \"bank 1\" sensor \u20AC\u201Cx\u201D\n"
     "Pending\tgeneric\tP1FFF\t\n"
     "Stored\tgeneric\tU0100\tLost communication with ECM/PCM A\n");
 
@@ -155,18 +159,146 @@ TEST(ResultExport, MenuAndKeysOnBothGridsOnly)
         EXPECT_EQ(x.printDialog.asked, prints + 1);
     }
 
-    // Elsewhere in the window the keys do none of it.
-    x.f.form->CODESearch->setFocus();
-    ASSERT_TRUE(QTest::qWaitFor([&x] { return x.f.form->CODESearch->hasFocus(); }, 2000));
-    QApplication::clipboard()->setText("before");
-    const int saves = x.saveDialog.asked;
-    const int prints = x.printDialog.asked;
-    QTest::keyClick(x.f.form->CODESearch, Qt::Key_C, Qt::ControlModifier);
-    QTest::keyClick(x.f.form->CODESearch, Qt::Key_S, Qt::ControlModifier);
-    QTest::keyClick(x.f.form->CODESearch, Qt::Key_P, Qt::ControlModifier);
-    EXPECT_EQ(QApplication::clipboard()->text(), "before");
-    EXPECT_EQ(x.saveDialog.asked, saves);
-    EXPECT_EQ(x.printDialog.asked, prints);
+}
+
+// The keyboard and the clipboard as people use them: Tab leaves the grids and the arrows
+// move inside; the export keys work wherever the focus is in the window; the context menu
+// never slides the table sideways; rows are selected with the mouse and the keys and Copy
+// takes them; the clipboard gets plain text; Shift+F10 opens the menu.
+TEST(ResultExport, KeyboardAndClipboardAsPeopleUseThem)
+{
+    ExportFixture x;
+    x.read(fourCodes());
+    frmMain& m = *x.f.form;
+    FlexGrid& t = *m.FlexList;
+    const auto focusOn = [](QWidget* w) {
+        w->setFocus();
+        return QTest::qWaitFor([w] { return w->hasFocus(); }, 2000);
+    };
+    const auto cell = [&t](int row, int col) { return t.visualRect(t.model()->index(row, col)).topLeft() + QPoint(8, 6); };
+    const QStringList all = kAllCodes.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const auto rows = [&all](std::initializer_list<int> picked) {
+        QString text = all[0] + QLatin1Char('\n');
+        for (const int r : picked)
+            text += all[r] + QLatin1Char('\n');
+        return text;
+    };
+    const auto copied = [] { return QApplication::clipboard()->text(); };
+    EXPECT_FALSE(t.selectionModel()->hasSelection());  // a fresh read shows nothing selected
+
+    // Tab and Shift+Tab leave the grid wherever its current cell is; the arrows move inside.
+    ASSERT_TRUE(focusOn(&t));
+    QTest::keyClick(&t, Qt::Key_Down);
+    const int row = t.currentIndex().row();
+    QTest::keyClick(&t, Qt::Key_Down);
+    EXPECT_EQ(t.currentIndex().row(), row + 1);
+    EXPECT_TRUE(t.hasFocus());
+    QTest::keyClick(&t, Qt::Key_Escape);  // the arrows pick the row they reach; Escape drops it
+    EXPECT_FALSE(t.selectionModel()->hasSelection());
+    const struct {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+    } tabs[] = {{Qt::Key_Tab, Qt::NoModifier}, {Qt::Key_Backtab, Qt::ShiftModifier}};
+    for (const auto& tab : tabs) {
+        ASSERT_TRUE(focusOn(&t));
+        QTest::keyClick(&t, tab.key, tab.modifiers);
+        EXPECT_FALSE(t.hasFocus()) << "key " << tab.key;
+        EXPECT_NE(QApplication::focusWidget(), nullptr);
+    }
+
+    // The export keys from controls that are not the grid act on the table; in the search
+    // box Ctrl+C is the box's own copy.
+    const struct {
+        QWidget* from;
+        bool copies;
+    } places[] = {{m.Link, true}, {m.Vehicle, true}, {m.EXITcmd, true}, {m.CODESearch, false}};
+    for (const auto& place : places) {
+        SCOPED_TRACE(place.from->objectName().toStdString());
+        ASSERT_TRUE(focusOn(place.from));
+        QApplication::clipboard()->setText("before");
+        const int saves = x.saveDialog.asked;
+        const int prints = x.printDialog.asked;
+        QTest::keyClick(place.from, Qt::Key_C, Qt::ControlModifier);
+        EXPECT_EQ(copied(), place.copies ? kAllCodes : QStringLiteral("before"));
+        QTest::keyClick(place.from, Qt::Key_S, Qt::ControlModifier);
+        EXPECT_EQ(x.saveDialog.asked, saves + 1);
+        QTest::keyClick(place.from, Qt::Key_P, Qt::ControlModifier);
+        EXPECT_EQ(x.printDialog.asked, prints + 1);
+    }
+
+    // The Definition column is wider than the view, so a scroll to it would show.
+    QScrollBar* across = t.horizontalScrollBar();
+    ASSERT_GT(across->maximum(), 0);
+    ASSERT_EQ(across->value(), 0);
+    QMenu* menu = x.exporter.menu(Grid::Results);
+    const QModelIndex before = t.currentIndex();
+    QTest::mouseClick(m.windowHandle(), Qt::RightButton, {}, t.viewport()->mapTo(&m, cell(2, 3)));
+    EXPECT_TRUE(QTest::qWaitFor([menu] { return menu->isVisible(); }, 2000));
+    // A view scrolls to a clicked cell a little after the click (past the double-click
+    // time), so the check waits that long.
+    QTest::qWait(QApplication::doubleClickInterval() + 400);
+    menu->hide();
+    EXPECT_EQ(across->value(), 0) << "right click";
+    EXPECT_EQ(t.currentIndex(), before) << "right click";
+    EXPECT_FALSE(t.selectionModel()->hasSelection()) << "right click";
+    ASSERT_TRUE(focusOn(&t));
+    QTest::keyClick(&t, Qt::Key_F10, Qt::ShiftModifier);
+    EXPECT_TRUE(QTest::qWaitFor([menu] { return menu->isVisible(); }, 2000)) << "Shift+F10";
+    menu->hide();
+    QTest::keyClick(&t, Qt::Key_S, Qt::ControlModifier);  // the Save dialog, cancelled
+    EXPECT_EQ(across->value(), 0) << "Shift+F10 and Save";
+    // Moving onto the Definition column from the Code column shows its start, as it is.
+    QTest::mouseClick(t.viewport(), Qt::LeftButton, {}, cell(1, 2));
+    QTest::keyClick(&t, Qt::Key_Right);
+    EXPECT_EQ(t.currentIndex().column(), 3);
+    EXPECT_EQ(across->value(), 0) << "arrow onto Definition";
+    // Scrolled to read the end of a long definition, a click on it leaves the view there.
+    across->setValue(across->maximum());
+    QTest::mouseClick(t.viewport(), Qt::LeftButton, {}, QPoint(t.viewport()->width() - 20, cell(2, 3).y()));
+    QTest::qWait(QApplication::doubleClickInterval() + 400);
+    EXPECT_EQ(across->value(), across->maximum()) << "click on the far end of a definition";
+    across->setValue(0);
+    QTest::keyClick(&t, Qt::Key_Escape);
+
+    // Rows picked with the mouse and the keys; Escape clears; nothing picked copies all.
+    const struct {
+        const char* how;
+        std::function<void()> pick;
+        QString expected;
+    } selections[] = {
+        {"click", [&] { QTest::mouseClick(t.viewport(), Qt::LeftButton, {}, cell(2, 0)); }, rows({2})},
+        {"Shift+click", [&] { QTest::mouseClick(t.viewport(), Qt::LeftButton, Qt::ShiftModifier, cell(3, 1)); },
+         rows({2, 3})},
+        {"Ctrl+click", [&] { QTest::mouseClick(t.viewport(), Qt::LeftButton, Qt::ControlModifier, cell(1, 3)); },
+         rows({1, 2, 3})},
+        {"click, Shift+Down",
+         [&] {
+             QTest::mouseClick(t.viewport(), Qt::LeftButton, {}, cell(3, 2));
+             QTest::keyClick(&t, Qt::Key_Down, Qt::ShiftModifier);
+         },
+         rows({3, 4})},
+        {"Escape", [&] { QTest::keyClick(&t, Qt::Key_Escape); }, kAllCodes},
+    };
+    for (const auto& selection : selections) {
+        selection.pick();
+        QTest::keyClick(m.Link, Qt::Key_C, Qt::ControlModifier);
+        EXPECT_EQ(copied(), selection.expected) << selection.how;
+    }
+    EXPECT_FALSE(t.selectionModel()->hasSelection());
+
+    // The glossary in the table's place: the same keys act on it, and Tab leaves it too.
+    FlexGrid& g = *m.FlexList1;
+    t.hide();
+    g.Move(500, 2160, 10000, 5000);
+    g.show();
+    ASSERT_TRUE(focusOn(m.Link));
+    QTest::keyClick(m.Link, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_TRUE(copied().startsWith("TERM\tDIFINITION\nABS\t")) << copied().toStdString();
+    QTest::mouseClick(g.viewport(), Qt::LeftButton, {}, g.visualRect(g.model()->index(3, 1)).center());
+    QTest::keyClick(&g, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(copied(), "TERM\tDIFINITION\nMIL\tMalfunction indicator lamp\n");
+    QTest::keyClick(&g, Qt::Key_Tab);
+    EXPECT_FALSE(g.hasFocus());
 }
 
 TEST(ResultExport, CopyPutsTheSelectedRowsOrAllOnTheClipboard)
@@ -180,7 +312,7 @@ TEST(ResultExport, CopyPutsTheSelectedRowsOrAllOnTheClipboard)
     } cases[] = {
         {-1, -1, kAllCodes},
         {2, 3, QString::fromUtf8("TYPE\tVehicle\tCode\tDefinition\n"
-                                 "Pending\tgeneric\tP0171\t\"Lean, \"\"bank 1\"\"\tsensor \u20AC\u201Cx\u201D\"\n"
+                                 "Pending\tgeneric\tP0171\tLean, \"bank 1\" sensor \u20AC\u201Cx\u201D\n"
                                  "Pending\tgeneric\tP1FFF\t\n")},
         // The total line and a filler row are not codes: with only them selected, every code.
         {4, 6, QString::fromUtf8("TYPE\tVehicle\tCode\tDefinition\n"
@@ -203,11 +335,11 @@ TEST(ResultExport, CopyPutsTheSelectedRowsOrAllOnTheClipboard)
     x.f.form->CODESearch->setText("ECM");
     ASSERT_EQ(x.f.form->FlexList1->Row(), 2);
     x.exporter.copy(Grid::Glossary);
-    EXPECT_EQ(QApplication::clipboard()->text(), "TERM\tDIFINITION\nECM\t\"Engine control module, \"\"the brain\"\"\"\n");
+    EXPECT_EQ(QApplication::clipboard()->text(), "TERM\tDIFINITION\nECM\tEngine control module, \"the brain\"\n");
     x.f.form->FlexList1->selectionModel()->clearSelection();
     x.exporter.copy(Grid::Glossary);
     EXPECT_EQ(QApplication::clipboard()->text(),
-              "TERM\tDIFINITION\nABS\tAnti-lock brake system\nECM\t\"Engine control module, \"\"the brain\"\"\"\n"
+              "TERM\tDIFINITION\nABS\tAnti-lock brake system\nECM\tEngine control module, \"the brain\"\n"
               "MIL\tMalfunction indicator lamp\n");
 }
 
@@ -303,14 +435,66 @@ TEST(ResultExport, SaveAsWritesCsvOrJsonWhereTheUserChose)
     EXPECT_TRUE(x.f.box.shown.empty());
 }
 
-TEST(ResultExport, AReadWithoutCodesSavesHeadersAndAnEmptyArray)
+// Save As opens where the user last saved, also in the next run, and confirms each file.
+TEST(ResultExport, SaveAsRemembersItsFolderAndConfirmsTheFile)
+{
+    QTemporaryDir state, saved;
+    ASSERT_TRUE(state.isValid() && saved.isValid());
+    const QByteArray before = qgetenv("XDG_STATE_HOME");
+    qputenv("XDG_STATE_HOME", state.path().toUtf8());
+    const QString fallback = QStringLiteral("/fallback");
+    const QString gone = saved.filePath("gone");
+    QDir().mkpath(gone);
+    const struct {
+        const char* what;
+        std::function<void()> step;
+        QString expected;
+    } steps[] = {
+        {"nothing remembered yet", [] {}, fallback},
+        {"a file saved", [&] { rememberSaveFolder(saved.filePath("codes.csv")); }, saved.path()},
+        {"a later save elsewhere", [&] { rememberSaveFolder(gone + "/x.json"); }, gone},
+        {"that folder removed", [&] { QDir(gone).removeRecursively(); }, fallback},
+        {"a damaged state file",
+         [&] {
+             QFile file(state.filePath("vx414/save-folder"));
+             ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+             file.write("relative/folder\n");
+         },
+         fallback},
+    };
+    for (const auto& step : steps) {
+        step.step();
+        EXPECT_EQ(saveFolder(fallback), step.expected) << step.what;
+    }
+    before.isNull() ? qunsetenv("XDG_STATE_HOME") : qputenv("XDG_STATE_HOME", before);
+
+    // The saved file confirmed by a short note by the table; a cancelled save gets none.
+    ExportFixture x;
+    x.read(fourCodes());
+    x.saveDialog.answer = SaveTarget{saved.filePath("note"), SaveType::Csv};
+    x.exporter.saveAs(Grid::Results);
+    EXPECT_TRUE(QToolTip::isVisible());
+    EXPECT_EQ(QToolTip::text(), "Saved: " + saved.filePath("note.csv"));
+    QToolTip::hideText();
+    ASSERT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 2000));
+    x.saveDialog.answer.reset();
+    x.exporter.saveAs(Grid::Results);
+    EXPECT_FALSE(QToolTip::isVisible());
+    EXPECT_TRUE(x.f.box.shown.empty());
+}
+
+TEST(ResultExport, AReadWithoutCodesSavesARowOfKindNoneAndAnEmptyArray)
 {
     ExportFixture x;
     x.read({{true, {}}, {false, {}}});
     QTemporaryDir dir;
     x.saveDialog.answer = SaveTarget{dir.filePath("none.csv"), SaveType::Csv};
     x.exporter.saveAs(Grid::Results);
-    EXPECT_EQ(readAll(dir.filePath("none.csv")), "time,make,kind,code,definition,unit\r\n");
+    // A clean car still leaves a row: kind None, no code.
+    const QByteArray none = readAll(dir.filePath("none.csv"));
+    EXPECT_TRUE(none.startsWith("time,make,kind,code,definition,unit\r\n")) << none.toStdString();
+    EXPECT_TRUE(none.endsWith(",generic,None,,,\r\n")) << none.toStdString();
+    EXPECT_EQ(none.count("\r\n"), 2) << none.toStdString();
     x.saveDialog.answer = SaveTarget{dir.filePath("none.json"), SaveType::Json};
     x.exporter.saveAs(Grid::Results);
     const QJsonObject json = readJson(dir.filePath("none.json"));

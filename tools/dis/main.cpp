@@ -26,6 +26,12 @@ int fail(const std::string& message) {
   return 1;
 }
 
+// The message the program and vx414-read give for a file they cannot use, with its path,
+// then what failed and where.
+int damaged(const std::string& file, const DataFileStatus& status) {
+  return fail(" Cannot identify data file : " + file + " (" + describe(status) + ")");
+}
+
 int usage() {
   std::fputs(kUsage.data(), stderr);
   return 2;
@@ -110,7 +116,7 @@ int dump(const std::string& file, const std::string& folder) {
   DataFile slot;
   if (DataFileStatus status = slot.open(file); !status.ok()) return fail(describe(status));
   const DumpResult dumped = dumpDataFile(slot);
-  if (!dumped.status.ok()) return fail(file + ": " + describe(dumped.status));
+  if (!dumped.status.ok()) return damaged(file, dumped.status);
   if (std::string error = writeSourcesFolder(folder, dumped.sources); !error.empty()) return fail(error);
   printExtension(dumped.extension);
   return 0;
@@ -121,14 +127,14 @@ int verify(const std::string& file) {
     case 0:
       return fail(file + ": not found or not readable");
     case 1:
-      return fail(file + ": empty");
+      return fail(" Cannot identify data file : " + file);
     default:
       break;
   }
   DataFile slot;
   if (DataFileStatus status = slot.open(file); !status.ok()) return fail(describe(status));
   const VerifyReport report = verifyDataFile(slot);
-  if (!report.status.ok()) return fail(file + ": " + describe(report.status));
+  if (!report.status.ok()) return damaged(file, report.status);
   std::printf("%s: %lld stored bytes, verified\nglossary: %d pairs, ends at position %d\n", file.c_str(),
               static_cast<long long>(slot.length()), report.glossaryPairs, report.glossaryEnd);
   printExtension(report.extension);

@@ -1,7 +1,8 @@
 #!/bin/bash
 # The bash completion of vx414-read against the program itself: the makes it offers are the
 # 67 that --help lists, in that order; a make with blanks comes back as one word; the
-# formats and the options are the program's.
+# formats and the options are the program's. Then lines typed in a real interactive bash,
+# quoted and --option=value forms among them (completion_in_bash.py).
 #
 # Usage: completion_test.sh VX414-READ COMPLETION-FILE
 set -u
@@ -34,12 +35,14 @@ offered=$(complete_words vx414-read --make "" | while IFS= read -r word; do eval
 [[ "$(complete_words vx414-read --link "elm327://")" == "elm327://192.168.0.10:35000" ]] || fail "--link elm327://"
 
 options=$(complete_words vx414-read --)
-for option in $(grep -oE -- '--[a-z]+' <<<"$help" | sort -u); do
+for option in $(grep -oE -- '--[a-z]+(-[a-z]+)*' <<<"$help" | sort -u); do
     grep -qx -- "$option" <<<"$options" || fail "$option is not offered"
 done
 for option in $options; do
     grep -q -- "$option" <<<"$help" || fail "$option is offered but --help does not know it"
 done
+
+python3 "$(dirname "$0")/completion_in_bash.py" "$2" || fail "in an interactive bash"
 
 [ "$failures" = 0 ] && echo "completion: PASS"
 exit $((failures > 0))

@@ -9,19 +9,20 @@ namespace {
 
 // The options each mode takes beyond its own.
 struct Accepts {
-    bool make, format, link, data, yes;
+    bool make, format, csv, link, data, yes;
 };
 
 Accepts acceptedBy(Mode mode) {
     switch (mode) {
-    case Mode::Read: return {true, true, true, true, false};
-    case Mode::Lookup: return {true, false, false, true, false};
-    case Mode::Glossary: return {false, true, false, true, false};
-    case Mode::Clear: return {false, false, true, true, true};
+    case Mode::Read: return {true, true, true, true, true, false};
+    // A look-up prints an entry and the one after it, which is no table: text or JSON.
+    case Mode::Lookup: return {true, true, false, false, true, false};
+    case Mode::Glossary: return {false, true, true, false, true, false};
+    case Mode::Clear: return {false, false, false, true, true, true};
     case Mode::Help:
     case Mode::Version: break;
     }
-    return {true, true, true, true, true};
+    return {true, true, true, true, true, true};
 }
 
 std::string_view modeOption(Mode mode) {
@@ -50,11 +51,18 @@ bool isCodeBeginning(std::string_view text) {
 ParsedReadArguments parseReadArguments(std::span<const std::string_view> arguments) {
     ReadArguments result;
     std::optional<Mode> mode;
-    bool makeGiven = false, formatGiven = false;
+    bool makeGiven = false, formatGiven = false, noHeader = false;
     const auto fail = [](std::string error) { return ParsedReadArguments{std::nullopt, std::move(error)}; };
 
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         std::string_view option = arguments[i];
+        // "--" ends the options, as everywhere; the program takes no other arguments, so
+        // anything after it is refused below like any stray argument.
+        if (option == "--") {
+            if (i + 1 < arguments.size())
+                return fail("unexpected argument \"" + std::string(arguments[i + 1]) + "\"");
+            break;
+        }
         std::optional<std::string_view> value;
         // --option=value as well as --option value.
         if (const std::size_t equals = option.find('='); option.starts_with("--") && equals != std::string_view::npos) {
@@ -85,6 +93,7 @@ ParsedReadArguments parseReadArguments(std::span<const std::string_view> argumen
             result.mode = Mode::Version;
             return {result, {}};
         } else if (option == "--lookup") {
+            if (mode == Mode::Lookup) return fail("--lookup given twice");
             if (!setMode(Mode::Lookup)) return twoModes();
             if (!isCodeBeginning(*value))
                 return fail("\"" + std::string(*value) +
@@ -93,12 +102,16 @@ ParsedReadArguments parseReadArguments(std::span<const std::string_view> argumen
             result.code.clear();
             for (const char c : *value) result.code += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
         } else if (option == "--glossary") {
+            if (mode == Mode::Glossary) return fail("--glossary given twice");
             if (!setMode(Mode::Glossary)) return twoModes();
             result.term = std::string(*value);
         } else if (option == "--clear") {
             if (!setMode(Mode::Clear)) return twoModes();
         } else if (option == "--yes" || option == "-y") {
             result.yes = true;
+        } else if (option == "--no-header") {
+            noHeader = true;
+            result.header = false;
         } else if (option == "--make") {
             if (makeGiven) return fail("--make given twice");
             makeGiven = true;
@@ -135,6 +148,8 @@ ParsedReadArguments parseReadArguments(std::span<const std::string_view> argumen
     };
     if (makeGiven && !accepts.make) return refuse("--make");
     if (formatGiven && !accepts.format) return refuse("--format");
+    if (result.format == Format::Csv && !accepts.csv) return refuse("--format csv");
+    if (noHeader && result.format != Format::Csv) return fail("--no-header goes with --format csv");
     if (result.link && !accepts.link) return refuse("--link");
     if (result.dataFile && !accepts.data) return refuse("--data");
     if (result.yes && !accepts.yes) return refuse("--yes");
@@ -143,7 +158,7 @@ ParsedReadArguments parseReadArguments(std::span<const std::string_view> argumen
 
 std::string usageText() {
     std::string text = R"(Usage: vx414-read [--link LINK] [--make MAKE] [--format FORMAT] [--data FILE]
-       vx414-read --lookup CODE [--make MAKE] [--data FILE]
+       vx414-read --lookup CODE [--make MAKE] [--format text|json] [--data FILE]
        vx414-read --glossary TERM [--format FORMAT] [--data FILE]
        vx414-read --clear [--link LINK] [--yes] [--data FILE]
 
@@ -160,7 +175,11 @@ VIN, the check-engine light (MIL), the readiness monitors and the freeze frame.
   --make MAKE      the vehicle make whose definitions win over the generic ones
                    (default: the make the car's VIN names, else generic; upper
                    or lower case alike; see below)
-  --format FORMAT  text (an aligned table, the default), csv or json
+  --format FORMAT  text (an aligned table, the default), csv or json. CSV has
+                   the time and make in every row, and a row of kind None with
+                   an empty code when the car has no codes
+  --no-header      with --format csv: no header row, for adding reads to a log
+                   that has one (--format csv --no-header >> log.csv)
   --data FILE      the definitions file (default VX-414.dis beside the program)
   --lookup CODE    print the first code that begins with CODE with its
                    definition, and the entry after it, as the program's code

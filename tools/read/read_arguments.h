@@ -23,6 +23,7 @@ struct ReadArguments {
     std::string code;                             // --lookup, upper case
     std::string term;                             // --glossary, UTF-8 as given
     bool yes = false;                             // --clear without asking
+    bool header = true;                           // CSV with its header row (not --no-header)
 };
 
 struct ParsedReadArguments {

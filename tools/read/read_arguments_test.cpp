@@ -30,6 +30,9 @@ TEST(ReadArguments, WhatEachCommandLineAsksFor) {
          "elm327:/dev/ttyUSB0", ""},
         {{"--make", "audi", "--help"}, Mode::Help, Format::Text, "audi", "", ""},
         {{"--version"}, Mode::Version, Format::Text, "generic", "", ""},
+        {{"--lookup", "p03", "--format", "json"}, Mode::Lookup, Format::Json, "generic", "", "P03"},
+        {{"--make", "kia", "--"}, Mode::Read, Format::Text, "kia", "", ""},
+        {{"--"}, Mode::Read, Format::Text, "generic", "", ""},
     };
     for (const Case& c : cases) {
         const ParsedReadArguments parsed = parse(c.arguments);
@@ -45,6 +48,9 @@ TEST(ReadArguments, WhatEachCommandLineAsksFor) {
     EXPECT_EQ(parse({"--glossary", ""}).arguments->term, "");
     EXPECT_TRUE(parse({"--clear", "-y"}).arguments->yes);
     EXPECT_EQ(parse({"--data", "/tmp/x.dis"}).arguments->dataFile, "/tmp/x.dis");
+    EXPECT_TRUE(parse({"--format", "csv"}).arguments->header);
+    EXPECT_FALSE(parse({"--format", "csv", "--no-header"}).arguments->header);
+    EXPECT_FALSE(parse({"--no-header", "--glossary", "O2", "--format=csv"}).arguments->header);
 }
 
 TEST(ReadArguments, EveryMisuseGetsItsOwnLine) {
@@ -68,7 +74,15 @@ TEST(ReadArguments, EveryMisuseGetsItsOwnLine) {
         {{"--clear=yes"}, "--clear takes no value"},
         {{"--lookup", "P0300", "--glossary", "ABS"}, "--lookup and --glossary cannot be used together"},
         {{"--clear", "--lookup", "P0"}, "--clear and --lookup cannot be used together"},
-        {{"--lookup", "P0300", "--format", "json"}, "--format does not go with --lookup"},
+        {{"--lookup", "P0300", "--format", "csv"}, "--format csv does not go with --lookup"},
+        {{"--lookup", "P0300", "--lookup", "P0171"}, "--lookup given twice"},
+        {{"--lookup=P0300", "--lookup", "P0300"}, "--lookup given twice"},
+        {{"--glossary", "O2", "--glossary", "ABS"}, "--glossary given twice"},
+        {{"--", "P0300"}, "unexpected argument \"P0300\""},
+        {{"--", "--make", "bmw"}, "unexpected argument \"--make\""},
+        {{"--no-header"}, "--no-header goes with --format csv"},
+        {{"--format", "json", "--no-header"}, "--no-header goes with --format csv"},
+        {{"--no-header=1", "--format", "csv"}, "--no-header takes no value"},
         {{"--lookup", "P0300", "--link", "/dev/ttyUSB0"}, "--link does not go with --lookup"},
         {{"--glossary", "ABS", "--make", "bmw"}, "--make does not go with --glossary"},
         {{"--glossary", "ABS", "--link", "/dev/ttyUSB0"}, "--link does not go with --glossary"},
@@ -97,7 +111,7 @@ TEST(ReadArguments, ACodeToLookUpIsACodeOrItsBeginning) {
 TEST(ReadArguments, TheHelpNamesEveryOptionAndEveryMake) {
     const std::string usage = usageText();
     for (std::string_view option : {"--link", "--make", "--format", "--data", "--lookup", "--glossary", "--clear",
-                                    "--yes", "--help", "--version", "elm327:PATH", "elm327://HOST:PORT", "VX414_LINK",
+                                    "--yes", "--no-header", "--help", "--version", "elm327:PATH", "elm327://HOST:PORT", "VX414_LINK",
                                     "/dev/vx414"})
         EXPECT_NE(usage.find(option), std::string::npos) << option;
     for (const MakeSection& make : kMakeSections)

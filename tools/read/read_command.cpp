@@ -143,6 +143,15 @@ int lookup(const ReadArguments& arguments, CommandEnvironment& environment) {
         complain(environment.err, text);
         return ExitFailed;
     }
+    if (arguments.format == Format::Json) {
+        const auto entry = [&](int row) {
+            const DefinitionRow& r = table.rows()[static_cast<std::size_t>(row)];
+            return CodeText{windows1252ToUtf8(r.code), windows1252ToUtf8(r.definition)};
+        };
+        environment.out << lookupAsJson(arguments.make->name, entry(hit.found),
+                                        hit.next >= 0 ? std::optional<CodeText>(entry(hit.next)) : std::nullopt);
+        return ExitOk;
+    }
     environment.out << lookupAsText(table, hit);
     return ExitOk;
 }
@@ -170,7 +179,8 @@ int glossary(const ReadArguments& arguments, CommandEnvironment& environment) {
     std::vector<GlossaryText> entries;
     entries.reserve(shown.size());
     for (std::size_t i : shown) entries.push_back(glossaryTextFromData(items[i].term, items[i].explanation));
-    environment.out << (arguments.format == Format::Csv ? glossaryAsCsv(entries) : glossaryAsJson(entries));
+    const CsvHeader header = arguments.header ? CsvHeader::With : CsvHeader::Without;
+    environment.out << (arguments.format == Format::Csv ? glossaryAsCsv(entries, header) : glossaryAsJson(entries));
     return ExitOk;
 }
 
@@ -241,7 +251,9 @@ int read(const ReadArguments& arguments, CommandEnvironment& environment) {
     if (!taken.report) return taken.status;
     switch (arguments.format) {
     case Format::Text: environment.out << readAsText(*taken.report); break;
-    case Format::Csv: environment.out << reportAsCsv(*taken.report); break;
+    case Format::Csv:
+        environment.out << reportAsCsv(*taken.report, arguments.header ? CsvHeader::With : CsvHeader::Without);
+        break;
     case Format::Json: environment.out << reportAsJson(*taken.report); break;
     }
     return ExitOk;

@@ -215,6 +215,35 @@ TEST(ReadProgram, EachFormatReadsBackToTheCodesTheReaderSent) {
     EXPECT_EQ(reader.received(exchange.size()), exchange);
 }
 
+TEST(ReadProgram, ALogAppendedReadByReadHasOneHeaderAndARowForACleanCar) {
+    RunningEmulator faulty({"--pending", "P0300", "--stored", "P0420"});
+    RunningEmulator clean({"--pending", "--stored"});
+    const struct {
+        const RunningEmulator& reader;
+        bool header;
+    } reads[] = {{faulty, true}, {clean, false}, {faulty, false}};
+    std::string log;
+    for (const auto& read : reads) {
+        std::vector<std::string> arguments = {"--link", read.reader.path(), "--format", "csv"};
+        if (!read.header) arguments.push_back("--no-header");
+        const ChildResult result = readProgram(arguments);
+        ASSERT_EQ(result.status, 0) << result.err;
+        log += result.out;
+    }
+    const auto records = recordsOfCsv(log);
+    ASSERT_EQ(records.size(), 6u) << log;
+    EXPECT_EQ(records[0], (std::vector<std::string>{"time", "make", "kind", "code", "definition"}));
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {"Pending", "P0300"}, {"Stored", "P0420"}, {"None", ""}, {"Pending", "P0300"}, {"Stored", "P0420"}};
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        ASSERT_EQ(records[i + 1].size(), 5u) << i;
+        EXPECT_EQ(records[i + 1][0].size(), 25u) << records[i + 1][0];
+        EXPECT_EQ(records[i + 1][1], "generic");
+        EXPECT_EQ(std::make_pair(records[i + 1][2], records[i + 1][3]), expected[i]) << i;
+    }
+    EXPECT_EQ(records[3][4], "");
+}
+
 TEST(ReadProgram, EveryExitStatusComesWithOneLineOnStandardErrorAndNothingOnStandardOutput) {
     testing::ScratchFolder scratch;
     const std::string empty = (scratch.path() / "empty.dis").string();
@@ -222,6 +251,11 @@ TEST(ReadProgram, EveryExitStatusComesWithOneLineOnStandardErrorAndNothingOnStan
     RunningEmulator damaged({"--fault", "bad-checksum", "--pending", "P0300"});
     RunningEmulator good({"--stored", "P0420"});
     const std::string missing = (scratch.path() / "ttyUSB9").string();
+    // The shipped file cut off in the middle of its definitions, before the last make's.
+    const std::string cutShort = (scratch.path() / "cut.dis").string();
+    std::filesystem::copy_file(std::filesystem::path(testing::buildProgram("vx414-read")).parent_path() / "VX-414.dis",
+                               cutShort);
+    std::filesystem::resize_file(cutShort, std::filesystem::file_size(cutShort) / 3);
 
     struct Case {
         std::vector<std::string> arguments;
@@ -248,6 +282,14 @@ TEST(ReadProgram, EveryExitStatusComesWithOneLineOnStandardErrorAndNothingOnStan
         {{"--data", (scratch.path() / "none.dis").string()}, std::nullopt, 3,
          "vx414-read: File not found : " + (scratch.path() / "none.dis").string()},
         {{"--lookup", "P0", "--data", empty}, std::nullopt, 3, "vx414-read: Cannot identify data file : " + empty},
+        {{"--lookup", "P0", "--make", "volvo", "--data", cutShort}, std::nullopt, 3,
+         "vx414-read: Cannot identify data file : " + cutShort + " (record 0 of section \"volvo\""},
+        {{"--link", good.path(), "--"}, std::nullopt, 0, ""},
+        {{"--link", good.path(), "--", "--make"}, std::nullopt, 2, "vx414-read: unexpected argument \"--make\""},
+        {{"--lookup", "P0420", "--lookup", "P0300"}, std::nullopt, 2, "vx414-read: --lookup given twice"},
+        {{"--glossary", "O2", "--glossary=ABS"}, std::nullopt, 2, "vx414-read: --glossary given twice"},
+        {{"--no-header"}, std::nullopt, 2, "vx414-read: --no-header goes with --format csv"},
+        {{"--lookup", "P0", "--format", "csv"}, std::nullopt, 2, "vx414-read: --format csv does not go with --lookup"},
     };
     for (const Case& c : cases) {
         ChildOptions options;
@@ -265,7 +307,7 @@ TEST(ReadProgram, EveryExitStatusComesWithOneLineOnStandardErrorAndNothingOnStan
         EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
     }
     // The clear refused on the reader never reached it; the reads did.
-    EXPECT_EQ(good.received(4), (std::vector<std::uint8_t>{0x55, 0xAA, 0x55, 0xAA}));
+    EXPECT_EQ(good.received(6), (std::vector<std::uint8_t>{0x55, 0xAA, 0x55, 0xAA, 0x55, 0xAA}));
     EXPECT_EQ(damaged.received(2), (std::vector<std::uint8_t>{0x55, 0xAA}));
 }
 
@@ -287,6 +329,22 @@ TEST(ReadProgram, LooksUpAndShowsTheGlossaryOfTheShippedFile) {
     EXPECT_EQ(lookup.out,
               "Found  P0300  Random/Multiple Cylinder Misfire Detected\n"
               "Next   P0301  Cylinder 1 Misfire Detected\n");
+    // The same answer for other programs; the last code has no entry after it.
+    const struct {
+        std::string code, found, next;
+    } lookups[] = {{"p030", "P0300", "P0301"}, {"U0431", "U0431", ""}};
+    for (const auto& l : lookups) {
+        const ChildResult json = readProgram({"--lookup", l.code, "--format", "json"});
+        ASSERT_EQ(json.status, 0) << json.err;
+        const QJsonObject answer = jsonOf(json.out);
+        EXPECT_EQ(answer["make"].toString().toStdString(), "generic");
+        EXPECT_EQ(answer["found"].toObject()["code"].toString().toStdString(), l.found);
+        EXPECT_FALSE(answer["found"].toObject()["definition"].toString().isEmpty()) << json.out;
+        if (l.next.empty())
+            EXPECT_TRUE(answer["next"].isNull()) << json.out;
+        else
+            EXPECT_EQ(answer["next"].toObject()["code"].toString().toStdString(), l.next) << json.out;
+    }
 
     const auto source = glossarySource();
     ASSERT_EQ(source.size(), 832u);

@@ -3,6 +3,9 @@
 #include "window/controls/units.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QItemSelectionModel>
 
@@ -47,6 +50,9 @@ FlexGrid::FlexGrid(QWidget* parent) : QTableView(parent)
     horizontalHeader()->setMinimumSectionSize(1);
     horizontalHeader()->setDefaultSectionSize(pixels(960));
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab and Shift+Tab go on to the next control, as from every other control of the
+    // window; the arrow keys move inside the grid.
+    setTabKeyNavigation(false);
     setSelectionMode(QAbstractItemView::NoSelection);
     setWordWrap(false);
     setTextElideMode(Qt::ElideNone);
@@ -158,6 +164,44 @@ void FlexGrid::showEvent(QShowEvent* event)
     // A top row set while the grid was hidden takes effect once it has its size.
     if (topRow_ > 0 && topRow_ < Rows())
         scrollTo(model_.index(topRow_, 0), QAbstractItemView::PositionAtTop);
+}
+
+void FlexGrid::scrollTo(const QModelIndex& index, ScrollHint hint)
+{
+    QScrollBar* across = horizontalScrollBar();
+    const int before = across->value();
+    QTableView::scrollTo(index, hint);
+    if (!index.isValid() || isColumnHidden(index.column()) || columnWidth(index.column()) <= viewport()->width())
+        return;
+    // A cell wider than the view: where it lies in the whole table, and whether any of it
+    // was in view. In view, the view stays where the user left it; out of view, its start
+    // is brought in, never its far end.
+    const int left = columnViewportPosition(index.column()) + across->value();
+    const int right = left + columnWidth(index.column());
+    const bool wasInView = left < before + viewport()->width() && right > before;
+    across->setValue(wasInView ? before : left);
+}
+
+void FlexGrid::mousePressEvent(QMouseEvent* event)
+{
+    // The right button opens the context menu and nothing else: the selection the menu
+    // acts on and the current cell stay as they were.
+    if (event->button() == Qt::RightButton) {
+        event->accept();
+        return;
+    }
+    QTableView::mousePressEvent(event);
+}
+
+void FlexGrid::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && selectionModel() != nullptr
+        && selectionModel()->hasSelection()) {
+        clearSelection();
+        event->accept();
+        return;
+    }
+    QTableView::keyPressEvent(event);
 }
 
 int FlexGrid::Left() const { return twips(x()); }

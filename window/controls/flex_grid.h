@@ -71,8 +71,14 @@ public:
     void SetFocusRect(int mode);
     int FocusRect() const { return focusRect_; }
 
+    // A cell wider than the view (the Definition column spans the window) never slides the
+    // view sideways while any of it shows; out of view, its start is brought in.
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
+
 protected:
     void showEvent(QShowEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void applySelection();

@@ -20,6 +20,7 @@ std::string usageText() {
                        "\n"
                        "  --link LINK   where the reader or adapter is; wins over VX414_LINK\n"
                        "  --help        show this text and end\n"
+                       "  --version     show the version and end\n"
                        "\n"
                        "LINK is one of:\n") +
            LinkNameForms +
@@ -39,6 +40,11 @@ CommandLine parseCommandLine(std::span<const char* const> arguments, const char*
         if (argument == "--help" || argument == "-h") {
             line.action = CommandLine::Action::Help;
             line.message = usageText();
+            return line;
+        }
+        if (argument == "--version") {
+            line.action = CommandLine::Action::Version;
+            line.message = std::string("vx414 ") + VX414_VERSION + "\n";
             return line;
         }
         if (argument == "--link") {

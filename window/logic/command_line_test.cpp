@@ -30,6 +30,8 @@ TEST(CommandLine, OptionsAndWhichLinkWins) {
         {{"--help"}, nullptr, Action::Help, ""},
         {{"-h", "--bogus"}, nullptr, Action::Help, ""},
         {{"--link", "/dev/a", "--help"}, "bogus://x", Action::Help, ""},
+        {{"--version"}, nullptr, Action::Version, "vx414 "},
+        {{"--link", "/dev/a", "--version", "--bogus"}, "bogus://x", Action::Version, "vx414 "},
         {{"--bogus"}, nullptr, Action::Fail, "unknown option \"--bogus\""},
         {{"-platform", "xcb"}, nullptr, Action::Fail, "unknown option \"-platform\""},
         {{"extra"}, nullptr, Action::Fail, "unexpected argument \"extra\""},
@@ -55,6 +57,11 @@ TEST(CommandLine, OptionsAndWhichLinkWins) {
                     line.link->kind == LinkName::Kind::Elm327Tcp ? line.link->host : line.link->path;
                 EXPECT_EQ(named, c.linkOrError) << shown;
             }
+        } else if (c.action == Action::Version) {
+            // One line, the program's name and a version number.
+            EXPECT_EQ(line.message.rfind(c.linkOrError, 0), 0u) << shown << ": " << line.message;
+            EXPECT_GT(line.message.size(), std::string(c.linkOrError).size() + 1) << line.message;
+            EXPECT_EQ(line.message.find('\n'), line.message.size() - 1) << line.message;
         } else if (c.action == Action::Fail) {
             EXPECT_NE(line.message.find(c.linkOrError), std::string::npos) << shown << ": " << line.message;
             EXPECT_EQ(line.message.find('\n'), std::string::npos) << shown;

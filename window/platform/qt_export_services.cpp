@@ -1,6 +1,7 @@
 #include "window/platform/qt_export_services.h"
 
 #include "window/print_module.h"
+#include "window/platform/save_folder.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -25,6 +26,7 @@ std::optional<SaveTarget> QtSaveDialog::askSaveTarget(QWidget* parent, const QSt
     QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (folder.isEmpty() || !QDir(folder).exists())
         folder = QDir::homePath();
+    folder = saveFolder(folder);
     QFileDialog dialog(parent, caption, QDir(folder).filePath(suggestedName));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
@@ -36,6 +38,7 @@ std::optional<SaveTarget> QtSaveDialog::askSaveTarget(QWidget* parent, const QSt
                      [&dialog](const QString& filter) { dialog.setDefaultSuffix(suffixOf(filter)); });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
+    rememberSaveFolder(dialog.selectedFiles().constFirst());
     return SaveTarget{dialog.selectedFiles().constFirst(),
                       dialog.selectedNameFilter() == kJsonFilter ? SaveType::Json : SaveType::Csv};
 }
