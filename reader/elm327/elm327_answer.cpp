@@ -1,8 +1,10 @@
 #include "reader/elm327/elm327_answer.h"
+#include "reader/elm327/elm327_service_answer.h"
 
 #include <array>
 #include <cstddef>
 #include <optional>
+#include <span>
 
 namespace vx414::elm327 {
 namespace {
@@ -94,97 +96,90 @@ struct Frame {
     std::uint8_t operator[](std::size_t i) const { return bytes[i]; }
 };
 
-enum class FrameKind : std::uint8_t {
-    CanRaw,      // a CAN frame with its PCI byte (headers on, or formatting off)
-    CanMessage,  // a whole single-frame message, PCI hidden (headers off, formatting on)
-    Legacy,      // J1850, ISO 9141-2, ISO 14230: the data bytes, check byte removed
-};
+// Where an answer's frames came from, which tells how a message of codes is laid out: a
+// CAN message has a count byte after 43, a legacy frame has none.
+enum class Form : std::uint8_t { Unknown, Can, Legacy };
 
 struct Unit {
-    std::string sender;
-    std::vector<TroubleCode> codes;
+    UnitMessages out;
     // A multi-frame CAN message being put together.
     std::vector<std::uint8_t> message;
     std::size_t expected = 0;
     unsigned nextSequence = 0;
     bool assembling = false;
-    bool answered = false;  // sent an answer, not only "response pending"
+    bool waiting = false;  // said "response pending" and nothing since
 };
 
-class AnswerParser {
-public:
-    AnswerParser(Service service, int protocol)
-        : service_(static_cast<std::uint8_t>(service)),
-          response_(static_cast<std::uint8_t>(static_cast<unsigned>(service) + 0x40U)),
-          family_(familyOf(protocol)),
-          clear_(service == Service::ClearCodes),
-          legacyLength_(clear_ ? 1 : 7) {}
+struct Assembled {
+    ServiceAnswer answer;
+    Form form = Form::Unknown;
+    bool waiting = false;  // a unit said "response pending" and has not answered since
+};
 
-    CodesAnswer parse(std::string_view answer);
+// Puts the frames of one answer together into each unit's messages, whatever the service.
+class Assembler {
+public:
+    Assembler(std::uint8_t service, int protocol)
+        : service_(service),
+          response_(static_cast<std::uint8_t>(service + 0x40U)),
+          family_(familyOf(protocol)),
+          codes_(service == 0x03 || service == 0x07 || service == 0x0A) {
+        if (family_ == Family::Legacy) form_ = Form::Legacy;
+        if (family_ == Family::Can11 || family_ == Family::Can29) form_ = Form::Can;
+    }
+
+    Assembled run(std::string_view answer);
 
 private:
     LinkStatus line(std::string_view text);
     LinkStatus hexLine(std::string_view hex);
     LinkStatus numberedLine(std::string_view text);
-    LinkStatus frame(Frame& frame, FrameKind kind);
     LinkStatus canRawFrame(Unit& unit, const Frame& frame);
     LinkStatus message(Unit& unit, const std::uint8_t* bytes, std::size_t size);
-    LinkStatus legacyFrame(Unit& unit, const Frame& frame);
-    LinkStatus addCode(Unit& unit, std::uint8_t b1, std::uint8_t b2);
-    LinkStatus sawForm(bool can);
+    LinkStatus sawForm(Form form);
     Unit* unitFor(const std::string& sender);
 
     std::uint8_t service_;
     std::uint8_t response_;
     Family family_;
-    bool clear_;                // 04: one answer byte, 44, and no codes
-    std::size_t legacyLength_;  // data bytes of a legacy frame: 43 and three codes, or 44
-    bool sawCan_ = false;
-    bool sawLegacy_ = false;
+    bool codes_;  // a request for trouble codes
+    Form form_ = Form::Unknown;
     bool noData_ = false;
     std::vector<Unit> units_;
 };
 
-CodesAnswer AnswerParser::parse(std::string_view answer) {
-    CodesAnswer result;
+Assembled Assembler::run(std::string_view answer) {
+    Assembled result;
+    auto fail = [&result](LinkStatus status) {
+        result.answer = {status, false, {}};
+        return std::move(result);
+    };
     std::size_t start = 0;
     while (start <= answer.size()) {
         std::size_t end = answer.find_first_of("\r\n>", start);
         if (end == std::string_view::npos) end = answer.size();
-        if (end - start > MaxLineLength) {
-            result.status = failure("line too long");
-            return result;
-        }
-        const LinkStatus status = line(answer.substr(start, end - start));
-        if (!status.isOk()) {
-            result.status = status;
-            return result;
-        }
+        if (end - start > MaxLineLength) return fail(failure("line too long"));
+        if (const LinkStatus status = line(answer.substr(start, end - start)); !status.isOk()) return fail(status);
         start = end + 1;
     }
+    for (const Unit& unit : units_) result.waiting = result.waiting || unit.waiting;
     for (const Unit& unit : units_) {
-        if (unit.assembling || !unit.answered) {
-            result.status = failure("answer incomplete");
-            return result;
+        if (unit.assembling || (unit.waiting && unit.out.messages.empty() && !unit.out.refusal)) {
+            return fail(failure("answer incomplete"));
         }
     }
-    if (noData_ && !units_.empty()) {
-        result.status = failure("NO DATA beside an answer");
-        return result;
-    }
-    if (!noData_ && units_.empty()) {
-        result.status = failure("no answer");
-        return result;
-    }
-    result.noData = noData_;
-    for (Unit& unit : units_) result.ecus.push_back({std::move(unit.sender), std::move(unit.codes)});
+    if (noData_ && !units_.empty()) return fail(failure("NO DATA beside an answer"));
+    if (!noData_ && units_.empty()) return fail(failure("no answer"));
+    result.answer.noData = noData_;
+    for (Unit& unit : units_) result.answer.units.push_back(std::move(unit.out));
+    result.form = form_;
     return result;
 }
 
-LinkStatus AnswerParser::line(std::string_view raw) {
+LinkStatus Assembler::line(std::string_view raw) {
     const std::string text = compact(raw);
     if (text.empty() || text == "OK" || text.starts_with("SEARCHING")) return LinkStatus::ok();
-    // A clone that echoes in spite of ATE0 repeats the request: "03" or "07".
+    // A clone that echoes in spite of ATE0 repeats a one-byte request: "03" or "07".
     if (text.size() == 2 && hexDigit(text[0]) && hexDigit(text[1]) && byteAt(text, 0) == service_) {
         return LinkStatus::ok();
     }
@@ -201,12 +196,13 @@ LinkStatus AnswerParser::line(std::string_view raw) {
 // Decides from the line's shape, and the protocol when known, where the header ends:
 //   7E8 06 43 02 01 BB 33 BB 00           11-bit CAN, headers on: odd digit count
 //   18 DA F1 10 06 43 ...                 29-bit CAN, headers on: 18 DA F1 then the sender
-//   48 6B 10 43 01 BB 00 00 00 00 C5      J1850 / ISO, headers on: 3 bytes, data, check byte
-//   43 02 01 BB 33 BB / 43 01 BB 00 ...   headers off: a CAN message (count byte, odd
-//                                         length after 43) or a legacy frame (6 bytes)
+//   48 6B 10 43 01 BB 00 00 00 00 C5      J1850 / ISO 9141, headers on: 3 bytes, data, check byte
+//   83 F1 11 43 01 71 C0                  ISO 14230: the first byte counts the data bytes
+//   43 02 01 BB 33 BB / 43 01 BB 00 ...   headers off: a CAN single frame's data or a
+//                                         legacy frame's, as sent
 //   06 43 02 01 BB 33 BB 00               CAN with formatting off: the PCI byte first
 //   00E                                   length of a formatted multi-frame CAN answer
-LinkStatus AnswerParser::hexLine(std::string_view hex) {
+LinkStatus Assembler::hexLine(std::string_view hex) {
     const bool can11 = family_ == Family::Can11 || family_ == Family::Unknown;
     const bool can29 = family_ == Family::Can29 || family_ == Family::Unknown;
     const bool can = can11 || can29;
@@ -218,6 +214,7 @@ LinkStatus AnswerParser::hexLine(std::string_view hex) {
             std::size_t length = 0;
             for (const char c : hex) length = length * 16 + *hexDigit(c);
             if (length < 8) return failure("broken multi-frame answer");
+            if (const LinkStatus status = sawForm(Form::Can); !status.isOk()) return status;
             Unit* unit = unitFor("");
             if (unit == nullptr) return failure("too many control units");
             if (unit->assembling) return failure("broken multi-frame answer");
@@ -225,7 +222,7 @@ LinkStatus AnswerParser::hexLine(std::string_view hex) {
             unit->expected = length;
             unit->nextSequence = 0;
             unit->message.clear();
-            return sawForm(true);
+            return LinkStatus::ok();
         }
         if (!can11 || hex.size() < 5 || hex[0] > '7') return failure("unreadable answer");
         const std::string_view data = hex.substr(3);
@@ -233,7 +230,9 @@ LinkStatus AnswerParser::hexLine(std::string_view hex) {
         f.sender = std::string(hex.substr(0, 3));
         f.size = data.size() / 2;
         for (std::size_t i = 0; i < f.size; ++i) f.bytes[i] = byteAt(data, i);
-        return frame(f, FrameKind::CanRaw);
+        if (const LinkStatus status = sawForm(Form::Can); !status.isOk()) return status;
+        Unit* unit = unitFor(f.sender);
+        return unit == nullptr ? failure("too many control units") : canRawFrame(*unit, f);
     }
     const std::size_t count = hex.size() / 2;
     if (count > MaxLineBytes) return failure("unreadable answer");
@@ -245,36 +244,49 @@ LinkStatus AnswerParser::hexLine(std::string_view hex) {
         f.sender = std::string(hex.substr(0, 8));
         f.size = count - 4;
         for (std::size_t i = 0; i < f.size; ++i) f.bytes[i] = b[i + 4];
-        return frame(f, FrameKind::CanRaw);
+        if (const LinkStatus status = sawForm(Form::Can); !status.isOk()) return status;
+        Unit* unit = unitFor(f.sender);
+        return unit == nullptr ? failure("too many control units") : canRawFrame(*unit, f);
     }
-    // A legacy frame with its header is eleven bytes (a refusal seven); without, seven
-    // bytes starting 43 or 47. The answer to 04 is 44 alone.
-    if (legacy && b[0] >= 0x40 && (b[1] == 0x6B || b[1] == 0xF1) &&
-        ((count == 4 + legacyLength_ && b[3] == response_) || (count == 7 && b[3] == NegativeResponse && b[0] != response_))) {
-        f.sender = std::string(hex.substr(0, 6));
-        f.size = count - 4;  // the header before, the check byte after
-        for (std::size_t i = 0; i < f.size; ++i) f.bytes[i] = b[i + 3];
-        return frame(f, FrameKind::Legacy);
+    // A legacy frame with its header: three header bytes, one to seven data bytes starting
+    // with the answer (or a refusal), the check byte. ISO 14230 counts its data bytes in the
+    // first header byte, so a short frame there is known to be whole.
+    if (legacy && count >= 5 && (b[3] == response_ || (b[3] == NegativeResponse && b[0] != response_))) {
+        const bool j1850 = b[0] >= 0x40 && b[1] == 0x6B;
+        const bool kwp = (b[0] & 0x80U) != 0 && b[1] == 0xF1 && (b[0] & 0x3FU) == count - 4;
+        if (j1850 || kwp) {
+            if (const LinkStatus status = sawForm(Form::Legacy); !status.isOk()) return status;
+            Unit* unit = unitFor(std::string(hex.substr(0, 6)));
+            return unit == nullptr ? failure("too many control units") : message(*unit, b.data() + 3, count - 4);
+        }
     }
-    f.size = count;
-    f.bytes = b;
     if (b[0] == response_ || b[0] == NegativeResponse) {
-        if (b[0] == NegativeResponse) return frame(f, can ? FrameKind::CanMessage : FrameKind::Legacy);
-        if (family_ == Family::Legacy) return frame(f, FrameKind::Legacy);
-        if (clear_) return count == 1 ? frame(f, FrameKind::CanMessage) : failure("unreadable answer");
-        // Formatting shows a single frame's data, seven bytes at most.
+        // Formatting shows a single CAN frame's data, seven bytes at most; a legacy frame
+        // holds no more.
         if (count > 7) return failure("unreadable answer");
-        if (family_ != Family::Unknown || count % 2 == 0) return frame(f, FrameKind::CanMessage);
-        if (count == 7) return frame(f, FrameKind::Legacy);
-        return failure("unreadable answer");
+        // Codes tell the two apart without headers: a CAN answer has an even length (43,
+        // the count, pairs), a legacy frame an odd one (43, pairs).
+        if (family_ == Family::Unknown && codes_ && b[0] == response_) {
+            if (const LinkStatus status = sawForm(count % 2 == 0 ? Form::Can : Form::Legacy); !status.isOk()) return status;
+        }
+        Unit* unit = unitFor("");
+        if (unit == nullptr) return failure("too many control units");
+        if (unit->assembling) return failure("broken multi-frame answer");
+        return message(*unit, b.data(), count);
     }
-    if (can && (b[0] >> 4U) <= 2 && count <= 8) return frame(f, FrameKind::CanRaw);
+    if (can && (b[0] >> 4U) <= 2 && count <= 8) {
+        if (const LinkStatus status = sawForm(Form::Can); !status.isOk()) return status;
+        f.size = count;
+        f.bytes = b;
+        Unit* unit = unitFor("");
+        return unit == nullptr ? failure("too many control units") : canRawFrame(*unit, f);
+    }
     return failure("unreadable answer");
 }
 
 // "0:4307013301BB" and so on: a formatted multi-frame CAN answer, headers off, after its
 // length line. Line 0 carries six bytes, each later one seven (the last may be padded).
-LinkStatus AnswerParser::numberedLine(std::string_view text) {
+LinkStatus Assembler::numberedLine(std::string_view text) {
     if (family_ == Family::Legacy) return failure("unreadable answer");
     const std::string_view hex = text.substr(2);
     if (hex.size() % 2 != 0 || !allHex(hex)) return failure("unreadable answer");
@@ -290,29 +302,15 @@ LinkStatus AnswerParser::numberedLine(std::string_view text) {
         unit->message.push_back(byteAt(hex, i));
     }
     unit->nextSequence = (sequence + 1) % 16;
-    if (const LinkStatus status = sawForm(true); !status.isOk()) return status;
+    if (const LinkStatus status = sawForm(Form::Can); !status.isOk()) return status;
     if (unit->message.size() < unit->expected) return LinkStatus::ok();
     unit->assembling = false;
     return message(*unit, unit->message.data(), unit->message.size());
 }
 
-LinkStatus AnswerParser::frame(Frame& f, FrameKind kind) {
-    if (const LinkStatus status = sawForm(kind != FrameKind::Legacy); !status.isOk()) return status;
-    Unit* unit = unitFor(f.sender);
-    if (unit == nullptr) return failure("too many control units");
-    switch (kind) {
-    case FrameKind::CanRaw: return canRawFrame(*unit, f);
-    case FrameKind::CanMessage:
-        if (unit->assembling) return failure("broken multi-frame answer");
-        return message(*unit, f.bytes.data(), f.size);
-    case FrameKind::Legacy: return legacyFrame(*unit, f);
-    }
-    return failure("unreadable answer");
-}
-
 // ISO 15765-2 frames: single (0L), first (1L LL) and consecutive (2N); frames of one
 // sender in order, sequence numbers 1 to F then 0 again.
-LinkStatus AnswerParser::canRawFrame(Unit& unit, const Frame& f) {
+LinkStatus Assembler::canRawFrame(Unit& unit, const Frame& f) {
     if (f.size < 1 || f.size > 8) return failure("unreadable answer");
     const unsigned type = f[0] >> 4U;
     if (type == 0) {
@@ -347,27 +345,59 @@ LinkStatus AnswerParser::canRawFrame(Unit& unit, const Frame& f) {
     return failure("broken multi-frame answer");
 }
 
+// One whole message of a unit: the answer, a refusal, or "response pending" (the real
+// answer follows; a unit that never sends it leaves the answer incomplete).
+LinkStatus Assembler::message(Unit& unit, const std::uint8_t* bytes, std::size_t size) {
+    if (size >= 1 && bytes[0] == NegativeResponse) {
+        if (size < 3) return failure("unreadable answer");
+        if (bytes[1] != service_) return failure("answer to another request");
+        if (bytes[2] == ResponsePending) {
+            unit.waiting = true;
+            return LinkStatus::ok();
+        }
+        unit.out.refusal = bytes[2];
+        unit.waiting = false;
+        return LinkStatus::ok();
+    }
+    if (size < 1 || bytes[0] != response_) return failure("answer to another request");
+    if (size > MaxMessageLength) return failure("unreadable answer");
+    unit.out.messages.emplace_back(bytes, bytes + size);
+    unit.waiting = false;
+    return LinkStatus::ok();
+}
+
+LinkStatus Assembler::sawForm(Form form) {
+    if (form_ != Form::Unknown && form_ != form) return failure("mixed answer forms");
+    form_ = form;
+    return LinkStatus::ok();
+}
+
+Unit* Assembler::unitFor(const std::string& sender) {
+    for (Unit& unit : units_) {
+        if (unit.out.sender == sender) return &unit;
+    }
+    if (units_.size() == MaxUnits) return nullptr;
+    units_.push_back({});
+    units_.back().out.sender = sender;
+    return &units_.back();
+}
+
+LinkStatus addCode(std::vector<TroubleCode>& codes, std::uint8_t b1, std::uint8_t b2) {
+    if (b1 == 0 && b2 == 0) return LinkStatus::ok();
+    if (codes.size() == MaxCodesPerUnit) return failure("too many codes");
+    codes.push_back(decodeTroubleCode(b1, b2));
+    return LinkStatus::ok();
+}
+
 // A whole CAN answer: 43 (or 47), the number of codes, then two bytes a code. The count
 // is one byte, so past 255 codes it holds their number modulo 256. Pairs past a smaller
 // count must be padding; a count the pairs do not bear out fails.
-LinkStatus AnswerParser::message(Unit& unit, const std::uint8_t* bytes, std::size_t size) {
-    if (size >= 1 && bytes[0] == NegativeResponse) {
-        if (size >= 3 && bytes[1] == service_ && bytes[2] == ResponsePending) return LinkStatus::ok();
-        return failure("car refused the request");
-    }
-    if (size < 1 || bytes[0] != response_) return failure("answer to another request");
-    if (clear_) {
-        if (size != 1) return failure("unreadable answer");
-        unit.answered = true;
-        return LinkStatus::ok();
-    }
-    if (size < 2) return failure("unreadable answer");
-    if (size > MaxMessageLength || (size - 2) % 2 != 0) return failure("unreadable answer");
-    const std::size_t pairs = (size - 2) / 2;
+LinkStatus canCodes(std::span<const std::uint8_t> bytes, std::vector<TroubleCode>& codes) {
+    if (bytes.size() < 2 || (bytes.size() - 2) % 2 != 0) return failure("unreadable answer");
+    const std::size_t pairs = (bytes.size() - 2) / 2;
     const std::size_t count = bytes[1];
     if (count > pairs) return failure("fewer codes than counted");
     const std::size_t counted = pairs % 256 == count ? pairs : count;
-    unit.answered = true;
     for (std::size_t i = 0; i < pairs; ++i) {
         const std::uint8_t b1 = bytes[2 + 2 * i];
         const std::uint8_t b2 = bytes[3 + 2 * i];
@@ -375,52 +405,61 @@ LinkStatus AnswerParser::message(Unit& unit, const std::uint8_t* bytes, std::siz
             if (b1 != 0 || b2 != 0) return failure("more codes than counted");
             continue;
         }
-        if (const LinkStatus status = addCode(unit, b1, b2); !status.isOk()) return status;
+        if (const LinkStatus status = addCode(codes, b1, b2); !status.isOk()) return status;
     }
     return LinkStatus::ok();
 }
 
-// J1850, ISO 9141-2, ISO 14230: 43 (or 47) and three codes, 0000 filling unused places.
-LinkStatus AnswerParser::legacyFrame(Unit& unit, const Frame& f) {
-    if (f.size >= 1 && f[0] == NegativeResponse) {
-        if (f.size >= 3 && f[1] == service_ && f[2] == ResponsePending) return LinkStatus::ok();
-        return failure("car refused the request");
-    }
-    if (f.size != legacyLength_ || f[0] != response_) return failure("unreadable answer");
-    unit.answered = true;
-    for (std::size_t i = 1; i < f.size; i += 2) {
-        if (const LinkStatus status = addCode(unit, f[i], f[i + 1]); !status.isOk()) return status;
+// J1850, ISO 9141-2, ISO 14230: 43 (or 47) and up to three codes, 0000 filling unused
+// places on the buses that pad.
+LinkStatus legacyCodes(std::span<const std::uint8_t> bytes, std::vector<TroubleCode>& codes) {
+    if (bytes.size() % 2 != 1 || bytes.size() > 7) return failure("unreadable answer");
+    for (std::size_t i = 1; i < bytes.size(); i += 2) {
+        if (const LinkStatus status = addCode(codes, bytes[i], bytes[i + 1]); !status.isOk()) return status;
     }
     return LinkStatus::ok();
 }
 
-LinkStatus AnswerParser::addCode(Unit& unit, std::uint8_t b1, std::uint8_t b2) {
-    if (b1 == 0 && b2 == 0) return LinkStatus::ok();
-    if (unit.codes.size() == MaxCodesPerUnit) return failure("too many codes");
-    unit.codes.push_back(decodeTroubleCode(b1, b2));
-    return LinkStatus::ok();
-}
-
-LinkStatus AnswerParser::sawForm(bool can) {
-    (can ? sawCan_ : sawLegacy_) = true;
-    if (sawCan_ && sawLegacy_) return failure("mixed answer forms");
-    return LinkStatus::ok();
-}
-
-Unit* AnswerParser::unitFor(const std::string& sender) {
-    for (Unit& unit : units_) {
-        if (unit.sender == sender) return &unit;
-    }
-    if (units_.size() == MaxUnits) return nullptr;
-    units_.push_back(Unit{sender, {}, {}, 0, 0, false, false});
-    return &units_.back();
+Assembled assemble(std::string_view answer, std::uint8_t service, int protocol) {
+    return Assembler(service, protocol).run(answer);
 }
 
 }  // namespace
 
+ServiceAnswer parseServiceAnswer(std::string_view answer, std::uint8_t service, int protocol) {
+    return assemble(answer, service, protocol).answer;
+}
+
+bool awaitsAnswer(std::string_view answer, std::uint8_t service, int protocol) {
+    return assemble(answer, service, protocol).waiting;
+}
+
 CodesAnswer parseCodesAnswer(std::string_view answer, Service service, int protocol) {
     if (service == Service::ClearCodes) return {failure("not a request for codes"), false, {}};
-    return AnswerParser(service, protocol).parse(answer);
+    Assembled assembled = assemble(answer, static_cast<std::uint8_t>(service), protocol);
+    if (!assembled.answer.status.isOk()) return {assembled.answer.status, false, {}};
+    CodesAnswer result;
+    result.noData = assembled.answer.noData;
+    bool answered = false;
+    for (UnitMessages& unit : assembled.answer.units) {
+        EcuCodes ecu{std::move(unit.sender), {}, unit.refusal};
+        for (const std::vector<std::uint8_t>& message : unit.messages) {
+            // Headers off and the protocol not known: a CAN answer of codes has an even
+            // length (43, the count, pairs), a legacy frame an odd one (43, pairs).
+            const bool legacy = assembled.form == Form::Legacy ||
+                                (assembled.form == Form::Unknown && message.size() % 2 == 1);
+            // J1850 and ISO 9141-2 units fill every frame to three codes; only ISO 14230
+            // frames, which count their bytes, may stop short.
+            const bool padded = ecu.sender.size() == 6 && ecu.sender.substr(2, 2) == "6B";
+            if (legacy && padded && message.size() != 7) return {failure("unreadable answer"), false, {}};
+            const LinkStatus status = legacy ? legacyCodes(message, ecu.codes) : canCodes(message, ecu.codes);
+            if (!status.isOk()) return {status, false, {}};
+            answered = true;
+        }
+        result.ecus.push_back(std::move(ecu));
+    }
+    if (!answered && !result.noData) return {failure("car refused the request"), false, {}};
+    return result;
 }
 
 LinkStatus adapterFailure(std::string_view answer) {
@@ -437,10 +476,25 @@ LinkStatus adapterFailure(std::string_view answer) {
     return LinkStatus::ok();
 }
 
-LinkStatus parseClearAnswer(std::string_view answer, int protocol) {
-    const CodesAnswer parsed = AnswerParser(Service::ClearCodes, protocol).parse(answer);
-    if (parsed.status.isOk() && parsed.noData) return failure("car did not confirm");
-    return parsed.status;
+ClearResult parseClearAnswer(std::string_view answer, int protocol) {
+    constexpr std::uint8_t ClearService = 0x04;
+    const ServiceAnswer parsed = parseServiceAnswer(answer, ClearService, protocol);
+    ClearResult result;
+    if (!parsed.status.isOk()) {
+        result.status = parsed.status;
+        return result;
+    }
+    for (const UnitMessages& unit : parsed.units) {
+        for (const std::vector<std::uint8_t>& message : unit.messages) {
+            if (message.size() != 1) return {failure("unreadable answer"), {}, {}};
+        }
+        if (!unit.messages.empty()) result.confirmed.push_back(unit.sender);
+        if (unit.refusal) result.refused.push_back(unit.sender);
+    }
+    if (result.confirmed.empty()) {
+        result.status = parsed.noData ? failure("car did not confirm") : failure("car refused the request");
+    }
+    return result;
 }
 
 std::vector<TroubleCode> mergeCodes(const std::vector<EcuCodes>& ecus) {

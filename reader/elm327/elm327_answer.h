@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,6 +24,9 @@ struct EcuCodes {
     std::string sender;  // its header as the adapter showed it ("7E8", "18DAF110", "486B10"),
                          // without blanks; empty when headers were off
     std::vector<TroubleCode> codes;
+    // The unit's refusal 7F <service> <code> (11: it does not support the service); it has
+    // no codes then.
+    std::optional<std::uint8_t> refusal;
 };
 
 struct CodesAnswer {
@@ -35,17 +39,29 @@ struct CodesAnswer {
 // sent after the command, up to and including the '>' prompt if it came. `protocol` is
 // the adapter's protocol number as ATDPN reports it without a leading 'A' (1 to 9, 10 to
 // 12 for A to C), or 0 when not known yet. Any line that is not part of a well-formed
-// answer fails it: never a wrong code.
+// answer fails it: never a wrong code. A unit that refuses the service has no codes and
+// the others keep theirs; when every unit refused, the answer fails.
 CodesAnswer parseCodesAnswer(std::string_view answer, Service service, int protocol);
 
-// The answer to service 04: Ok only when every unit that answered confirmed (44); "NO
-// DATA", a refusal (7F 04 22: conditions not correct) or anything else fails.
-LinkStatus parseClearAnswer(std::string_view answer, int protocol);
+// What the car said to service 04, unit by unit.
+struct ClearResult {
+    LinkStatus status;  // Ok when at least one unit confirmed
+    std::vector<std::string> confirmed;  // the senders of 44, in the order they answered
+    std::vector<std::string> refused;    // the senders of 7F 04 xx (22: conditions not correct)
+};
+
+// The answer to service 04: Ok when at least one unit confirmed (44); "NO DATA", refusals
+// alone or anything malformed fail.
+ClearResult parseClearAnswer(std::string_view answer, int protocol);
 
 // The first of the adapter's own failure messages in any answer ("UNABLE TO CONNECT",
 // "CAN ERROR", "BUS INIT: ...ERROR", a restart banner and the like), as parseCodesAnswer
 // reports it; Ok when there is none.
 LinkStatus adapterFailure(std::string_view answer);
+
+// Whether a unit said "response pending" (7F <service> 78) in `answer` and has not
+// answered since: the adapter has more to send.
+bool awaitsAnswer(std::string_view answer, std::uint8_t service, int protocol);
 
 // Each code once, in the order the units answered (the first unit's codes first).
 std::vector<TroubleCode> mergeCodes(const std::vector<EcuCodes>& ecus);

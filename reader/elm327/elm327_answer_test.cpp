@@ -1,6 +1,9 @@
 #include "reader/elm327/elm327_answer.h"
+#include "reader/elm327/elm327_service_answer.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
 
 #include <string>
 #include <vector>
@@ -250,14 +253,15 @@ TEST(Elm327Answer, ClearingIsConfirmedOnlyBy44) {
         {"KWP, headers on, echo", "04\r81 F1 10 44 C6 \r\r>", 5, "ok"},
         {"NO DATA", "NO DATA\r\r>", 6, "protocol error: car did not confirm"},
         {"refused: engine running", "7E8 03 7F 04 22 00 00 00 00\r\r>", 6, "protocol error: car refused the request"},
-        {"one unit refuses", "7E8 01 44 00 00 00 00 00 00\r7E9 03 7F 04 22 00 00 00 00\r\r>", 6,
+        {"one unit refuses", "7E8 01 44 00 00 00 00 00 00\r7E9 03 7F 04 22 00 00 00 00\r\r>", 6, "ok"},
+        {"both refuse", "7E8 03 7F 04 22 00 00 00 00\r7E9 03 7F 04 22 00 00 00 00\r\r>", 6,
          "protocol error: car refused the request"},
         {"codes instead", "7E8 04 43 01 01 BB 00 00 00\r\r>", 6, "protocol error: answer to another request"},
         {"44 with data", "7E8 02 44 00 00 00 00 00 00\r\r>", 6, "protocol error: unreadable answer"},
         {"no car", "SEARCHING...\rUNABLE TO CONNECT\r\r>", 0, "protocol error: no car answered"},
         {"nothing", "\r\r>", 6, "protocol error: no answer"},
     };
-    for (const auto& c : cases) EXPECT_EQ(parseClearAnswer(c.answer, c.protocol).toString(), c.expected) << c.what;
+    for (const auto& c : cases) EXPECT_EQ(parseClearAnswer(c.answer, c.protocol).status.toString(), c.expected) << c.what;
 }
 
 // The largest answer one unit can give: 2046 codes in a 4094-byte message, 585 formatted
@@ -326,6 +330,88 @@ TEST(Elm327Answer, MergeKeepsEachCodeOnceInTheOrderTheUnitsAnswered) {
     for (const TroubleCode& code : mergeCodes(answer.ecus)) merged += code.toString() + " ";
     EXPECT_EQ(merged, "U0100 P01BB P0133 P0300 B3BBB P0420 C0035 ");
     EXPECT_TRUE(mergeCodes({}).empty());
+}
+
+TEST(Elm327Answer, UnpaddedAndRefusedUnits) {
+    expectAll({
+        // ISO 14230 units that send only the codes they hold: the first byte counts the data.
+        {"KWP, one code", "83 F1 11 43 01 71 C0 \r\r>", Stored, 5, "83F111: P0171"},
+        {"KWP, two codes", "85 F1 11 43 01 71 04 20 E7 \r\r>", Stored, 5, "85F111: P0171 P0420"},
+        {"KWP, none", "81 F1 11 43 C6 \r\r>", Stored, 4, "81F111:"},
+        {"KWP, unpadded, protocol not known", "83F1114301 71C0\r\r>", Stored, 0,
+         "83F111: P0171"},
+        {"KWP, three then one", "87 F1 10 43 01 33 01 BB 03 00 BE \r83 F1 10 43 04 20 7A \r\r>", Stored, 5,
+         "87F110: P0133 P01BB P0300; 83F110: P0420"},
+        {"headers off, one code", "43 01 71 \r\r>", Stored, 5, ": P0171"},
+        // A unit that does not support the service has no codes; the others keep theirs.
+        {"CAN, second unit refuses", "7E8 04 43 01 01 71 00 00 00 \r7E9 03 7F 03 11 00 00 00 00 \r\r>", Stored, 6,
+         "7E8: P0171; 7E9:"},
+        {"CAN, first unit refuses", "7E9 03 7F 07 11 00 00 00 00 \r7E8 04 47 01 01 71 00 00 00 \r\r>", Pending, 6,
+         "7E9:; 7E8: P0171"},
+        {"KWP, a unit refuses", "83 F1 11 43 01 71 C0 \r83 F1 18 7F 03 11 9D \r\r>", Stored, 5, "83F111: P0171; 83F118:"},
+        {"response pending, then the answer", "7E8 03 7F 03 78 00 00 00 00 \r7E8 04 43 01 01 71 00 00 00 \r\r>",
+         Stored, 6, "7E8: P0171"},
+        {"KWP, a count that is not the frame's", "84 F1 11 43 01 71 C0 \r\r>", Stored, 5,
+         "protocol error: unreadable answer"},
+    });
+}
+
+// "7E8: 41 00 BE 3F A8 13 / refused 11", units joined by "; ".
+std::string shown(const ServiceAnswer& answer) {
+    if (!answer.status.isOk()) return answer.status.toString();
+    if (answer.noData) return answer.units.empty() ? "NO DATA" : "NO DATA with units";
+    std::string text;
+    for (const UnitMessages& unit : answer.units) {
+        if (!text.empty()) text += "; ";
+        text += unit.sender + ":";
+        for (const std::vector<std::uint8_t>& message : unit.messages) {
+            if (&message != &unit.messages.front()) text += " /";
+            for (const std::uint8_t byte : message) {
+                char hex[4];
+                std::snprintf(hex, sizeof hex, " %02X", byte);
+                text += hex;
+            }
+        }
+        if (unit.refusal) {
+            char hex[16];
+            std::snprintf(hex, sizeof hex, " refused %02X", *unit.refusal);
+            text += hex;
+        }
+    }
+    return text;
+}
+
+TEST(Elm327Answer, ServiceAnswersUnitByUnit) {
+    const struct {
+        const char* what;
+        std::string answer;
+        std::uint8_t service;
+        int protocol;
+        std::string expected;
+    } cases[] = {
+        {"01 00 from two CAN units", "7E8 06 41 00 BE 3F A8 13 00 \r7E9 06 41 00 98 18 80 01 00 \r\r>", 0x01, 6,
+         "7E8: 41 00 BE 3F A8 13; 7E9: 41 00 98 18 80 01"},
+        {"09 02, CAN multi-frame",
+         "7E8 10 14 49 02 01 31 44 34 \r7E8 21 47 50 30 30 52 35 35 \r7E8 22 42 31 32 33 34 35 36 \r\r>", 0x09, 6,
+         "7E8: 49 02 01 31 44 34 47 50 30 30 52 35 35 42 31 32 33 34 35 36"},
+        {"09 02, CAN multi-frame, formatted, headers off",
+         "014\r0: 49 02 01 31 44 34 \r1: 47 50 30 30 52 35 35 \r2: 42 31 32 33 34 35 36 \r\r>", 0x09, 0,
+         ": 49 02 01 31 44 34 47 50 30 30 52 35 35 42 31 32 33 34 35 36"},
+        {"09 02 in five J1850 frames",
+         "48 6B 10 49 02 01 00 00 00 31 00\r48 6B 10 49 02 02 44 34 47 50 00\r48 6B 10 49 02 03 30 30 52 35 00\r"
+         "48 6B 10 49 02 04 35 42 31 32 00\r48 6B 10 49 02 05 33 34 35 36 00\r\r>",
+         0x09, 2,
+         "486B10: 49 02 01 00 00 00 31 / 49 02 02 44 34 47 50 / 49 02 03 30 30 52 35 / 49 02 04 35 42 31 32 / "
+         "49 02 05 33 34 35 36"},
+        {"a refusal beside an answer", "7E8 02 4A 00 00 00 00 00 00 \r7E9 03 7F 0A 11 00 00 00 00 \r\r>", 0x0A, 6,
+         "7E8: 4A 00; 7E9: refused 11"},
+        {"a 29-bit unit", "18DAF110064100BE3FA813\r\r>", 0x01, 7, "18DAF110: 41 00 BE 3F A8 13"},
+        {"NO DATA", "NO DATA\r\r>", 0x01, 6, "NO DATA"},
+        {"an answer to another service", "7E8 06 41 00 BE 3F A8 13 00 \r\r>", 0x09, 6,
+         "protocol error: answer to another request"},
+        {"the adapter's error", "CAN ERROR\r\r>", 0x01, 6, "protocol error: adapter reported a bus error"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(shown(parseServiceAnswer(c.answer, c.service, c.protocol)), c.expected) << c.what;
 }
 
 }  // namespace

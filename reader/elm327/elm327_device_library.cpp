@@ -228,15 +228,15 @@ void Elm327DeviceLibrary::dropPipe() {
     pipe_.reset();
 }
 
-LinkStatus Elm327DeviceLibrary::clearCodes() {
+elm327::ClearResult Elm327DeviceLibrary::clearCodes() {
     stopExchange();
     const Deadline deadline = Clock::now() + elm327::ExchangeBound;
     if (const LinkStatus connected = connect(deadline, {}); !connected.isOk()) {
         dropPipe();
-        return connected;
+        return {connected, {}, {}};
     }
-    const LinkStatus cleared = conversation_->clearCodes(*pipe_, deadline, {});
-    if (!cleared.isOk()) dropPipe();
+    elm327::ClearResult cleared = conversation_->clearCodes(*pipe_, deadline, {});
+    if (!cleared.status.isOk()) dropPipe();
     return cleared;
 }
 

@@ -40,7 +40,7 @@ class Conversation {
 public:
     virtual ~Conversation() = default;
     virtual SessionResult readCodes(Transport& link, Deadline deadline, std::stop_token stop) = 0;
-    virtual LinkStatus clearCodes(Transport& link, Deadline deadline, std::stop_token stop) = 0;
+    virtual ClearResult clearCodes(Transport& link, Deadline deadline, std::stop_token stop) = 0;
     virtual bool answersAsElm327(Transport& link, Deadline deadline) = 0;
     virtual void forget() = 0;
 };
@@ -50,7 +50,7 @@ public:
     SessionResult readCodes(Transport& link, Deadline deadline, std::stop_token stop) override {
         return session_.readCodes(link, deadline, std::move(stop));
     }
-    LinkStatus clearCodes(Transport& link, Deadline deadline, std::stop_token stop) override {
+    ClearResult clearCodes(Transport& link, Deadline deadline, std::stop_token stop) override {
         return session_.clearCodes(link, deadline, std::move(stop));
     }
     bool answersAsElm327(Transport& link, Deadline deadline) override { return Session::answersAsElm327(link, deadline); }
@@ -95,7 +95,7 @@ public:
 
     // Service 04 (clear the codes and the check-engine light), for the command line. Waits
     // for its answer on the caller's thread, within ExchangeBound.
-    LinkStatus clearCodes();
+    elm327::ClearResult clearCodes();
 
     // Whether an exchange is running on the worker (tests).
     bool busy() const;

@@ -45,13 +45,13 @@ public:
         std::unique_lock lock(mutex);
         const auto until = std::min(deadline, Clock::now() + takes);
         wake.wait_until(lock, stop, until, [] { return false; });
-        if (stop.stop_requested()) return {LinkStatus(LinkCode::Timeout, "stopped"), {}, {}};
-        if (failNext.exchange(false)) return {LinkStatus(LinkCode::Io, "adapter reset"), {}, {}};
-        return {LinkStatus::ok(), {code("P0300")}, {code("C1234"), code("U0100")}};
+        if (stop.stop_requested()) return {LinkStatus(LinkCode::Timeout, "stopped"), {}, {}, {}};
+        if (failNext.exchange(false)) return {LinkStatus(LinkCode::Io, "adapter reset"), {}, {}, {}};
+        return {LinkStatus::ok(), {code("P0300")}, {code("C1234"), code("U0100")}, {}};
     }
-    LinkStatus clearCodes(elm327::Transport&, elm327::Deadline, std::stop_token) override {
+    elm327::ClearResult clearCodes(elm327::Transport&, elm327::Deadline, std::stop_token) override {
         ++clears;
-        return LinkStatus::ok();
+        return {LinkStatus::ok(), {"7E8"}, {}};
     }
     bool answersAsElm327(elm327::Transport& link, elm327::Deadline) override {
         ++probes;
@@ -338,7 +338,7 @@ TEST(Elm327DeviceLibrary, OverTcpAndClearingCodes) {
     ASSERT_TRUE(link.DeviceReadReport()->status.isOk());
     endRead(link);
     EXPECT_NE(dynamic_cast<elm327::TcpTransport*>(a.lastPipe.load()), nullptr);
-    EXPECT_TRUE(link.clearCodes().isOk());
+    EXPECT_TRUE(link.clearCodes().status.isOk());
     EXPECT_EQ(a.clears, 1);
     EXPECT_EQ(asElm327(link), &link);
     ::close(listener);

@@ -7,21 +7,22 @@
 #include <string_view>
 
 #include "reader/elm327/elm327_answer.h"
+#include "reader/elm327/elm327_service_answer.h"
 
 namespace vx414::elm327 {
 namespace {
 
 using namespace std::chrono_literals;
 
-// ATZ restarts the chip: real ones answer within about a second. A silent adapter fails
-// here, within the three seconds a user waits for a failure.
+// ATZ and ATWS restart the chip: real ones answer within about a second. A silent adapter
+// fails here, within the three seconds a user waits for a failure.
 constexpr auto ResetWait = 2000ms;
 // Every other AT command is answered at once.
 constexpr auto CommandWait = 1000ms;
 // Each read waits at most this long, so that a stop is seen soon.
 constexpr auto ReadSlice = 50ms;
-// A clone that never sends its prompt: an answer that looks complete ends after this
-// much quiet.
+// A clone that has never sent its prompt: an answer that looks complete ends after this
+// much quiet. An adapter that has sent one is read up to its prompt.
 constexpr auto QuietGap = 300ms;
 // The largest answer one unit can give is 4095 bytes, about 12 KiB of formatted lines;
 // several units and their noise fit well within this.
@@ -77,15 +78,28 @@ struct Reply {
     std::string text;  // everything before the prompt
 };
 
-// Sends one command and reads its answer: up to the '>' prompt, or, from a clone that
-// sends none, up to a quiet gap after a complete line. A prompt with nothing before it is
-// left over from an earlier answer and skipped.
-Reply exchange(Transport& link, std::string_view command, Expect expect, Deadline answerBy, std::stop_token stop) {
+// What an exchange must know to tell when an answer has ended.
+struct Listening {
+    bool& promptSeen;           // the adapter has sent a prompt before (learnt here)
+    std::uint8_t service = 0;   // of a request to the car, for "response pending"
+    int protocol = 0;
+};
+
+// Sends one command and reads its answer. An adapter that has ever sent a '>' prompt is
+// read up to the prompt, however long it pauses before it (a second unit may answer late);
+// only one that never has is read up to a quiet gap after a complete line. A prompt with
+// nothing before it is left over from an earlier answer and skipped. A unit that said
+// "response pending" (7F xx 78) is waited for, prompt or not, until it answers.
+Reply exchange(Transport& link, std::string_view command, Expect expect, Deadline answerBy,
+               const std::stop_token& stop, const Listening& listening) {
     link.discardInput();
     const Deadline writeBy = std::min(answerBy, Clock::now() + CommandWait);
     if (const LinkStatus status = link.write(std::string(command) + "\r", writeBy); !status.isOk()) {
         return {status, {}};
     }
+    const auto pending = [&](std::string_view text) {
+        return expect == Expect::Car && awaitsAnswer(text, listening.service, listening.protocol);
+    };
     Reply reply;
     std::string& text = reply.text;
     std::size_t scanned = 0;
@@ -101,7 +115,10 @@ Reply exchange(Transport& link, std::string_view command, Expect expect, Deadlin
         if (!status.isOk()) return {status, {}};
         if (text.size() > MaxAnswer) return {failure("answer too long"), {}};
         if (text.size() == scanned) {
-            if (Clock::now() - lastByte >= QuietGap && hasAnswer(text, command, expect, true)) return reply;
+            if (!listening.promptSeen && Clock::now() - lastByte >= QuietGap &&
+                hasAnswer(text, command, expect, true) && !pending(text)) {
+                return reply;
+            }
             continue;
         }
         lastByte = Clock::now();
@@ -113,7 +130,14 @@ Reply exchange(Transport& link, std::string_view command, Expect expect, Deadlin
                 ++scanned;
                 continue;
             }
-            if (hasAnswer(std::string_view(text).substr(0, scanned), command, expect, false)) {
+            listening.promptSeen = true;
+            const std::string_view before = std::string_view(text).substr(0, scanned);
+            if (hasAnswer(before, command, expect, false)) {
+                if (pending(before)) {
+                    // The adapter gave up waiting; the unit's answer follows, with a prompt.
+                    text[scanned] = '\r';
+                    continue;
+                }
                 text.resize(scanned);
                 return reply;
             }
@@ -124,7 +148,8 @@ Reply exchange(Transport& link, std::string_view command, Expect expect, Deadlin
     }
 }
 
-// "A6" (found by the search) or "6": 1 to 9, A to C.
+// "A6" (found by the search, or the automatic setting's first try) or "6": 1 to 9, A to C;
+// 0 for anything else ("?", "0", "A0": no protocol yet).
 int protocolNumber(std::string_view answer, std::string_view command) {
     int found = 0;
     std::size_t start = 0;
@@ -149,126 +174,273 @@ char protocolDigit(int protocol) {
     return protocol < 10 ? static_cast<char>('0' + protocol) : static_cast<char>('A' + protocol - 10);
 }
 
+std::uint8_t serviceOf(std::string_view request) {
+    if (request.size() < 2) return 0;
+    const auto digit = [](char c) {
+        return static_cast<unsigned>(c <= '9' ? c - '0' : c - 'A' + 10) & 0x0FU;
+    };
+    return static_cast<std::uint8_t>((digit(request[0]) << 4U) | digit(request[1]));
+}
+
+// The answer without the lines that repeat the request (a clone's echo in spite of ATE0).
+std::string withoutEcho(std::string_view text, std::string_view request) {
+    std::string kept;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) end = text.size();
+        const std::string_view line = text.substr(start, end - start);
+        if (compact(line) != compact(request)) {
+            kept += line;
+            kept += '\r';
+        }
+        start = end + 1;
+    }
+    return kept;
+}
+
+bool sameReason(const LinkStatus& status, std::string_view reason) { return status.reason() == reason; }
+
+// The adapter's words for "no car": no vehicle rather than a protocol failure.
+LinkStatus carStatus(LinkStatus status) {
+    if (sameReason(status, "no car answered") || sameReason(status, "bus initialisation failed")) {
+        return {LinkCode::NoVehicle, status.reason()};
+    }
+    return status;
+}
+
 constexpr const char* RefusedReason = "adapter refused a command";
+constexpr const char* ResetReason = "adapter reset";
 
 // One exchange's commands, all bounded by its deadline and its stop token.
 class Conversation {
 public:
-    Conversation(Transport& link, Deadline deadline, std::stop_token stop)
-        : link_(link), deadline_(deadline), stop_(std::move(stop)) {}
+    Conversation(Transport& link, Deadline deadline, std::stop_token stop, AdapterState& state)
+        : link_(link), deadline_(deadline), stop_(std::move(stop)), state_(state) {}
 
+    // Opens the pipe if need be and sets the adapter up as far as this read needs.
+    LinkStatus start() {
+        if (!link_.isOpen()) {
+            if (const LinkStatus status = link_.open(deadline_); !status.isOk()) return status;
+        }
+        if (state_.setUp) {
+            // Later reads: an adapter still set up and connected answers ATDPN with the
+            // protocol found before. One that answers with another was reset or lost the
+            // car, and gets the full set-up; one that does not answer fails the read.
+            int now = 0;
+            const LinkStatus status = readProtocol(now);
+            if (status.isOk() && (now == state_.protocol || state_.protocol == 0)) {
+                unverified_ = state_.protocol == 0;
+                state_.protocol = now;
+                return status;
+            }
+            if (!status.isOk() && status.code() != LinkCode::Protocol) return status;
+        } else if (state_.probe) {
+            state_.probe = false;
+            bool ready = false;
+            if (const LinkStatus status = probe(ready); !status.isOk() || ready) return status;
+        }
+        return fullSetUp();
+    }
+
+    // A request to the car ("07", "0902"): its answer as text, echo removed. The first
+    // request after a probe that found the adapter set up checks it: a search, a bus
+    // initialisation or a banner in its answer means it was not, and the full set-up
+    // follows and the request is sent again.
+    Reply askCar(std::string_view request) {
+        Reply reply = ask(request, Expect::Car);
+        if (unverified_) {
+            unverified_ = false;
+            const bool searched = reply.status.isOk() && (mentions(reply.text, "SEARCHING") || mentions(reply.text, "BUSINIT"));
+            if (searched || sameReason(reply.status, ResetReason)) {
+                if (const LinkStatus status = fullSetUp(); !status.isOk()) return {status, {}};
+                reply = ask(request, Expect::Car);
+            }
+        }
+        if (reply.status.isOk()) reply.text = withoutEcho(reply.text, request);
+        return reply;
+    }
+
+    int protocol() const { return state_.protocol; }
+
+    // A request to the car and its answer unit by unit, for the services beyond the codes.
+    ServiceAnswer askService(std::string_view request) {
+        const Reply reply = askCar(request);
+        if (!reply.status.isOk()) return {reply.status, false, {}};
+        ServiceAnswer answer = parseServiceAnswer(reply.text, serviceOf(request), state_.protocol);
+        answer.status = carStatus(answer.status);
+        return answer;
+    }
+
+private:
     Reply ask(std::string_view command, Expect expect) {
-        const auto wait = command == "ATZ" ? ResetWait : CommandWait;
+        const bool restart = command == "ATZ" || command == "ATWS";
+        const auto wait = restart ? ResetWait : CommandWait;
         const Deadline answerBy = expect == Expect::Car ? deadline_ : std::min(deadline_, Clock::now() + wait);
-        Reply reply = exchange(link_, command, expect, answerBy, stop_);
+        const Listening listening{state_.promptSeen, expect == Expect::Car ? serviceOf(command) : std::uint8_t{0},
+                                  state_.protocol};
+        Reply reply = exchange(link_, command, expect, answerBy, stop_, listening);
         if (!reply.status.isOk()) return reply;
         // A banner inside any other answer: the adapter restarted and lost its set-up.
-        if (command != "ATZ" && (mentions(reply.text, "ELM327") || mentions(reply.text, "LVRESET"))) {
-            return {failure("adapter reset"), {}};
+        if (!restart && (mentions(reply.text, "ELM327") || mentions(reply.text, "LVRESET"))) {
+            return {failure(ResetReason), {}};
         }
         if (expect == Expect::Ok && !mentions(reply.text, "OK")) return {failure(RefusedReason), {}};
         return reply;
     }
 
-    // ATZ and the settings robust clients use; then a first request, which makes the
-    // adapter search for the car's protocol, and the protocol it found.
-    LinkStatus fullSetUp(int knownProtocol, int& protocol) {
-        if (Reply r = ask("ATZ", Expect::Banner); !r.status.isOk()) return r.status;
-        for (const char* command : {"ATE0", "ATL0", "ATS0", "ATH1"}) {
+    // ATE0 and ATH1, which every read needs anyway, then ATDPN: an adapter that names a
+    // protocol has found the car before (an earlier run set it up) and needs no reset and
+    // no search. An adapter that does not answer fails the read here.
+    LinkStatus probe(bool& ready) {
+        for (const char* command : {"ATE0", "ATH1"}) {
+            const Reply r = ask(command, Expect::Ok);
+            if (r.status.code() == LinkCode::Timeout || r.status.code() == LinkCode::Io) return r.status;
+            if (!r.status.isOk()) return LinkStatus::ok();
+        }
+        int protocol = 0;
+        const LinkStatus status = readProtocol(protocol);
+        if (status.code() == LinkCode::Timeout || status.code() == LinkCode::Io) return status;
+        if (!status.isOk() || protocol == 0) return LinkStatus::ok();
+        state_.protocol = protocol;
+        state_.setUp = true;
+        unverified_ = true;
+        ready = true;
+        return LinkStatus::ok();
+    }
+
+    // A warm start (ATZ on an adapter that does not know ATWS), the settings, the protocol
+    // selection only where it is needed, then a first request, which makes the adapter
+    // search for the car, and the protocol it found.
+    LinkStatus fullSetUp() {
+        state_.setUp = false;
+        Reply warm = ask("ATWS", Expect::Banner);
+        if (warm.status.isOk() && mentions(warm.text, "?")) warm = ask("ATZ", Expect::Banner);
+        if (!warm.status.isOk()) return warm.status;
+        // Linefeeds, spaces and adaptive timing as a reset leaves them do not matter to the
+        // parser; spaces off only shortens every answer.
+        for (const char* command : {"ATE0", "ATS0", "ATH1"}) {
             if (Reply r = ask(command, Expect::Ok); !r.status.isOk()) return r.status;
         }
-        // Adaptive timing only shortens waits: a clone without it is still usable.
-        if (Reply r = ask("ATAT1", Expect::Ok); !r.status.isOk() && r.status.reason() != RefusedReason) {
-            return r.status;
-        }
-        // After a failure the protocol found before is tried first, then the others.
-        const std::string select =
-            knownProtocol == 0 ? std::string("ATSP0") : std::string("ATSPA") + protocolDigit(knownProtocol);
-        if (Reply r = ask(select, Expect::Ok); !r.status.isOk()) return r.status;
+        if (const LinkStatus status = selectProtocol(); !status.isOk()) return status;
         const Reply search = ask("0100", Expect::Car);
         if (!search.status.isOk()) return search.status;
         if (const LinkStatus status = searchResult(search.text); !status.isOk()) return status;
-        return readProtocol(protocol);
+        int protocol = 0;
+        if (const LinkStatus status = readProtocol(protocol); !status.isOk()) return status;
+        state_.protocol = protocol;
+        state_.setUp = true;
+        state_.retryKnown = false;
+        return LinkStatus::ok();
     }
 
+    // After a failure the protocol found before is tried first (ATSPA<n>), or the automatic
+    // search when the adapter does not know that form; otherwise ATSP0 only when the probe
+    // did not show the setting automatic already, since ATSP restarts the bus.
+    LinkStatus selectProtocol() {
+        if (state_.retryKnown && state_.protocol != 0) {
+            const Reply r = ask(std::string("ATSPA") + protocolDigit(state_.protocol), Expect::Ok);
+            if (!sameReason(r.status, RefusedReason)) return r.status;
+        } else if (automatic_) {
+            return LinkStatus::ok();
+        }
+        return ask("ATSP0", Expect::Ok).status;
+    }
+
+    // A protocol number, or 0 when the adapter gives none ("?", "0", "A0"): the parser reads
+    // every form without it, so the read goes on.
     LinkStatus readProtocol(int& protocol) {
         const Reply reply = ask("ATDPN", Expect::Protocol);
         if (!reply.status.isOk()) return reply.status;
         protocol = protocolNumber(reply.text, "ATDPN");
-        return protocol == 0 ? failure("no protocol number") : LinkStatus::ok();
+        const std::string shown = compact(withoutEcho(reply.text, "ATDPN"));
+        automatic_ = shown.starts_with('A') || shown == "0";
+        return LinkStatus::ok();
     }
 
-private:
     // The answer to 0100 only has to show that the car was found: 41 00 from some unit.
     static LinkStatus searchResult(std::string_view text) {
-        if (const LinkStatus status = adapterFailure(text); !status.isOk()) return status;
-        return mentions(text, "4100") ? LinkStatus::ok() : failure("no car answered");
+        if (const LinkStatus status = adapterFailure(text); !status.isOk()) return carStatus(status);
+        return mentions(text, "4100") ? LinkStatus::ok() : LinkStatus{LinkCode::NoVehicle, "no car answered"};
     }
 
     Transport& link_;
     Deadline deadline_;
     std::stop_token stop_;
+    AdapterState& state_;
+    bool automatic_ = false;   // the probe saw the protocol setting automatic
+    bool unverified_ = false;  // set up by the probe's word alone
 };
 
-// Later reads start with ATDPN alone: an adapter still set up and connected answers with
-// the protocol found before. One that answers with another was reset or lost the car,
-// and gets the full set-up; one that does not answer fails the read at once.
-LinkStatus setUpAdapter(Conversation& talk, int& protocol, bool& setUp) {
-    if (setUp) {
-        int now = 0;
-        const LinkStatus status = talk.readProtocol(now);
-        if (status.isOk() && now == protocol) return status;
-        if (status.code() != LinkCode::Protocol) return status;
+// The codes of 07 and 03, merged and unit by unit.
+LinkStatus readTroubleCodes(Conversation& talk, SessionResult& result) {
+    for (const Service service : {Service::PendingCodes, Service::StoredCodes}) {
+        const bool pending = service == Service::PendingCodes;
+        const Reply reply = talk.askCar(pending ? "07" : "03");
+        if (!reply.status.isOk()) return reply.status;
+        const CodesAnswer answer = parseCodesAnswer(reply.text, service, talk.protocol());
+        if (!answer.status.isOk()) return carStatus(answer.status);
+        (pending ? result.pending : result.stored) = mergeCodes(answer.ecus);
+        for (const EcuCodes& ecu : answer.ecus) {
+            auto unit = std::find_if(result.vehicle.units.begin(), result.vehicle.units.end(),
+                                     [&](const UnitCodes& u) { return u.address == ecu.sender; });
+            if (unit == result.vehicle.units.end()) {
+                result.vehicle.units.push_back({});
+                unit = result.vehicle.units.end() - 1;
+                unit->address = ecu.sender;
+            }
+            (pending ? unit->pending : unit->stored) = ecu.codes;
+        }
     }
-    setUp = false;
-    int found = 0;
-    if (const LinkStatus status = talk.fullSetUp(protocol, found); !status.isOk()) return status;
-    protocol = found;
-    setUp = true;
     return LinkStatus::ok();
 }
 
-LinkStatus openLink(Transport& link, Deadline deadline) {
-    return link.isOpen() ? LinkStatus::ok() : link.open(deadline);
+// After a failure the next read sets the adapter up from the start, trying the protocol
+// found before first.
+void failed(AdapterState& state) {
+    state.setUp = false;
+    state.retryKnown = state.protocol != 0;
 }
 
 }  // namespace
 
 SessionResult Session::readCodes(Transport& link, Deadline deadline, std::stop_token stop) {
     SessionResult result;
-    result.status = openLink(link, deadline);
-    Conversation talk(link, deadline, std::move(stop));
-    if (result.status.isOk()) result.status = setUpAdapter(talk, protocol_, setUp_);
-    for (const Service service : {Service::PendingCodes, Service::StoredCodes}) {
-        if (!result.status.isOk()) break;
-        const Reply reply = talk.ask(service == Service::PendingCodes ? "07" : "03", Expect::Car);
-        const CodesAnswer answer =
-            reply.status.isOk() ? parseCodesAnswer(reply.text, service, protocol_) : CodesAnswer{reply.status, false, {}};
-        result.status = answer.status;
-        (service == Service::PendingCodes ? result.pending : result.stored) = mergeCodes(answer.ecus);
-    }
+    Conversation talk(link, deadline, std::move(stop), state_);
+    result.status = talk.start();
+    if (result.status.isOk()) result.status = readTroubleCodes(talk, result);
     if (!result.status.isOk()) {
-        setUp_ = false;
+        failed(state_);
         result.pending.clear();
         result.stored.clear();
+        result.vehicle = {};
+    } else if (state_.protocol == 0) {
+        // No log to tell: the note travels as the status's reason.
+        result.status = {LinkCode::Ok, "protocol number unknown"};
     }
     return result;
 }
 
-LinkStatus Session::clearCodes(Transport& link, Deadline deadline, std::stop_token stop) {
-    LinkStatus status = openLink(link, deadline);
-    Conversation talk(link, deadline, std::move(stop));
-    if (status.isOk()) status = setUpAdapter(talk, protocol_, setUp_);
-    if (status.isOk()) {
-        const Reply reply = talk.ask("04", Expect::Car);
-        status = reply.status.isOk() ? parseClearAnswer(reply.text, protocol_) : reply.status;
+ClearResult Session::clearCodes(Transport& link, Deadline deadline, std::stop_token stop) {
+    ClearResult result;
+    Conversation talk(link, deadline, std::move(stop), state_);
+    result.status = talk.start();
+    if (result.status.isOk()) {
+        const Reply reply = talk.askCar("04");
+        if (reply.status.isOk()) {
+            result = parseClearAnswer(reply.text, state_.protocol);
+            result.status = carStatus(result.status);
+        } else {
+            result.status = reply.status;
+        }
     }
-    if (!status.isOk()) setUp_ = false;
-    return status;
+    if (!result.status.isOk() && result.confirmed.empty() && result.refused.empty()) failed(state_);
+    return result;
 }
 
 bool Session::answersAsElm327(Transport& link, Deadline deadline) {
-    const Reply reply = exchange(link, "ATI", Expect::Banner, deadline, {});
+    bool promptSeen = false;
+    const Reply reply = exchange(link, "ATI", Expect::Banner, deadline, {}, Listening{promptSeen});
     return reply.status.isOk() && mentions(reply.text, "ELM327");
 }
 

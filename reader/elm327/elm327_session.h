@@ -6,42 +6,56 @@
 #include <stop_token>
 #include <vector>
 
+#include "reader/elm327/elm327_answer.h"
 #include "reader/elm327/elm327_transport.h"
 #include "reader/link_status.h"
 #include "reader/trouble_code.h"
+#include "reader/vehicle_info.h"
 
 namespace vx414::elm327 {
 
 struct SessionResult {
+    // Ok, possibly with a note as its reason ("protocol number unknown"); else why the read
+    // failed, and then no codes.
     LinkStatus status;
     std::vector<TroubleCode> pending;  // service 07, each code once
     std::vector<TroubleCode> stored;   // service 03, each code once
+    VehicleInfo vehicle;               // units: each unit's codes
+};
+
+// What the session knows of its adapter between reads.
+struct AdapterState {
+    int protocol = 0;         // as ATDPN shows it (1 to 12), 0 while unknown
+    bool setUp = false;       // set up by us, and the last read went well
+    bool promptSeen = false;  // it has ended an answer with '>' at least once
+    bool probe = true;        // the next set-up may find it set up already (first read)
+    bool retryKnown = false;  // a read failed after the protocol was found: try it first
 };
 
 class Session {
 public:
-    // One exchange over an open transport: sets the adapter up (a full reset the first time
-    // and after a failure; a short set-up on later reads, with the protocol found before),
-    // then asks for pending codes (07) and stored codes (03). Ends by `deadline`, or soon
-    // after `stop` is requested.
+    // One exchange over an open transport: sets the adapter up (a probe and, when that does
+    // not show it set up, a warm start the first time; a full set-up after a failure; only
+    // ATDPN on later reads), then asks for pending codes (07) and stored codes (03). Ends by
+    // `deadline`, or soon after `stop` is requested.
     SessionResult readCodes(Transport& link, Deadline deadline, std::stop_token stop = {});
 
-    // Service 04 after the same set-up: Ok only when the car confirmed (44).
-    LinkStatus clearCodes(Transport& link, Deadline deadline, std::stop_token stop = {});
+    // Service 04 after the same set-up: Ok when at least one unit confirmed (44); which
+    // confirmed and which refused.
+    ClearResult clearCodes(Transport& link, Deadline deadline, std::stop_token stop = {});
 
     // Whether an ELM327 answers on this open transport (used to find the adapter among the
     // serial ports); bounded by `deadline`.
     static bool answersAsElm327(Transport& link, Deadline deadline);
 
-    // The protocol number the adapter found (1 to 12), 0 before the first success.
-    int protocol() const { return protocol_; }
+    // The protocol number the adapter found (1 to 12), 0 while unknown.
+    int protocol() const { return state_.protocol; }
 
-    // Forgets the set-up: the next exchange starts with a full reset.
-    void forget() { protocol_ = 0; setUp_ = false; }
+    // Forgets the adapter: the next exchange starts as the first one did.
+    void forget() { state_ = {}; }
 
 private:
-    int protocol_ = 0;
-    bool setUp_ = false;
+    AdapterState state_;
 };
 
 }  // namespace vx414::elm327

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -35,24 +36,35 @@ struct Quirks {
     bool lowerCase = false;
     bool okNoise = false;   // an "OK" line before every answer to the car
     bool noPrompt = false;  // never a '>'
+    bool noWarmStart = false;  // ATWS answered "?"
+    bool noAutoRetry = false;  // ATSPA<n> answered "?"
+    std::string protocolNumber = "";  // ATDPN's answer after the search, when not the usual one
+    bool foundBefore = false;  // an earlier run set it up and it found the car
 };
 
 // An ELM327 as its data sheet describes it, with the car and quirks given. It searches
 // on the first request to the car after ATZ, as ATSP0 makes it do.
 ScriptedTransport::Script elm327(const Car& car, const Quirks& quirks = {}) {
-    auto searched = std::make_shared<bool>(false);
+    auto searched = std::make_shared<bool>(quirks.foundBefore);
     return [car, quirks, searched](const std::string& command) {
         std::string head = quirks.echo ? command + "\r" : "";
         std::string body;
         std::chrono::milliseconds wait{0};
         const bool toCar = command == "0100" || command == "07" || command == "03" || command == "04";
-        if (command == "ATZ") {
+        if (command == "ATZ" || (command == "ATWS" && !quirks.noWarmStart)) {
             *searched = false;
             body = "\r\rELM327 v1.5\r";
         } else if (command == "ATI") {
             body = "ELM327 v1.5\r";
         } else if (command == "ATDPN") {
-            body = *searched ? std::string("A") + car.protocol + "\r" : "A0\r";
+            body = !*searched                        ? "A0\r"
+                   : quirks.protocolNumber.empty() ? std::string("A") + car.protocol + "\r"
+                                                   : quirks.protocolNumber + "\r";
+        } else if (command == "ATWS" || (command.starts_with("ATSPA") && quirks.noAutoRetry)) {
+            body = "?\r";
+        } else if (command.starts_with("ATSP")) {
+            *searched = false;
+            body = "OK\r";
         } else if (command.starts_with("AT")) {
             body = "OK\r";
         } else if (toCar) {
@@ -93,7 +105,9 @@ void inParallel(std::size_t count, F work) {
     for (std::thread& thread : threads) thread.join();
 }
 
-constexpr const char* FullSetUp = "ATZ ATE0 ATL0 ATS0 ATH1 ATAT1 ATSP0 0100 ATDPN";
+// A first read of an adapter just powered: the probe finds no protocol, a warm start and
+// the search follow; ATSP0 is not needed, as the probe saw the setting automatic.
+constexpr const char* FullSetUp = "ATE0 ATH1 ATDPN ATWS ATE0 ATS0 ATH1 0100 ATDPN";
 
 TEST(Elm327Session, ReadsEveryKindOfCarPendingFirst) {
     struct Case {
@@ -150,11 +164,11 @@ TEST(Elm327Session, LaterReadsUseTheSetUpAndProtocolFoundBefore) {
     EXPECT_EQ(link.commandText(), "ATDPN 07 03");
 
     // Reset in between (power lost, say): ATDPN shows no protocol, the full set-up
-    // follows, trying the protocol found before first.
+    // follows.
     ScriptedTransport restarted(elm327(car));
     result = session.readCodes(restarted, in(5s));
     EXPECT_TRUE(result.status.isOk()) << result.status.toString();
-    EXPECT_EQ(restarted.commandText(), "ATDPN ATZ ATE0 ATL0 ATS0 ATH1 ATAT1 ATSPA6 0100 ATDPN 07 03");
+    EXPECT_EQ(restarted.commandText(), "ATDPN ATWS ATE0 ATS0 ATH1 0100 ATDPN 07 03");
     EXPECT_EQ(session.protocol(), 6);
 
     // After a failure the next read starts over.
@@ -164,13 +178,13 @@ TEST(Elm327Session, LaterReadsUseTheSetUpAndProtocolFoundBefore) {
     restarted.readFault = {};
     restarted.clearCommands();
     EXPECT_TRUE(session.readCodes(restarted, in(5s)).status.isOk());
-    EXPECT_EQ(restarted.commandText(), "ATZ ATE0 ATL0 ATS0 ATH1 ATAT1 ATSPA6 0100 ATDPN 07 03");
+    EXPECT_EQ(restarted.commandText(), "ATWS ATE0 ATS0 ATH1 ATSPA6 0100 ATDPN 07 03");
 
-    // forget() starts from nothing.
+    // forget() starts from nothing: the probe finds the adapter set up and connected.
     session.forget();
     restarted.clearCommands();
     EXPECT_TRUE(session.readCodes(restarted, in(5s)).status.isOk());
-    EXPECT_EQ(restarted.commandText(), std::string(FullSetUp) + " 07 03");
+    EXPECT_EQ(restarted.commandText(), "ATE0 ATH1 ATDPN 07 03");
 }
 
 TEST(Elm327Session, SlowSearchIsWaitedForWithinTheDeadline) {
@@ -206,9 +220,9 @@ TEST(Elm327Session, SilentAdapterOrNoCarFailsWithinThreeSeconds) {
     noCar.search = "UNABLE TO CONNECT\r";
     const Case cases[] = {
         {"silent adapter", [](const std::string&) { return Reply{}; }, "timeout: adapter silent"},
-        {"no car", elm327(noCar), "protocol error: no car answered"},
+        {"no car", elm327(noCar), "no vehicle: no car answered"},
         {"no car, NO DATA to the search", elm327(Car{'6', "NO DATA\r", "", "", "", 0ms}),
-         "protocol error: no car answered"},
+         "no vehicle: no car answered"},
         {"something else on the port",
          [](const std::string&) { return Reply{{10ms, "\x55\xAA\xBB\x01"}}; }, "timeout: answer incomplete"},
         {"an adapter that stops after the reset",
@@ -304,7 +318,7 @@ TEST(Elm327Session, ResetInTheMiddleFailsAndTheNextReadStartsOver) {
     EXPECT_EQ(session.readCodes(link, in(5s)).status.toString(), "protocol error: adapter reset");
     link.clearCommands();
     EXPECT_TRUE(session.readCodes(link, in(5s)).status.isOk());
-    EXPECT_EQ(link.commandText(), "ATZ ATE0 ATL0 ATS0 ATH1 ATAT1 ATSPA6 0100 ATDPN 07 03");
+    EXPECT_EQ(link.commandText(), "ATWS ATE0 ATS0 ATH1 ATSPA6 0100 ATDPN 07 03");
 }
 
 TEST(Elm327Session, BadAnswersFailWithinTheirBounds) {
@@ -324,7 +338,7 @@ TEST(Elm327Session, BadAnswersFailWithinTheirBounds) {
          "protocol error: car refused the request"},
         {"CAN ERROR", Car{'6', "CAN ERROR\r", "", "", "", 0ms}, "protocol error: adapter reported a bus error"},
         {"a bus that fails to start", Car{'3', "BUS INIT: ...ERROR\r", "", "", "", 0ms},
-         "protocol error: bus initialisation failed"},
+         "no vehicle: bus initialisation failed"},
         {"STOPPED", Car{'6', "7E8 06 41 00 BE 3F A8 13 00 \r", "STOPPED\r", "", "", 0ms},
          "protocol error: adapter stopped"},
     };
@@ -396,7 +410,7 @@ TEST(Elm327Session, ClearingIsOkOnlyWhenTheCarConfirms) {
         car.clear = c.answer;
         ScriptedTransport link(elm327(car));
         Session session;
-        EXPECT_EQ(session.clearCodes(link, in(5s)).toString(), c.expected) << c.what;
+        EXPECT_EQ(session.clearCodes(link, in(5s)).status.toString(), c.expected) << c.what;
         EXPECT_EQ(link.commandText(), std::string(FullSetUp) + " 04") << c.what;
         link.clearCommands();
         if (c.expected == "ok") {
@@ -433,6 +447,214 @@ TEST(Elm327Session, TellsAnElm327FromOtherDevices) {
         EXPECT_EQ(answers[i] == 1, cases[i].expected) << cases[i].what;
         EXPECT_LT(times[i], 800ms) << cases[i].what;
         EXPECT_EQ(commands[i], "ATI") << cases[i].what;
+    }
+}
+
+TEST(Elm327Session, PausesBeforeThePromptDoNotEndTheAnswer) {
+    // Two units on 03; the second one's frames come after a pause. The codes of both, or
+    // none: never the first unit's alone.
+    const std::string first = "7E8 04 43 01 01 33 00 00 00 \r";
+    const std::string second = "7E9 04 43 01 04 20 00 00 00 \r";
+    const std::string waitFor = "7E8 03 7F 03 78 00 00 00 00 \r";
+    struct Case {
+        const char* what;
+        Reply answer;  // to 03
+        bool noPrompt;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"second unit 0.35 s late", {{0ms, first}, {350ms, second + "\r>"}}, false, "P0133 P0420"},
+        {"second unit 0.9 s late", {{0ms, first}, {900ms, second + "\r>"}}, false, "P0133 P0420"},
+        {"response pending, the answer 1 s later", {{0ms, waitFor}, {1000ms, first + second + "\r>"}}, false,
+         "P0133 P0420"},
+        {"response pending with a prompt, the answer 1 s later", {{0ms, waitFor + "\r>"}, {1000ms, first + second + "\r>"}},
+         false, "P0133 P0420"},
+        {"no prompt ever, response pending", {{0ms, waitFor}, {1000ms, first + second + "\r"}}, true, "P0133 P0420"},
+        {"no prompt ever, second unit 0.1 s late", {{0ms, first}, {100ms, second + "\r"}}, true, "P0133 P0420"},
+    };
+    std::vector<SessionResult> results(std::size(cases));
+    inParallel(std::size(cases), [&](std::size_t i) {
+        Quirks quirks;
+        quirks.noPrompt = cases[i].noPrompt;
+        ScriptedTransport link([&, script = elm327(Car{}, quirks)](const std::string& command) {
+            return command == "03" ? cases[i].answer : script(command);
+        });
+        Session session;
+        results[i] = session.readCodes(link, in(5s));
+    });
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_EQ(results[i].status.toString(), "ok") << cases[i].what;
+        EXPECT_EQ(codeText(results[i].stored), cases[i].expected) << cases[i].what;
+    }
+}
+
+TEST(Elm327Session, AnyProtocolNumberFormReadsOn) {
+    Car car;
+    car.stored = "7E8 04 43 01 01 BB 00 00 00 \r";
+    const struct {
+        const char* answer;  // to ATDPN after the search
+        int protocol;
+        const char* status;
+    } cases[] = {
+        {"A6", 6, "ok"},
+        {"6", 6, "ok"},
+        {"?", 0, "ok: protocol number unknown"},
+        {"0", 0, "ok: protocol number unknown"},
+        {"A0", 0, "ok: protocol number unknown"},
+    };
+    for (const auto& c : cases) {
+        Quirks quirks;
+        quirks.protocolNumber = c.answer;
+        ScriptedTransport link(elm327(car, quirks));
+        Session session;
+        const SessionResult result = session.readCodes(link, in(5s));
+        EXPECT_EQ(result.status.toString(), c.status) << c.answer;
+        EXPECT_EQ(codeText(result.stored), "P01BB") << c.answer;
+        EXPECT_EQ(session.protocol(), c.protocol) << c.answer;
+        // A later read works as well.
+        EXPECT_EQ(codeText(session.readCodes(link, in(5s)).stored), "P01BB") << c.answer;
+    }
+}
+
+TEST(Elm327Session, SetUpCommandsInOrder) {
+    Car car;
+    car.stored = "7E8 04 43 01 01 BB 00 00 00 \r";
+    const struct {
+        const char* what;
+        Quirks quirks;
+        std::function<Reply(const std::string&, const ScriptedTransport::Script&)> tweak;
+        const char* commands;
+    } cases[] = {
+        {"just powered: probe, warm start, search", {}, nullptr, "ATE0 ATH1 ATDPN ATWS ATE0 ATS0 ATH1 0100 ATDPN 07 03"},
+        {"set up by an earlier run: the probe alone", {.foundBefore = true}, nullptr, "ATE0 ATH1 ATDPN 07 03"},
+        {"no ATWS: ATZ", {.noWarmStart = true}, nullptr, "ATE0 ATH1 ATDPN ATWS ATZ ATE0 ATS0 ATH1 0100 ATDPN 07 03"},
+        {"probe's ATDPN answered ?: ATSP0",
+         {},
+         [n = std::make_shared<int>(0)](const std::string& command, const ScriptedTransport::Script& script) {
+             if (command == "ATDPN" && (*n)++ == 0) return Reply{{0ms, "?\r\r>"}};
+             return script(command);
+         },
+         "ATE0 ATH1 ATDPN ATWS ATE0 ATS0 ATH1 ATSP0 0100 ATDPN 07 03"},
+        {"probe found a protocol, 07 searches: full set-up, 07 again",
+         {.foundBefore = true},
+         [n = std::make_shared<int>(0)](const std::string& command, const ScriptedTransport::Script& script) {
+             if (command == "07" && (*n)++ == 0) return Reply{{0ms, "SEARCHING...\rUNABLE TO CONNECT\r\r>"}};
+             return script(command);
+         },
+         "ATE0 ATH1 ATDPN 07 ATWS ATE0 ATS0 ATH1 0100 ATDPN 07 03"},
+        {"probe found a protocol, 07 answers with a banner: full set-up, 07 again",
+         {.foundBefore = true},
+         [n = std::make_shared<int>(0)](const std::string& command, const ScriptedTransport::Script& script) {
+             if (command == "07" && (*n)++ == 0) return Reply{{0ms, "\r\rELM327 v1.5\r\r>"}};
+             return script(command);
+         },
+         "ATE0 ATH1 ATDPN 07 ATWS ATE0 ATS0 ATH1 0100 ATDPN 07 03"},
+        {"probe answered with a banner: full set-up",
+         {},
+         [n = std::make_shared<int>(0)](const std::string& command, const ScriptedTransport::Script& script) {
+             if (command == "ATE0" && (*n)++ == 0) return Reply{{0ms, "\r\rELM327 v1.5\r\r>"}};
+             return script(command);
+         },
+         "ATE0 ATWS ATE0 ATS0 ATH1 ATSP0 0100 ATDPN 07 03"},
+    };
+    for (const auto& c : cases) {
+        ScriptedTransport::Script script = elm327(car, c.quirks);
+        ScriptedTransport link(c.tweak ? ScriptedTransport::Script([script, tweak = c.tweak](const std::string& command) {
+            return tweak(command, script);
+        })
+                                       : script);
+        Session session;
+        const SessionResult result = session.readCodes(link, in(5s));
+        EXPECT_EQ(result.status.toString(), "ok") << c.what;
+        EXPECT_EQ(codeText(result.stored), "P01BB") << c.what;
+        EXPECT_EQ(link.commandText(), c.commands) << c.what;
+    }
+}
+
+TEST(Elm327Session, RetryWithTheProtocolFoundBeforeFallsBackToTheSearch) {
+    // After a failed read the protocol found before is tried first; an adapter that does
+    // not know ATSPA<n> gets ATSP0, on this read and every later one.
+    Car car;
+    car.stored = "7E8 04 43 01 01 BB 00 00 00 \r";
+    for (const bool knowsRetry : {true, false}) {
+        Quirks quirks;
+        quirks.noAutoRetry = !knowsRetry;
+        ScriptedTransport link(elm327(car, quirks));
+        Session session;
+        ASSERT_TRUE(session.readCodes(link, in(5s)).status.isOk());
+        link.readFault = {LinkCode::Io, "gone"};
+        EXPECT_FALSE(session.readCodes(link, in(5s)).status.isOk());
+        link.readFault = {};
+        for (int read = 0; read < 2; ++read) {
+            link.clearCommands();
+            const SessionResult result = session.readCodes(link, in(5s));
+            EXPECT_EQ(result.status.toString(), "ok") << knowsRetry;
+            EXPECT_EQ(codeText(result.stored), "P01BB") << knowsRetry;
+            if (read == 0) {
+                EXPECT_EQ(link.commandText(), knowsRetry ? "ATWS ATE0 ATS0 ATH1 ATSPA6 0100 ATDPN 07 03"
+                                                         : "ATWS ATE0 ATS0 ATH1 ATSPA6 ATSP0 0100 ATDPN 07 03");
+            } else {
+                EXPECT_EQ(link.commandText(), "ATDPN 07 03");
+            }
+        }
+    }
+}
+
+TEST(Elm327Session, OneUnitRefusingKeepsTheOthersCodes) {
+    const struct {
+        const char* what;
+        char protocol;
+        std::string pending;
+        std::string stored;
+        const char* pendingCodes;
+        const char* storedCodes;
+        const char* status;
+    } cases[] = {
+        {"CAN, 7E9 refuses 03 and 07", '6', "7E8 04 47 01 01 71 00 00 00 \r7E9 03 7F 07 11 00 00 00 00 \r",
+         "7E9 03 7F 03 11 00 00 00 00 \r7E8 04 43 01 04 20 00 00 00 \r", "P0171", "P0420", "ok"},
+        {"CAN 29-bit", '7', "NO DATA\r", "18DAF110044301042000\r18DAF11803 7F 03 11 00 00 00 00\r", "", "P0420", "ok"},
+        {"headers off", '6', "NO DATA\r", "43 01 04 20\r7F 03 11\r", "", "P0420", "ok"},
+        {"J1850", '2', "NO DATA\r", "486B1043042000000000E6\r486B187F0311B2\r", "", "P0420", "ok"},
+        {"conditions not correct, one unit", '6', "NO DATA\r", "7E8 04 43 01 04 20 00 00 00 \r7E9 03 7F 03 22 \r", "",
+         "P0420", "ok"},
+        {"every unit refuses", '6', "NO DATA\r", "7E8 03 7F 03 11 \r7E9 03 7F 03 11 \r", "", "",
+         "protocol error: car refused the request"},
+    };
+    for (const auto& c : cases) {
+        Car car;
+        car.protocol = c.protocol;
+        car.pending = c.pending;
+        car.stored = c.stored;
+        ScriptedTransport link(elm327(car));
+        Session session;
+        const SessionResult result = session.readCodes(link, in(5s));
+        EXPECT_EQ(result.status.toString(), c.status) << c.what;
+        EXPECT_EQ(codeText(result.pending), c.pendingCodes) << c.what;
+        EXPECT_EQ(codeText(result.stored), c.storedCodes) << c.what;
+    }
+
+    // Clearing: which units confirmed, which refused; Ok when one confirmed.
+    const struct {
+        const char* what;
+        std::string answer;
+        const char* status;
+        std::vector<std::string> confirmed;
+        std::vector<std::string> refused;
+    } clears[] = {
+        {"both", "7E8 01 44 \r7E9 01 44 \r", "ok", {"7E8", "7E9"}, {}},
+        {"one refuses", "7E8 01 44 \r7E9 03 7F 04 22 \r", "ok", {"7E8"}, {"7E9"}},
+        {"both refuse", "7E8 03 7F 04 22 \r7E9 03 7F 04 11 \r", "protocol error: car refused the request", {},
+         {"7E8", "7E9"}},
+    };
+    for (const auto& c : clears) {
+        Car car;
+        car.clear = c.answer;
+        ScriptedTransport link(elm327(car));
+        Session session;
+        const ClearResult result = session.clearCodes(link, in(5s));
+        EXPECT_EQ(result.status.toString(), c.status) << c.what;
+        EXPECT_EQ(result.confirmed, c.confirmed) << c.what;
+        EXPECT_EQ(result.refused, c.refused) << c.what;
     }
 }
 

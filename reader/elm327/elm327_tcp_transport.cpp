@@ -205,8 +205,11 @@ LinkStatus TcpTransport::read(std::string& into, std::size_t max, Deadline deadl
 
 void TcpTransport::discardInput() {
     if (!isOpen()) return;
+    // A whole answer's worth at most: more is not left over from an earlier answer but a
+    // line that keeps talking, which the next read reports.
     char buffer[512];
-    while (::recv(fd_, buffer, sizeof buffer, 0) > 0) {
+    for (std::size_t dropped = 0; dropped < 64 * 1024; dropped += sizeof buffer) {
+        if (::recv(fd_, buffer, sizeof buffer, 0) <= 0) break;
     }
 }
 

@@ -33,7 +33,8 @@ public:
     // deadline passed; Io means the peer closed or the line failed.
     virtual LinkStatus read(std::string& into, std::size_t max, Deadline deadline) = 0;
 
-    // Drops whatever has arrived and not been read yet.
+    // Drops whatever has arrived and not been read yet; never waits, and stops after a
+    // bounded amount (a pipe that never runs dry cannot hold it).
     virtual void discardInput() = 0;
 };
 

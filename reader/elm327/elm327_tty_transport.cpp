@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -68,15 +69,20 @@ LinkStatus TtyTransport::open(Deadline deadline) {
         ::close(fd);
         return {LinkCode::NoDevice, "the tty is held by another program"};
     }
-    if (::isatty(fd) != 0) {
-        // Nobody else opens it while we have it: our ELM327 commands would reach them.
-        ::ioctl(fd, TIOCEXCL);
-        if (!setRaw(fd, baud_)) {
-            ::close(fd);
-            return {LinkCode::Io, "cannot set the tty up"};
-        }
-        ::tcflush(fd, TCIOFLUSH);
+    // Only a terminal is an adapter: a file named by mistake must not receive commands, and
+    // a device such as /dev/zero would feed the reads without end.
+    struct stat what{};
+    if (::fstat(fd, &what) != 0 || !S_ISCHR(what.st_mode) || ::isatty(fd) == 0) {
+        ::close(fd);
+        return {LinkCode::NoDevice, "not a tty"};
     }
+    // Nobody else opens it while we have it: our ELM327 commands would reach them.
+    ::ioctl(fd, TIOCEXCL);
+    if (!setRaw(fd, baud_)) {
+        ::close(fd);
+        return {LinkCode::Io, "cannot set the tty up"};
+    }
+    ::tcflush(fd, TCIOFLUSH);
     fd_ = fd;
     return LinkStatus::ok();
 }
@@ -148,8 +154,11 @@ LinkStatus TtyTransport::read(std::string& into, std::size_t max, Deadline deadl
 void TtyTransport::discardInput() {
     if (!isOpen()) return;
     if (::isatty(fd_) != 0) ::tcflush(fd_, TCIFLUSH);
+    // A whole answer's worth at most: more is not left over from an earlier answer but a
+    // line that keeps talking, which the next read reports.
     char buffer[512];
-    while (::read(fd_, buffer, sizeof buffer) > 0) {
+    for (std::size_t dropped = 0; dropped < 64 * 1024; dropped += sizeof buffer) {
+        if (::read(fd_, buffer, sizeof buffer) <= 0) break;
     }
 }
 

@@ -7,7 +7,7 @@
 namespace vx414::elmemu {
 namespace {
 
-constexpr std::array<QuirkEntry, 8> Quirks = {{
+constexpr std::array<QuirkEntry, 14> Quirks = {{
     {Quirk::Echo, "echo", "echo stays on whatever ATE0 says"},
     {Quirk::LowerCase, "lowercase", "hex digits in lower case (7e8 10 08 43 ...)"},
     {Quirk::OkNoise, "ok-noise", "a stray OK line before every OBD answer"},
@@ -16,7 +16,17 @@ constexpr std::array<QuirkEntry, 8> Quirks = {{
     {Quirk::Garbage, "garbage", "the run's first 03 / 07 answer holds an unparseable line"},
     {Quirk::CanError, "can-error", "every 03 / 07 answer is CAN ERROR"},
     {Quirk::BufferFull, "buffer-full", "every 03 / 07 answer is BUFFER FULL"},
+    {Quirk::NoWarmStart, "no-atws", "ATWS answered ?"},
+    {Quirk::NoProtocolNumber, "no-dpn", "ATDPN answered ?"},
+    {Quirk::NoAutoRetry, "no-spa", "ATSP A<n> answered ?"},
+    {Quirk::LateUnit, "late-unit", "the second unit answers 350 ms after the first"},
+    {Quirk::ResponsePending, "pending-78", "03 / 07 / 04: the first unit sends 7F xx 78, its answer 1 s later"},
+    {Quirk::RefusingUnit, "unit-refuses", "the second unit refuses every service but 01 (7F xx 11)"},
 }};
+
+constexpr int LateUnitMilliseconds = 350;
+constexpr int PendingMilliseconds = 1000;
+constexpr std::uint8_t NegativeResponse = 0x7F;
 
 // The chip's input buffer holds a little more than the longest command; a longer line is
 // answered "?".
@@ -45,6 +55,24 @@ std::optional<std::pair<int, bool>> protocolArgument(std::string_view text) {
 
 bool allHex(std::string_view text) { return std::all_of(text.begin(), text.end(), isHexDigit); }
 
+// Every unit but `first` answers `service` with 7F <service> 11 (service not supported).
+void refuseOthers(std::vector<EcuMessage>& messages, std::uint32_t first, std::uint8_t service) {
+    std::vector<EcuMessage> kept;
+    for (EcuMessage& message : messages) {
+        if (message.header != first) {
+            const bool seen = std::any_of(kept.begin(), kept.end(), [&](const EcuMessage& m) {
+                return (m.header & 0xFFU) == (message.header & 0xFFU) && m.data.front() == NegativeResponse;
+            });
+            if (seen) continue;
+            message.data = {NegativeResponse, service, 0x11};
+            // A KWP header counts its data bytes.
+            if ((message.header >> 16U & 0xC0U) == 0x80U) message.header = (message.header & 0xC0FFFFU) | (3U << 16U);
+        }
+        kept.push_back(std::move(message));
+    }
+    messages = std::move(kept);
+}
+
 }  // namespace
 
 std::span<const QuirkEntry> quirkEntries() { return Quirks; }
@@ -61,7 +89,16 @@ Adapter::Adapter(const AdapterSetup& setup)
       quirks_(setup.quirks),
       delay_(std::max(0, setup.delayMilliseconds)),
       search_(setup.searchMilliseconds >= 0 ? setup.searchMilliseconds : defaultSearchMilliseconds(setup.car.kind)),
-      resetTime_(std::max(0, setup.resetMilliseconds)) {}
+      resetTime_(std::max(0, setup.resetMilliseconds)),
+      warmTime_(setup.warmStartMilliseconds >= 0 ? setup.warmStartMilliseconds : resetTime_ / 3),
+      answerTimeout_(std::max(0, setup.answerTimeoutMilliseconds)) {}
+
+void useRealTiming(AdapterSetup& setup) {
+    setup.resetMilliseconds = 800;
+    setup.warmStartMilliseconds = 100;
+    setup.answerTimeoutMilliseconds = 200;
+    setup.baud = 38400;
+}
 
 DisplaySettings Adapter::displaySettings() const {
     return {headers_, spaces_, canFormatting_, has(Quirk::LowerCase)};
@@ -170,9 +207,12 @@ Reply Adapter::atCommand(std::string_view command, Reply reply) {
         setting = value;
         return answer("OK");
     };
+    if (command == "WS" && has(Quirk::NoWarmStart)) return answer("?");
+    if (command == "DPN" && has(Quirk::NoProtocolNumber)) return answer("?");
+    if (command.starts_with("SPA") && has(Quirk::NoAutoRetry)) return answer("?");
     if (command == "Z" || command == "WS") {
         reset();
-        const int wait = command == "Z" ? resetTime_ : resetTime_ / 3;
+        const int wait = command == "Z" ? resetTime_ : warmTime_;
         reply.steps.push_back({delay_ + wait, lineEnd() + lineEnd() + std::string(Banner) + lineEnd() + closing()});
         return reply;
     }
@@ -254,32 +294,65 @@ Reply Adapter::obdRequest(std::span<const std::uint8_t> request, Reply reply) {
     }
 
     const bool codes = request[0] == 0x03 || request[0] == 0x07;
-    std::vector<std::string> lines;
+    // The answer in parts, each after its own pause: the first unit, a late one, the rest.
+    std::vector<std::pair<int, std::vector<std::string>>> parts;
     if (codes && has(Quirk::CanError)) {
-        lines = {"CAN ERROR"};
+        parts.push_back({0, {"CAN ERROR"}});
     } else if (codes && has(Quirk::BufferFull)) {
-        lines = {"BUFFER FULL"};
+        parts.push_back({0, {"BUFFER FULL"}});
     } else {
-        const std::vector<EcuMessage> messages = car_.answer(request);
-        lines = messages.empty() ? std::vector<std::string>{"NO DATA"} : displayLines(displaySettings(), found_, messages);
+        std::vector<EcuMessage> messages = car_.answer(request);
+        if (messages.empty()) {
+            parts.push_back({answerTimeout_, {"NO DATA"}});
+        } else {
+            const std::uint32_t first = messages.front().header;
+            if (has(Quirk::RefusingUnit) && request[0] != 0x01) refuseOthers(messages, first, request[0]);
+            // Units answer interleaved, as on the bus, unless one of them is slow.
+            std::vector<EcuMessage> firstUnit;
+            std::vector<EcuMessage> others;
+            const bool apart = has(Quirk::LateUnit) || has(Quirk::ResponsePending);
+            for (EcuMessage& message : messages) {
+                (message.header == first || !apart ? firstUnit : others).push_back(std::move(message));
+            }
+            const bool slowAnswer = has(Quirk::ResponsePending) && (codes || request[0] == 0x04);
+            if (slowAnswer) {
+                EcuMessage waitMessage = firstUnit.front();
+                waitMessage.data = {NegativeResponse, request[0], 0x78};
+                if ((waitMessage.header >> 16U & 0xC0U) == 0x80U) waitMessage.header = (waitMessage.header & 0xC0FFFFU) | (3U << 16U);
+                parts.push_back({0, displayLines(displaySettings(), found_, {waitMessage})});
+            }
+            parts.push_back({slowAnswer ? PendingMilliseconds : 0, displayLines(displaySettings(), found_, firstUnit)});
+            if (!others.empty()) {
+                parts.push_back({has(Quirk::LateUnit) ? LateUnitMilliseconds : 0,
+                                 displayLines(displaySettings(), found_, others)});
+            }
+        }
         if (codes && has(Quirk::Garbage) && !garbageFired_) {
             garbageFired_ = true;
-            lines.insert(lines.begin() + 1, std::string(GarbageLine));
+            parts.front().second.insert(parts.front().second.begin() + 1, std::string(GarbageLine));
         }
     }
-    if (has(Quirk::OkNoise)) lines.insert(lines.begin(), "OK");
+    if (has(Quirk::OkNoise)) parts.front().second.insert(parts.front().second.begin(), "OK");
 
-    std::string text;
     if (codes && has(Quirk::Reset) && !resetFired_) {
         resetFired_ = true;
-        text = lines.front() + lineEnd();
+        std::string text = parts.front().second.front() + lineEnd();
         reset();
         text += lineEnd() + lineEnd() + std::string(Banner) + lineEnd() + closing();
-    } else {
-        for (const std::string& line : lines) text += line + lineEnd();
-        text += closing(!has(Quirk::NoPrompt));
+        emit(searchWait, std::move(text));
+        return reply;
     }
-    emit(searchWait, std::move(text));
+    int wait = searchWait;
+    for (auto& [pause, lines] : parts) {
+        std::string text;
+        for (const std::string& line : lines) text += line + lineEnd();
+        emit(wait + pause, std::move(text));
+        wait = 0;
+    }
+    // After the last answer the chip waits its timeout for more units, then prompts; a
+    // "NO DATA" comes after that wait already.
+    const bool noData = parts.size() == 1 && parts.front().second.back() == "NO DATA";
+    emit(noData ? 0 : answerTimeout_, closing(!has(Quirk::NoPrompt)));
     return reply;
 }
 

@@ -24,6 +24,12 @@ enum class Quirk {
     Garbage,     // the first answer to 03 or 07 holds an unparseable line
     CanError,    // every answer to 03 or 07 is "CAN ERROR"
     BufferFull,  // every answer to 03 or 07 is "BUFFER FULL"
+    NoWarmStart,     // ATWS answered "?" (an old clone)
+    NoProtocolNumber,  // ATDPN answered "?"
+    NoAutoRetry,     // ATSP A<n> answered "?"
+    LateUnit,        // the second unit answers 350 ms after the first
+    ResponsePending, // the first unit answers 03, 07 and 04 with 7F xx 78, the answer a second later
+    RefusingUnit,    // the second unit refuses every service but 01 (7F xx 11)
 };
 
 struct QuirkEntry {
@@ -41,8 +47,18 @@ struct AdapterSetup {
     std::vector<Quirk> quirks;
     int delayMilliseconds = 0;    // before every answer
     int searchMilliseconds = -1;  // the protocol search or bus initialisation; -1 the car's own
-    int resetMilliseconds = 150;  // ATZ; ATWS takes a third of it
+    int resetMilliseconds = 150;  // ATZ
+    int warmStartMilliseconds = -1;  // ATWS; -1 a third of ATZ's
+    // The adapter's wait for further units after the last answer to an OBD request (and for
+    // any answer before "NO DATA"), as ATST sets it; 0 none.
+    int answerTimeoutMilliseconds = 0;
+    // The bytes sent are paced as on a serial line at this speed (ten bits a byte); 0 unpaced.
+    int baud = 0;
 };
+
+// The adapter's own waits as a real chip imposes them, for benchmarks: ATZ 800 ms, ATWS
+// 100 ms, 200 ms for units that do not answer, 38,400 baud.
+void useRealTiming(AdapterSetup& setup);
 
 // One piece of a reply, sent `delayMilliseconds` after the previous one.
 struct Step {
@@ -91,6 +107,8 @@ private:
     int delay_;
     int search_;
     int resetTime_;
+    int warmTime_;
+    int answerTimeout_;
 
     std::string line_;
     bool lineTooLong_ = false;

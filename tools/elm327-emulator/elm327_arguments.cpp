@@ -86,6 +86,9 @@ Options:
                       a missing car takes (default per car: CAN 50, J1850 100, kwp 200,
                       iso9141 300, nocar 1000, slow 4000)
   --reset-ms MS       how long ATZ takes (default 150; ATWS a third of it)
+  --timed             a real chip's own waits, for benchmarks: ATZ 800 ms, ATWS 100 ms,
+                      200 ms for units that do not answer before the prompt, bytes paced
+                      as at 38,400 baud (give it before --reset-ms to change ATZ alone)
   --verbose           log every byte received and sent on stderr ("<- " and "-> ")
   --help              show this text
 
@@ -115,6 +118,10 @@ ParsedArguments parseArguments(std::span<const std::string_view> arguments) {
         if (argument == "--help" || argument == "-h") {
             result.help = true;
             return result;
+        }
+        if (argument == "--timed") {
+            useRealTiming(options.adapter);
+            continue;
         }
         if (argument == "--verbose") {
             options.verbose = true;

@@ -54,7 +54,8 @@ std::string escapeBytes(std::string_view bytes) {
     return text;
 }
 
-Elm327Emulator::Elm327Emulator(const Options& options) : adapter_(options.adapter), tcp_(options.tcp) {
+Elm327Emulator::Elm327Emulator(const Options& options)
+    : adapter_(options.adapter), baud_(options.adapter.baud), tcp_(options.tcp) {
     if (::pipe2(stopPipe_, O_CLOEXEC | O_NONBLOCK) != 0) {
         error_ = "cannot create a pipe";
         return;
@@ -134,9 +135,18 @@ void Elm327Emulator::run(const TrafficLog& log) {
     };
     auto enqueue = [&](const Reply& reply) {
         Clock::time_point due = Clock::now();
+        // Ten bits a byte on a paced line: start, eight data bits, stop.
+        const auto byteTime = std::chrono::nanoseconds(baud_ > 0 ? 10'000'000'000LL / baud_ : 0);
         for (const Step& step : reply.steps) {
             due += std::chrono::milliseconds(step.delayMilliseconds);
-            queue.push_back({due, step.text});
+            if (baud_ <= 0) {
+                queue.push_back({due, step.text});
+                continue;
+            }
+            for (const char c : step.text) {
+                due += byteTime;
+                queue.push_back({due, std::string(1, c)});
+            }
         }
         interruptible = reply.interruptible;
         // An answer without delay is out before the next byte is looked at, so commands
@@ -147,17 +157,17 @@ void Elm327Emulator::run(const TrafficLog& log) {
     for (;;) {
         flushDue();
         const Clock::time_point now = Clock::now();
-        // At most a second per wait, so the loop never sleeps for good on a missed wake-up.
-        int timeout = 1000;
+        // At most a second per wait, so the loop never sleeps for good on a missed wake-up;
+        // to the microsecond, so that paced bytes leave on time.
+        std::chrono::microseconds wait = std::chrono::seconds(1);
         if (!queue.empty()) {
-            const auto wait =
-                std::chrono::duration_cast<std::chrono::milliseconds>(queue.front().due - now).count() + 1;
-            timeout = static_cast<int>(std::min<long long>(wait, timeout));
+            wait = std::min(wait, std::chrono::ceil<std::chrono::microseconds>(queue.front().due - now));
         }
+        const timespec timeout{static_cast<time_t>(wait.count() / 1'000'000), static_cast<long>(wait.count() % 1'000'000) * 1000};
         std::array<pollfd, 3> fds{{{stopPipe_[0], POLLIN, 0},
                                    {client, static_cast<short>(POLLIN | (out.empty() ? 0 : POLLOUT)), 0},
                                    {tcp_ && client < 0 ? listener_ : -1, POLLIN, 0}}};
-        if (::poll(fds.data(), fds.size(), timeout) < 0 && errno != EINTR) return;
+        if (::ppoll(fds.data(), fds.size(), &timeout, nullptr) < 0 && errno != EINTR) return;
         if ((fds[0].revents & POLLIN) != 0) return;
 
         if ((fds[2].revents & POLLIN) != 0) {

@@ -43,6 +43,7 @@ private:
     void openListener(int port);
 
     Adapter adapter_;
+    int baud_;
     bool tcp_;
     int master_ = -1;    // the pseudo-terminal's master end
     int slave_ = -1;     // kept open so that a client's closing its end does not hang the line up

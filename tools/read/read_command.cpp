@@ -192,6 +192,16 @@ int read(const ReadArguments& arguments, CommandEnvironment& environment) {
     return ExitOk;
 }
 
+// The units by their headers ("7E8, 7E9"); a unit shown without its header is "a unit".
+std::string unitList(const std::vector<std::string>& senders) {
+    std::string text;
+    for (const std::string& sender : senders) {
+        if (!text.empty()) text += ", ";
+        text += sender.empty() ? "a unit" : "unit " + sender;
+    }
+    return text;
+}
+
 int clear(const ReadArguments& arguments, CommandEnvironment& environment) {
     std::ostream& err = environment.err;
     const std::optional<ChosenLink> link = chooseLink(arguments, environment);
@@ -225,18 +235,24 @@ int clear(const ReadArguments& arguments, CommandEnvironment& environment) {
         }
     }
     if (environment.errIsTerminal) err << "Clearing the codes through " << link->shown << " ..." << std::flush;
-    const LinkStatus cleared = environment.links.clearCodes(*device);
+    const elm327::ClearResult cleared = environment.links.clearCodes(*device);
     if (environment.errIsTerminal) err << "\r\033[K" << std::flush;
-    if (cleared.code() == LinkCode::NoDevice) {
-        complain(err, "no ELM327 adapter answered through " + link->shown + " (" + cleared.toString() +
+    if (cleared.status.code() == LinkCode::NoDevice) {
+        complain(err, "no ELM327 adapter answered through " + link->shown + " (" + cleared.status.toString() +
                           "); nothing cleared");
         return ExitFailed;
     }
-    if (!cleared.isOk()) {
-        complain(err, "the car did not confirm the clear through " + link->shown + " (" + cleared.toString() + ")");
+    if (!cleared.status.isOk()) {
+        std::string refusals;
+        if (!cleared.refused.empty()) refusals = "; refused by " + unitList(cleared.refused);
+        complain(err, "the car did not confirm the clear through " + link->shown + refusals + " (" +
+                          cleared.status.toString() + ")");
         return ExitFailed;
     }
-    environment.out << "The car confirmed: its trouble codes are cleared.\n";
+    environment.out << "The car confirmed: its trouble codes are cleared.\n"
+                    << "Confirmed by " << unitList(cleared.confirmed) << ".\n";
+    // A unit that refuses 04 keeps its codes; the user should know which.
+    if (!cleared.refused.empty()) environment.out << "Refused by " << unitList(cleared.refused) << ": its codes remain.\n";
     return ExitOk;
 }
 

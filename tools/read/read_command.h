@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "reader/device_library.h"
+#include "reader/elm327/elm327_answer.h"
 #include "reader/link_name.h"
 #include "tools/read/read_arguments.h"
 
@@ -30,8 +31,8 @@ struct LinkServices {
     std::function<LinkNameParse(std::string_view)> parse;
     std::function<std::unique_ptr<DeviceLibrary>(const std::optional<LinkName>&)> open;
     std::function<bool(DeviceLibrary& link)> canClear;
-    // Service 04 through `link`; Ok once the car has confirmed.
-    std::function<LinkStatus(DeviceLibrary& link)> clearCodes;
+    // Service 04 through `link`: Ok once a unit has confirmed; which confirmed, which refused.
+    std::function<elm327::ClearResult(DeviceLibrary& link)> clearCodes;
 };
 
 struct CommandEnvironment {

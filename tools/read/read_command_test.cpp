@@ -144,7 +144,7 @@ protected:
     std::optional<std::string> answer;
     bool canClear = true;
     int clears = 0;
-    LinkStatus clearAnswer = LinkStatus::ok();
+    elm327::ClearResult clearAnswer{LinkStatus::ok(), {"7E8"}, {}};
 };
 
 void answerRequest(RecordingDeviceLibrary& reader, const ReportContent& content) {
@@ -382,15 +382,18 @@ TEST_F(ReadCommand, ClearingAsksFirstAndOnlyAnAdapterThatCanClearIsAsked) {
         bool adapter;  // the link made can clear
         bool terminal;
         std::optional<std::string> answer;
-        LinkStatus clearAnswer;
+        elm327::ClearResult clearAnswer;
         int status;
         int clears;
         std::string ending;  // how standard error ends
+        std::string out = "";
     };
     const std::vector<std::string_view> elm = {"--clear", "--link", "elm327:/dev/ttyUSB0"};
     const std::vector<std::string_view> elmYes = {"--clear", "--yes", "--link", "elm327:/dev/ttyUSB0"};
-    const LinkStatus ok = LinkStatus::ok();
+    const elm327::ClearResult ok{LinkStatus::ok(), {"7E8", "7E9"}, {}};
+    const std::string confirmed = "The car confirmed: its trouble codes are cleared.\nConfirmed by unit 7E8, unit 7E9.\n";
     const std::string notReader = " cannot clear codes; --clear needs an ELM327 adapter (--link elm327:...)\n";
+    const LinkStatus refused(LinkCode::Protocol, "car refused the request");
     const Case cases[] = {
         {{"--clear", "--link", tty()}, false, true, "y", ok, ExitUsage, 0,
          "vx414-read: the VX-414 reader at " + tty() + notReader},
@@ -402,13 +405,27 @@ TEST_F(ReadCommand, ClearingAsksFirstAndOnlyAnAdapterThatCanClearIsAsked) {
         {elm, true, true, "n", ok, ExitFailed, 0, "Clear the codes now? [y/N] vx414-read: nothing cleared\n"},
         {elm, true, true, "", ok, ExitFailed, 0, "Clear the codes now? [y/N] vx414-read: nothing cleared\n"},
         {elm, true, true, std::nullopt, ok, ExitFailed, 0, "Clear the codes now? [y/N] \nvx414-read: nothing cleared\n"},
-        {elm, true, true, "yes", ok, ExitOk, 1, "Clear the codes now? [y/N] "},
+        {elm, true, true, "yes", ok, ExitOk, 1, "Clear the codes now? [y/N] ", confirmed},
         {elmYes, true, false, std::nullopt, ok, ExitOk, 1,
          "Clearing erases the car's trouble codes, its freeze frame and its readiness monitors.\n"
-         "The engine must be off and the ignition on.\n"},
-        {elmYes, true, false, std::nullopt, LinkStatus(LinkCode::Protocol, "no 44 answer"), ExitFailed, 1,
-         "vx414-read: the car did not confirm the clear through elm327:/dev/ttyUSB0 (protocol error: no 44 answer)\n"},
-        {{"--clear", "--yes"}, true, false, std::nullopt, LinkStatus(LinkCode::NoDevice, "no adapter answered"),
+         "The engine must be off and the ignition on.\n",
+         confirmed},
+        // One unit confirmed, one refused: cleared, and the refusing one is named.
+        {elmYes, true, false, std::nullopt, {LinkStatus::ok(), {"7E8"}, {"7E9"}}, ExitOk, 1,
+         "The engine must be off and the ignition on.\n",
+         "The car confirmed: its trouble codes are cleared.\nConfirmed by unit 7E8.\n"
+         "Refused by unit 7E9: its codes remain.\n"},
+        {elmYes, true, false, std::nullopt, {LinkStatus::ok(), {""}, {}}, ExitOk, 1,
+         "The engine must be off and the ignition on.\n",
+         "The car confirmed: its trouble codes are cleared.\nConfirmed by a unit.\n"},
+        // None confirmed.
+        {elmYes, true, false, std::nullopt, {refused, {}, {"7E8", "7E9"}}, ExitFailed, 1,
+         "vx414-read: the car did not confirm the clear through elm327:/dev/ttyUSB0; refused by unit 7E8, unit 7E9 "
+         "(protocol error: car refused the request)\n"},
+        {elmYes, true, false, std::nullopt, {LinkStatus(LinkCode::Protocol, "car did not confirm"), {}, {}}, ExitFailed, 1,
+         "vx414-read: the car did not confirm the clear through elm327:/dev/ttyUSB0 (protocol error: car did not "
+         "confirm)\n"},
+        {{"--clear", "--yes"}, true, false, std::nullopt, {LinkStatus(LinkCode::NoDevice, "no adapter answered"), {}, {}},
          ExitFailed, 1,
          "vx414-read: no ELM327 adapter answered through an ELM327 adapter on the serial ports (no device: no "
          "adapter answered); nothing cleared\n"},
@@ -424,7 +441,7 @@ TEST_F(ReadCommand, ClearingAsksFirstAndOnlyAnAdapterThatCanClearIsAsked) {
         EXPECT_EQ(result.status, c.status);
         EXPECT_EQ(clears, c.clears);
         EXPECT_TRUE(result.err.ends_with(c.ending)) << result.err;
-        EXPECT_EQ(result.out, c.status == ExitOk ? "The car confirmed: its trouble codes are cleared.\n" : "");
+        EXPECT_EQ(result.out, c.out);
     }
 }
 

@@ -157,7 +157,7 @@ TEST(ReadProgramElm327, ClearingSendsService04AndTheCarConfirmsIt) {
 
         const ChildResult cleared = readProgram({"--clear", "--yes", "--link", link});
         EXPECT_EQ(cleared.status, 0) << cleared.err;
-        EXPECT_EQ(cleared.out, "The car confirmed: its trouble codes are cleared.\n");
+        EXPECT_EQ(cleared.out, "The car confirmed: its trouble codes are cleared.\nConfirmed by unit 7E8, unit 7E9.\n");
         EXPECT_EQ(cleared.err,
                   "Clearing erases the car's trouble codes, its freeze frame and its readiness monitors.\n"
                   "The engine must be off and the ignition on.\n");
@@ -167,6 +167,13 @@ TEST(ReadProgramElm327, ClearingSendsService04AndTheCarConfirmsIt) {
         EXPECT_EQ(after.status, 0) << after.err;
         EXPECT_NE(after.out.find("No codes.\nTotal: 0\n"), std::string::npos) << after.out;
     }
+
+    // The transmission unit refuses 04: cleared all the same, and the refusal is named.
+    RunningAdapter adapter({"--car", "can11", "--stored", "P0420", "--quirk", "unit-refuses"});
+    const ChildResult cleared = readProgram({"--clear", "--yes", "--link", adapter.link(false)});
+    EXPECT_EQ(cleared.status, 0) << cleared.err;
+    EXPECT_EQ(cleared.out, "The car confirmed: its trouble codes are cleared.\nConfirmed by unit 7E8.\n"
+                           "Refused by unit 7E9: its codes remain.\n");
 }
 
 TEST(ReadProgramElm327, AnAdapterWithoutACarFailsTheReadAndTheClear) {
