@@ -156,7 +156,7 @@ LinkReport Elm327DeviceLibrary::exchange(std::stop_token stop, Deadline deadline
         dropPipe();
         return {result.status, {}, {}};
     }
-    return {LinkStatus::ok(), std::move(result.pending), std::move(result.stored)};
+    return {LinkStatus::ok(), std::move(result.pending), std::move(result.stored), std::move(result.vehicle)};
 }
 
 LinkStatus Elm327DeviceLibrary::connect(Deadline deadline, const std::stop_token& stop) {
