@@ -217,6 +217,33 @@ TEST(Elm327Adapter, VinReadinessFreezeFrameAndPermanentCodesOfEachCar) {
     }
 }
 
+TEST(Elm327Adapter, AnAnswerCountEndsTheWaitForFurtherUnits) {
+    // With a real chip's timing the prompt follows the last answer after 200 ms, unless the
+    // request said how many answers to wait for and that many frames have come.
+    using Clock = std::chrono::steady_clock;
+    RunningEmulator running(optionsFrom({"--timed"}));
+    const Client client = Client::terminal(running.emulator().address());
+    ASSERT_TRUE(client.open());
+    client.ask("ATE0");
+    client.ask("0100");
+    struct Case {
+        const char* request;
+        bool waits;
+    };
+    const Case cases[] = {{"0101", true}, {"01012", false}, {"0101 1", false}, {"01013", true}, {"0A2", false}};
+    for (const Case& c : cases) {
+        const Clock::time_point start = Clock::now();
+        const std::string answer = client.ask(c.request);
+        const auto took = Clock::now() - start;
+        EXPECT_TRUE(answer.starts_with("41 01") || answer.starts_with("4A")) << c.request << ": " << answer;
+        if (c.waits) {
+            EXPECT_GE(took, milliseconds(200)) << c.request;
+        } else {
+            EXPECT_LT(took, milliseconds(150)) << c.request;
+        }
+    }
+}
+
 TEST(Elm327Adapter, NoCodesNoCarSlowSearchSilenceAndStopping) {
     using Clock = std::chrono::steady_clock;
     {
