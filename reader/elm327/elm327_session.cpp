@@ -423,8 +423,8 @@ void readVehicle(Conversation& talk, SessionResult& result, AdapterState& state,
     talk.narrowDeadline(deadline - VehicleMargin);
     std::vector<obd::UnitCodeLists> codes;
     for (const UnitCodes& unit : result.vehicle.units) codes.push_back({unit.address, unit.pending, unit.stored});
-    VehicleRead read =
-        readVehicleAnswers([&talk](std::string_view request) { return talk.askService(request); }, codes.size());
+    VehicleRead read = readVehicleAnswers([&talk](std::string_view request) { return talk.askService(request); },
+                                          codes.size(), talk.protocol());
     read.answers.codes = std::move(codes);
     result.vehicle = obd::assembleVehicleInfo(read.answers, obd::builtInWmiTable(), currentYear());
     if (read.adapterLost) failed(state);

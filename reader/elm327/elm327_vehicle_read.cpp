@@ -68,7 +68,7 @@ std::size_t supporting(const std::map<std::string, SupportedPids>& support, std:
 
 }  // namespace
 
-VehicleRead readVehicleAnswers(const ServiceAsker& ask, std::size_t unitCount) {
+VehicleRead readVehicleAnswers(const ServiceAsker& ask, std::size_t unitCount, int protocol) {
     VehicleRead read;
     obd::VehicleAnswers& answers = read.answers;
     Asking asking(ask);
@@ -79,7 +79,7 @@ VehicleRead readVehicleAnswers(const ServiceAsker& ask, std::size_t unitCount) {
 
     // Freeze frame 0: which units keep one and what it holds, the code that stored it,
     // then each value the units holding a frame list.
-    const auto frame = supportBySender(asking("020000"));
+    const auto frame = supportBySender(asking("020000", unitCount));
     if (const std::size_t units = supporting(frame, 0x02); units > 0) {
         answers.freezeFrame.push_back(asking("020200", units));
         const ServiceAnswer& codeAnswer = answers.freezeFrame.front();
@@ -99,9 +99,13 @@ VehicleRead readVehicleAnswers(const ServiceAsker& ask, std::size_t unitCount) {
     // Permanent codes: no unit tells beforehand whether it keeps them.
     if (!asking.lost()) answers.permanentCodes = asking("0A");
 
-    // The VIN, from the units that list info type 02; it comes in several frames.
-    const auto info = asking.lost() ? std::map<std::string, SupportedPids>{} : supportBySender(asking("0900"));
-    if (supporting(info, 0x02) > 0 && !asking.lost()) answers.vin = asking("0902");
+    // The VIN, from the units that list info type 02: 20 bytes, three frames on CAN, five
+    // numbered frames on the older buses.
+    const auto info = asking.lost() ? std::map<std::string, SupportedPids>{} : supportBySender(asking("0900", unitCount));
+    if (const std::size_t units = supporting(info, 0x02); units > 0 && !asking.lost()) {
+        const std::size_t frames = protocol == 0 ? 0 : protocol >= 6 ? 3 : 5;
+        answers.vin = asking("0902", units * frames);
+    }
 
     read.adapterLost = asking.lost();
     return read;

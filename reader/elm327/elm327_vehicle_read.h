@@ -23,13 +23,16 @@ struct VehicleRead {
     bool adapterLost = false;
 };
 
-// Asks the services in order. Where the units' own answers tell how many will answer a
-// request (each answer one frame), that number follows the request as one hex digit, so
-// that the adapter prompts as soon as they have answered instead of waiting out its timeout
-// for more; a request whose answering units are not known (02 00, 0A, 09 00, the VIN in
-// several frames) costs that timeout once. An adapter that does not know the digit (it
+// Asks the services in order. The adapter waits its timeout after the last answer for
+// further units unless the request says how many answer frames to wait for (one hex digit
+// after it), so that digit is given wherever the frames to come are known and never too
+// few: one a unit for 01 00, 02 00 and 09 00 (every unit that answered 07 or 03 at most),
+// for 01 01 and each 02 value (the units that list the PID), the VIN's frames of the units
+// that list it (three on CAN, five on the older buses). Only 0A, whose answers may take
+// any number of frames, costs that timeout. An adapter that does not know the digit (it
 // answers "?") is asked again without it, and not given it again. `unitCount` is the number
-// of units that answered 07 or 03 (0 when not known).
-VehicleRead readVehicleAnswers(const ServiceAsker& ask, std::size_t unitCount);
+// of units that answered 07 or 03 (0 when not known); `protocol` as ATDPN gives it (6 and
+// above CAN; 0 when not known, and then the VIN's frames are not counted).
+VehicleRead readVehicleAnswers(const ServiceAsker& ask, std::size_t unitCount, int protocol);
 
 }  // namespace vx414::elm327

@@ -93,8 +93,8 @@ std::string freezeText(const VehicleInfo& info) {
 
 // Every request with the count digit of the units that list it.
 constexpr const char* AllAsked =
-    "01002 01012 020000 0202001 0204001 0205001 0206001 0207001 020B001 020C001 020D001 020F001 0210001 0211001 "
-    "0A 0900 0902";
+    "01002 01012 0200002 0202001 0204001 0205001 0206001 0207001 020B001 020C001 020D001 020F001 0210001 0211001 "
+    "0A 09002 09023";
 constexpr const char* Frame = "P0420, 83 °C, 1726 rpm, 60 km/h";
 
 TEST(Elm327VehicleRead, EachServiceRefusedOrWithoutDataCostsOnlyItsOwnPart) {
@@ -116,20 +116,20 @@ TEST(Elm327VehicleRead, EachServiceRefusedOrWithoutDataCostsOnlyItsOwnPart) {
          AllAsked, Vin, false, Frame, "P0420"},
         {"01 00 lists no PID 01: 01 01 not asked",
          with(canCar(), "0100", "7E8 06 41 00 3E 3F A8 13 00 \r7E9 06 41 00 18 18 80 01 00 "),
-         "01002 020000 0202001 0204001 0205001 0206001 0207001 020B001 020C001 020D001 020F001 0210001 0211001 0A "
-         "0900 0902",
+         "01002 0200002 0202001 0204001 0205001 0206001 0207001 020B001 020C001 020D001 020F001 0210001 0211001 0A "
+         "09002 09023",
          Vin, false, Frame, "P0420"},
-        {"02 NO DATA", with(canCar(), "020000", nullptr), "01002 01012 020000 0A 0900 0902", Vin, true, "none", "P0420"},
+        {"02 NO DATA", with(canCar(), "020000", nullptr), "01002 01012 0200002 0A 09002 09023", Vin, true, "none", "P0420"},
         {"02 02 refused", with(canCar(), "020200", "7E8 03 7F 02 12 00 00 00 00 "),
-         "01002 01012 020000 0202001 0A 0900 0902", Vin, true, "none", "P0420"},
+         "01002 01012 0200002 0202001 0A 09002 09023", Vin, true, "none", "P0420"},
         {"02 02: no frame stored", with(canCar(), "020200", "7E8 05 42 02 00 00 00 00 00 "),
-         "01002 01012 020000 0202001 0A 0900 0902", Vin, true, "none", "P0420"},
+         "01002 01012 0200002 0202001 0A 09002 09023", Vin, true, "none", "P0420"},
         {"0A NO DATA", with(canCar(), "0A", nullptr), AllAsked, Vin, true, Frame, ""},
         {"0A refused", with(canCar(), "0A", "7E8 03 7F 0A 11 00 00 00 00 \r7E9 03 7F 0A 11 00 00 00 00 "), AllAsked,
          Vin, true, Frame, ""},
         {"09 00 NO DATA: no VIN asked", with(canCar(), "0900", nullptr),
-         "01002 01012 020000 0202001 0204001 0205001 0206001 0207001 020B001 020C001 020D001 020F001 0210001 0211001 "
-         "0A 0900",
+         "01002 01012 0200002 0202001 0204001 0205001 0206001 0207001 020B001 020C001 020D001 020F001 0210001 0211001 "
+         "0A 09002",
          "", true, Frame, "P0420"},
         {"09 02 refused", with(canCar(), "0902", "7E8 03 7F 09 12 00 00 00 00 "), AllAsked, "", true, Frame, "P0420"},
         {"VIN short",
@@ -190,7 +190,7 @@ TEST(Elm327VehicleRead, LegacyBusVinInFiveFrames) {
     const SessionResult result = session.readCodes(link, Clock::now() + 5s);
     ASSERT_TRUE(result.status.isOk()) << result.status.toString();
     EXPECT_EQ(codesText(result.stored), "P0133 P01BB");
-    EXPECT_EQ(servicesAsked(link), "01002 01011 020000 0A 0900 0902");
+    EXPECT_EQ(servicesAsked(link), "01002 01011 0200002 0A 09002 09025");
     EXPECT_EQ(result.vehicle.vin, "1HGCM82633A004352");
     EXPECT_EQ(result.vehicle.make, "honda");
     EXPECT_EQ(result.vehicle.modelYear, 2003);
