@@ -419,7 +419,7 @@ int currentYear() {
 // Readiness, freeze frame, permanent codes and the VIN, after the codes: nothing they
 // answer fails the read or touches a code. An adapter lost on the way gets the full set-up
 // at the next read.
-void readVehicle(Conversation& talk, SessionResult& result, AdapterState& state, Deadline deadline) {
+void readVehicleServices(Conversation& talk, SessionResult& result, AdapterState& state, Deadline deadline) {
     talk.narrowDeadline(deadline - VehicleMargin);
     std::vector<obd::UnitCodeLists> codes;
     for (const UnitCodes& unit : result.vehicle.units) codes.push_back({unit.address, unit.pending, unit.stored});
@@ -437,7 +437,7 @@ SessionResult Session::readCodes(Transport& link, Deadline deadline, std::stop_t
     Conversation talk(link, deadline, std::move(stop), state_);
     result.status = talk.start();
     if (result.status.isOk()) result.status = readTroubleCodes(talk, result);
-    if (result.status.isOk()) readVehicle(talk, result, state_, deadline);
+    if (result.status.isOk() && readVehicle_) readVehicleServices(talk, result, state_, deadline);
     if (!result.status.isOk()) {
         failed(state_);
         result.pending.clear();

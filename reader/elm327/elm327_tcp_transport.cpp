@@ -180,7 +180,7 @@ LinkStatus TcpTransport::write(std::string_view bytes, Deadline deadline) {
             return {LinkCode::Io, "the connection failed"};
         }
         const short ready = waitFor(fd_, POLLOUT, deadline);
-        if (ready == 0) return {LinkCode::Timeout, "the connection took no more bytes"};
+        if (ready == 0 || Clock::now() >= deadline) return {LinkCode::Timeout, "the connection took no more bytes"};
         if ((ready & POLLOUT) == 0) return {LinkCode::Io, "the connection failed"};
     }
     return LinkStatus::ok();
@@ -199,7 +199,7 @@ LinkStatus TcpTransport::read(std::string& into, std::size_t max, Deadline deadl
         }
         if (got == 0) return {LinkCode::Io, "the adapter closed the connection"};
         if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return {LinkCode::Io, "the connection failed"};
-        if (waitFor(fd_, POLLIN, deadline) == 0) return LinkStatus::ok();
+        if (waitFor(fd_, POLLIN, deadline) == 0 || Clock::now() >= deadline) return LinkStatus::ok();
     }
 }
 

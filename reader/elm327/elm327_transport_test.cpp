@@ -9,9 +9,11 @@
 #include <netinet/in.h>
 #include <sys/file.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include "reader/elm327/elm327_session.h"
 #include "reader/elm327/elm327_tcp_transport.h"
 #include "reader/elm327/elm327_tty_transport.h"
 
@@ -136,6 +138,47 @@ TEST(TtyTransport, PortsThatCannotBeHadAreNoDevice) {
         TtyTransport link(pty.path, DefaultBaud);
         EXPECT_EQ(link.open(Clock::now() - 1ms).code(), LinkCode::Timeout);
     }
+}
+
+TEST(TtyTransport, PathsThatAreNotATerminalAreRefusedBeforeAnyByte) {
+    // `--link elm327:FILE` by mistake: the file must stay as it was; /dev/zero must not feed
+    // the reads for ever. A whole read through the session fails at once.
+    char folder[] = "/tmp/elm327-not-a-tty-XXXXXX";
+    ASSERT_NE(::mkdtemp(folder), nullptr);
+    const std::string file = std::string(folder) + "/codes.txt";
+    const std::string fifo = std::string(folder) + "/fifo";
+    const std::string content = "P0300\n";
+    {
+        const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, content.data(), content.size()), static_cast<ssize_t>(content.size()));
+        ::close(fd);
+    }
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const int fifoReader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(fifoReader, 0);
+    const std::string paths[] = {file, fifo, "/dev/zero", "/dev/null", folder};
+    for (const std::string& path : paths) {
+        TtyTransport link(path, DefaultBaud);
+        link.close();
+        Session session;
+        const Clock::time_point start = Clock::now();
+        const SessionResult result = session.readCodes(link, in(3s));
+        EXPECT_EQ(result.status.code(), LinkCode::NoDevice) << path << ": " << result.status.toString();
+        EXPECT_LT(Clock::now() - start, 200ms) << path;
+        EXPECT_FALSE(link.isOpen()) << path;
+    }
+    char buffer[64];
+    EXPECT_LE(::read(fifoReader, buffer, sizeof buffer), 0);  // nothing was written into the fifo
+    ::close(fifoReader);
+    const int fd = ::open(file.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    ::close(fd);
+    EXPECT_EQ(std::string(buffer, got > 0 ? static_cast<std::size_t>(got) : 0), content);
+    ::unlink(file.c_str());
+    ::unlink(fifo.c_str());
+    ::rmdir(folder);
 }
 
 TEST(TtyTransport, AnAdapterThatGoesAwayIsIo) {

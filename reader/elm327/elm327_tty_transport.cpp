@@ -120,7 +120,8 @@ LinkStatus TtyTransport::write(std::string_view bytes, Deadline deadline) {
             return {LinkCode::Io, "write to the tty failed"};
         }
         const short ready = waitFor(fd_, POLLOUT, deadline);
-        if (ready == 0) return {LinkCode::Timeout, "the tty took no more bytes"};
+        // A line that says it is ready and takes nothing must not hold us past the deadline.
+        if (ready == 0 || Clock::now() >= deadline) return {LinkCode::Timeout, "the tty took no more bytes"};
         if ((ready & POLLOUT) == 0) return {LinkCode::Io, "the tty hung up"};
     }
     return LinkStatus::ok();
@@ -144,6 +145,7 @@ LinkStatus TtyTransport::read(std::string& into, std::size_t max, Deadline deadl
         // poll said there was something and the read found nothing: a line that has hung
         // up (a pulled USB adapter, a serial line that lost carrier) reads that way.
         if (saidReady && got == 0) return {LinkCode::Io, "the tty hung up"};
+        if (saidReady && Clock::now() >= deadline) return LinkStatus::ok();
         const short ready = waitFor(fd_, POLLIN, deadline);
         if (ready == 0) return LinkStatus::ok();  // the deadline passed, nothing arrived
         if ((ready & POLLIN) == 0) return {LinkCode::Io, "the tty hung up"};

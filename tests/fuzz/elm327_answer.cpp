@@ -78,8 +78,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     (void)adapterFailure(answer);
     if (service == Service::ClearCodes) {
-        const vx414::LinkStatus status = parseClearAnswer(answer, protocol);
-        check(status.isOk() || status.code() == vx414::LinkCode::Protocol);
+        const ClearResult cleared = parseClearAnswer(answer, protocol);
+        check(cleared.status.isOk() ? !cleared.confirmed.empty() : cleared.confirmed.empty());
+        check(cleared.status.isOk() || cleared.status.code() == vx414::LinkCode::Protocol);
         return 0;
     }
 
