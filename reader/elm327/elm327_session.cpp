@@ -420,11 +420,15 @@ int currentYear() {
 // answer fails the read or touches a code. An adapter lost on the way gets the full set-up
 // at the next read.
 void readVehicleServices(Conversation& talk, SessionResult& result, AdapterState& state, Deadline deadline) {
-    talk.narrowDeadline(deadline - VehicleMargin);
     std::vector<obd::UnitCodeLists> codes;
     for (const UnitCodes& unit : result.vehicle.units) codes.push_back({unit.address, unit.pending, unit.stored});
-    VehicleRead read = readVehicleAnswers([&talk](std::string_view request) { return talk.askService(request); },
-                                          codes.size(), talk.protocol());
+    VehicleRead read;
+    // With no time left for them the services are not asked at all.
+    if (Clock::now() < deadline - VehicleMargin) {
+        talk.narrowDeadline(deadline - VehicleMargin);
+        read = readVehicleAnswers([&talk](std::string_view request) { return talk.askService(request); },
+                                  codes.size(), talk.protocol());
+    }
     read.answers.codes = std::move(codes);
     result.vehicle = obd::assembleVehicleInfo(read.answers, obd::builtInWmiTable(), currentYear());
     if (read.adapterLost) failed(state);
