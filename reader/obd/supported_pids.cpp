@@ -5,7 +5,7 @@ namespace vx414::obd {
 void SupportedPids::add(std::uint8_t base, std::span<const std::uint8_t, 4> bits) {
     for (unsigned i = 0; i < 32; ++i) {
         const unsigned pid = base + 1U + i;
-        const bool set = ((bits[i / 8] >> (7U - i % 8)) & 1U) != 0;
+        const bool set = ((static_cast<unsigned>(bits[i / 8]) >> (7U - i % 8)) & 1U) != 0;
         if (set && pid < bits_.size()) bits_.set(pid);
     }
 }
