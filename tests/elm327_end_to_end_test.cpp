@@ -169,6 +169,9 @@ TEST(Elm327EndToEnd, CloneQuirksAndTheReadAfterAFailure)
         {"echo", true, true},      {"lowercase", true, true}, {"ok-noise", true, true},
         {"no-prompt", true, true}, {"reset", false, true},    {"garbage", false, true},
         {"can-error", false, false}, {"buffer-full", false, false},
+        // Adapters that know less, and units that take their time.
+        {"no-atws", true, true},   {"no-dpn", true, true},
+        {"late-unit", true, true}, {"pending-78", true, true},
     };
     for (const Case& c : cases) {
         Emulator emulator({"--car", "can11", "--codes", "many", "--quirk", c.quirk});

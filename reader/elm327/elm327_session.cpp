@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -24,9 +25,12 @@ constexpr auto ResetWait = 2000ms;
 constexpr auto CommandWait = 1000ms;
 // Each read waits at most this long, so that a stop is seen soon.
 constexpr auto ReadSlice = 50ms;
-// A clone that has never sent its prompt: an answer that looks complete ends after this
-// much quiet. An adapter that has sent one is read up to its prompt.
+// A clone that sends no prompt: an answer that looks complete ends after this much quiet.
 constexpr auto QuietGap = 300ms;
+// An adapter that prompts after AT commands, before its first answer from the car shows
+// whether it prompts there too (some clones do not): longer than any pause the chip makes
+// between two units' answers, as its own wait for a further unit is at most about 1 s.
+constexpr auto LongQuietGap = 1500ms;
 // The largest answer one unit can give is 4095 bytes, about 12 KiB of formatted lines;
 // several units and their noise fit well within this.
 constexpr std::size_t MaxAnswer = 64 * 1024;
@@ -79,6 +83,23 @@ bool hasAnswer(std::string_view text, std::string_view command, Expect expect, b
 
 bool mentions(std::string_view text, std::string_view word) { return compact(text).find(word) != std::string::npos; }
 
+// The answer without the lines that repeat the request (a clone's echo in spite of ATE0).
+std::string withoutEcho(std::string_view text, std::string_view request) {
+    std::string kept;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) end = text.size();
+        const std::string_view line = text.substr(start, end - start);
+        if (compact(line) != compact(request)) {
+            kept += line;
+            kept += '\r';
+        }
+        start = end + 1;
+    }
+    return kept;
+}
+
 struct Reply {
     LinkStatus status;
     std::string text;  // everything before the prompt
@@ -86,14 +107,24 @@ struct Reply {
 
 // What an exchange must know to tell when an answer has ended.
 struct Listening {
-    bool& promptSeen;           // the adapter has sent a prompt before (learnt here)
+    AdapterState& adapter;      // what is known of its prompts (learnt here)
     std::uint8_t service = 0;   // of a request to the car, for "response pending"
     int protocol = 0;
 };
 
-// Sends one command and reads its answer. An adapter that has ever sent a '>' prompt is
-// read up to the prompt, however long it pauses before it (a second unit may answer late);
-// only one that never has is read up to a quiet gap after a complete line. A prompt with
+// How much quiet ends an answer that looks complete and has no prompt; none when only the
+// prompt ends it.
+std::optional<Clock::duration> quietGap(const AdapterState& adapter, Expect expect) {
+    // An AT command's answer has no second part: a prompt or a short quiet ends it.
+    if (expect != Expect::Car) return QuietGap;
+    if (adapter.carPrompt) return *adapter.carPrompt ? std::nullopt : std::optional<Clock::duration>(QuietGap);
+    return adapter.promptSeen ? LongQuietGap : QuietGap;
+}
+
+// Sends one command and reads its answer. An adapter that ends its answers from the car
+// with a '>' prompt is read up to the prompt, however long it pauses before it (a second
+// unit may answer late); one that does not is read up to a quiet gap after a complete line,
+// and which of the two it is, is learnt from its first answer from the car. A prompt with
 // nothing before it is left over from an earlier answer and skipped. A unit that said
 // "response pending" (7F xx 78) is waited for, prompt or not, until it answers.
 Reply exchange(Transport& link, std::string_view command, Expect expect, Deadline answerBy,
@@ -104,8 +135,10 @@ Reply exchange(Transport& link, std::string_view command, Expect expect, Deadlin
         return {status, {}};
     }
     const auto pending = [&](std::string_view text) {
-        return expect == Expect::Car && awaitsAnswer(text, listening.service, listening.protocol);
+        return expect == Expect::Car &&
+               awaitsAnswer(withoutEcho(text, command), listening.service, listening.protocol);
     };
+    const std::optional<Clock::duration> gap = quietGap(listening.adapter, expect);
     Reply reply;
     std::string& text = reply.text;
     std::size_t scanned = 0;
@@ -121,8 +154,8 @@ Reply exchange(Transport& link, std::string_view command, Expect expect, Deadlin
         if (!status.isOk()) return {status, {}};
         if (text.size() > MaxAnswer) return {failure("answer too long"), {}};
         if (text.size() == scanned) {
-            if (!listening.promptSeen && Clock::now() - lastByte >= QuietGap &&
-                hasAnswer(text, command, expect, true) && !pending(text)) {
+            if (gap && Clock::now() - lastByte >= *gap && hasAnswer(text, command, expect, true) && !pending(text)) {
+                if (expect == Expect::Car) listening.adapter.carPrompt = false;
                 return reply;
             }
             continue;
@@ -136,7 +169,7 @@ Reply exchange(Transport& link, std::string_view command, Expect expect, Deadlin
                 ++scanned;
                 continue;
             }
-            listening.promptSeen = true;
+            listening.adapter.promptSeen = true;
             const std::string_view before = std::string_view(text).substr(0, scanned);
             if (hasAnswer(before, command, expect, false)) {
                 if (pending(before)) {
@@ -145,6 +178,7 @@ Reply exchange(Transport& link, std::string_view command, Expect expect, Deadlin
                     continue;
                 }
                 text.resize(scanned);
+                if (expect == Expect::Car) listening.adapter.carPrompt = true;
                 return reply;
             }
             text.erase(0, scanned + 1);
@@ -186,23 +220,6 @@ std::uint8_t serviceOf(std::string_view request) {
         return static_cast<unsigned>(c <= '9' ? c - '0' : c - 'A' + 10) & 0x0FU;
     };
     return static_cast<std::uint8_t>((digit(request[0]) << 4U) | digit(request[1]));
-}
-
-// The answer without the lines that repeat the request (a clone's echo in spite of ATE0).
-std::string withoutEcho(std::string_view text, std::string_view request) {
-    std::string kept;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find_first_of("\r\n", start);
-        if (end == std::string_view::npos) end = text.size();
-        const std::string_view line = text.substr(start, end - start);
-        if (compact(line) != compact(request)) {
-            kept += line;
-            kept += '\r';
-        }
-        start = end + 1;
-    }
-    return kept;
 }
 
 bool sameReason(const LinkStatus& status, std::string_view reason) { return status.reason() == reason; }
@@ -286,7 +303,7 @@ private:
         const bool restart = command == "ATZ" || command == "ATWS";
         const auto wait = restart ? ResetWait : CommandWait;
         const Deadline answerBy = expect == Expect::Car ? deadline_ : std::min(deadline_, Clock::now() + wait);
-        const Listening listening{state_.promptSeen, expect == Expect::Car ? serviceOf(command) : std::uint8_t{0},
+        const Listening listening{state_, expect == Expect::Car ? serviceOf(command) : std::uint8_t{0},
                                   state_.protocol};
         Reply reply = exchange(link_, command, expect, answerBy, stop_, listening);
         if (!reply.status.isOk()) return reply;
@@ -472,8 +489,8 @@ ClearResult Session::clearCodes(Transport& link, Deadline deadline, std::stop_to
 }
 
 bool Session::answersAsElm327(Transport& link, Deadline deadline) {
-    bool promptSeen = false;
-    const Reply reply = exchange(link, "ATI", Expect::Banner, deadline, {}, Listening{promptSeen});
+    AdapterState unknown;
+    const Reply reply = exchange(link, "ATI", Expect::Banner, deadline, {}, Listening{unknown});
     return reply.status.isOk() && mentions(reply.text, "ELM327");
 }
 

@@ -3,6 +3,7 @@
 // stoppable at any wait.
 #pragma once
 
+#include <optional>
 #include <stop_token>
 #include <vector>
 
@@ -28,6 +29,9 @@ struct AdapterState {
     int protocol = 0;         // as ATDPN shows it (1 to 12), 0 while unknown
     bool setUp = false;       // set up by us, and the last read went well
     bool promptSeen = false;  // it has ended an answer with '>' at least once
+    // Whether it ends its answers from the car with '>' (some clones do not); unknown
+    // before its first.
+    std::optional<bool> carPrompt;
     bool probe = true;        // the next set-up may find it set up already (first read)
     bool retryKnown = false;  // a read failed after the protocol was found: try it first
 };

@@ -1,6 +1,8 @@
 // The emulated adapter on a real pseudo-terminal, read as a client reads it.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "tools/elm327-emulator/elm327_test_client.h"
 
 namespace vx414::elmemu {
@@ -324,6 +326,11 @@ TEST(Elm327Adapter, EachCloneQuirkAsAClientSeesIt) {
          "ELM327 v1.5\r\r>"},
         {"can-error", "CAN ERROR\r\r>", "CAN ERROR\r\r>", "ELM327 v1.5\r\r>"},
         {"buffer-full", "BUFFER FULL\r\r>", "BUFFER FULL\r\r>", "ELM327 v1.5\r\r>"},
+        {"unit-refuses", "7E8 10 08 43 03 04 20 01 33 \r7E9 03 7F 03 11 \r7E8 21 52 34 00 00 00 00 00 \r\r>",
+         "7E8 10 08 43 03 04 20 01 33 \r7E9 03 7F 03 11 \r7E8 21 52 34 00 00 00 00 00 \r\r>", "ELM327 v1.5\r\r>"},
+        // The second unit 350 ms after the first, the prompt after both.
+        {"late-unit", "7E8 10 08 43 03 04 20 01 33 \r7E8 21 52 34 00 00 00 00 00 \r7E9 04 43 01 C1 00 \r\r>",
+         "7E8 10 08 43 03 04 20 01 33 \r7E8 21 52 34 00 00 00 00 00 \r7E9 04 43 01 C1 00 \r\r>", "ELM327 v1.5\r\r>"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.quirk);
@@ -341,6 +348,31 @@ TEST(Elm327Adapter, EachCloneQuirkAsAClientSeesIt) {
         EXPECT_EQ(escapeBytes(answer("03")), escapeBytes(c.first));
         EXPECT_EQ(escapeBytes(answer("03")), escapeBytes(c.second));
         EXPECT_EQ(escapeBytes(answer("ATI")), escapeBytes(c.identity));
+    }
+}
+
+TEST(Elm327Adapter, AdaptersThatKnowLessAnswerWithAQuestionMark) {
+    struct Case {
+        const char* quirk;
+        std::vector<Exchange> exchanges;
+    };
+    const Case cases[] = {
+        {"no-atws", {{"ATE0", "ATE0\rOK\r\r>"}, {"ATWS", "?\r\r>"}, {"ATZ", "\r\rELM327 v1.5\r\r>"}}},
+        {"no-dpn", {{"ATE0", "ATE0\rOK\r\r>"}, {"ATDPN", "?\r\r>"}, {"ATDP", "AUTO\r\r>"}}},
+        {"no-spa", {{"ATE0", "ATE0\rOK\r\r>"}, {"ATSPA6", "?\r\r>"}, {"ATSP0", "OK\r\r>"}, {"ATSP6", "OK\r\r>"}}},
+        // The first unit asks for time; its answer follows, then the other unit's.
+        {"pending-78",
+         {{"ATE0", "ATE0\rOK\r\r>"},
+          {"ATH1", "OK\r\r>"},
+          {"03", "SEARCHING...\r7E8 03 7F 03 78 \r7E8 10 08 43 03 04 20 01 33 \r7E8 21 52 34 00 00 00 00 00 \r"
+                 "7E9 04 43 01 C1 00 \r\r>"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.quirk);
+        RunningEmulator running(optionsFrom({"--quirk", c.quirk}));
+        const Client client = Client::terminal(running.emulator().address());
+        ASSERT_TRUE(client.open());
+        expectExchanges(client, c.exchanges);
     }
 }
 
