@@ -3,7 +3,7 @@
 //                             ReceiveReport (the read as LINK USB makes it, minus the
 //                             one-second timer), emulator without delays: set-up, service
 //                             07 and service 03 of a CAN car with two units and a
-//                             multi-frame answer
+//                             multi-frame answer, and the services after them
 //   BM_Elm327Bare03           reference: one bare "03" request and its answer up to the
 //                             prompt, over the same pseudo-terminal
 //   BM_Elm327FirstExchange    the session's first read of a freshly started adapter in
@@ -15,6 +15,12 @@
 //                             those three requests and their answers. Target: <= 1.25x.
 //   BM_Elm327LaterExchange    a later read of the same adapter, beside its floor (07 and
 //                             03: their 200 ms and their line time)
+//   BM_Elm327LaterWholeRead   a later read with the services after the codes (readiness,
+//                             freeze frame 0 with its values, permanent codes, the VIN:
+//                             17 requests more), beside BM_Elm327LaterExchange, the codes
+//                             alone. Target: <= 1.5 s on CAN.
+// BM_Elm327FirstExchange and BM_Elm327LaterExchange read the codes alone
+// (Session::readVehicle(false)), as their floors count.
 // The emulator is started as a child process (vx414-elm327-emulator beside bench/).
 #include <benchmark/benchmark.h>
 
@@ -183,6 +189,7 @@ void BM_Elm327FirstExchange(benchmark::State& state) {
             EmulatorProcess emulator({"--timed"});
             CountingTty tty(emulator.path());
             vx414::elm327::Session session;
+            session.readVehicle(false);
             if (!tty.open(Clock::now() + 1s).isOk()) {
                 state.SkipWithError("cannot open the emulator");
                 return;
@@ -206,6 +213,7 @@ void BM_Elm327LaterExchange(benchmark::State& state) {
     EmulatorProcess emulator({"--timed"});
     CountingTty tty(emulator.path());
     vx414::elm327::Session session;
+    session.readVehicle(false);
     if (!tty.open(Clock::now() + 1s).isOk() || !session.readCodes(tty, Clock::now() + 10s).status.isOk()) {
         state.SkipWithError("the first read failed");
         return;
@@ -220,6 +228,25 @@ void BM_Elm327LaterExchange(benchmark::State& state) {
     state.counters["FloorMs"] = floorMs;
 }
 BENCHMARK(BM_Elm327LaterExchange)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(10);
+
+void BM_Elm327LaterWholeRead(benchmark::State& state) {
+    EmulatorProcess emulator({"--timed"});
+    vx414::elm327::TtyTransport tty(emulator.path(), vx414::elm327::DefaultBaud);
+    vx414::elm327::Session session;
+    if (!tty.open(Clock::now() + 1s).isOk() || !session.readCodes(tty, Clock::now() + 10s).status.isOk()) {
+        state.SkipWithError("the first read failed");
+        return;
+    }
+    for (auto _ : state) {
+        const vx414::elm327::SessionResult result = session.readCodes(tty, Clock::now() + 10s);
+        const vx414::VehicleInfo& vehicle = result.vehicle;
+        if (!result.status.isOk() || result.stored.size() != 9 || vehicle.vin.empty() || vehicle.readiness.empty() ||
+            !vehicle.freezeFrame || vehicle.freezeFrame->values.empty() || vehicle.permanent.empty()) {
+            state.SkipWithError("read failed or incomplete");
+        }
+    }
+}
+BENCHMARK(BM_Elm327LaterWholeRead)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(10);
 
 }  // namespace
 

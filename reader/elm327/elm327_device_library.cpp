@@ -226,7 +226,7 @@ LinkReport Elm327DeviceLibrary::Adapter::exchange(std::stop_token stop, Deadline
         dropPipe();
         return {result.status, {}, {}};
     }
-    return {LinkStatus::ok(), std::move(result.pending), std::move(result.stored)};
+    return {LinkStatus::ok(), std::move(result.pending), std::move(result.stored), std::move(result.vehicle)};
 }
 
 LinkStatus Elm327DeviceLibrary::Adapter::connect(Deadline deadline, const std::stop_token& stop) {

@@ -9,6 +9,9 @@
 
 #include "reader/elm327/elm327_answer.h"
 #include "reader/elm327/elm327_service_answer.h"
+#include "reader/elm327/elm327_vehicle_read.h"
+#include "reader/obd/vehicle_assembly.h"
+#include "reader/obd/wmi_table.h"
 
 namespace vx414::elm327 {
 namespace {
@@ -33,6 +36,9 @@ constexpr auto LongQuietGap = 1500ms;
 constexpr std::size_t MaxAnswer = 64 * 1024;
 // No line of an answer or a banner comes near this.
 constexpr std::size_t MaxLine = 256;
+// The services after the codes end this long before the exchange's deadline, so that
+// however slow they are the codes are handed over in time.
+constexpr auto VehicleMargin = 1000ms;
 
 LinkStatus failure(const char* reason) { return {LinkCode::Protocol, reason}; }
 
@@ -280,6 +286,9 @@ public:
 
     int protocol() const { return state_.protocol; }
 
+    // Requests to the car from here on end by `deadline` at the latest.
+    void narrowDeadline(Deadline deadline) { deadline_ = std::min(deadline_, deadline); }
+
     // A request to the car and its answer unit by unit, for the services beyond the codes.
     ServiceAnswer askService(std::string_view request) {
         const Reply reply = askCar(request);
@@ -419,6 +428,29 @@ void failed(AdapterState& state) {
     state.retryKnown = state.protocol != 0;
 }
 
+int currentYear() {
+    const auto today = std::chrono::floor<std::chrono::days>(std::chrono::system_clock::now());
+    return static_cast<int>(std::chrono::year_month_day(today).year());
+}
+
+// Readiness, freeze frame, permanent codes and the VIN, after the codes: nothing they
+// answer fails the read or touches a code. An adapter lost on the way gets the full set-up
+// at the next read.
+void readVehicleServices(Conversation& talk, SessionResult& result, AdapterState& state, Deadline deadline) {
+    std::vector<obd::UnitCodeLists> codes;
+    for (const UnitCodes& unit : result.vehicle.units) codes.push_back({unit.address, unit.pending, unit.stored});
+    VehicleRead read;
+    // With no time left for them the services are not asked at all.
+    if (Clock::now() < deadline - VehicleMargin) {
+        talk.narrowDeadline(deadline - VehicleMargin);
+        read = readVehicleAnswers([&talk](std::string_view request) { return talk.askService(request); },
+                                  codes.size(), talk.protocol());
+    }
+    read.answers.codes = std::move(codes);
+    result.vehicle = obd::assembleVehicleInfo(read.answers, obd::builtInWmiTable(), currentYear());
+    if (read.adapterLost) failed(state);
+}
+
 }  // namespace
 
 SessionResult Session::readCodes(Transport& link, Deadline deadline, std::stop_token stop) {
@@ -426,6 +458,7 @@ SessionResult Session::readCodes(Transport& link, Deadline deadline, std::stop_t
     Conversation talk(link, deadline, std::move(stop), state_);
     result.status = talk.start();
     if (result.status.isOk()) result.status = readTroubleCodes(talk, result);
+    if (result.status.isOk() && readVehicle_) readVehicleServices(talk, result, state_, deadline);
     if (!result.status.isOk()) {
         failed(state_);
         result.pending.clear();

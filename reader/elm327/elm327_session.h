@@ -58,8 +58,14 @@ public:
     // Forgets the adapter: the next exchange starts as the first one did.
     void forget() { state_ = {}; }
 
+    // Whether readCodes asks, after the codes, for readiness, freeze frame 0, permanent codes
+    // and the VIN (the default); off, a read is the codes alone, as the benchmarks of the
+    // codes' own exchange measure it.
+    void readVehicle(bool on) { readVehicle_ = on; }
+
 private:
     AdapterState state_;
+    bool readVehicle_ = true;
 };
 
 }  // namespace vx414::elm327

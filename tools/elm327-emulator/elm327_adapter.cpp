@@ -176,9 +176,11 @@ Reply Adapter::command(const std::string& raw) {
         return atCommand(std::string_view(command).substr(2), std::move(reply));
     }
 
-    // An odd digit at the end is the number of answers to wait for; it changes nothing here.
+    // An odd digit at the end is the number of answers to wait for: once that many frames
+    // have come, the prompt follows at once instead of after the wait for further units.
     std::string_view digits = command;
     if (digits.size() % 2 == 1 && digits.size() > 2) digits.remove_suffix(1);
+    expectedAnswers_ = digits.size() < command.size() && isHexDigit(command.back()) ? hexDigit(command.back()) : 0;
     if (digits.size() < 2 || digits.size() % 2 != 0 || !allHex(digits)) {
         reply.steps.push_back({delay_, "?" + lineEnd() + closing()});
         return reply;
@@ -296,12 +298,17 @@ Reply Adapter::obdRequest(std::span<const std::uint8_t> request, Reply reply) {
     const bool codes = request[0] == 0x03 || request[0] == 0x07;
     // The answer in parts, each after its own pause: the first unit, a late one, the rest.
     std::vector<std::pair<int, std::vector<std::string>>> parts;
+    int frames = 0;
     if (codes && has(Quirk::CanError)) {
         parts.push_back({0, {"CAN ERROR"}});
     } else if (codes && has(Quirk::BufferFull)) {
         parts.push_back({0, {"BUFFER FULL"}});
     } else {
         std::vector<EcuMessage> messages = car_.answer(request);
+        for (const EcuMessage& message : messages) {
+            const std::size_t size = message.data.size();
+            frames += !isCan(found_) || size <= 7 ? 1 : 1 + static_cast<int>((size - 6 + 6) / 7);
+        }
         if (messages.empty()) {
             parts.push_back({answerTimeout_, {"NO DATA"}});
         } else {
@@ -352,7 +359,8 @@ Reply Adapter::obdRequest(std::span<const std::uint8_t> request, Reply reply) {
     // After the last answer the chip waits its timeout for more units, then prompts; a
     // "NO DATA" comes after that wait already.
     const bool noData = parts.size() == 1 && parts.front().second.back() == "NO DATA";
-    emit(noData ? 0 : answerTimeout_, closing(!has(Quirk::NoPrompt)));
+    const bool allCame = expectedAnswers_ > 0 && frames >= expectedAnswers_;
+    emit(noData || allCame ? 0 : answerTimeout_, closing(!has(Quirk::NoPrompt)));
     return reply;
 }
 

@@ -109,6 +109,7 @@ private:
     int resetTime_;
     int warmTime_;
     int answerTimeout_;
+    int expectedAnswers_ = 0;  // the request's number of answers to wait for; 0 when not given
 
     std::string line_;
     bool lineTooLong_ = false;

@@ -50,7 +50,7 @@ TEST(Elm327Adapter, CommandsSettingsAndProtocolsOnATerminal) {
         {"ATS0", "OK\r\r>"},
         {"0101", "410183076500\r410181076500\r\r>"},  // lamp on, three and one stored
         {"ATS1", "OK\r\r>"},
-        {"0902", "NO DATA\r\r>"},
+        {"0904", "NO DATA\r\r>"},  // no unit has calibration IDs
         {"01G0", "?\r\r>"},
         {"ATSP6", "OK\r\r>"},
         {"ATDPN", "6\r\r>"},
@@ -164,6 +164,86 @@ TEST(Elm327Adapter, StoredCodesOfEveryCarWithHeadersOnAndOff) {
     // 41 6B 10 41 00 BF DF B9 91 78.
     const std::uint8_t data[] = {0x41, 0x00, 0xBF, 0xDF, 0xB9, 0x91};
     EXPECT_EQ(frameCheck(PwmProtocol, 0x416B10, data), 0x78);
+}
+
+TEST(Elm327Adapter, VinReadinessFreezeFrameAndPermanentCodesOfEachCar) {
+    // After ATE0 and a first 0100 (the search). The engine unit holds the VIN, frame 0 and
+    // the permanent code (its first stored code, P0420); clearing leaves the permanent code
+    // and makes every supported monitor incomplete.
+    struct Case {
+        std::vector<std::string_view> arguments;
+        std::vector<Exchange> exchanges;
+    };
+    const std::vector<Case> cases = {
+        {{"--car", "can11"},
+         {{"ATH1", "OK\r\r>"},
+          {"0900", "7E8 06 49 00 40 00 00 00 \r\r>"},
+          {"0902", "7E8 10 14 49 02 01 31 46 41 \r7E8 21 48 50 33 46 32 37 43 \r7E8 22 4C 31 32 33 34 35 36 \r\r>"},
+          {"0101", "7E8 06 41 01 83 07 65 00 \r7E9 06 41 01 81 07 65 00 \r\r>"},
+          {"020000", "7E8 07 42 00 00 5E 3B 80 00 \r\r>"},
+          {"020200", "7E8 05 42 02 00 04 20 \r\r>"},
+          {"020C00", "7E8 05 42 0C 00 0C 80 \r\r>"},
+          {"020500", "7E8 04 42 05 00 7B \r\r>"},
+          {"020C01", "NO DATA\r\r>"},
+          {"0A", "7E8 04 4A 01 04 20 \r7E9 02 4A 00 \r\r>"},
+          {"04", "7E8 01 44 \r7E9 01 44 \r\r>"},
+          {"0101", "7E8 06 41 01 00 07 65 65 \r7E9 06 41 01 00 07 65 65 \r\r>"},
+          {"020200", "7E8 05 42 02 00 00 00 \r\r>"},
+          {"020C00", "NO DATA\r\r>"},
+          {"0A", "7E8 04 4A 01 04 20 \r7E9 02 4A 00 \r\r>"}}},
+        // Legacy frames: 09 00 with a message count, the VIN in five numbered frames.
+        {{"--car", "iso9141"},
+         {{"0900", "49 00 01 40 00 00 00 \r\r>"},
+          {"0902", "49 02 01 00 00 00 4A \r49 02 02 54 44 4B 42 \r49 02 03 32 30 55 36 \r49 02 04 39 33 34 37 \r"
+                   "49 02 05 39 33 38 37 \r\r>"},
+          {"0101", "41 01 84 07 65 04 \r\r>"},
+          {"020D00", "42 0D 00 00 \r\r>"},
+          {"0A", "4A 04 20 00 00 00 00 \r\r>"}}},
+        {{"--car", "can29"},
+         {{"ATH1", "OK\r\r>"},
+          {"0902", "18 DA F1 10 10 14 49 02 01 57 56 57 \r18 DA F1 10 21 5A 5A 5A 31 4B 5A 36 \r"
+                   "18 DA F1 10 22 57 31 32 33 34 35 36 \r\r>"}}},
+        {{"--vehicle", "diesel"},
+         {{"0101", "41 01 83 0F EB 40 \r41 01 81 0F EB 40 \r\r>"},
+          {"0902", "014\r0: 49 02 01 57 56 57 \r1: 5A 5A 5A 33 43 5A 45 \r2: 45 31 32 33 34 35 36 \r\r>"}}},
+        {{"--car", "nocodes"}, {{"0A", "NO DATA\r\r>"}, {"020200", "42 02 00 00 00 \r\r>"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.back());
+        RunningEmulator running(optionsFrom(c.arguments));
+        const Client client = Client::terminal(running.emulator().address());
+        ASSERT_TRUE(client.open());
+        client.ask("ATE0");
+        client.ask("0100");
+        expectExchanges(client, c.exchanges);
+    }
+}
+
+TEST(Elm327Adapter, AnAnswerCountEndsTheWaitForFurtherUnits) {
+    // With a real chip's timing the prompt follows the last answer after 200 ms, unless the
+    // request said how many answers to wait for and that many frames have come.
+    using Clock = std::chrono::steady_clock;
+    RunningEmulator running(optionsFrom({"--timed"}));
+    const Client client = Client::terminal(running.emulator().address());
+    ASSERT_TRUE(client.open());
+    client.ask("ATE0");
+    client.ask("0100");
+    struct Case {
+        const char* request;
+        bool waits;
+    };
+    const Case cases[] = {{"0101", true}, {"01012", false}, {"0101 1", false}, {"01013", true}, {"0A2", false}};
+    for (const Case& c : cases) {
+        const Clock::time_point start = Clock::now();
+        const std::string answer = client.ask(c.request);
+        const auto took = Clock::now() - start;
+        EXPECT_TRUE(answer.starts_with("41 01") || answer.starts_with("4A")) << c.request << ": " << answer;
+        if (c.waits) {
+            EXPECT_GE(took, milliseconds(200)) << c.request;
+        } else {
+            EXPECT_LT(took, milliseconds(150)) << c.request;
+        }
+    }
 }
 
 TEST(Elm327Adapter, NoCodesNoCarSlowSearchSilenceAndStopping) {

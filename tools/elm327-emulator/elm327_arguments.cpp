@@ -45,13 +45,15 @@ terminal's path, or 127.0.0.1:PORT. It runs until SIGTERM or SIGINT.
 
 The adapter answers ATZ (the banner "ELM327 v1.5" after a short reset), ATWS, ATI, AT@1,
 ATD, ATE0/1, ATL0/1, ATS0/1, ATH0/1, ATCAF0/1, ATAT0/1/2, ATSP h, ATSP Ah, ATTP h,
-ATDP, ATDPN, ATST hh, ATSH, ATRV, ATPC (others: "?") and the OBD requests 0100, 0101,
-03 (stored codes), 07 (pending codes) and 04 (clear: later 03 and 07 find none), in
-either letter case, with or without spaces; a bare CR repeats the last command. Echo,
-line feeds, spaces, headers and CAN formatting follow the settings. The first request
-after a reset or ATSP searches for the car ("SEARCHING...") unless the protocol is set;
-K-line cars then say "BUS INIT: ...OK". A character sent during a search stops it
-("STOPPED").
+ATDP, ATDPN, ATST hh, ATSH, ATRV, ATPC (others: "?") and the OBD requests 0100, 0101
+(the lamp, the stored count, readiness), 03 (stored codes), 07 (pending codes), 0200 and
+02xx00 (freeze frame 0, kept while a code is stored), 0A (permanent codes), 0900, 0902
+(the VIN) and 04 (clear: later 03 and 07 find none, every monitor is incomplete, the
+permanent code stays), in either letter case, with or without spaces; a bare CR repeats
+the last command. Echo, line feeds, spaces, headers and CAN formatting follow the
+settings. The first request after a reset or ATSP searches for the car ("SEARCHING...")
+unless the protocol is set; K-line cars then say "BUS INIT: ...OK". A character sent
+during a search stops it ("STOPPED").
 
 Options:
   --car NAME          the car behind the adapter (default can11):
@@ -61,8 +63,17 @@ Options:
                 std::string(car.summary) + "\n";
     }
     text += R"(                      With two units, the engine unit (7E8, 18DAF110, 10) holds every code
-                      but the last, which the transmission unit holds.
-  --codes PRESET      the codes the car holds (default "default"):
+                      but the last, which the transmission unit holds; the engine's first
+                      stored code is also its permanent code and its freeze frame's.
+  --vehicle NAME      the VIN and readiness the engine unit reports (default: ford for
+                      can11 and j1850pwm, vw for can29, toyota for iso9141 and slow, gm for
+                      j1850vpw, bmw for kwp):
+)";
+    for (const VehicleProfile& vehicle : vehicleProfiles()) {
+        text += "                        " + std::string(vehicle.name) + std::string(8 - vehicle.name.size(), ' ') +
+                std::string(vehicle.vin) + "  " + std::string(vehicle.summary) + "\n";
+    }
+    text += R"(  --codes PRESET      the codes the car holds (default "default"):
 )";
     for (const Preset& preset : Presets) {
         text += "                        " + std::string(preset.name) + std::string(9 - preset.name.size(), ' ') +
@@ -134,6 +145,12 @@ ParsedArguments parseArguments(std::span<const std::string_view> arguments) {
             const auto kind = carKindByName(value);
             if (!kind) return fail("unknown car: " + std::string(value) + " (one of " + names(carEntries()) + ")");
             options.adapter.car.kind = *kind;
+        } else if (argument == "--vehicle") {
+            const VehicleProfile* vehicle = vehicleProfileByName(value);
+            if (vehicle == nullptr) {
+                return fail("unknown vehicle: " + std::string(value) + " (one of " + names(vehicleProfiles()) + ")");
+            }
+            options.adapter.car.vehicle = vehicle;
         } else if (argument == "--codes") {
             preset = nullptr;
             for (const Preset& candidate : Presets) {

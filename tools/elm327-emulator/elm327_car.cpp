@@ -142,29 +142,30 @@ std::uint8_t frameCheck(int protocol, std::uint32_t header, std::span<const std:
     return static_cast<std::uint8_t>(sum & 0xFFU);
 }
 
-Car::Car(const CarSetup& setup) : kind_(setup.kind) {
+Car::Car(const CarSetup& setup)
+    : kind_(setup.kind), vehicle_(setup.vehicle != nullptr ? setup.vehicle : &defaultVehicleProfile(setup.kind)) {
     bool two = true;
     switch (kind_) {
     case CarKind::Can11:
     case CarKind::NoCodes:
     case CarKind::Silent:
         protocol_ = Can11Protocol;
-        ecus_ = {{0x7E8, EngineSupport, {}, {}}, {0x7E9, TransmissionSupport, {}, {}}};
+        ecus_ = {{0x7E8, EngineSupport, {}, {}, {}}, {0x7E9, TransmissionSupport, {}, {}, {}}};
         break;
     case CarKind::Can29:
         protocol_ = Can29Protocol;
-        ecus_ = {{0x18DAF110, EngineSupport, {}, {}}, {0x18DAF118, TransmissionSupport, {}, {}}};
+        ecus_ = {{0x18DAF110, EngineSupport, {}, {}, {}}, {0x18DAF118, TransmissionSupport, {}, {}, {}}};
         break;
     case CarKind::J1850Vpw:
     case CarKind::J1850Pwm:
         protocol_ = kind_ == CarKind::J1850Vpw ? VpwProtocol : PwmProtocol;
-        ecus_ = {{0x10, EngineSupport, {}, {}}, {0x18, TransmissionSupport, {}, {}}};
+        ecus_ = {{0x10, EngineSupport, {}, {}, {}}, {0x18, TransmissionSupport, {}, {}, {}}};
         break;
     case CarKind::Iso9141:
     case CarKind::Slow:
     case CarKind::Kwp:
         protocol_ = kind_ == CarKind::Kwp ? KwpFastProtocol : Iso9141Protocol;
-        ecus_ = {{0x11, EngineSupport, {}, {}}};
+        ecus_ = {{0x11, EngineSupport, {}, {}, {}}};
         two = false;
         break;
     case CarKind::NoCar:
@@ -178,6 +179,8 @@ Car::Car(const CarSetup& setup) : kind_(setup.kind) {
         ecus_[0].pending = setup.pending;
         ecus_[0].stored = setup.stored;
     }
+    // The engine's first stored code is also permanent: clearing does not erase it.
+    if (!ecus_[0].stored.empty()) ecus_[0].permanent = {ecus_[0].stored.front()};
 }
 
 std::uint32_t Car::legacyHeader(std::uint32_t source, std::size_t dataLength) const {
@@ -190,7 +193,7 @@ std::uint32_t Car::legacyHeader(std::uint32_t source, std::size_t dataLength) co
 }
 
 std::vector<EcuMessage> Car::codeAnswer(std::uint8_t service, const Ecu& ecu) const {
-    const std::vector<Code>& codes = service == 0x03 ? ecu.stored : ecu.pending;
+    const std::vector<Code>& codes = service == 0x03 ? ecu.stored : service == 0x0A ? ecu.permanent : ecu.pending;
     const auto reply = static_cast<std::uint8_t>(service + 0x40U);
     if (isCan(protocol_)) {
         // ISO 15765-4 puts the number of codes first.
@@ -226,9 +229,12 @@ std::vector<EcuMessage> Car::answer(std::span<const std::uint8_t> request) {
             if (request[1] == 0x00) {
                 add(ecu, {0x41, 0x00, ecu.supported[0], ecu.supported[1], ecu.supported[2], ecu.supported[3]});
             } else if (request[1] == 0x01) {
-                // The warning lamp is on while any code is stored; then the number of codes.
+                // The warning lamp is on while any code is stored; then the number of codes and
+                // the monitors, every supported one incomplete after a clear.
                 const auto count = static_cast<std::uint8_t>(std::min<std::size_t>(ecu.stored.size(), 0x7F));
-                add(ecu, {0x41, 0x01, static_cast<std::uint8_t>(count == 0 ? 0x00 : 0x80U | count), 0x07, 0x65, 0x00});
+                const auto& [b, c, d] = vehicle_->monitors;
+                add(ecu, {0x41, 0x01, static_cast<std::uint8_t>(count == 0 ? 0x00 : 0x80U | count), b, c,
+                          cleared_ ? c : d});
             }
         }
         break;
@@ -245,7 +251,12 @@ std::vector<EcuMessage> Car::answer(std::span<const std::uint8_t> request) {
             ecu.stored.clear();
             add(ecu, {0x44});
         }
+        cleared_ = true;
         break;
+    case 0x02:
+    case 0x09:
+    case 0x0A:
+        return vehicleAnswer(request);
     default:
         break;
     }

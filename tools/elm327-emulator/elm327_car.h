@@ -60,10 +60,25 @@ struct EcuMessage {
 // The byte that closes a legacy frame: the SAE J1850 CRC, or the ISO 9141 / 14230 sum.
 std::uint8_t frameCheck(int protocol, std::uint32_t header, std::span<const std::uint8_t> data);
 
+// What the engine unit tells about the vehicle beyond its codes: its VIN (service 09), its
+// readiness monitors (service 01 PID 01) and the values its freeze frame holds (service 02).
+struct VehicleProfile {
+    std::string_view name;
+    std::string_view vin;
+    // Bytes B, C and D of 01 01 (B's bit 3 marks a compression-ignition engine).
+    std::array<std::uint8_t, 3> monitors;
+    std::string_view summary;
+};
+std::span<const VehicleProfile> vehicleProfiles();
+const VehicleProfile* vehicleProfileByName(std::string_view name);
+// The profile a car kind has when none is named.
+const VehicleProfile& defaultVehicleProfile(CarKind kind);
+
 struct CarSetup {
     CarKind kind = CarKind::Can11;
     std::vector<Code> pending;
     std::vector<Code> stored;
+    const VehicleProfile* vehicle = nullptr;  // nullptr: the kind's own
 };
 
 class Car {
@@ -74,7 +89,8 @@ public:
     // The protocol the car answers on; 0 when no car is connected.
     int protocol() const { return protocol_; }
     // What the units answer to a request (service byte first), in the order they answer.
-    // Empty when none answers. Service 04 clears every unit's codes.
+    // Empty when none answers. Service 04 clears every unit's codes, the freeze frame and
+    // the readiness monitors, but not the permanent codes.
     std::vector<EcuMessage> answer(std::span<const std::uint8_t> request);
 
 private:
@@ -83,13 +99,17 @@ private:
         std::array<std::uint8_t, 4> supported;  // service 01 PID 00
         std::vector<Code> pending;
         std::vector<Code> stored;
+        std::vector<Code> permanent;
     };
     std::vector<EcuMessage> codeAnswer(std::uint8_t service, const Ecu& ecu) const;
+    std::vector<EcuMessage> vehicleAnswer(std::span<const std::uint8_t> request) const;
     std::uint32_t legacyHeader(std::uint32_t source, std::size_t dataLength) const;
 
     CarKind kind_;
     int protocol_;
     std::vector<Ecu> ecus_;
+    const VehicleProfile* vehicle_;
+    bool cleared_ = false;  // service 04 has run: every supported monitor incomplete
 };
 
 }  // namespace vx414::elmemu

@@ -1,0 +1,233 @@
+// The services after the codes through the real session, over a scripted adapter: what is
+// asked of whom, and that no answer to them fails the read or costs a code.
+#include "reader/elm327/elm327_vehicle_read.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "reader/elm327/elm327_session.h"
+#include "reader/elm327/scripted_transport.h"
+
+namespace vx414::elm327 {
+namespace {
+
+using namespace std::chrono_literals;
+using Reply = ScriptedTransport::Reply;
+using Answers = std::map<std::string, std::string>;
+
+// An adapter an earlier run set up (the probe finds protocol `protocol`), with the car's
+// answers by request (without a count digit; lines separated by CR); NO DATA to the rest.
+// One that does not know the count digit answers "?" to a request that has one.
+ScriptedTransport::Script adapter(Answers car, bool countDigit = true, char protocol = '6') {
+    return [car = std::move(car), countDigit, protocol](const std::string& command) {
+        std::string body;
+        if (command == "ATDPN") {
+            body = std::string("A") + protocol;
+        } else if (command == "ATWS" || command == "ATZ") {
+            body = "\r\rELM327 v1.5";
+        } else if (command.starts_with("AT")) {
+            body = "OK";
+        } else {
+            const std::string request = command.size() % 2 == 1 ? command.substr(0, command.size() - 1) : command;
+            const auto found = car.find(request);
+            body = !countDigit && request != command ? "?" : found != car.end() ? found->second : "NO DATA";
+        }
+        return Reply{{0ms, body + "\r\r>"}};
+    };
+}
+
+// A CAN car: engine 7E8 and transmission 7E9, every service answered.
+Answers canCar() {
+    return {
+        {"07", "7E8 04 47 01 03 00 00 00 00 "},
+        {"03", "7E8 06 43 02 04 20 01 33 00 \r7E9 04 43 01 C1 00 00 00 00 "},
+        {"0100", "7E8 06 41 00 BE 3F A8 13 00 \r7E9 06 41 00 98 18 80 01 00 "},
+        {"0101", "7E8 06 41 01 82 07 65 04 00 \r7E9 06 41 01 81 07 65 00 00 "},
+        {"020000", "7E8 07 42 00 00 5E 3B 80 00 "},
+        {"020200", "7E8 05 42 02 00 04 20 00 00 "},
+        {"020500", "7E8 04 42 05 00 7B 00 00 00 "},
+        {"020C00", "7E8 05 42 0C 00 1A F8 00 00 "},
+        {"020D00", "7E8 04 42 0D 00 3C 00 00 00 "},
+        {"0A", "7E8 04 4A 01 04 20 00 00 00 \r7E9 02 4A 00 00 00 00 00 00 "},
+        {"0900", "7E8 06 49 00 40 00 00 00 00 "},
+        // 1HGCM82633A004352 in a first and two consecutive frames.
+        {"0902", "7E8 10 14 49 02 01 31 48 47 \r7E8 21 43 4D 38 32 36 33 33 \r7E8 22 41 30 30 34 33 35 32 "},
+    };
+}
+
+Answers with(Answers car, const std::string& request, const char* answer) {
+    if (answer == nullptr) {
+        car.erase(request);
+    } else {
+        car[request] = answer;
+    }
+    return car;
+}
+
+// The requests after 03, blank-separated.
+std::string servicesAsked(const ScriptedTransport& link) {
+    std::string text;
+    bool after = false;
+    for (const std::string& command : link.commands()) {
+        if (after) text += (text.empty() ? "" : " ") + command;
+        after = after || command == "03";
+    }
+    return text;
+}
+
+std::string codesText(const std::vector<TroubleCode>& codes) {
+    std::string text;
+    for (const TroubleCode& code : codes) text += (text.empty() ? "" : " ") + code.toString();
+    return text;
+}
+
+std::string freezeText(const VehicleInfo& info) {
+    if (!info.freezeFrame) return "none";
+    std::string text = info.freezeFrame->code ? info.freezeFrame->code->toString() : "?";
+    for (const FreezeValue& v : info.freezeFrame->values) text += ", " + std::to_string(static_cast<int>(v.value)) + " " + v.unit;
+    return text;
+}
+
+// Every request with the count digit of the units that list it.
+constexpr const char* AllAsked =
+    "01002 01012 0200002 0202001 0204001 0205001 0206001 0207001 020B001 020C001 020D001 020F001 0210001 0211001 "
+    "0A 09002 09023";
+constexpr const char* Frame = "P0420, 83 °C, 1726 rpm, 60 km/h";
+
+TEST(Elm327VehicleRead, EachServiceRefusedOrWithoutDataCostsOnlyItsOwnPart) {
+    const char* Vin = "1HGCM82633A004352";
+    struct Case {
+        const char* what;
+        Answers car;
+        const char* asked;
+        const char* vin;
+        bool readiness;
+        const char* freeze;
+        const char* permanent;
+        bool countDigit = true;
+    };
+    const std::vector<Case> cases = {
+        {"every service answers", canCar(), AllAsked, Vin, true, Frame, "P0420"},
+        {"01 01 NO DATA", with(canCar(), "0101", nullptr), AllAsked, Vin, false, Frame, "P0420"},
+        {"01 01 refused", with(canCar(), "0101", "7E8 03 7F 01 12 00 00 00 00 \r7E9 03 7F 01 12 00 00 00 00 "),
+         AllAsked, Vin, false, Frame, "P0420"},
+        {"01 00 lists no PID 01: 01 01 not asked",
+         with(canCar(), "0100", "7E8 06 41 00 3E 3F A8 13 00 \r7E9 06 41 00 18 18 80 01 00 "),
+         "01002 0200002 0202001 0204001 0205001 0206001 0207001 020B001 020C001 020D001 020F001 0210001 0211001 0A "
+         "09002 09023",
+         Vin, false, Frame, "P0420"},
+        {"02 NO DATA", with(canCar(), "020000", nullptr), "01002 01012 0200002 0A 09002 09023", Vin, true, "none", "P0420"},
+        {"02 02 refused", with(canCar(), "020200", "7E8 03 7F 02 12 00 00 00 00 "),
+         "01002 01012 0200002 0202001 0A 09002 09023", Vin, true, "none", "P0420"},
+        {"02 02: no frame stored", with(canCar(), "020200", "7E8 05 42 02 00 00 00 00 00 "),
+         "01002 01012 0200002 0202001 0A 09002 09023", Vin, true, "none", "P0420"},
+        {"0A NO DATA", with(canCar(), "0A", nullptr), AllAsked, Vin, true, Frame, ""},
+        {"0A refused", with(canCar(), "0A", "7E8 03 7F 0A 11 00 00 00 00 \r7E9 03 7F 0A 11 00 00 00 00 "), AllAsked,
+         Vin, true, Frame, ""},
+        {"09 00 NO DATA: no VIN asked", with(canCar(), "0900", nullptr),
+         "01002 01012 0200002 0202001 0204001 0205001 0206001 0207001 020B001 020C001 020D001 020F001 0210001 0211001 "
+         "0A 09002",
+         "", true, Frame, "P0420"},
+        {"09 02 refused", with(canCar(), "0902", "7E8 03 7F 09 12 00 00 00 00 "), AllAsked, "", true, Frame, "P0420"},
+        {"VIN short",
+         with(canCar(), "0902",
+              "7E8 10 13 49 02 01 31 48 47 \r7E8 21 43 4D 38 32 36 33 33 \r7E8 22 41 30 30 34 33 35 00 "),
+         AllAsked, "", true, Frame, "P0420"},
+        {"VIN with a wrong check digit",
+         with(canCar(), "0902",
+              "7E8 10 14 49 02 01 31 48 47 \r7E8 21 43 4D 38 32 36 34 33 \r7E8 22 41 30 30 34 33 35 32 "),
+         AllAsked, "", true, Frame, "P0420"},
+        {"VIN not ASCII",
+         with(canCar(), "0902",
+              "7E8 10 14 49 02 01 31 48 47 \r7E8 21 43 4D 38 32 36 33 33 \r7E8 22 41 30 30 34 33 35 C3 "),
+         AllAsked, "", true, Frame, "P0420"},
+        {"VIN frames missing", with(canCar(), "0902", "7E8 10 14 49 02 01 31 48 47 \r7E8 21 43 4D 38 32 36 33 33 "),
+         AllAsked, "", true, Frame, "P0420"},
+        {"an adapter without the count digit", canCar(),
+         "01002 0100 0101 020000 020200 020400 020500 020600 020700 020B00 020C00 020D00 020F00 021000 021100 0A 0900 "
+         "0902",
+         Vin, true, Frame, "P0420", false},
+    };
+    for (const Case& c : cases) {
+        ScriptedTransport link(adapter(c.car, c.countDigit));
+        Session session;
+        const SessionResult result = session.readCodes(link, Clock::now() + 5s);
+        ASSERT_EQ(result.status.toString(), "ok") << c.what;
+        EXPECT_EQ(codesText(result.pending), "P0300") << c.what;
+        EXPECT_EQ(codesText(result.stored), "P0420 P0133 U0100") << c.what;
+        EXPECT_EQ(servicesAsked(link), c.asked) << c.what;
+        const VehicleInfo& v = result.vehicle;
+        EXPECT_EQ(v.vin, c.vin) << c.what;
+        EXPECT_EQ(v.make, *c.vin ? "honda" : "") << c.what;
+        EXPECT_EQ(v.readiness.size(), c.readiness ? 11U : 0U) << c.what;
+        EXPECT_EQ(v.mil.value_or(false), c.readiness) << c.what;
+        EXPECT_EQ(freezeText(v), c.freeze) << c.what;
+        EXPECT_EQ(codesText(v.permanent), c.permanent) << c.what;
+        ASSERT_EQ(v.units.size(), 2U) << c.what;
+        EXPECT_EQ(v.units[0].address + " " + v.units[0].name + ": " + codesText(v.units[0].stored), "7E8 engine: P0420 P0133")
+            << c.what;
+        EXPECT_EQ(v.units[1].address + " " + v.units[1].name + ": " + codesText(v.units[1].stored), "7E9 transmission: U0100")
+            << c.what;
+    }
+}
+
+TEST(Elm327VehicleRead, LegacyBusVinInFiveFrames) {
+    // J1850 VPW, engine 10 and transmission 18; the check byte closes every frame.
+    const Answers car = {
+        {"07", "486B104701BB0000000033"},
+        {"03", "486B104301330000000067\r486B184301BB00000000A5"},
+        {"0100", "486B104100BE3EB811FA"},
+        {"0101", "486B1041018107650477"},
+        {"0900", "486B1049000140000000E1"},
+        {"0902", "486B104902010000003155\r486B104902024847434D11\r486B104902033832363342\r"
+                 "486B104902043341303016\r486B104902053433353220"},
+    };
+    ScriptedTransport link(adapter(car, true, '2'));
+    Session session;
+    const SessionResult result = session.readCodes(link, Clock::now() + 5s);
+    ASSERT_TRUE(result.status.isOk()) << result.status.toString();
+    EXPECT_EQ(codesText(result.stored), "P0133 P01BB");
+    EXPECT_EQ(servicesAsked(link), "01002 01011 0200002 0A 09002 09025");
+    EXPECT_EQ(result.vehicle.vin, "1HGCM82633A004352");
+    EXPECT_EQ(result.vehicle.make, "honda");
+    EXPECT_EQ(result.vehicle.modelYear, 2003);
+    EXPECT_EQ(result.vehicle.storedCount, 1);
+    EXPECT_EQ(result.vehicle.inspection, "Likely to fail the inspection (the check-engine light is on)");
+    EXPECT_EQ(result.vehicle.units.size(), 2U);
+}
+
+TEST(Elm327VehicleRead, AnAdapterLostOnTheWayKeepsTheCodesAndIsSetUpAgain) {
+    struct Case {
+        const char* what;
+        Reply reply;  // to the request for readiness
+    };
+    const std::vector<Case> cases = {
+        {"silent", {}},
+        {"reset", {{0ms, "\r\rELM327 v1.5\r\r>"}}},
+        {"lost the car", {{0ms, "UNABLE TO CONNECT\r\r>"}}},
+    };
+    for (const Case& c : cases) {
+        const ScriptedTransport::Script base = adapter(canCar());
+        ScriptedTransport link([&](const std::string& command) {
+            return command.starts_with("0101") ? c.reply : base(command);
+        });
+        Session session;
+        const Clock::time_point start = Clock::now();
+        const SessionResult result = session.readCodes(link, start + 3s);
+        EXPECT_EQ(result.status.toString(), "ok") << c.what;
+        EXPECT_EQ(codesText(result.stored), "P0420 P0133 U0100") << c.what;
+        EXPECT_EQ(servicesAsked(link), "01002 01012") << c.what;
+        EXPECT_TRUE(result.vehicle.readiness.empty()) << c.what;
+        // A silent adapter is given up a second before the exchange's deadline.
+        EXPECT_LT(Clock::now() - start, 2500ms) << c.what;
+        link.clearCommands();
+        EXPECT_EQ(session.readCodes(link, Clock::now() + 3s).status.toString(), "ok") << c.what;
+        EXPECT_EQ(link.commands().front(), "ATWS") << c.what << ": the full set-up";
+    }
+}
+
+}  // namespace
+}  // namespace vx414::elm327

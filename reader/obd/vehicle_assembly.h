@@ -1,0 +1,35 @@
+// The one place that turns what the units answered into the vehicle's picture.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "reader/elm327/elm327_service_answer.h"
+#include "reader/obd/wmi_table.h"
+#include "reader/vehicle_info.h"
+
+namespace vx414::obd {
+
+// One unit's trouble codes from 07 and 03, as the codes' own read gave them.
+struct UnitCodeLists {
+    std::string sender;
+    std::vector<TroubleCode> pending;
+    std::vector<TroubleCode> stored;
+};
+
+// Everything a read asked beyond the codes; a service not asked (or not supported by any
+// unit) is left empty. Answers that failed, NO DATA and refusals are all taken as "nothing
+// known": none of them loses a code.
+struct VehicleAnswers {
+    std::vector<UnitCodeLists> codes;                      // 07 and 03, per unit
+    std::optional<elm327::ServiceAnswer> monitorStatus;    // 01 01
+    std::vector<elm327::ServiceAnswer> freezeFrame;        // 02 pid 00, for each PID asked (02 02 among them)
+    std::optional<elm327::ServiceAnswer> permanentCodes;   // 0A
+    std::optional<elm327::ServiceAnswer> vin;              // 09 02
+};
+
+// `currentYear` places a VIN's model year in its 30-year cycle where the VIN does not.
+VehicleInfo assembleVehicleInfo(const VehicleAnswers& answers, const WmiTable& wmi, int currentYear);
+
+}  // namespace vx414::obd

@@ -1,0 +1,171 @@
+#include "reader/obd/vehicle_assembly.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "reader/obd/test_bytes.h"
+
+namespace vx414::obd {
+namespace {
+
+using elm327::ServiceAnswer;
+using elm327::UnitMessages;
+using testing::bytes;
+using testing::withText;
+
+TroubleCode code(const char* text) {
+    const auto pair = encodeTroubleCode(text);
+    return decodeTroubleCode((*pair)[0], (*pair)[1]);
+}
+
+ServiceAnswer answer(std::vector<UnitMessages> units) { return {LinkStatus::ok(), false, std::move(units)}; }
+
+// A CAN car with an engine (7E8) and a transmission (7E9) unit that answer every service.
+VehicleAnswers goodCar() {
+    VehicleAnswers a;
+    a.codes = {{"7E8", {code("P0300")}, {code("P0420"), code("P0133")}}, {"7E9", {}, {code("U0100")}}};
+    a.monitorStatus = answer({{"7E8", {bytes("41 01 82 07 65 04")}, {}}, {"7E9", {bytes("41 01 01 04 00 00")}, {}}});
+    a.freezeFrame = {
+        answer({{"7E8", {bytes("42 02 00 04 20")}, {}}, {"7E9", {bytes("42 02 00 00 00")}, {}}}),
+        answer({{"7E8", {bytes("42 05 00 7B")}, {}}}),
+        answer({{"7E8", {bytes("42 0C 00 1A F8")}, {}}, {"7E9", {bytes("42 0C 00 0F A0")}, {}}}),
+        answer({{"7E8", {bytes("42 0D 00 3C")}, {}}}),
+    };
+    a.permanentCodes = answer({{"7E8", {bytes("4A 01 04 20")}, {}}, {"7E9", {bytes("4A 00")}, {}}});
+    a.vin = answer({{"7E8", {withText("49 02 01", "1HGCM82633A004352")}, {}}});
+    return a;
+}
+
+std::string codesText(const std::vector<TroubleCode>& codes) {
+    std::string text;
+    for (const TroubleCode& c : codes) text += (text.empty() ? "" : " ") + c.toString();
+    return text;
+}
+
+// "7E8 engine: 07 P0300; 03 P0420 P0133; 0A P0420 | 7E9 transmission: …"
+std::string unitsText(const VehicleInfo& info) {
+    std::string text;
+    for (const UnitCodes& u : info.units) {
+        if (!text.empty()) text += " | ";
+        text += u.address + " " + u.name + ": 07 " + codesText(u.pending) + "; 03 " + codesText(u.stored) + "; 0A " +
+                codesText(u.permanent);
+    }
+    return text;
+}
+
+std::string freezeText(const VehicleInfo& info) {
+    if (!info.freezeFrame) return "none";
+    std::string text = info.freezeFrame->code ? info.freezeFrame->code->toString() : "?";
+    for (const FreezeValue& v : info.freezeFrame->values) text += ", " + v.name + " " + std::to_string(v.value) + " " + v.unit;
+    return text;
+}
+
+constexpr const char* AllCodes =
+    "7E8 engine: 07 P0300; 03 P0420 P0133; 0A P0420 | 7E9 transmission: 07 ; 03 U0100; 0A ";
+
+TEST(VehicleAssembly, TheWholePictureFromEveryService) {
+    const VehicleInfo info = assembleVehicleInfo(goodCar(), builtInWmiTable(), 2026);
+    EXPECT_EQ(info.vin, "1HGCM82633A004352");
+    EXPECT_EQ(info.make, "honda");
+    EXPECT_EQ(info.modelYear, 2003);
+    EXPECT_EQ(info.mil, true);
+    EXPECT_EQ(info.storedCount, 3);
+    EXPECT_FALSE(info.compressionIgnition);
+    EXPECT_EQ(info.readiness.size(), 11U);
+    EXPECT_EQ(info.inspection, "Likely to fail the inspection (the check-engine light is on)");
+    EXPECT_EQ(freezeText(info), "P0420, Coolant temperature 83.000000 °C, Engine speed 1726.000000 rpm, "
+                                "Vehicle speed 60.000000 km/h");
+    EXPECT_EQ(unitsText(info), AllCodes);
+    EXPECT_EQ(codesText(info.permanent), "P0420");
+}
+
+TEST(VehicleAssembly, AServiceThatGivesNothingCostsOnlyItsOwnPart) {
+    const ServiceAnswer noData{LinkStatus::ok(), true, {}};
+    const ServiceAnswer failed{LinkStatus(LinkCode::Protocol, "garbage"), false,
+                               {{"7E8", {bytes("41 01 82 07 65 04")}, {}}}};
+    auto refusedBy7E8 = [](std::uint8_t code) { return answer({{"7E8", {}, code}}); };
+    const auto badVin = [](const char* vin) { return answer({{"7E8", {withText("49 02 01", vin)}, {}}}); };
+
+    struct Case {
+        const char* what;
+        std::function<void(VehicleAnswers&)> change;
+        const char* vin;         // "" when gone
+        bool readiness;          // readiness and the verdict kept
+        const char* freeze;      // freezeText
+        const char* permanent;
+    };
+    const char* Vin = "1HGCM82633A004352";
+    const char* Freeze = "P0420, Coolant temperature 83.000000 °C, Engine speed 1726.000000 rpm, "
+                         "Vehicle speed 60.000000 km/h";
+    const std::vector<Case> cases = {
+        {"01 01 NO DATA", [&](VehicleAnswers& a) { a.monitorStatus = noData; }, Vin, false, Freeze, "P0420"},
+        {"01 01 refused", [&](VehicleAnswers& a) { a.monitorStatus = refusedBy7E8(0x12); }, Vin, false, Freeze, "P0420"},
+        {"01 01 failed", [&](VehicleAnswers& a) { a.monitorStatus = failed; }, Vin, false, Freeze, "P0420"},
+        {"01 01 not asked", [&](VehicleAnswers& a) { a.monitorStatus.reset(); }, Vin, false, Freeze, "P0420"},
+        {"02 NO DATA", [&](VehicleAnswers& a) { a.freezeFrame.assign(4, noData); }, Vin, true, "none", "P0420"},
+        {"02 02 refused", [&](VehicleAnswers& a) { a.freezeFrame[0] = refusedBy7E8(0x11); }, Vin, true, "none", "P0420"},
+        {"02 02 says no frame", [&](VehicleAnswers& a) { a.freezeFrame[0] = answer({{"7E8", {bytes("42 02 00 00 00")}, {}}}); },
+         Vin, true, "none", "P0420"},
+        {"02 0C failed", [&](VehicleAnswers& a) { a.freezeFrame[2] = failed; }, Vin, true,
+         "P0420, Coolant temperature 83.000000 °C, Vehicle speed 60.000000 km/h", "P0420"},
+        {"0A NO DATA", [&](VehicleAnswers& a) { a.permanentCodes = noData; }, Vin, true, Freeze, ""},
+        {"0A refused", [&](VehicleAnswers& a) { a.permanentCodes = refusedBy7E8(0x11); }, Vin, true, Freeze, ""},
+        {"0A malformed", [&](VehicleAnswers& a) { a.permanentCodes = answer({{"7E8", {bytes("4A 02 04 20")}, {}}}); }, Vin,
+         true, Freeze, ""},
+        {"09 02 NO DATA", [&](VehicleAnswers& a) { a.vin = noData; }, "", true, Freeze, "P0420"},
+        {"09 02 refused", [&](VehicleAnswers& a) { a.vin = refusedBy7E8(0x31); }, "", true, Freeze, "P0420"},
+        {"09 02 short", [&](VehicleAnswers& a) { a.vin = badVin("1HGCM82633A00435"); }, "", true, Freeze, "P0420"},
+        {"09 02 wrong digit", [&](VehicleAnswers& a) { a.vin = badVin("1HGCM82643A004352"); }, "", true, Freeze, "P0420"},
+        {"09 02 not ASCII", [&](VehicleAnswers& a) { a.vin = badVin("1HGCM82633A00435\xC3"); }, "", true, Freeze, "P0420"},
+    };
+    for (const Case& c : cases) {
+        VehicleAnswers answers = goodCar();
+        c.change(answers);
+        const VehicleInfo info = assembleVehicleInfo(answers, builtInWmiTable(), 2026);
+        EXPECT_EQ(info.vin, c.vin) << c.what;
+        EXPECT_EQ(info.make, *c.vin ? "honda" : "") << c.what;
+        EXPECT_EQ(info.modelYear, *c.vin ? 2003 : 0) << c.what;
+        EXPECT_EQ(info.readiness.empty(), !c.readiness) << c.what;
+        EXPECT_EQ(info.inspection.empty(), !c.readiness) << c.what;
+        EXPECT_EQ(info.mil.has_value(), c.readiness) << c.what;
+        EXPECT_EQ(freezeText(info), c.freeze) << c.what;
+        EXPECT_EQ(codesText(info.permanent), c.permanent) << c.what;
+        // The codes of 07 and 03 are never touched.
+        std::string expectedUnits = AllCodes;
+        if (*c.permanent == '\0') expectedUnits.replace(expectedUnits.find("0A P0420"), 8, "0A ");
+        EXPECT_EQ(unitsText(info), expectedUnits) << c.what;
+    }
+}
+
+TEST(VehicleAssembly, UnitsOnTheOlderBusesAndADiesel) {
+    VehicleAnswers a;
+    a.codes = {{"486B10", {}, {code("P0401")}}, {"486B18", {}, {}}};
+    // The transmission answers first; the engine's diesel report still names the monitors.
+    a.monitorStatus = answer({{"486B18", {bytes("41 01 00 0C 00 00")}, {}}, {"486B10", {bytes("41 01 81 0F EB 40")}, {}}});
+    a.permanentCodes = answer({{"486B10", {bytes("4A 04 01 00 00 00 00"), bytes("4A 01 33 00 00 00 00")}, {}},
+                               {"486B11", {bytes("4A 04 01 00 00 00 00")}, {}}});
+    std::vector<std::vector<std::uint8_t>> frames;
+    const std::string padded = std::string(3, '\0') + "WVWZZZ1JZ3W386752";
+    for (std::uint8_t n = 1; n <= 5; ++n) {
+        frames.push_back({0x49, 0x02, n});
+        frames.back().insert(frames.back().end(), padded.begin() + (n - 1) * 4, padded.begin() + n * 4);
+    }
+    a.vin = answer({{"486B10", frames, {}}});
+    const VehicleInfo info = assembleVehicleInfo(a, builtInWmiTable(), 2026);
+    EXPECT_EQ(info.vin, "WVWZZZ1JZ3W386752");
+    EXPECT_EQ(info.make, "volkswagen");
+    EXPECT_EQ(info.modelYear, 2003);
+    EXPECT_TRUE(info.compressionIgnition);
+    EXPECT_EQ(info.storedCount, 1);
+    EXPECT_EQ(info.readiness.size(), 9U);
+    EXPECT_EQ(info.inspection, "Likely to fail the inspection (the check-engine light is on)");
+    EXPECT_EQ(unitsText(info), "486B10 engine: 07 ; 03 P0401; 0A P0401 P0133 | 486B18 transmission: 07 ; 03 ; 0A  | "
+                               "486B11 engine: 07 ; 03 ; 0A P0401");
+    EXPECT_EQ(codesText(info.permanent), "P0401 P0133");
+}
+
+}  // namespace
+}  // namespace vx414::obd
