@@ -122,9 +122,6 @@ void appendPlainRecord(std::string& out, std::initializer_list<std::string_view>
   out += '\n';
 }
 
-constexpr char kComma = ',';
-constexpr std::string_view kCrLf = "\r\n";
-
 // ---- JSON --------------------------------------------------------------------------------
 
 void appendJsonString(std::string& out, std::string_view text) {
