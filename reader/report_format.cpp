@@ -122,9 +122,6 @@ void appendPlainRecord(std::string& out, std::initializer_list<std::string_view>
   out += '\n';
 }
 
-constexpr char kComma = ',';
-constexpr std::string_view kCrLf = "\r\n";
-
 // ---- JSON --------------------------------------------------------------------------------
 
 void appendJsonString(std::string& out, std::string_view text) {
@@ -175,7 +172,9 @@ namespace {
 using namespace format;
 
 constexpr char kTab = '\t';
+constexpr char kComma = ',';
 constexpr std::string_view kLf = "\n";
+constexpr std::string_view kCrLf = "\r\n";
 
 // {"a": "x", "b": "y"} for the given names and texts, on one line.
 void appendJsonObject(std::string& out,

@@ -92,9 +92,11 @@ std::string codesOfText(const std::string& text) {
     start += std::string("Definition\n").size();
     while (start < text.size() && text.compare(start, 6, "Total:") != 0) {
         const std::size_t end = text.find('\n', start);
-        std::string kind = text.substr(start, 7);
-        kind.erase(kind.find_last_not_of(' ') + 1);
-        out += kind + " " + text.substr(start + 9, 5) + "\n";
+        // The columns are as wide as their widest cell: the first two words are kind and code.
+        std::istringstream row(text.substr(start, end - start));
+        std::string kind, code;
+        row >> kind >> code;
+        out += kind + " " + code + "\n";
         start = end + 1;
     }
     return out;
@@ -121,7 +123,9 @@ std::string codesOfCsv(const std::string& text) {
 TEST(ReadProgramElm327, ReadsEveryCodeInEachFormatOverATerminalAndOverTcp) {
     // Two control units; codes with a byte 0xBB, which the VX-414 reader's frame could not
     // carry, come through as the adapter sent them.
-    const std::string expected = "Pending P0300\nPending P01BB\nStored C1234\nStored B3BBB\nStored U0100\n";
+    // The emulator's car keeps its first stored code as a permanent one (service 0A).
+    const std::string expected =
+        "Pending P0300\nPending P01BB\nStored C1234\nStored B3BBB\nStored U0100\nPermanent C1234\n";
     for (const bool tcp : {false, true}) {
         SCOPED_TRACE(tcp ? "tcp" : "pseudo-terminal");
         std::vector<std::string_view> arguments = {"--car", "can11", "--pending", "P0300,P01BB", "--stored",
@@ -133,7 +137,7 @@ TEST(ReadProgramElm327, ReadsEveryCodeInEachFormatOverATerminalAndOverTcp) {
         const ChildResult text = readProgram({"--link", link, "--make", "bmw"});
         ASSERT_EQ(text.status, 0) << text.err;
         EXPECT_EQ(codesOfText(text.out), expected) << text.out;
-        EXPECT_NE(text.out.find("Stored   C1234  "), std::string::npos);
+        EXPECT_NE(text.out.find("Stored     C1234  engine"), std::string::npos) << text.out;
         const ChildResult csv = readProgram({"--link", link, "--format", "csv"});
         ASSERT_EQ(csv.status, 0) << csv.err;
         EXPECT_EQ(codesOfCsv(csv.out), expected) << csv.out;
@@ -171,7 +175,7 @@ TEST(ReadProgramElm327, ClearingSendsService04AndTheCarConfirmsIt) {
         EXPECT_EQ(cleared.status, 0) << cleared.err;
         EXPECT_EQ(cleared.out, "The car confirmed: its trouble codes are cleared.\nConfirmed by unit 7E8, unit 7E9.\n");
         EXPECT_TRUE(cleared.err.starts_with(
-            "The car holds 2 codes: P0171 (Pending), P0420 (Stored).\n"
+            "The car holds 3 codes: P0171 (Pending), P0420 (Stored), P0420 (Permanent).\n"
             "Clearing erases the car's trouble codes, its freeze frame and its readiness monitors.\n"
             "The engine must be off and the ignition on.\n"
             "The read is kept in " + (kept / "vx414-cleared-").string())) << cleared.err;
@@ -185,7 +189,11 @@ TEST(ReadProgramElm327, ClearingSendsService04AndTheCarConfirmsIt) {
 
         const ChildResult after = readProgram({"--link", link});
         EXPECT_EQ(after.status, 0) << after.err;
-        EXPECT_NE(after.out.find("No codes.\nTotal: 0\n"), std::string::npos) << after.out;
+        // Pending and stored codes are gone; a permanent code stays until the car itself
+        // finds the fault mended.
+        EXPECT_NE(after.out.find("\nPermanent  P0420  engine"), std::string::npos) << after.out;
+        EXPECT_NE(after.out.find("\nTotal: 1\n"), std::string::npos) << after.out;
+        EXPECT_EQ(after.out.find("Stored "), std::string::npos) << after.out;
     }
 
     // The transmission unit refuses 04: cleared all the same, and the refusal is named.

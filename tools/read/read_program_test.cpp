@@ -232,11 +232,11 @@ TEST(ReadProgram, ALogAppendedReadByReadHasOneHeaderAndARowForACleanCar) {
     }
     const auto records = recordsOfCsv(log);
     ASSERT_EQ(records.size(), 6u) << log;
-    EXPECT_EQ(records[0], (std::vector<std::string>{"time", "make", "kind", "code", "definition"}));
+    EXPECT_EQ(records[0], (std::vector<std::string>{"time", "make", "kind", "code", "definition", "unit"}));
     const std::vector<std::pair<std::string, std::string>> expected = {
         {"Pending", "P0300"}, {"Stored", "P0420"}, {"None", ""}, {"Pending", "P0300"}, {"Stored", "P0420"}};
     for (std::size_t i = 0; i < expected.size(); ++i) {
-        ASSERT_EQ(records[i + 1].size(), 5u) << i;
+        ASSERT_EQ(records[i + 1].size(), 6u) << i;
         EXPECT_EQ(records[i + 1][0].size(), 25u) << records[i + 1][0];
         EXPECT_EQ(records[i + 1][1], "generic");
         EXPECT_EQ(std::make_pair(records[i + 1][2], records[i + 1][3]), expected[i]) << i;
@@ -332,7 +332,7 @@ TEST(ReadProgram, LooksUpAndShowsTheGlossaryOfTheShippedFile) {
     // The same answer for other programs; the last code has no entry after it.
     const struct {
         std::string code, found, next;
-    } lookups[] = {{"p030", "P0300", "P0301"}, {"U0431", "U0431", ""}};
+    } lookups[] = {{"p030", "P0300", "P0301"}, {"U3576", "U3576", ""}};
     for (const auto& l : lookups) {
         const ChildResult json = readProgram({"--lookup", l.code, "--format", "json"});
         ASSERT_EQ(json.status, 0) << json.err;

@@ -15,7 +15,9 @@ LinkStatus LinkCarClearing::clearCodes()
     // The reader at /dev/vx414 may have been plugged in since the menu was shown.
     if (adapter == nullptr)
         return LinkStatus(LinkCode::NoDevice, "the link is the VX-414 reader, which cannot clear codes");
-    return adapter->clearCodes().status;  // Ok when at least one unit confirmed
+    // Ok when at least one unit confirmed; a unit that refused keeps its codes, which the
+    // read that follows the clear shows.
+    return adapter->clearCodes().status;
 }
 
 }  // namespace vx414
