@@ -200,7 +200,7 @@ std::optional<VehicleInfo> Elm327DeviceLibrary::awaitVehicle() {
 bool Elm327DeviceLibrary::readingVehicle() const {
     if (!vehicle_) return false;
     const std::lock_guard lock(vehicle_->mutex);
-    return !vehicle_->ended;
+    return !vehicle_->ended || vehicle_->vehicle.has_value();
 }
 
 std::string Elm327DeviceLibrary::foundPort() const { return adapter_->foundPort(); }

@@ -138,7 +138,8 @@ public:
 
     // Whether an exchange is running on the worker (tests).
     bool busy() const;
-    // Whether the vehicle part of the read whose codes were taken is still being read.
+    // Whether the vehicle part of the read whose codes were taken is still to be handed over:
+    // being read, or read and not yet taken (tests, benchmarks).
     bool readingVehicle() const;
     // The port the adapter was found on when it was looked for; empty before (tests, logs).
     std::string foundPort() const;
