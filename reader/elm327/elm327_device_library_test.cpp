@@ -56,7 +56,7 @@ public:
         std::unique_lock lock(mutex);
         wake.wait_until(lock, stop, std::min(deadline, Clock::now() + vehicleTakes), [] { return false; });
         if (stop.stop_requested()) {
-            ++vehiclesStopped;
+            ++*vehiclesStopped;
             return {};
         }
         VehicleInfo vehicle = codes.vehicle;
@@ -78,7 +78,8 @@ public:
 
     std::chrono::milliseconds takes{0};
     std::chrono::milliseconds vehicleTakes{0};
-    std::atomic<int> vehiclesStopped{0};
+    // Outlives the adapter, which the library owns and deletes at its end.
+    std::shared_ptr<std::atomic<int>> vehiclesStopped = std::make_shared<std::atomic<int>>(0);
     std::atomic<bool> failNext{false};
     std::atomic<int> reads{0}, clears{0}, probes{0}, forgets{0};
     std::atomic<elm327::Transport*> lastPipe{nullptr};
@@ -240,6 +241,7 @@ TEST(Elm327DeviceLibrary, TheCodesComeFirstAndTheVehicleFollowsUnlessANewReadOrC
         ScriptedAdapter& a = *adapter;
         a.takes = 50ms;
         a.vehicleTakes = 800ms;
+        const std::shared_ptr<std::atomic<int>> vehiclesStopped = a.vehiclesStopped;
         auto link = std::make_unique<Elm327DeviceLibrary>(ttyName(pty.path), std::move(adapter));
         std::mutex mutex;
         std::condition_variable told;
@@ -292,13 +294,13 @@ TEST(Elm327DeviceLibrary, TheCodesComeFirstAndTheVehicleFollowsUnlessANewReadOrC
             ASSERT_TRUE(vehicle.has_value());
             EXPECT_EQ(vehicle->vin, "VIN of read 1");
             EXPECT_GE(Clock::now() - acted, 500ms) << "the vehicle part was cut short";
-            EXPECT_EQ(a.vehiclesStopped, 0);
+            EXPECT_EQ(*vehiclesStopped, 0);
             EXPECT_FALSE(link->readingVehicle());
             EXPECT_EQ(link->DeviceReadVehicle(), std::nullopt) << "handed over twice";
             continue;
         }
         EXPECT_LT(Clock::now() - acted, 500ms);
-        EXPECT_EQ(a.vehiclesStopped, 1);
+        EXPECT_EQ(*vehiclesStopped, 1);
         if (!link) continue;
         if (c.after == After::NewRequest) {
             // The new read's codes, then its own vehicle: never the superseded one's.
