@@ -57,6 +57,12 @@ public:
     // progress. A byte link never calls it.
     virtual void DeviceNotifyReportReady(std::function<void()> ready) { (void)ready; }
     virtual ReportState DeviceReportState() const { return ReportState::None; }
+
+    // A link that reads more of the vehicle after the codes (an ELM327 adapter) hands it over
+    // here once, when it is there and the codes of the same read were taken, and tells it
+    // through the same `ready` call; std::nullopt otherwise, and always for a byte link.
+    // Never waits.
+    virtual std::optional<VehicleInfo> DeviceReadVehicle() { return std::nullopt; }
 };
 
 // The program's link to the reader: a raw byte pipe over the tty named by the environment

@@ -81,6 +81,10 @@ struct LiveForm {
         r.ok = box.shown.size() == messages && !form.FlexList->isHidden();
         if (!r.ok)
             return r;
+        // The codes are shown; the vehicle's part (the permanent rows) follows within the
+        // read's ten seconds, and is waited for as a user reading the table would.
+        Elm327DeviceLibrary* adapter = asElm327(*device);
+        r.ok = adapter != nullptr && QTest::qWaitFor([&] { return !adapter->readingVehicle(); }, 12000);
         const FlexGrid& t = *form.FlexList;
         // The pending and stored codes; the car's permanent codes (service 0A) follow them.
         for (int row = 1; row <= form.CodeCount; ++row)

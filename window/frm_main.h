@@ -170,6 +170,8 @@ public:
     // After a successful read: keeps the vehicle, adds its permanent codes to the codes
     // read and selects the make its VIN names (frm_main_vehicle.cpp).
     void takeVehicle(const VehicleInfo& vehicle);
+    // The vehicle's picture handed over after the codes were shown (frm_main_read.cpp).
+    void vehicleArrived(const VehicleInfo& vehicle);
 
     // The application's help file: empty until the first click on Help.
     QString HelpFile;

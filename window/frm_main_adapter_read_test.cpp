@@ -4,6 +4,7 @@
 // during a slow read act at once, even when the worker does not heed the stop.
 #include "reader/elm327/elm327_device_library.h"
 #include "window/frm_main.h"
+#include "window/testing/data_files.h"
 #include "window/testing/recording_platform.h"
 
 #include <QElapsedTimer>
@@ -75,6 +76,18 @@ public:
         const auto bytes = encodeTroubleCode("P030" + std::to_string(n));
         return {LinkStatus::ok(), {decodeTroubleCode((*bytes)[0], (*bytes)[1])}, {}, {}};
     }
+    // The vehicle part, `vehicleTakes` after the codes; its units are the codes'.
+    VehicleInfo readVehicle(elm327::Transport&, elm327::Deadline deadline, std::stop_token stop,
+                            const elm327::SessionResult& codes) override
+    {
+        std::mutex mutex;
+        std::condition_variable_any wake;
+        std::unique_lock lock(mutex);
+        wake.wait_until(lock, stop, std::min(deadline, elm327::Clock::now() + vehicleTakes), [] { return false; });
+        VehicleInfo told = vehicle;
+        told.units = codes.vehicle.units;
+        return told;
+    }
     elm327::ClearResult clearCodes(elm327::Transport&, elm327::Deadline, std::stop_token) override { return {}; }
     bool answersAsElm327(elm327::Transport&, elm327::Deadline) override { return true; }
     void forget() override {}
@@ -82,6 +95,8 @@ public:
     std::chrono::milliseconds first{0};
     std::chrono::milliseconds later{50};
     bool heedsStop = true;
+    std::chrono::milliseconds vehicleTakes{0};
+    VehicleInfo vehicle;
 
 private:
     std::shared_ptr<std::atomic<int>> finished_;
@@ -89,7 +104,8 @@ private:
 };
 
 struct AdapterForm {
-    explicit AdapterForm(std::chrono::milliseconds first, bool heedsStop = true)
+    explicit AdapterForm(std::chrono::milliseconds first, bool heedsStop = true,
+                         QString folder = QStringLiteral("/nonexistent"))
         : car(new SlowCar(finished))
     {
         car->first = first;
@@ -97,9 +113,12 @@ struct AdapterForm {
         device = std::make_unique<Elm327DeviceLibrary>(
             LinkName{LinkName::Kind::Elm327Tcp, {}, 0, "127.0.0.1", listener.port},
             std::unique_ptr<elm327::Conversation>(car));
-        platform = std::make_unique<Platform>(Platform{box, beep, pointers, end, *device, "/nonexistent"});
+        platform = std::make_unique<Platform>(Platform{box, beep, pointers, end, *device, std::move(folder)});
         form = std::make_unique<frmMain>(*platform);
-        form->Vehicle->addItem("generic");
+        if (platform->programFolder == "/nonexistent")
+            form->Vehicle->addItem("generic");
+        else
+            form->Form_Load();  // the make list and the generic definitions
     }
     ~AdapterForm()
     {
@@ -243,6 +262,67 @@ TEST(AdapterRead, ExitACloseOrAnotherLinkDuringASlowReadActAtOnce)
         EXPECT_EQ(a.beep.count, 1) << c.what;
         EXPECT_EQ(m.FlexList->TextMatrix(1, 2), "P0302") << c.what;
     }
+}
+
+TEST(AdapterRead, TheCodesShowFirstThenTheVehiclesPermanentRowsAndMakeFollowWithoutASecondBeep)
+{
+    PlainSources sources;
+    sources.glossary = testing::sampleGlossary();
+    sources.sections["generic"] = {{"P0301", "Cylinder 1 misfire detected", "t"},
+                                   {"P0420", "Catalyst system efficiency below threshold (bank 1)", "t"}};
+    sources.sections["audi"] = {{"P0301", "Audi: misfire, cylinder 1", "t"}};
+    const testing::DataFolder folder(sources);
+    AdapterForm a(100ms, true, folder.path());
+    a.car->vehicleTakes = 700ms;
+    a.car->vehicle.vin = "WAUZZZ8K9BA123456";
+    a.car->vehicle.make = "audi";
+    const auto bytes = encodeTroubleCode("P0420");
+    a.car->vehicle.permanent = {decodeTroubleCode((*bytes)[0], (*bytes)[1])};
+    frmMain& m = *a.form;
+    m.show();
+    ASSERT_EQ(m.Vehicle->currentText(), "generic");
+
+    QElapsedTimer t;
+    t.start();
+    m.Link_Click();
+    ASSERT_TRUE(a.waitForReadEnd());
+    // The codes, as the read's own timing gives them, while the vehicle is still being read.
+    EXPECT_LT(t.elapsed(), 600);
+    EXPECT_TRUE(a.device->readingVehicle());
+    const struct {
+        const char* when;
+        std::vector<QString> kinds;  // column 0 of rows 1.., the total line last
+        std::vector<QString> codes;
+        QString make;
+        QString p0301;
+    } steps[] = {
+        {"codes", {"Pending", "Total: 1"}, {"P0301", "*"}, "generic", "Cylinder 1 misfire detected"},
+        {"vehicle", {"Pending", "Permanent", "Total: 2"}, {"P0301", "P0420", "*"}, "audi", "Audi: misfire, cylinder 1"},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.when);
+        if (step.make == "audi") {
+            QElapsedTimer w;
+            w.start();
+            while (m.CodeCount < 2 && w.elapsed() < 3000)
+                QTest::qWait(5);
+            EXPECT_GE(t.elapsed(), 700);
+        }
+        for (std::size_t r = 0; r < step.kinds.size(); ++r) {
+            const int row = static_cast<int>(r) + 1;
+            EXPECT_EQ(m.FlexList->TextMatrix(row, 0), step.kinds[r]) << row;
+            EXPECT_EQ(m.FlexList->TextMatrix(row, 2), step.codes[r]) << row;
+        }
+        EXPECT_EQ(m.Vehicle->currentText(), step.make);
+        EXPECT_EQ(m.FlexList->TextMatrix(1, 3), step.p0301);
+        EXPECT_FALSE(m.FlexList->isHidden());
+        EXPECT_EQ(a.beep.count, 1);
+        EXPECT_TRUE(m.Link->isEnabled());
+        EXPECT_FALSE(m.TimerBar->isActive());
+        EXPECT_TRUE(m.picProcessBar->isHidden());
+        EXPECT_TRUE(a.box.shown.empty());
+    }
+    EXPECT_EQ(m.LastVehicle.vin, "WAUZZZ8K9BA123456");
 }
 
 }  // namespace

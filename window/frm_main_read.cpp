@@ -113,6 +113,25 @@ void frmMain::reportReady()
     // taken by the tick finds nothing Ready, and is dropped.
     if (platform_.device.DeviceReportState() == ReportState::Ready)
         Timer1_Timer();
+    // The rest of the vehicle's picture follows the codes on the same call; the library
+    // hands it over only after the codes of its read were taken.
+    if (std::optional<VehicleInfo> vehicle = platform_.device.DeviceReadVehicle())
+        vehicleArrived(*vehicle);
+}
+
+void frmMain::vehicleArrived(const VehicleInfo& vehicle)
+{
+    // The codes are shown already and the read is over for the user (no beep, no progress):
+    // the table is laid out again with the permanent rows, as after a read, unless the
+    // window has moved on to another view since. A make taken from the VIN refills it by
+    // itself (Vehicle_Click).
+    takeVehicle(vehicle);
+    if (ReadingMode != 1)
+        return;
+    PrepareResultTable();
+    ClearResultRows();
+    FillResultTable(DecodedCodes, CodeCount, FirstBlockCount, FirstBlockKind, SecondBlockKind, PermanentCount);
+    WriteTotalLine(CodeCount);
 }
 
 void frmMain::readFailed(const QString& cause)

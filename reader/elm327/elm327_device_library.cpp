@@ -66,7 +66,7 @@ struct Elm327DeviceLibrary::Adapter {
         return LinkStatus::ok();
     }
 
-    LinkReport exchange(std::stop_token stop, Deadline deadline);
+    LinkReport exchange(const std::stop_token& stop, Deadline deadline, elm327::SessionResult& codes);
     elm327::ClearResult clear(Deadline deadline);
     LinkStatus connect(Deadline deadline, const std::stop_token& stop);
     LinkStatus findAdapter(Deadline deadline, const std::stop_token& stop);
@@ -90,8 +90,10 @@ struct Elm327DeviceLibrary::Adapter {
 struct Elm327DeviceLibrary::Handover {
     std::mutex mutex;
     std::condition_variable finished;
-    bool done = false;
+    bool done = false;   // the codes' report is there
+    bool ended = false;  // the worker is done with the adapter: nothing more will come
     LinkReport report;
+    std::optional<VehicleInfo> vehicle;  // the rest of the picture, when it was read whole
     Deadline deadline;
 };
 
@@ -120,9 +122,10 @@ Elm327DeviceLibrary::~Elm327DeviceLibrary() { stopExchange(); }
 void Elm327DeviceLibrary::DeviceOpen() {}
 
 void Elm327DeviceLibrary::DeviceClose() {
-    // The window closes the link after it has taken the report (or at exit, after the end
-    // byte); a worker that still runs then has nobody to hand its report to.
-    stopExchange();
+    // The window closes the link after it has taken the codes, or at exit after the end
+    // byte. A worker still at the codes then has nobody to hand them to; one reading the
+    // vehicle after the codes were taken hands it over later, and goes on.
+    if (handover_) stopExchange();
 }
 
 LinkByte Elm327DeviceLibrary::DeviceReadByte() { return std::nullopt; }
@@ -131,8 +134,9 @@ void Elm327DeviceLibrary::DeviceWriteByte(std::uint8_t byte) {
     if (byte == RequestByte) {
         startExchange();
     } else if (byte == EndByte) {
-        // The exchange is over: a report nobody took is dropped with its worker.
-        stopExchange();
+        // The exchange is over: a report nobody took is dropped with its worker. The end
+        // byte the window sends once it has the codes does not cut the vehicle part short.
+        if (handover_) stopExchange();
         handover_.reset();
     }
 }
@@ -154,8 +158,19 @@ std::optional<LinkReport> Elm327DeviceLibrary::DeviceReadReport() {
     }
     LinkReport report = std::move(handover->report);
     lock.unlock();
-    if (worker_.joinable()) worker_.join();  // it has finished: the join returns at once
+    // A good report's read goes on with the vehicle (joined at the next request or the end).
+    if (report.status.isOk()) vehicle_ = handover;
     return report;
+}
+
+std::optional<VehicleInfo> Elm327DeviceLibrary::DeviceReadVehicle() {
+    if (!vehicle_) return std::nullopt;
+    std::unique_lock lock(vehicle_->mutex);
+    if (!vehicle_->vehicle) return std::nullopt;
+    std::optional<VehicleInfo> vehicle = std::move(vehicle_->vehicle);
+    lock.unlock();
+    vehicle_.reset();
+    return vehicle;
 }
 
 void Elm327DeviceLibrary::DeviceNotifyReportReady(std::function<void()> ready) {
@@ -171,41 +186,77 @@ ReportState Elm327DeviceLibrary::DeviceReportState() const {
 
 bool Elm327DeviceLibrary::busy() const { return DeviceReportState() == ReportState::Gathering; }
 
+std::optional<VehicleInfo> Elm327DeviceLibrary::awaitVehicle() {
+    if (!vehicle_) return std::nullopt;
+    {
+        // The worker keeps the read's deadline itself; the grace is DeviceReadReport's.
+        std::unique_lock lock(vehicle_->mutex);
+        vehicle_->finished.wait_until(lock, vehicle_->deadline + std::chrono::milliseconds(200),
+                                      [this] { return vehicle_->ended; });
+    }
+    return DeviceReadVehicle();
+}
+
+bool Elm327DeviceLibrary::readingVehicle() const {
+    if (!vehicle_) return false;
+    const std::lock_guard lock(vehicle_->mutex);
+    return !vehicle_->ended || vehicle_->vehicle.has_value();
+}
+
 std::string Elm327DeviceLibrary::foundPort() const { return adapter_->foundPort(); }
 
 void Elm327DeviceLibrary::startExchange() {
     stopExchange();
+    vehicle_.reset();  // a superseded read's vehicle is nobody's
     auto handover = std::make_shared<Handover>();
     handover->deadline = Clock::now() + elm327::ExchangeBound;
     handover_ = handover;
+    running_ = handover;
     // The worker owns what it uses: a worker left running past StopBound outlives nothing.
     worker_ = std::jthread([adapter = adapter_, notifier = notifier_, handover](std::stop_token stop) {
         std::unique_lock use(adapter->inUse_, std::defer_lock);
         const LinkStatus free = adapter->takeWhenFree(use, handover->deadline, stop);
-        LinkReport report = free.isOk() ? adapter->exchange(stop, handover->deadline) : LinkReport{free, {}, {}};
-        if (use.owns_lock()) use.unlock();  // free before the report is told, for the next read
+        elm327::SessionResult codes;
+        LinkReport report = free.isOk() ? adapter->exchange(stop, handover->deadline, codes) : LinkReport{free, {}, {}};
+        const bool more = report.status.isOk() && !stop.stop_requested();
+        if (!more && use.owns_lock()) use.unlock();  // free before the report is told, for the next read
         {
             const std::lock_guard lock(handover->mutex);
             handover->report = std::move(report);
             handover->done = true;
+            handover->ended = !more;
         }
         handover->finished.notify_all();
         // A stopped read's report is nobody's: its caller has moved on.
         if (!stop.stop_requested()) notifier->notify();
+        if (!more) return;
+
+        // The codes are out; the rest of the picture follows over the same adapter, still
+        // held, within the same deadline.
+        VehicleInfo vehicle = adapter->conversation_->readVehicle(*adapter->pipe_, handover->deadline, stop, codes);
+        use.unlock();
+        const bool stopped = stop.stop_requested();
+        {
+            const std::lock_guard lock(handover->mutex);
+            if (!stopped) handover->vehicle = std::move(vehicle);
+            handover->ended = true;
+        }
+        handover->finished.notify_all();
+        if (!stopped) notifier->notify();
     });
 }
 
 void Elm327DeviceLibrary::stopExchange() {
     if (!worker_.joinable()) return;
     worker_.request_stop();
-    const std::shared_ptr<Handover> handover = handover_;
+    const std::shared_ptr<Handover> handover = std::move(running_);
     bool ended = true;
     if (handover) {
         std::unique_lock lock(handover->mutex);
-        ended = handover->finished.wait_for(lock, elm327::StopBound, [&handover] { return handover->done; });
+        ended = handover->finished.wait_for(lock, elm327::StopBound, [&handover] { return handover->ended; });
     }
-    // Once the report is handed over the worker does nothing more than tell, which a stop
-    // has silenced: the join returns at once.
+    // Once it has ended the worker does nothing more than tell, which a stop has silenced:
+    // the join returns at once.
     if (ended) {
         worker_.join();
     } else {
@@ -213,20 +264,21 @@ void Elm327DeviceLibrary::stopExchange() {
     }
 }
 
-LinkReport Elm327DeviceLibrary::Adapter::exchange(std::stop_token stop, Deadline deadline) {
+LinkReport Elm327DeviceLibrary::Adapter::exchange(const std::stop_token& stop, Deadline deadline,
+                                                  elm327::SessionResult& codes) {
     if (const LinkStatus connected = connect(deadline, stop); !connected.isOk()) {
         dropPipe();
         return {connected, {}, {}};
     }
     if (stop.stop_requested()) return {Stopped, {}, {}};
-    elm327::SessionResult result = conversation_->readCodes(*pipe_, deadline, stop);
-    if (!result.status.isOk()) {
+    codes = conversation_->readCodes(*pipe_, deadline, stop);
+    if (!codes.status.isOk()) {
         // An adapter that failed may have reset, lost its line or been pulled: the next
         // read opens the pipe afresh (and the session sets the adapter up from the start).
         dropPipe();
-        return {result.status, {}, {}};
+        return {codes.status, {}, {}};
     }
-    return {LinkStatus::ok(), std::move(result.pending), std::move(result.stored), std::move(result.vehicle)};
+    return {LinkStatus::ok(), codes.pending, codes.stored, codes.vehicle};
 }
 
 LinkStatus Elm327DeviceLibrary::Adapter::connect(Deadline deadline, const std::stop_token& stop) {
@@ -311,6 +363,7 @@ elm327::ClearResult Elm327DeviceLibrary::Adapter::clear(Deadline deadline) {
 elm327::ClearResult Elm327DeviceLibrary::clearCodes() {
     stopExchange();
     handover_.reset();
+    vehicle_.reset();
     const Deadline deadline = Clock::now() + elm327::ExchangeBound;
     std::unique_lock use(adapter_->inUse_, std::defer_lock);
     const LinkStatus free = adapter_->takeWhenFree(use, deadline, {});

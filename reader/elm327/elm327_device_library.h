@@ -7,14 +7,21 @@
 //                               the next read needs no full reset of the adapter
 //   DeviceWriteByte(0x55)       starts the exchange on the worker: open the pipe (or find
 //                               the adapter), then ask for pending and stored codes, all
-//                               within ExchangeBound of this call
-//   DeviceNotifyReportReady     the worker calls it when its report is there: the window
-//                               takes the report then, and never waits for it
-//   DeviceReadReport            hands the report over; a caller that was not told waits
+//                               within ExchangeBound of this call; then, on the same
+//                               worker, the rest of the vehicle's picture (readiness,
+//                               freeze frame, permanent codes, VIN)
+//   DeviceNotifyReportReady     the worker calls it when the codes are there, and again
+//                               when the vehicle's picture is: the window takes each then,
+//                               and never waits for either
+//   DeviceReadReport            hands the codes over; a caller that was not told waits
 //                               for the worker, never past that bound
-//   DeviceWriteByte(0xAA)       ends the exchange: a worker still running is stopped and
-//                               given StopBound to end; the adapter is left set up for the
-//                               next read
+//   DeviceReadVehicle           hands the vehicle's picture over once it is there, after
+//                               the codes of the same read were taken
+//   DeviceWriteByte(0xAA)       ends the exchange: a worker still at the codes is stopped
+//                               and given StopBound to end; one reading the vehicle after
+//                               the codes were taken goes on (a new request, clearing or
+//                               the library's end stops it); the adapter is left set up
+//                               for the next read
 //   DeviceReadByte              nothing: the report comes whole
 #pragma once
 
@@ -41,7 +48,14 @@ namespace elm327 {
 class Conversation {
 public:
     virtual ~Conversation() = default;
+    // The codes alone: the vehicle's units, each with its codes.
     virtual SessionResult readCodes(Transport& link, Deadline deadline, std::stop_token stop) = 0;
+    // The rest of the vehicle's picture, right after a successful readCodes; a conversation
+    // that reads codes alone gives the vehicle those codes told.
+    virtual VehicleInfo readVehicle(Transport& /*link*/, Deadline /*deadline*/, std::stop_token /*stop*/,
+                                    const SessionResult& codes) {
+        return codes.vehicle;
+    }
     virtual ClearResult clearCodes(Transport& link, Deadline deadline, std::stop_token stop) = 0;
     virtual bool answersAsElm327(Transport& link, Deadline deadline) = 0;
     virtual void forget() = 0;
@@ -49,8 +63,14 @@ public:
 
 class SessionConversation final : public Conversation {
 public:
+    // The codes are handed over before the vehicle's other services are asked.
+    SessionConversation() { session_.readVehicle(false); }
     SessionResult readCodes(Transport& link, Deadline deadline, std::stop_token stop) override {
         return session_.readCodes(link, deadline, std::move(stop));
+    }
+    VehicleInfo readVehicle(Transport& link, Deadline deadline, std::stop_token stop,
+                            const SessionResult& codes) override {
+        return session_.readVehicleInfo(link, deadline, std::move(stop), codes);
     }
     ClearResult clearCodes(Transport& link, Deadline deadline, std::stop_token stop) override {
         return session_.clearCodes(link, deadline, std::move(stop));
@@ -105,13 +125,22 @@ public:
     std::optional<LinkReport> DeviceReadReport() override;
     void DeviceNotifyReportReady(std::function<void()> ready) override;
     ReportState DeviceReportState() const override;
+    std::optional<VehicleInfo> DeviceReadVehicle() override;
 
     // Service 04 (clear the codes and the check-engine light), for the command line. Waits
     // for its answer on the caller's thread, within ExchangeBound.
     elm327::ClearResult clearCodes();
 
+    // For a caller that shows the read once (the command line): waits for the vehicle part
+    // of the read whose codes were taken, at most until that read's deadline, and hands it
+    // over; std::nullopt when there is none (no codes taken, a failed or stopped read).
+    std::optional<VehicleInfo> awaitVehicle();
+
     // Whether an exchange is running on the worker (tests).
     bool busy() const;
+    // Whether the vehicle part of the read whose codes were taken is still to be handed over:
+    // being read, or read and not yet taken (tests, benchmarks).
+    bool readingVehicle() const;
     // The port the adapter was found on when it was looked for; empty before (tests, logs).
     std::string foundPort() const;
 
@@ -128,6 +157,8 @@ private:
     std::shared_ptr<Adapter> adapter_;
     std::shared_ptr<Notifier> notifier_;
     std::shared_ptr<Handover> handover_;  // the read asked for; none before the first or after its end
+    std::shared_ptr<Handover> vehicle_;   // the read whose codes were taken, until its vehicle is
+    std::shared_ptr<Handover> running_;   // the worker's read, until it is joined or left
     std::jthread worker_;
 };
 

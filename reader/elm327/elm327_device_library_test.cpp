@@ -49,6 +49,20 @@ public:
         if (failNext.exchange(false)) return {LinkStatus(LinkCode::Io, "adapter reset"), {}, {}, {}};
         return {LinkStatus::ok(), {code("P0300")}, {code("C1234"), code("U0100")}, {}};
     }
+    VehicleInfo readVehicle(elm327::Transport&, elm327::Deadline deadline, std::stop_token stop,
+                            const elm327::SessionResult& codes) override {
+        std::mutex mutex;
+        std::condition_variable_any wake;
+        std::unique_lock lock(mutex);
+        wake.wait_until(lock, stop, std::min(deadline, Clock::now() + vehicleTakes), [] { return false; });
+        if (stop.stop_requested()) {
+            ++*vehiclesStopped;
+            return {};
+        }
+        VehicleInfo vehicle = codes.vehicle;
+        vehicle.vin = "VIN of read " + std::to_string(reads);
+        return vehicle;
+    }
     elm327::ClearResult clearCodes(elm327::Transport&, elm327::Deadline, std::stop_token) override {
         ++clears;
         return {LinkStatus::ok(), {"7E8"}, {}};
@@ -63,6 +77,9 @@ public:
     void forget() override { ++forgets; }
 
     std::chrono::milliseconds takes{0};
+    std::chrono::milliseconds vehicleTakes{0};
+    // Outlives the adapter, which the library owns and deletes at its end.
+    std::shared_ptr<std::atomic<int>> vehiclesStopped = std::make_shared<std::atomic<int>>(0);
     std::atomic<bool> failNext{false};
     std::atomic<int> reads{0}, clears{0}, probes{0}, forgets{0};
     std::atomic<elm327::Transport*> lastPipe{nullptr};
@@ -202,6 +219,105 @@ TEST(Elm327DeviceLibrary, ARunningExchangeStopsAtOnceWhereverTheWindowEndsIt) {
         std::this_thread::sleep_for(50ms);
     }
     EXPECT_LT(Clock::now() - start, 600ms);
+}
+
+TEST(Elm327DeviceLibrary, TheCodesComeFirstAndTheVehicleFollowsUnlessANewReadOrClearingSupersedesIt) {
+    Pty pty;
+    enum class After { WindowsEnd, CommandLinesWait, NewRequest, Clearing, LibraryEnds };
+    const struct {
+        const char* what;
+        After after;
+        bool vehicleComes;
+    } cases[] = {
+        {"the window's end byte and close", After::WindowsEnd, true},
+        {"the command line's wait after its end byte", After::CommandLinesWait, true},
+        {"a new request", After::NewRequest, false},
+        {"clearing the codes", After::Clearing, false},
+        {"the library's end", After::LibraryEnds, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto adapter = std::make_unique<ScriptedAdapter>();
+        ScriptedAdapter& a = *adapter;
+        a.takes = 50ms;
+        a.vehicleTakes = 800ms;
+        const std::shared_ptr<std::atomic<int>> vehiclesStopped = a.vehiclesStopped;
+        auto link = std::make_unique<Elm327DeviceLibrary>(ttyName(pty.path), std::move(adapter));
+        std::mutex mutex;
+        std::condition_variable told;
+        int tellings = 0;
+        link->DeviceNotifyReportReady([&] {
+            const std::lock_guard lock(mutex);
+            ++tellings;
+            told.notify_all();
+        });
+        const auto waitForTelling = [&](int n, std::chrono::milliseconds bound) {
+            std::unique_lock lock(mutex);
+            return told.wait_for(lock, bound, [&] { return tellings >= n; });
+        };
+
+        const auto start = Clock::now();
+        startRead(*link);
+        ASSERT_TRUE(waitForTelling(1, 2s));
+        EXPECT_LT(Clock::now() - start, 500ms) << "the codes wait for the vehicle";
+        EXPECT_EQ(link->DeviceReportState(), ReportState::Ready);
+        EXPECT_EQ(link->DeviceReadVehicle(), std::nullopt) << "a vehicle before its codes were taken";
+        const std::optional<LinkReport> report = link->DeviceReadReport();
+        ASSERT_TRUE(report.has_value() && report->status.isOk());
+        EXPECT_EQ(report->pending, std::vector<TroubleCode>{code("P0300")});
+        EXPECT_TRUE(link->readingVehicle());
+        EXPECT_EQ(link->DeviceReadVehicle(), std::nullopt) << "a vehicle still being read";
+
+        const auto acted = Clock::now();
+        std::optional<VehicleInfo> vehicle;
+        switch (c.after) {
+        case After::WindowsEnd:
+            endRead(*link);
+            ASSERT_TRUE(waitForTelling(2, 2s));
+            vehicle = link->DeviceReadVehicle();
+            break;
+        case After::CommandLinesWait:
+            endRead(*link);
+            vehicle = link->awaitVehicle();
+            break;
+        case After::NewRequest:
+            link->DeviceWriteByte(RequestByte);
+            break;
+        case After::Clearing:
+            EXPECT_TRUE(link->clearCodes().status.isOk());
+            break;
+        case After::LibraryEnds:
+            link.reset();
+            break;
+        }
+        if (c.vehicleComes) {
+            ASSERT_TRUE(vehicle.has_value());
+            EXPECT_EQ(vehicle->vin, "VIN of read 1");
+            EXPECT_GE(Clock::now() - acted, 500ms) << "the vehicle part was cut short";
+            EXPECT_EQ(*vehiclesStopped, 0);
+            EXPECT_FALSE(link->readingVehicle());
+            EXPECT_EQ(link->DeviceReadVehicle(), std::nullopt) << "handed over twice";
+            continue;
+        }
+        EXPECT_LT(Clock::now() - acted, 500ms);
+        EXPECT_EQ(*vehiclesStopped, 1);
+        if (!link) continue;
+        if (c.after == After::NewRequest) {
+            // The new read's codes, then its own vehicle: never the superseded one's.
+            ASSERT_TRUE(link->DeviceReadReport()->status.isOk());
+            const std::optional<VehicleInfo> next = link->awaitVehicle();
+            ASSERT_TRUE(next.has_value());
+            EXPECT_EQ(next->vin, "VIN of read 2");
+            endRead(*link);
+        }
+        EXPECT_EQ(link->DeviceReadVehicle(), std::nullopt);
+        if (c.after == After::NewRequest) {
+            EXPECT_TRUE(waitForTelling(3, 2s));
+        }
+        std::this_thread::sleep_for(50ms);
+        const std::lock_guard lock(mutex);
+        EXPECT_EQ(tellings, c.after == After::NewRequest ? 3 : 1) << "a superseded vehicle was told";
+    }
 }
 
 TEST(Elm327DeviceLibrary, AdaptersThatCannotBeHadFailFast) {

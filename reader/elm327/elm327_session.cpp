@@ -471,6 +471,16 @@ SessionResult Session::readCodes(Transport& link, Deadline deadline, std::stop_t
     return result;
 }
 
+VehicleInfo Session::readVehicleInfo(Transport& link, Deadline deadline, std::stop_token stop,
+                                     const SessionResult& codes) {
+    SessionResult result = codes;
+    // An adapter the codes' read did not leave set up gets no request: its codes stand alone.
+    if (!codes.status.isOk() || !state_.setUp) return std::move(result.vehicle);
+    Conversation talk(link, deadline, std::move(stop), state_);
+    readVehicleServices(talk, result, state_, deadline);
+    return std::move(result.vehicle);
+}
+
 ClearResult Session::clearCodes(Transport& link, Deadline deadline, std::stop_token stop) {
     ClearResult result;
     Conversation talk(link, deadline, std::move(stop), state_);

@@ -60,8 +60,16 @@ public:
 
     // Whether readCodes asks, after the codes, for readiness, freeze frame 0, permanent codes
     // and the VIN (the default); off, a read is the codes alone, as the benchmarks of the
-    // codes' own exchange measure it.
+    // codes' own exchange measure it, or as the device library asks for them so that the
+    // codes are handed over before the rest is read (readVehicleInfo).
     void readVehicle(bool on) { readVehicle_ = on; }
+
+    // The services readCodes asks after the codes when vehicle reading is on, as a call of
+    // their own right after a successful readCodes with it off: the same requests, in the
+    // same order, over the adapter as that read left it. `codes` is that read's result; the
+    // vehicle returned holds its codes unit by unit, whatever the services answer. Ends by
+    // `deadline` (less the margin the codes' read keeps), or soon after `stop`.
+    VehicleInfo readVehicleInfo(Transport& link, Deadline deadline, std::stop_token stop, const SessionResult& codes);
 
 private:
     AdapterState state_;

@@ -91,6 +91,17 @@ std::string freezeText(const VehicleInfo& info) {
     return text;
 }
 
+// A read as readCodes makes it whole, or split as the device library makes it: the codes
+// alone, then the vehicle's services as a call of their own. Both must ask the same and
+// tell the same.
+SessionResult read(Session& session, Transport& link, Deadline deadline, bool split) {
+    if (!split) return session.readCodes(link, deadline);
+    session.readVehicle(false);
+    SessionResult result = session.readCodes(link, deadline);
+    result.vehicle = session.readVehicleInfo(link, deadline, {}, result);
+    return result;
+}
+
 // Every request with the count digit of the units that list it.
 constexpr const char* AllAsked =
     "01002 01012 0200002 0202001 0204001 0205001 0206001 0207001 020B001 020C001 020D001 020F001 0210001 0211001 "
@@ -151,10 +162,11 @@ TEST(Elm327VehicleRead, EachServiceRefusedOrWithoutDataCostsOnlyItsOwnPart) {
          "0902",
          Vin, true, Frame, "P0420", false},
     };
-    for (const Case& c : cases) {
+    for (const Case& c : cases) for (const bool split : {false, true}) {
+        SCOPED_TRACE(split ? "split" : "whole");
         ScriptedTransport link(adapter(c.car, c.countDigit));
         Session session;
-        const SessionResult result = session.readCodes(link, Clock::now() + 5s);
+        const SessionResult result = read(session, link, Clock::now() + 5s, split);
         ASSERT_EQ(result.status.toString(), "ok") << c.what;
         EXPECT_EQ(codesText(result.pending), "P0300") << c.what;
         EXPECT_EQ(codesText(result.stored), "P0420 P0133 U0100") << c.what;
@@ -209,14 +221,15 @@ TEST(Elm327VehicleRead, AnAdapterLostOnTheWayKeepsTheCodesAndIsSetUpAgain) {
         {"reset", {{0ms, "\r\rELM327 v1.5\r\r>"}}},
         {"lost the car", {{0ms, "UNABLE TO CONNECT\r\r>"}}},
     };
-    for (const Case& c : cases) {
+    for (const Case& c : cases) for (const bool split : {false, true}) {
+        SCOPED_TRACE(split ? "split" : "whole");
         const ScriptedTransport::Script base = adapter(canCar());
         ScriptedTransport link([&](const std::string& command) {
             return command.starts_with("0101") ? c.reply : base(command);
         });
         Session session;
         const Clock::time_point start = Clock::now();
-        const SessionResult result = session.readCodes(link, start + 3s);
+        const SessionResult result = read(session, link, start + 3s, split);
         EXPECT_EQ(result.status.toString(), "ok") << c.what;
         EXPECT_EQ(codesText(result.stored), "P0420 P0133 U0100") << c.what;
         EXPECT_EQ(servicesAsked(link), "01002 01012") << c.what;

@@ -2,6 +2,7 @@
 
 #include <thread>
 
+#include "reader/elm327/elm327_device_library.h"
 #include "reader/report_receiver.h"
 
 namespace vx414::cli {
@@ -40,6 +41,11 @@ ReadOutcome readCodesOnce(DeviceLibrary& link, std::chrono::milliseconds wait) {
     if (outcome.ok()) {
         link.DeviceWriteByte(EndByte);
         link.DeviceClose();
+        // The output is printed once: an adapter's picture of the vehicle, which follows its
+        // codes, is waited for (within the read's own bound).
+        if (Elm327DeviceLibrary* adapter = asElm327(link)) {
+            if (std::optional<VehicleInfo> vehicle = adapter->awaitVehicle()) outcome.vehicle = std::move(*vehicle);
+        }
     } else {
         outcome.codes.clear();
         link.DeviceOpen();

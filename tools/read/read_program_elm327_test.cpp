@@ -144,6 +144,8 @@ TEST(ReadProgramElm327, ReadsEveryCodeInEachFormatOverATerminalAndOverTcp) {
         const ChildResult json = readProgram({"--link", link, "--format", "json"});
         ASSERT_EQ(json.status, 0) << json.err;
         EXPECT_EQ(codesOfJson(json.out), expected) << json.out;
+        // The vehicle's part, which the adapter's worker reads after handing the codes over.
+        EXPECT_NE(json.out.find("\"vin\": \"1FAHP3F27CL123456\""), std::string::npos) << json.out;
 
         // Each read asked for the pending codes, then the stored ones.
         const std::string received = adapter.received();
