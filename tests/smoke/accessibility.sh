@@ -58,8 +58,8 @@ run() {
 }
 
 status=0
-run "read P0300:Pending P0171:Pending C1234:Stored U0100:Stored P0420:Stored" \
-  --pending P0300 P0171 --stored C1234 U0100 P0420 || status=1
+run "read P0300:Pending P0171:Pending C0035:Stored U0100:Stored P0420:Stored" \
+  --pending P0300 P0171 --stored C0035 U0100 P0420 || status=1
 run failure --fault silent || status=1
 run windows || status=1
 
