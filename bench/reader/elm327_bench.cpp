@@ -24,15 +24,11 @@
 // The emulator is started as a child process (vx414-elm327-emulator beside bench/).
 #include <benchmark/benchmark.h>
 
-#include <climits>
-#include <csignal>
 #include <cstdio>
-#include <spawn.h>
-#include <stdexcept>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
+
+#include "bench/common/emulator_process.h"
 
 #include "reader/elm327/elm327_device_library.h"
 #include "reader/elm327/elm327_session.h"
@@ -40,53 +36,23 @@
 #include "reader/link_name.h"
 #include "reader/report_receiver.h"
 
-extern char** environ;
-
 namespace {
 
 using namespace std::chrono_literals;
 using vx414::elm327::Clock;
 
-// The emulator in a child process; its first line of output is its pseudo-terminal.
-class EmulatorProcess {
+// The emulator's CAN car with two units and the "many" codes; by default without the
+// adapter's own delays.
+class EmulatorProcess : public vx414::bench::EmulatorProcess {
 public:
-    explicit EmulatorProcess(std::vector<std::string> options = {"--reset-ms", "0", "--search-ms", "0"}) {
-        char self[PATH_MAX] = {};
-        const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-        std::string program = std::string(self, n > 0 ? static_cast<std::size_t>(n) : 0);
-        program = program.substr(0, program.rfind('/')) + "/../vx414-elm327-emulator";
-        int out[2];
-        if (::pipe(out) != 0) throw std::runtime_error("no pipe");
-        posix_spawn_file_actions_t actions;
-        ::posix_spawn_file_actions_init(&actions);
-        ::posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        ::posix_spawn_file_actions_addclose(&actions, out[0]);
-        std::vector<std::string> args = {program, "--car", "can11", "--codes", "many"};
-        args.insert(args.end(), options.begin(), options.end());
-        std::vector<char*> argv;
-        for (std::string& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        if (::posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ) != 0) {
-            throw std::runtime_error("cannot start " + program);
-        }
-        ::posix_spawn_file_actions_destroy(&actions);
-        ::close(out[1]);
-        char c = 0;
-        while (::read(out[0], &c, 1) == 1 && c != '\n') path_ += c;
-        ::close(out[0]);
-        if (path_.empty()) throw std::runtime_error("the emulator printed no path");
-    }
-    ~EmulatorProcess() {
-        ::kill(pid_, SIGTERM);
-        ::waitpid(pid_, nullptr, 0);
-    }
-    EmulatorProcess(const EmulatorProcess&) = delete;
-    EmulatorProcess& operator=(const EmulatorProcess&) = delete;
-    const std::string& path() const { return path_; }
+    explicit EmulatorProcess(std::vector<std::string> options = {"--reset-ms", "0", "--search-ms", "0"})
+        : vx414::bench::EmulatorProcess(withCar(std::move(options))) {}
 
 private:
-    pid_t pid_ = -1;
-    std::string path_;
+    static std::vector<std::string> withCar(std::vector<std::string> options) {
+        options.insert(options.begin(), {"--car", "can11", "--codes", "many"});
+        return options;
+    }
 };
 
 void BM_Elm327RequestToReport(benchmark::State& state) {
