@@ -67,8 +67,9 @@ struct LiveForm {
         int pending = -1;  // codes of the first block, "Pending"
         QString total;
     };
-    // One click on LINK USB, waited for (the read ends within ten seconds of it).
-    Read read()
+    // One click on LINK USB, waited for (the read ends within ten seconds of it), and with
+    // `wholeRead` the vehicle's part after the codes too.
+    Read read(bool wholeRead = true)
     {
         const std::size_t messages = box.shown.size();
         QElapsedTimer clock;
@@ -84,7 +85,7 @@ struct LiveForm {
         // The codes are shown; the vehicle's part (the permanent rows) follows within the
         // read's ten seconds, and is waited for as a user reading the table would.
         Elm327DeviceLibrary* adapter = asElm327(*device);
-        r.ok = adapter != nullptr && QTest::qWaitFor([&] { return !adapter->readingVehicle(); }, 12000);
+        r.ok = adapter != nullptr && (!wholeRead || QTest::qWaitFor([&] { return !adapter->readingVehicle(); }, 12000));
         const FlexGrid& t = *form.FlexList;
         // The pending and stored codes; the car's permanent codes (service 0A) follow them.
         for (int row = 1; row <= form.CodeCount; ++row)
@@ -146,6 +147,29 @@ TEST(Elm327EndToEnd, CarsOfEveryProtocolOnAPseudoTerminalAndOverTcp)
         EXPECT_TRUE(again.ok) << what.toStdString();
         EXPECT_EQ(again.codes, c.codes) << what.toStdString();
     }
+}
+
+// A user who clicks again as soon as the codes are shown, while the adapter still answers
+// for the vehicle's part: that answer is cut short, and the new read gets its codes (the
+// adapter must not be sent a command before its prompt) and then its vehicle.
+TEST(Elm327EndToEnd, ASecondClickWhileTheVehicleIsReadGetsItsCodes)
+{
+    Emulator emulator({"--car", "can11", "--codes", "many", "--timed"});
+    ASSERT_FALSE(emulator.link().empty());
+    LiveForm live(emulator.link());
+    Elm327DeviceLibrary* adapter = asElm327(*live.device);
+    ASSERT_NE(adapter, nullptr);
+    for (int click = 1; click <= 3; ++click) {
+        const LiveForm::Read r = live.read(false);
+        ASSERT_TRUE(r.ok) << "click " << click << " failed after " << r.ms << " ms: "
+                          << (live.box.shown.empty() ? "" : live.box.shown.back().informative.toStdString());
+        EXPECT_EQ(r.codes, kManyCodes) << "click " << click;
+        // Each click lands in the vehicle's part of the read before it.
+        ASSERT_TRUE(adapter->readingVehicle()) << "click " << click;
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !adapter->readingVehicle(); }, 12000));
+    EXPECT_EQ(live.form.PermanentCount, 1);
+    EXPECT_TRUE(live.box.shown.empty());
 }
 
 TEST(Elm327EndToEnd, NoCarOrASilentAdapterFailsWithinThreeSeconds)

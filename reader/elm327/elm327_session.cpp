@@ -36,6 +36,10 @@ constexpr auto LongQuietGap = 1500ms;
 constexpr std::size_t MaxAnswer = 64 * 1024;
 // No line of an answer or a banner comes near this.
 constexpr std::size_t MaxLine = 256;
+// An answer cut short is left to end on its own before the next command: the chip sends
+// its prompt at the latest its timeout (200 ms as it starts, 1 s at most) after the last
+// frame it was waiting for. Whatever it is still sending then is dropped with the input.
+constexpr auto SettleBound = 1000ms;
 // The services after the codes end this long before the exchange's deadline, so that
 // however slow they are the codes are handed over in time.
 constexpr auto VehicleMargin = 1000ms;
@@ -121,6 +125,29 @@ std::optional<Clock::duration> quietGap(const AdapterState& adapter, Expect expe
     return adapter.promptSeen ? LongQuietGap : QuietGap;
 }
 
+// Reads and drops what is left of an answer cut short, up to its prompt (or, from an
+// adapter that ends its answers from the car without one, up to a quiet gap), within
+// SettleBound. A command sent before the chip has prompted would stop it ("STOPPED") and
+// the rest of the old answer would be taken for the new one's.
+LinkStatus settle(Transport& link, Deadline answerBy, const std::stop_token& stop, AdapterState& adapter) {
+    const Deadline settled = std::min(answerBy, Clock::now() + SettleBound);
+    const bool prompts = adapter.carPrompt.value_or(adapter.promptSeen);
+    Clock::time_point lastByte = Clock::now();
+    std::string text;
+    for (;;) {
+        if (stop.stop_requested()) return {LinkCode::Timeout, "stopped"};
+        const Clock::time_point now = Clock::now();
+        if (now >= settled || (!prompts && now - lastByte >= QuietGap)) break;
+        text.clear();
+        const LinkStatus status = link.read(text, MaxAnswer, std::min(settled, now + ReadSlice));
+        if (!status.isOk()) return status;
+        if (text.find('>') != std::string::npos) break;
+        if (!text.empty()) lastByte = Clock::now();
+    }
+    adapter.answerOwed = false;
+    return LinkStatus::ok();
+}
+
 // Sends one command and reads its answer. An adapter that ends its answers from the car
 // with a '>' prompt is read up to the prompt, however long it pauses before it (a second
 // unit may answer late); one that does not is read up to a quiet gap after a complete line,
@@ -129,11 +156,18 @@ std::optional<Clock::duration> quietGap(const AdapterState& adapter, Expect expe
 // "response pending" (7F xx 78) is waited for, prompt or not, until it answers.
 Reply exchange(Transport& link, std::string_view command, Expect expect, Deadline answerBy,
                const std::stop_token& stop, const Listening& listening) {
+    if (listening.adapter.answerOwed) {
+        if (const LinkStatus status = settle(link, answerBy, stop, listening.adapter); !status.isOk()) {
+            return {status, {}};
+        }
+    }
     link.discardInput();
     const Deadline writeBy = std::min(answerBy, Clock::now() + CommandWait);
     if (const LinkStatus status = link.write(std::string(command) + "\r", writeBy); !status.isOk()) {
         return {status, {}};
     }
+    // Until the answer is read to its end, whatever cuts it short leaves it owed.
+    listening.adapter.answerOwed = true;
     const auto pending = [&](std::string_view text) {
         return expect == Expect::Car &&
                awaitsAnswer(withoutEcho(text, command), listening.service, listening.protocol);
@@ -156,6 +190,7 @@ Reply exchange(Transport& link, std::string_view command, Expect expect, Deadlin
         if (text.size() == scanned) {
             if (gap && Clock::now() - lastByte >= *gap && hasAnswer(text, command, expect, true) && !pending(text)) {
                 if (expect == Expect::Car) listening.adapter.carPrompt = false;
+                listening.adapter.answerOwed = false;
                 return reply;
             }
             continue;
@@ -179,6 +214,7 @@ Reply exchange(Transport& link, std::string_view command, Expect expect, Deadlin
                 }
                 text.resize(scanned);
                 if (expect == Expect::Car) listening.adapter.carPrompt = true;
+                listening.adapter.answerOwed = false;
                 return reply;
             }
             text.erase(0, scanned + 1);
@@ -285,6 +321,7 @@ public:
     }
 
     int protocol() const { return state_.protocol; }
+    bool stopped() const { return stop_.stop_requested(); }
 
     // Requests to the car from here on end by `deadline` at the latest.
     void narrowDeadline(Deadline deadline) { deadline_ = std::min(deadline_, deadline); }
@@ -448,7 +485,9 @@ void readVehicleServices(Conversation& talk, SessionResult& result, AdapterState
     }
     read.answers.codes = std::move(codes);
     result.vehicle = obd::assembleVehicleInfo(read.answers, obd::builtInWmiTable(), currentYear());
-    if (read.adapterLost) failed(state);
+    // A stop (a new read, the program's end) loses nothing: the answer it cut short is
+    // waited out before the next command, and the adapter stays set up.
+    if (read.adapterLost && !talk.stopped()) failed(state);
 }
 
 }  // namespace

@@ -34,6 +34,9 @@ struct AdapterState {
     std::optional<bool> carPrompt;
     bool probe = true;        // the next set-up may find it set up already (first read)
     bool retryKnown = false;  // a read failed after the protocol was found: try it first
+    // A command was cut short (a stop, its deadline) before its answer ended: the adapter
+    // may still be sending the rest, and the next command waits for it to end first.
+    bool answerOwed = false;
 };
 
 class Session {

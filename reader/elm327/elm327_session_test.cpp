@@ -408,6 +408,48 @@ TEST(Elm327Session, StopIsHonouredAtAnyWait) {
     EXPECT_LT(Clock::now() - start, 1s);
 }
 
+// A real chip takes a command sent before its prompt for a stop: it answers "STOPPED" and
+// the command is lost. An answer cut short, by a stop (a new read) or by the deadline of
+// the services after the codes, is waited out instead; a stop leaves the adapter set up.
+TEST(Elm327Session, AnAnswerCutShortIsWaitedOutBeforeTheNextCommand) {
+    Car car;
+    car.stored = "7E8 04 43 01 01 BB 00 00 00 \r";
+    for (const bool byDeadline : {false, true}) {
+        SCOPED_TRACE(byDeadline ? "cut by its deadline" : "stopped");
+        const ScriptedTransport::Script chip = elm327(car);
+        auto answeringUntil = std::make_shared<Clock::time_point>();
+        ScriptedTransport link([&chip, answeringUntil](const std::string& command) -> Reply {
+            const Clock::time_point now = Clock::now();
+            if (now < *answeringUntil) return {{0ms, "STOPPED\r\r>"}};
+            // The readiness question after the codes: a second unit answers 300 ms late.
+            if (command.starts_with("0100") && command != "0100") {
+                *answeringUntil = now + 300ms;
+                return {{0ms, "7E8 06 41 00 BE 3F A8 13 00 \r"}, {300ms, "7E9 06 41 00 98 18 80 01 00 \r\r>"}};
+            }
+            return chip(command);
+        });
+        Session session;
+        session.readVehicle(false);
+        const SessionResult codes = session.readCodes(link, in(5s));
+        ASSERT_TRUE(codes.status.isOk()) << codes.status.toString();
+
+        std::stop_source stop;
+        std::thread stopper([&] {
+            std::this_thread::sleep_for(100ms);
+            if (!byDeadline) stop.request_stop();
+        });
+        // The services end a second before the deadline they are given.
+        session.readVehicleInfo(link, byDeadline ? in(1100ms) : in(5s), stop.get_token(), codes);
+        stopper.join();
+
+        link.clearCommands();
+        const SessionResult again = session.readCodes(link, in(5s));
+        EXPECT_EQ(again.status.toString(), "ok");
+        EXPECT_EQ(codeText(again.stored), "P01BB");
+        EXPECT_EQ(codeCommands(link), byDeadline ? "ATWS ATE0 ATS0 ATH1 ATSPA6 0100 ATDPN 07 03" : "ATDPN 07 03");
+    }
+}
+
 TEST(Elm327Session, TransportFaultsEndTheRead) {
     ScriptedTransport link(elm327(Car{}));
     link.writeFault = {LinkCode::Io, "write failed"};
