@@ -9,13 +9,12 @@
 #include "window/testing/data_files.h"
 #include "window/testing/export_dialogs.h"
 #include "window/testing/form_fixture.h"
+#include "window/testing/pdf_text.h"
 #include "window/vehicle_actions.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QLabel>
 #include <QMenu>
 #include <QTableWidget>
@@ -294,19 +293,6 @@ TEST(VehicleWindow, TheReportWindowShowsTheLastReadForPeopleAndScreenReaders)
     report->close();
 }
 
-QString pdfWords(const QString& pdf)
-{
-    const QString tool = QStandardPaths::findExecutable("pdftotext");
-    if (tool.isEmpty()) {
-        ADD_FAILURE() << "pdftotext (poppler-utils) is not installed";
-        return {};
-    }
-    QProcess process;
-    process.start(tool, {"-layout", pdf, "-"});
-    EXPECT_TRUE(process.waitForFinished(30000));
-    return QString::fromUtf8(process.readAllStandardOutput()).simplified();
-}
-
 TEST(VehicleWindow, TheCopyAndThePrintedPageCarryTheVehicle)
 {
     ActionsFixture x("/nonexistent");
@@ -319,7 +305,7 @@ TEST(VehicleWindow, TheCopyAndThePrintedPageCarryTheVehicle)
     x.printDialog.pdfPath = dir.filePath("customer.pdf");
     x.exporter.print(ResultExport::Grid::Results);
     ASSERT_TRUE(x.f.box.shown.empty());
-    const QString printed = pdfWords(x.printDialog.pdfPath);
+    const QString printed = testing::words(testing::pdfPages(x.printDialog.pdfPath).join(' '));
     const struct {
         const char* copy;
         const char* page;  // words as pdftotext gives them

@@ -7,6 +7,7 @@
 #include "window/result_export.h"
 #include "window/testing/export_dialogs.h"
 #include "window/testing/form_fixture.h"
+#include "window/testing/pdf_text.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -18,9 +19,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMenu>
-#include <QProcess>
 #include <QScrollBar>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolTip>
@@ -38,6 +37,8 @@ namespace {
 using Grid = ResultExport::Grid;
 using testing::FormFixture;
 using testing::PdfPrintDialog;
+using testing::pdfPages;
+using testing::words;
 using testing::ScriptedSaveDialog;
 
 // The first block: P0300 pending, P0171 with a definition full of awkward characters,
@@ -578,30 +579,6 @@ TEST(ResultExport, AFileThatCannotBeWrittenGivesAMessageAndLeavesTheOldOne)
     EXPECT_EQ(readAll(old), "what was there\n");
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({"old.csv", "plain"}));
     QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-}
-
-// The text of a PDF, page by page.
-QStringList pdfPages(const QString& pdf)
-{
-    const QString tool = QStandardPaths::findExecutable("pdftotext");
-    if (tool.isEmpty()) {
-        ADD_FAILURE() << "pdftotext (poppler-utils) is not installed";
-        return {};
-    }
-    QProcess process;
-    process.start(tool, {"-layout", pdf, "-"});
-    EXPECT_TRUE(process.waitForFinished(30000));
-    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
-    QStringList pages = QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\f'));
-    if (!pages.isEmpty() && pages.last().trimmed().isEmpty())
-        pages.removeLast();
-    return pages;
-}
-
-// pdftotext spreads table cells over columns of blanks; compare words only.
-QString words(const QString& text)
-{
-    return text.simplified();
 }
 
 TEST(ResultExport, PrintsTheReadToAPdfWithEveryCodeAndPageNumbers)
