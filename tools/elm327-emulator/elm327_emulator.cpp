@@ -108,6 +108,12 @@ void Elm327Emulator::openListener(int port) {
     address_ = "127.0.0.1:" + std::to_string(port_);
 }
 
+timespec pollTimeout(std::chrono::nanoseconds untilDue) {
+    const auto wait = std::clamp(std::chrono::ceil<std::chrono::microseconds>(untilDue), std::chrono::microseconds(0),
+                                 std::chrono::microseconds(std::chrono::seconds(1)));
+    return {static_cast<time_t>(wait.count() / 1'000'000), static_cast<long>(wait.count() % 1'000'000) * 1000};
+}
+
 void Elm327Emulator::stop() const {
     const char byte = 0;
     [[maybe_unused]] const ssize_t ignored = ::write(stopPipe_[1], &byte, 1);
@@ -156,18 +162,16 @@ void Elm327Emulator::run(const TrafficLog& log) {
 
     for (;;) {
         flushDue();
-        const Clock::time_point now = Clock::now();
-        // At most a second per wait, so the loop never sleeps for good on a missed wake-up;
-        // to the microsecond, so that paced bytes leave on time.
-        std::chrono::microseconds wait = std::chrono::seconds(1);
-        if (!queue.empty()) {
-            wait = std::min(wait, std::chrono::ceil<std::chrono::microseconds>(queue.front().due - now));
-        }
-        const timespec timeout{static_cast<time_t>(wait.count() / 1'000'000), static_cast<long>(wait.count() % 1'000'000) * 1000};
+        // A paced byte may fall due between flushDue() and now: it is sent on the next turn.
+        const timespec timeout =
+            pollTimeout(queue.empty() ? std::chrono::nanoseconds(std::chrono::seconds(1)) : queue.front().due - Clock::now());
         std::array<pollfd, 3> fds{{{stopPipe_[0], POLLIN, 0},
                                    {client, static_cast<short>(POLLIN | (out.empty() ? 0 : POLLOUT)), 0},
                                    {tcp_ && client < 0 ? listener_ : -1, POLLIN, 0}}};
-        if (::ppoll(fds.data(), fds.size(), &timeout, nullptr) < 0 && errno != EINTR) return;
+        if (::ppoll(fds.data(), fds.size(), &timeout, nullptr) < 0 && errno != EINTR) {
+            std::perror("vx414-elm327-emulator: poll");
+            return;
+        }
         if ((fds[0].revents & POLLIN) != 0) return;
 
         if ((fds[2].revents & POLLIN) != 0) {

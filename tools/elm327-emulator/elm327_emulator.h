@@ -2,6 +2,8 @@
 // up) or a TCP port on 127.0.0.1 (as a Wi-Fi adapter), with the adapter behind it.
 #pragma once
 
+#include <chrono>
+#include <ctime>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -53,6 +55,11 @@ private:
     std::string address_;
     std::string error_;
 };
+
+// How long the serving loop waits for the next paced byte that is due in `untilDue`: to the
+// microsecond, at most a second (so a missed wake-up never sleeps for good), and none for a
+// byte already overdue (ppoll refuses a negative wait, and the loop would end).
+timespec pollTimeout(std::chrono::nanoseconds untilDue);
 
 // Text with CR, LF and other unprintable bytes written as \r, \n and \xHH, for the log.
 std::string escapeBytes(std::string_view bytes);

@@ -66,6 +66,31 @@ TEST(Elm327OverTcp, OneClientAtATimeSettingsAndClearedCodesKept) {
     EXPECT_EQ(escapeBytes("ATZ\r\n\x01\\"), "ATZ\\r\\n\\x01\\\\");
 }
 
+// Paced bytes fall due every 260 us at 38,400 baud; one overdue by the time the loop asks
+// must not end the emulator (ppoll refuses a negative wait), and none may oversleep.
+TEST(Elm327EmulatorPacing, TheWaitForTheNextByteIsNeverNegativeNorOverASecond) {
+    using std::chrono::nanoseconds;
+    const struct {
+        nanoseconds untilDue;
+        time_t seconds;
+        long nanos;
+    } cases[] = {
+        {nanoseconds(-1), 0, 0},
+        {std::chrono::milliseconds(-5), 0, 0},
+        {nanoseconds(0), 0, 0},
+        {nanoseconds(1), 0, 1000},
+        {std::chrono::microseconds(260), 0, 260'000},
+        {nanoseconds(1'500'001), 0, 1'501'000},
+        {nanoseconds(999'999'999), 1, 0},
+        {std::chrono::seconds(3), 1, 0},
+    };
+    for (const auto& c : cases) {
+        const timespec wait = pollTimeout(c.untilDue);
+        EXPECT_EQ(wait.tv_sec, c.seconds) << c.untilDue.count();
+        EXPECT_EQ(wait.tv_nsec, c.nanos) << c.untilDue.count();
+    }
+}
+
 TEST(Elm327EmulatorArguments, CarsCodesQuirksAndErrors) {
     struct Case {
         std::vector<std::string_view> arguments;
