@@ -42,8 +42,23 @@ struct UnitCodes {
     std::vector<TroubleCode> permanent;  // service 0A
 };
 
+// The items of the vehicle part of a read, for saying which of them could not be learned.
+enum class VehicleItem { Readiness, FreezeFrame, Permanent, Vin };
+
+// An item the read asked for and got no usable answer to (no answer in time, the read was
+// stopped, the adapter went). An item the car does not support has no entry: it is known
+// to be absent, which is not the same as unknown.
+struct ItemNotRead {
+    VehicleItem item = VehicleItem::Readiness;
+    std::string reason;  // in words, for the user: "no answer in time", "the read was stopped" …
+};
+
+// How a US emissions inspection would take the car's readiness and check-engine light.
+enum class InspectionVerdict { Ready, NotReady, Fails };
+
 struct VehicleInfo {
     std::string vin;          // as read (17 characters) when it passed its checks, else empty
+    std::string vinWarning;   // why a VIN kept as read may be misread ("check digit …"), else empty
     std::string make;         // the make list's entry the VIN's maker maps to, else empty
     int modelYear = 0;        // from the VIN's tenth character, 0 when unknown
     std::optional<bool> mil;  // the check-engine light (01 01), when a unit answered
@@ -51,9 +66,12 @@ struct VehicleInfo {
     bool compressionIgnition = false;
     std::vector<MonitorStatus> readiness;  // empty when no unit answered 01 01
     std::string inspection;   // the inspection verdict in words, empty without readiness
+    std::optional<InspectionVerdict> inspectionVerdict;  // empty without readiness
+    std::vector<std::string> incompleteMonitors;  // counted monitors not yet complete, by name
     std::optional<FreezeFrame> freezeFrame;
     std::vector<UnitCodes> units;  // in the order the units first answered
     std::vector<TroubleCode> permanent;  // service 0A, each code once
+    std::vector<ItemNotRead> notRead;    // items asked for and not learned, in the order above
 };
 
 }  // namespace vx414

@@ -71,6 +71,7 @@ std::size_t supporting(const std::map<std::string, SupportedPids>& support, std:
 VehicleRead readVehicleAnswers(const ServiceAsker& ask, std::size_t unitCount, int protocol) {
     VehicleRead read;
     obd::VehicleAnswers& answers = read.answers;
+    answers.protocol = protocol;
     Asking asking(ask);
 
     // Readiness: PID 01 of every unit that lists it.

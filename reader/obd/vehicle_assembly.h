@@ -22,6 +22,7 @@ struct UnitCodeLists {
 // unit) is left empty. Answers that failed, NO DATA and refusals are all taken as "nothing
 // known": none of them loses a code.
 struct VehicleAnswers {
+    int protocol = 0;  // the OBD protocol as ATDPN numbers it (1-2 J1850, 3 ISO 9141, 4-5 KWP, 6-C CAN), 0 unknown
     std::vector<UnitCodeLists> codes;                      // 07 and 03, per unit
     std::optional<elm327::ServiceAnswer> monitorStatus;    // 01 01
     std::vector<elm327::ServiceAnswer> freezeFrame;        // 02 pid 00, for each PID asked (02 02 among them)
