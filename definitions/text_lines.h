@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vx414 {
 
@@ -24,6 +25,38 @@ std::string forEachLine(std::string_view text, Visit visit) {
     if (!error.empty()) return error;
   }
   return {};
+}
+
+// The fields of a line split at every `separator`.
+inline std::vector<std::string> splitAt(std::string_view text, char separator) {
+  std::vector<std::string> fields;
+  std::size_t at = 0;
+  for (;;) {
+    const std::size_t stop = text.find(separator, at);
+    fields.emplace_back(text.substr(at, stop == std::string_view::npos ? std::string_view::npos : stop - at));
+    if (stop == std::string_view::npos) return fields;
+    at = stop + 1;
+  }
+}
+
+// For the data tables of tools: calls add(fields, where) for every line that is neither
+// empty nor a "#" comment; a line with another count of tab-separated fields, or an empty
+// field, is an error "<origin>:<line>: <what>".
+template <typename Add>
+std::string forEachTableRow(std::string_view text, std::string_view origin, std::size_t fieldCount, Add add) {
+  return forEachLine(text, [&](std::size_t lineNumber, std::string_view line) -> std::string {
+    const std::string where = std::string(origin) + ":" + std::to_string(lineNumber);
+    if (line.empty() || line.front() == '#') return {};
+    std::vector<std::string> fields = splitAt(line, '\t');
+    if (fields.size() != fieldCount) {
+      return where + ": " + std::to_string(fieldCount) + " tab-separated fields expected, found " +
+             std::to_string(fields.size());
+    }
+    for (const std::string& field : fields) {
+      if (field.empty()) return where + ": an empty field";
+    }
+    return add(std::move(fields), where);
+  });
 }
 
 }  // namespace vx414

@@ -2,10 +2,10 @@
 # make section byte for byte as in FILE: the titles change the generic section and add the
 # extension, nothing else.
 # cmake -DDIS=<vx414-dis> -DFILE=<VX-414.dis> -DGLOSSARY=<glossary.tsv> -DCODES=<codes.dat>
-#       -DWORK=<scratch folder> -P fixed_regions.cmake
+#       -DMAKES=<make texts folder> -DWORK=<scratch folder> -P fixed_regions.cmake
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
-execute_process(COMMAND ${DIS} build -o ${WORK}/plain.dis --glossary ${GLOSSARY} --codes ${CODES}
+execute_process(COMMAND ${DIS} build -o ${WORK}/plain.dis --glossary ${GLOSSARY} --codes ${CODES} --makes ${MAKES}
                 OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
 # File positions (1-based): the generic section starts at 54241, the first make section
 # ("acura") at 427189, and the last ("volvo") ends before 10217473.

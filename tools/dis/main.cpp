@@ -8,6 +8,7 @@
 #include "definitions/data_file.h"
 #include "definitions/dis_file.h"
 #include "definitions/generic_titles.h"
+#include "definitions/make_import.h"
 #include "definitions/plain_sources.h"
 #include "definitions/scantool_codes.h"
 
@@ -17,7 +18,7 @@ using namespace vx414;
 
 constexpr std::string_view kUsage =
     "usage: vx414-dis build -o FILE --glossary GLOSSARY.tsv (--codes codes.dat | --sections FOLDER)\n"
-    "                       [--generic TITLES.tsv]\n"
+    "                       [--generic TITLES.tsv] [--makes FOLDER]\n"
     "       vx414-dis dump FILE FOLDER\n"
     "       vx414-dis verify FILE\n";
 
@@ -50,6 +51,43 @@ void printMerge(const GenericMergeReport& report) {
               report.movedOut.size(), report.movedOutOfCurrent);
 }
 
+// The make texts' folder: the data set, the lists, the family table and the corrections.
+std::string readMakeTables(const std::string& folder, TextListRows& lists, MakeTables& tables, int& dataSetGeneric) {
+  std::string text;
+  const std::string makes = folder + "/makes.tsv";
+  if (std::string error = readWholeFile(makes, text); !error.empty()) return error;
+  if (std::string error = readDataSetLists(text, makes, lists, dataSetGeneric); !error.empty()) return error;
+  const std::string listsFile = folder + "/lists.tsv";
+  if (std::string error = readWholeFile(listsFile, text); !error.empty()) return error;
+  if (std::string error = parseTextLists(text, listsFile, tables.lists); !error.empty()) return error;
+  const std::string families = folder + "/families.tsv";
+  if (std::string error = readWholeFile(families, text); !error.empty()) return error;
+  if (std::string error = parseFamilies(text, families, tables.families); !error.empty()) return error;
+  const std::string corrections = folder + "/corrections.tsv";
+  if (std::string error = readWholeFile(corrections, text); !error.empty()) return error;
+  return parseCorrections(text, corrections, tables.corrections);
+}
+
+void printMakeImport(const MakeTables& tables, const MakeImport& import, int dataSetGeneric) {
+  std::printf("make texts: %d rows of the data set outside the makes' ranges left out\n", dataSetGeneric);
+  std::printf("corrections (rows touched):\n");
+  for (std::size_t i = 0; i < tables.corrections.size(); ++i) {
+    std::printf("  %s: %d\n", tables.corrections[i].where.c_str(), import.touched[i]);
+  }
+  std::printf("%-24s %-10s %6s %6s %6s %6s  %s\n", "section", "group", "codes", "left", "ph.kept", "ph.repl",
+              "rows taken / offered, per list");
+  for (const EntryImport& entry : import.entries) {
+    int left = 0;
+    std::string lists;
+    for (const SourceUse& use : entry.merge.sources) {
+      left += use.offered - use.taken;
+      lists += " " + use.list + " " + std::to_string(use.taken) + "/" + std::to_string(use.offered);
+    }
+    std::printf("%-24s %-10s %6d %6d %6d %6d %s\n", entry.section.c_str(), entry.group.c_str(), entry.merge.codes,
+                left, entry.merge.placeholdersKept, entry.merge.placeholdersReplaced, lists.c_str());
+  }
+}
+
 void printExtension(const ExtensionHeader& header) {
   if (header.count == 0) {
     std::printf("generic extension: none\n");
@@ -61,21 +99,29 @@ void printExtension(const ExtensionHeader& header) {
 }
 
 int build(const std::vector<std::string_view>& args) {
-  std::string output, glossary, codes, sections, titles;
+  std::string output, glossary, codes, sections, titles, makes;
   for (std::size_t i = 0; i + 1 < args.size(); i += 2) {
     if (args[i] == "-o") output = args[i + 1];
     else if (args[i] == "--glossary") glossary = args[i + 1];
     else if (args[i] == "--codes") codes = args[i + 1];
     else if (args[i] == "--sections") sections = args[i + 1];
     else if (args[i] == "--generic") titles = args[i + 1];
+    else if (args[i] == "--makes") makes = args[i + 1];
     else return usage();
   }
   if (args.size() % 2 != 0 || output.empty() || glossary.empty() || codes.empty() == sections.empty()) return usage();
+  if (!makes.empty() && codes.empty()) return usage();
 
   PlainSources sources;
   std::string text;
   if (std::string error = readWholeFile(glossary, text); !error.empty()) return fail(error);
   if (std::string error = parseGlossaryTsv(text, glossary, sources.glossary); !error.empty()) return fail(error);
+  TextListRows lists;
+  if (!titles.empty()) {
+    if (std::string error = readWholeFile(titles, text); !error.empty()) return fail(error);
+    std::vector<SourceRecord>& list = lists[std::string(kGenericTitlesList)];
+    if (std::string error = parseSectionTsv(text, titles, list); !error.empty()) return fail(error);
+  }
   if (!codes.empty()) {
     std::string database;
     if (std::string error = readWholeFile(codes, database); !error.empty()) return fail(error);
@@ -83,17 +129,30 @@ int build(const std::vector<std::string_view>& args) {
         std::span(reinterpret_cast<const std::uint8_t*>(database.data()), database.size()));
     if (!imported.error.empty()) return fail(codes + ": " + imported.error);
     if (std::string error = addScantoolCodes(imported.codes, sources); !error.empty()) return fail(codes + ": " + error);
+    if (!makes.empty()) {
+      MakeTables tables;
+      int dataSetGeneric = 0;
+      addScantoolLists(imported.codes, lists);
+      if (std::string error = readMakeTables(makes, lists, tables, dataSetGeneric); !error.empty()) return fail(error);
+      MakeImport import;
+      if (std::string error = importMakeTexts(tables, lists, sources, import); !error.empty()) return fail(error);
+      printMakeImport(tables, import, dataSetGeneric);
+    }
   } else if (std::string error = readSectionsFolder(sections, sources); !error.empty()) {
     return fail(error);
   }
 
   if (!titles.empty()) {
-    std::vector<SourceRecord> list;
-    if (std::string error = readWholeFile(titles, text); !error.empty()) return fail(error);
-    if (std::string error = parseSectionTsv(text, titles, list); !error.empty()) return fail(error);
-    GenericMerge merged = mergeGenericTitles(sources.sections["generic"], list);
+    GenericMerge merged = mergeGenericTitles(sources.sections["generic"], lists[std::string(kGenericTitlesList)]);
     printMerge(merged.report);
     sources.sections["generic"] = std::move(merged.records);
+  }
+  if (!makes.empty()) {
+    if (std::vector<std::string> faults = checkSectionTexts(sources); !faults.empty()) {
+      std::string message = "texts to mend in the corrections:";
+      for (const std::string& fault : faults) message += "\n  " + fault;
+      return fail(message);
+    }
   }
 
   const BuildResult built = buildDataFile(sources);

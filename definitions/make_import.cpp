@@ -1,0 +1,78 @@
+#include "definitions/make_import.h"
+
+#include "definitions/code_ranges.h"
+#include "definitions/codepage.h"
+#include "definitions/make_sections.h"
+#include "definitions/text_lines.h"
+
+namespace vx414 {
+
+std::string readDataSetLists(std::string_view text, std::string_view origin, TextListRows& lists, int& genericRows) {
+  genericRows = 0;
+  return forEachTableRow(text, origin, 3, [&](std::vector<std::string> f, const std::string& where) -> std::string {
+    std::optional<std::string> title = utf8ToWindows1252(f[2]);
+    if (!title) return where + ": title is not UTF-8 of Windows-1252 characters";
+    if (!isManufacturerRange(f[1])) {
+      ++genericRows;
+      return {};
+    }
+    lists["ds:" + f[0]].push_back({std::move(f[1]), std::move(*title), where});
+    return {};
+  });
+}
+
+void addScantoolLists(const std::vector<ScantoolCode>& codes, TextListRows& lists) {
+  for (const ScantoolCode& code : codes) lists["st:" + code.make].push_back({code.code, code.description, code.where});
+}
+
+std::string importMakeTexts(const MakeTables& tables, TextListRows& lists, PlainSources& sources, MakeImport& out) {
+  if (std::vector<std::string> problems = checkFamilies(tables.families, tables.lists); !problems.empty()) {
+    std::string message = "the family table:";
+    for (const std::string& problem : problems) message += "\n  " + problem;
+    return message;
+  }
+  for (const TextList& list : tables.lists) {
+    if (list.group != "none" && lists.count(list.id) == 0) return list.where + ": no rows for list " + list.id;
+  }
+  const std::set<std::string, std::less<>> optional{std::string(kGenericTitlesList)};
+  if (std::string error = applyCorrections(tables.corrections, lists, optional, out.touched); !error.empty()) {
+    return error;
+  }
+  sources.sections.clear();
+  if (const auto generic = lists.find(kScantoolGenericList); generic != lists.end()) {
+    sources.sections["generic"] = generic->second;
+  }
+  for (const MakeSection& section : distinctSections()) {
+    if (section.name == "generic") continue;
+    const FamilyEntry* family = nullptr;
+    for (const FamilyEntry& f : tables.families) {
+      if (equalsIgnoringCase(f.entry, section.name)) family = &f;
+    }
+    if (family == nullptr) return "no family entry for " + std::string(section.name);
+    EntryImport entry{std::string(section.name), family->group, {}};
+    if (!family->sources.empty()) {
+      RankedLists ranked;
+      for (const std::string& id : family->sources) ranked.emplace_back(id, &lists.at(id));
+      MakeMerge merged = mergeMakeTexts(ranked);
+      entry.merge = std::move(merged.report);
+      sources.sections[entry.section] = std::move(merged.records);
+    }
+    out.entries.push_back(std::move(entry));
+  }
+  return {};
+}
+
+std::vector<std::string> checkSectionTexts(const PlainSources& sources) {
+  std::vector<std::string> faults;
+  for (const auto& [section, records] : sources.sections) {
+    for (const std::string& shared : sharedPositionTitles(records)) {
+      faults.push_back(section + ": one title for several codes: " + shared);
+    }
+    for (const std::string& quotes : unbalancedQuotes(records)) {
+      faults.push_back(section + ": unbalanced quotes: " + windows1252ToUtf8(quotes));
+    }
+  }
+  return faults;
+}
+
+}  // namespace vx414
