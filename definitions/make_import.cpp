@@ -34,8 +34,8 @@ std::string importMakeTexts(const MakeTables& tables, TextListRows& lists, Plain
   for (const TextList& list : tables.lists) {
     if (list.group != "none" && lists.count(list.id) == 0) return list.where + ": no rows for list " + list.id;
   }
-  const std::set<std::string, std::less<>> optional{std::string(kGenericTitlesList)};
-  if (std::string error = applyCorrections(tables.corrections, lists, optional, out.touched); !error.empty()) {
+  const std::set<std::string, std::less<>> mayBeAbsent{std::string(kGenericTitlesList)};
+  if (std::string error = applyCorrections(tables.corrections, lists, mayBeAbsent, out.touched); !error.empty()) {
     return error;
   }
   sources.sections.clear();

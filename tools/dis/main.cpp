@@ -130,6 +130,8 @@ int build(const std::vector<std::string_view>& args) {
     if (!imported.error.empty()) return fail(codes + ": " + imported.error);
     if (std::string error = addScantoolCodes(imported.codes, sources); !error.empty()) return fail(codes + ": " + error);
     if (!makes.empty()) {
+      // The sections above are scantool's as they stand (every make name checked); the
+      // family table replaces them.
       MakeTables tables;
       int dataSetGeneric = 0;
       addScantoolLists(imported.codes, lists);
