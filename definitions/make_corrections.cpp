@@ -7,13 +7,15 @@
 #include "definitions/text_lines.h"
 
 namespace vx414 {
-namespace {
 
-bool isCode(std::string_view code) {
+bool isTroubleCode(std::string_view code) {
   if (code.size() != 5) return false;
   if (code[0] != 'P' && code[0] != 'C' && code[0] != 'B' && code[0] != 'U') return false;
-  return std::all_of(code.begin() + 1, code.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)) || (c >= 'A' && c <= 'F'); });
+  return std::all_of(code.begin() + 1, code.end(),
+                     [](char c) { return std::isdigit(static_cast<unsigned char>(c)) || (c >= 'A' && c <= 'F'); });
 }
+
+namespace {
 
 std::string upperCode(std::string_view code) {
   std::string out(code);
@@ -24,7 +26,7 @@ std::string upperCode(std::string_view code) {
 bool covers(const Correction& c, std::string_view code) {
   if (c.first.empty()) return true;
   const std::string upper = upperCode(code);
-  return upper[0] == c.first[0] && c.first <= upper && upper <= c.last;
+  return !upper.empty() && upper[0] == c.first[0] && c.first <= upper && upper <= c.last;
 }
 
 std::set<std::string> wordsOf(std::string_view text) {
@@ -85,7 +87,7 @@ std::string parseCorrections(std::string_view text, std::string_view origin, std
       const std::size_t dash = f[1].find('-');
       c.first = f[1].substr(0, dash);
       c.last = dash == std::string::npos ? c.first : f[1].substr(dash + 1);
-      if (!isCode(c.first) || !isCode(c.last) || c.first[0] != c.last[0] || c.last < c.first) {
+      if (!isTroubleCode(c.first) || !isTroubleCode(c.last) || c.first[0] != c.last[0] || c.last < c.first) {
         return where + ": \"" + f[1] + "\" is no code, range of codes or \"*\"";
       }
     }

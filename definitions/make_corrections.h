@@ -42,6 +42,9 @@ struct Correction {
 // the action needs none. "#" lines are comments. Errors read "<origin>:<line>: <what>".
 std::string parseCorrections(std::string_view text, std::string_view origin, std::vector<Correction>& out);
 
+// A letter P, C, B or U and four hex digits, in capitals.
+bool isTroubleCode(std::string_view code);
+
 // Two titles name the same thing: most of the words of the shorter one (letters and digits,
 // without regard to case) are in the other.
 bool nearlySameTitle(std::string_view a, std::string_view b);

@@ -12,6 +12,7 @@ std::string readDataSetLists(std::string_view text, std::string_view origin, Tex
   return forEachTableRow(text, origin, 3, [&](std::vector<std::string> f, const std::string& where) -> std::string {
     std::optional<std::string> title = utf8ToWindows1252(f[2]);
     if (!title) return where + ": title is not UTF-8 of Windows-1252 characters";
+    if (!isTroubleCode(f[1])) return where + ": \"" + f[1] + "\" is no trouble code";
     if (!isManufacturerRange(f[1])) {
       ++genericRows;
       return {};
