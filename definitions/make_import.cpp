@@ -26,6 +26,22 @@ void addScantoolLists(const std::vector<ScantoolCode>& codes, TextListRows& list
   for (const ScantoolCode& code : codes) lists["st:" + code.make].push_back({code.code, code.description, code.where});
 }
 
+std::string readMakeTables(const std::string& folder, TextListRows& lists, MakeTables& tables, int& dataSetGeneric) {
+  std::string text;
+  const std::string makes = folder + "/makes.tsv";
+  if (std::string error = readWholeFile(makes, text); !error.empty()) return error;
+  if (std::string error = readDataSetLists(text, makes, lists, dataSetGeneric); !error.empty()) return error;
+  const std::string listsFile = folder + "/lists.tsv";
+  if (std::string error = readWholeFile(listsFile, text); !error.empty()) return error;
+  if (std::string error = parseTextLists(text, listsFile, tables.lists); !error.empty()) return error;
+  const std::string families = folder + "/families.tsv";
+  if (std::string error = readWholeFile(families, text); !error.empty()) return error;
+  if (std::string error = parseFamilies(text, families, tables.families); !error.empty()) return error;
+  const std::string corrections = folder + "/corrections.tsv";
+  if (std::string error = readWholeFile(corrections, text); !error.empty()) return error;
+  return parseCorrections(text, corrections, tables.corrections);
+}
+
 std::string importMakeTexts(const MakeTables& tables, TextListRows& lists, PlainSources& sources, MakeImport& out) {
   if (std::vector<std::string> problems = checkFamilies(tables.families, tables.lists); !problems.empty()) {
     std::string message = "the family table:";

@@ -38,6 +38,10 @@ struct MakeTables {
   std::vector<Correction> corrections;
 };
 
+// Reads the make texts' folder: makes.tsv (the data set, into `lists`), lists.tsv,
+// families.tsv and corrections.tsv. Returns the error, naming file and line.
+std::string readMakeTables(const std::string& folder, TextListRows& lists, MakeTables& tables, int& dataSetGeneric);
+
 struct MakeImport {
   std::vector<EntryImport> entries;  // file order; entries without sources too
   std::vector<int> touched;          // rows each correction touched

@@ -51,23 +51,6 @@ void printMerge(const GenericMergeReport& report) {
               report.movedOut.size(), report.movedOutOfCurrent);
 }
 
-// The make texts' folder: the data set, the lists, the family table and the corrections.
-std::string readMakeTables(const std::string& folder, TextListRows& lists, MakeTables& tables, int& dataSetGeneric) {
-  std::string text;
-  const std::string makes = folder + "/makes.tsv";
-  if (std::string error = readWholeFile(makes, text); !error.empty()) return error;
-  if (std::string error = readDataSetLists(text, makes, lists, dataSetGeneric); !error.empty()) return error;
-  const std::string listsFile = folder + "/lists.tsv";
-  if (std::string error = readWholeFile(listsFile, text); !error.empty()) return error;
-  if (std::string error = parseTextLists(text, listsFile, tables.lists); !error.empty()) return error;
-  const std::string families = folder + "/families.tsv";
-  if (std::string error = readWholeFile(families, text); !error.empty()) return error;
-  if (std::string error = parseFamilies(text, families, tables.families); !error.empty()) return error;
-  const std::string corrections = folder + "/corrections.tsv";
-  if (std::string error = readWholeFile(corrections, text); !error.empty()) return error;
-  return parseCorrections(text, corrections, tables.corrections);
-}
-
 void printMakeImport(const MakeTables& tables, const MakeImport& import, int dataSetGeneric) {
   std::printf("make texts: %d rows of the data set outside the makes' ranges left out\n", dataSetGeneric);
   std::printf("corrections (rows touched):\n");
