@@ -10,6 +10,21 @@ void SupportedPids::add(std::uint8_t base, std::span<const std::uint8_t, 4> bits
     }
 }
 
+std::vector<std::uint8_t> SupportedPids::list() const {
+    std::vector<std::uint8_t> pids;
+    for (unsigned pid = 0; pid < bits_.size(); ++pid) {
+        if (bits_.test(pid)) pids.push_back(static_cast<std::uint8_t>(pid));
+    }
+    return pids;
+}
+
+std::optional<std::uint8_t> nextSupportedBlock(const SupportedPids& pids, std::uint8_t base) {
+    constexpr unsigned LastBlock = 0xC0;
+    const unsigned next = base + 0x20U;
+    if (base % 0x20 != 0 || next > LastBlock || !pids.has(static_cast<std::uint8_t>(next))) return std::nullopt;
+    return static_cast<std::uint8_t>(next);
+}
+
 std::optional<std::uint8_t> addSupportedPids(std::span<const std::uint8_t> message, SupportedPids& pids) {
     if (message.size() < 6 || message[1] % 0x20 != 0) return std::nullopt;
     std::size_t at = 0;

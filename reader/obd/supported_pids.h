@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <vector>
 
 namespace vx414::obd {
 
@@ -16,6 +17,10 @@ public:
     // Marks the PIDs base + 1 … base + 32 that `bits` (four bytes) declare.
     void add(std::uint8_t base, std::span<const std::uint8_t, 4> bits);
     bool empty() const { return bits_.none(); }
+    // Every PID declared, in order (the block PIDs 20, 40 … among them).
+    std::vector<std::uint8_t> list() const;
+    // Adds every PID `other` declares.
+    void merge(const SupportedPids& other) { bits_ |= other.bits_; }
 
 private:
     std::bitset<256> bits_;
@@ -26,5 +31,10 @@ private:
 // 49 bb 01 A B C D (a message count first) on the older buses. Nothing, and `pids`
 // unchanged, when the message is none of these forms.
 std::optional<std::uint8_t> addSupportedPids(std::span<const std::uint8_t> message, SupportedPids& pids);
+
+// The supported-PID requests of service 01 are 00, 20, 40 … C0, each asked only when the
+// one before declares it (its last bit). The block to ask after `base`, or nothing when
+// `pids` declares none or `base` is the last.
+std::optional<std::uint8_t> nextSupportedBlock(const SupportedPids& pids, std::uint8_t base);
 
 }  // namespace vx414::obd

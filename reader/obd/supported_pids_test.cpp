@@ -48,5 +48,23 @@ TEST(SupportedPids, EachAnswerFormDeclaresItsBlock) {
     }
 }
 
+TEST(SupportedPids, BlocksAreAskedWhileTheLastDeclaresTheNext) {
+    // A car declaring blocks 00 to 60 and C0's bit (without A0): 20, 40, 60 follow, then
+    // nothing; C0 is the last block there is.
+    SupportedPids pids;
+    for (const char* message : {"41 00 BE 1F A8 13", "41 20 80 01 80 01", "41 40 7E 98 00 11", "41 60 00 00 00 00",
+                                "41 A0 00 00 00 01"}) {
+        addSupportedPids(bytes(message), pids);
+    }
+    const std::vector<std::pair<std::uint8_t, std::optional<std::uint8_t>>> cases = {
+        {0x00, 0x20}, {0x20, 0x40}, {0x40, 0x60}, {0x60, std::nullopt},
+        {0x80, std::nullopt}, {0xA0, 0xC0}, {0xC0, std::nullopt}, {0x10, std::nullopt},
+    };
+    for (const auto& [base, next] : cases) EXPECT_EQ(nextSupportedBlock(pids, base), next) << int{base};
+    const auto list = pids.list();
+    EXPECT_EQ(std::vector<std::uint8_t>(list.begin(), list.begin() + 4), (std::vector<std::uint8_t>{0x01, 0x03, 0x04, 0x05}));
+    EXPECT_EQ(list.back(), 0xC0);
+}
+
 }  // namespace
 }  // namespace vx414::obd
