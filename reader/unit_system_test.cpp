@@ -1,0 +1,64 @@
+#include "reader/unit_system.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace vx414 {
+namespace {
+
+TEST(UnitSystem, UsUnitsConvertAndMetricStays) {
+    struct Case {
+        double value;
+        const char* si;
+        UnitSystem system;
+        const char* text;  // numberText with the SI value's places plus the unit's
+        const char* unit;
+    };
+    const std::vector<Case> cases = {
+        {100.0, "km/h", UnitSystem::Us, "62", "mph"},
+        {100.0, "km/h", UnitSystem::Metric, "100", "km/h"},
+        {1609.344, "km", UnitSystem::Us, "1000", "mi"},
+        {83.0, "°C", UnitSystem::Us, "181", "°F"},
+        {-40.0, "°C", UnitSystem::Us, "-40", "°F"},
+        {0.0, "°C", UnitSystem::Us, "32", "°F"},
+        {101.0, "kPa", UnitSystem::Us, "14.6", "psi"},
+        {-8192.0, "Pa", UnitSystem::Us, "-32.89", "inH2O"},
+        {37.85411784, "L/h", UnitSystem::Us, "10", "gal/h"},
+        {800.0, "rpm", UnitSystem::Us, "800", "rpm"},
+        {14.1, "%", UnitSystem::Us, "14", "%"},
+    };
+    for (const Case& c : cases) {
+        const Quantity q = inUnits(c.value, c.si, c.system);
+        EXPECT_EQ(numberText(q.value, q.extraDecimals), c.text) << c.value << " " << c.si;
+        EXPECT_EQ(q.unit, c.unit) << c.value << " " << c.si;
+    }
+    EXPECT_EQ(parseUnitSystem("us"), UnitSystem::Us);
+    EXPECT_EQ(parseUnitSystem("metric"), UnitSystem::Metric);
+    EXPECT_EQ(parseUnitSystem("US"), std::nullopt);
+    EXPECT_EQ(parseUnitSystem("imperial"), std::nullopt);
+}
+
+TEST(UnitSystem, NumbersAreWholeInEveryLocale) {
+    // A German locale where one is installed (printf would write 83,0 there): the text keeps its ".".
+    const std::string before = std::setlocale(LC_ALL, nullptr);
+    std::setlocale(LC_ALL, "de_DE.UTF-8");
+    struct Case {
+        double value;
+        int decimals;
+        const char* text;
+    };
+    const std::vector<Case> cases = {
+        {83.0, 0, "83"},      {83.0, 1, "83.0"},   {-4.6875, 1, "-4.7"}, {0.45, 3, "0.450"},
+        {-0.04, 1, "0.0"},    {-0.4, 0, "0"},      {16383.75, 2, "16383.75"},
+        {std::numeric_limits<double>::infinity(), 1, "?"}, {std::numeric_limits<double>::quiet_NaN(), 0, "?"}, {2.5, -1, "2"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(numberText(c.value, c.decimals), c.text) << c.value;
+    std::setlocale(LC_ALL, before.c_str());
+}
+
+}  // namespace
+}  // namespace vx414
