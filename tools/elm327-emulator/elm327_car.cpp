@@ -143,7 +143,9 @@ std::uint8_t frameCheck(int protocol, std::uint32_t header, std::span<const std:
 }
 
 Car::Car(const CarSetup& setup)
-    : kind_(setup.kind), vehicle_(setup.vehicle != nullptr ? setup.vehicle : &defaultVehicleProfile(setup.kind)) {
+    : kind_(setup.kind),
+      vehicle_(setup.vehicle != nullptr ? setup.vehicle : &defaultVehicleProfile(setup.kind)),
+      engine_(setup.engineClock) {
     bool two = true;
     switch (kind_) {
     case CarKind::Can11:
@@ -235,6 +237,9 @@ std::vector<EcuMessage> Car::answer(std::span<const std::uint8_t> request) {
                 const auto& [b, c, d] = vehicle_->monitors;
                 add(ecu, {0x41, 0x01, static_cast<std::uint8_t>(count == 0 ? 0x00 : 0x80U | count), b, c,
                           cleared_ ? c : d});
+            } else if (auto live = liveAnswer(ecu.supported, &ecu == &ecus_.front(), request[1], engine_.seconds())) {
+                live->insert(live->begin(), 0x41);
+                add(ecu, std::move(*live));
             }
         }
         break;

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "tools/elm327-emulator/elm327_engine.h"
+
 namespace vx414::elmemu {
 
 // A trouble code as its two bytes on the bus: P0300 is 03 00, C1234 is 52 34.
@@ -79,6 +81,8 @@ struct CarSetup {
     std::vector<Code> pending;
     std::vector<Code> stored;
     const VehicleProfile* vehicle = nullptr;  // nullptr: the kind's own
+    // Seconds since the engine started, for its live values; empty: since the car was made.
+    std::function<double()> engineClock;
 };
 
 class Car {
@@ -109,6 +113,7 @@ private:
     int protocol_;
     std::vector<Ecu> ecus_;
     const VehicleProfile* vehicle_;
+    EngineClock engine_;
     bool cleared_ = false;  // service 04 has run: every supported monitor incomplete
 };
 
