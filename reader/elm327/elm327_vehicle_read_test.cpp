@@ -207,7 +207,7 @@ TEST(Elm327VehicleRead, LegacyBusVinInFiveFrames) {
     EXPECT_EQ(result.vehicle.make, "honda");
     EXPECT_EQ(result.vehicle.modelYear, 2003);
     EXPECT_EQ(result.vehicle.storedCount, 1);
-    EXPECT_EQ(result.vehicle.inspection, "Likely to fail the inspection (the check-engine light is on)");
+    EXPECT_EQ(result.vehicle.inspection, "Fails the inspection (the check-engine light is on)");
     EXPECT_EQ(result.vehicle.units.size(), 2U);
 }
 
