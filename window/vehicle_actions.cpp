@@ -86,9 +86,18 @@ void VehicleActions::showInReport()
     report_->showVehicle(form_.LastVehicle, form_.Vehicle->currentText(), definitions);
 }
 
+void VehicleActions::fitReportToScreen()
+{
+    if (report_ == nullptr)
+        return;
+    if (const QScreen* screen = report_->screen())
+        report_->fitToScreen(screen->availableGeometry().size());
+}
+
 void VehicleActions::showReport()
 {
-    if (report_ == nullptr) {
+    const bool opening = report_ == nullptr;
+    if (opening) {
         report_ = new frmVehicleReport(&form_);
         connect(report_->copyAction, &QAction::triggered, this, [this] {
             QGuiApplication::clipboard()->setText(QString::fromStdString(reportAsTabText(services_.lastRead())));
@@ -101,13 +110,15 @@ void VehicleActions::showReport()
             if (services_.printRead)
                 services_.printRead();
         });
-        if (const QScreen* screen = form_.screen())
-            report_->fitToScreen(screen->availableGeometry().size());
+        fitReportToScreen();
     }
     showInReport();
     report_->show();
     report_->raise();
     report_->activateWindow();
+    // The window manager's frame is known once the window is up: fit again with it taken off.
+    if (opening)
+        QTimer::singleShot(0, report_, [this] { fitReportToScreen(); });
 }
 
 bool VehicleActions::canClearNow()

@@ -59,6 +59,7 @@ public:
 
 private:
     void showInReport();
+    void fitReportToScreen();
     bool canClearNow();
     void clearFinished(LinkStatus status);
 

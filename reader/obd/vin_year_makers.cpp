@@ -19,13 +19,13 @@
 namespace vx414::obd {
 namespace {
 
-constexpr std::array<std::string_view, 20> YearInPositionTen = {
+constexpr auto YearInPositionTen = std::to_array<std::string_view>({
     // Volkswagen group: Volkswagen, Audi, SEAT, Škoda (Germany, Spain, Czechia, Slovakia)
     "WVW", "WV1", "WV2", "WVG", "WAU", "WA1", "WUA", "TRU", "VSS", "TMB", "AAV",
     // Porsche
     "WP0", "WP1",
     // Hyundai and Kia, Korea and their European plants
-    "KMH", "KM8", "KNA", "KND", "KNE", "TMA", "U5Y"};
+    "KMH", "KM8", "KNA", "KND", "TMA", "U5Y"});
 
 }  // namespace
 
