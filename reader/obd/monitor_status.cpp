@@ -18,6 +18,11 @@ constexpr std::array<std::string_view, 8> DieselMonitors = {
 // Byte B: bits 0 to 2 supported, bits 4 to 6 incomplete.
 constexpr std::array<std::string_view, 3> ContinuousMonitors = {"Misfire", "Fuel system", "Comprehensive components"};
 
+// Misfire, fuel system and comprehensive components run all the time: shown, never counted.
+bool isContinuousMonitor(std::string_view monitor) {
+    return std::find(ContinuousMonitors.begin(), ContinuousMonitors.end(), monitor) != ContinuousMonitors.end();
+}
+
 MonitorState stateOf(bool supported, bool incomplete) {
     if (!supported) return MonitorState::NotSupported;
     return incomplete ? MonitorState::Incomplete : MonitorState::Complete;
@@ -63,10 +68,6 @@ MonitorReport mergeMonitorReports(const std::vector<MonitorReport>& reports) {
         }
     }
     return merged;
-}
-
-bool isContinuousMonitor(std::string_view monitor) {
-    return std::find(ContinuousMonitors.begin(), ContinuousMonitors.end(), monitor) != ContinuousMonitors.end();
 }
 
 InspectionJudgement judgeInspection(const MonitorReport& report, int modelYear) {

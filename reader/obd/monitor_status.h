@@ -6,7 +6,6 @@
 #include <optional>
 #include <span>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "reader/vehicle_info.h"
@@ -45,8 +44,5 @@ struct InspectionJudgement {
     std::vector<std::string> incomplete;  // the counted monitors not complete, in order
 };
 InspectionJudgement judgeInspection(const MonitorReport& report, int modelYear);
-
-// The names of the continuous monitors (shown, never counted).
-bool isContinuousMonitor(std::string_view monitor);
 
 }  // namespace vx414::obd
