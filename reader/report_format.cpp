@@ -284,6 +284,26 @@ void appendJsonStringOrNull(std::string& out, std::string_view text) {
   }
 }
 
+// ["a", "b"] on one line.
+void appendJsonStrings(std::string& out, const std::vector<std::string>& texts) {
+  out += '[';
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    if (i > 0) out += ", ";
+    appendJsonString(out, texts[i]);
+  }
+  out += ']';
+}
+
+std::string_view inspectionVerdictJson(const std::optional<InspectionVerdict>& verdict) {
+  if (!verdict) return "null";
+  switch (*verdict) {
+    case InspectionVerdict::Ready: return "\"ready\"";
+    case InspectionVerdict::NotReady: return "\"not_ready\"";
+    case InspectionVerdict::Fails: break;
+  }
+  return "\"fails\"";
+}
+
 void appendFreezeFrameJson(std::string& out, const std::optional<FreezeFrame>& frame) {
   if (!frame) {
     out += "null";
@@ -321,6 +341,8 @@ std::string reportAsJson(const ReadReport& report) {
   appendJsonString(out, report.make);
   out += ",\n  \"vin\": ";
   appendJsonStringOrNull(out, vehicle.vin);
+  out += ",\n  \"vin_warning\": ";
+  appendJsonStringOrNull(out, vehicle.vinWarning);
   out += ",\n  \"model_year\": ";
   out += vehicle.modelYear > 0 ? std::to_string(vehicle.modelYear) : "null";
   out += ",\n  \"mil\": ";
@@ -336,9 +358,24 @@ std::string reportAsJson(const ReadReport& report) {
   });
   out += ",\n  \"inspection\": ";
   appendJsonStringOrNull(out, vehicle.inspection);
+  out += ",\n  \"inspection_verdict\": ";
+  out += inspectionVerdictJson(vehicle.inspectionVerdict);
+  out += ",\n  \"incomplete_monitors\": ";
+  appendJsonStrings(out, vehicle.incompleteMonitors);
   out += ",\n  \"freeze_frame\": ";
   appendFreezeFrameJson(out, vehicle.freezeFrame);
-  out += "\n}\n";
+  std::vector<std::string> notRead;
+  for (const ItemNotRead& entry : vehicle.notRead) notRead.emplace_back(vehicleItemName(entry.item));
+  out += ",\n  \"not_read\": ";
+  appendJsonStrings(out, notRead);
+  out += ",\n  \"not_read_reasons\": {";
+  for (std::size_t i = 0; i < vehicle.notRead.size(); ++i) {
+    out += i == 0 ? "" : ", ";
+    appendJsonString(out, vehicleItemName(vehicle.notRead[i].item));
+    out += ": ";
+    appendJsonString(out, vehicle.notRead[i].reason);
+  }
+  out += "}\n}\n";
   return out;
 }
 

@@ -15,6 +15,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QTableWidget>
@@ -199,12 +200,17 @@ public:
 };
 
 struct ActionsFixture {
-    explicit ActionsFixture(std::string folder)
-        : exporter(*f.form, {f.box, saveDialog, printDialog}),
+    // `data` the folder of the definitions file; none by default.
+    explicit ActionsFixture(std::string folder, QString data = QStringLiteral("/nonexistent"))
+        : f(std::move(data)),
+          exporter(*f.form, {f.box, saveDialog, printDialog}),
           actions(*f.form, exporter.menu(ResultExport::Grid::Results),
-                  {f.box, f.pointers, clearing, [this] { return exporter.readReport(); }, std::move(folder)})
+                  {f.box, f.pointers, clearing, [this] { return exporter.readReport(); }, std::move(folder),
+                   [this] { exporter.saveAs(ResultExport::Grid::Results); },
+                   [this] { exporter.print(ResultExport::Grid::Results); }})
     {
-        f.form->Vehicle->addItems({"generic", "audi"});
+        if (f.form->Vehicle->count() == 0)
+            f.form->Vehicle->addItems({"generic", "audi"});
     }
     FormFixture f;
     testing::ScriptedSaveDialog saveDialog;
@@ -266,15 +272,17 @@ TEST(VehicleWindow, TheReportWindowShowsTheLastReadForPeopleAndScreenReaders)
         {"Make", "audi"},  // selected from the VIN
         {"Model year", "2011"},
         {"MIL", "on, 2 stored codes"},
-        {"Inspection", "Inspection: Likely to pass (one monitor incomplete)"},
+        {"Inspection", "Inspection: Likely to pass (one monitor incomplete)\n"
+                       "A guide to US emissions (I/M) inspections: local programs differ."},
     };
     for (const auto& l : labels)
         EXPECT_EQ(labelText(report, l.name), l.text) << l.name;
     using Rows = std::vector<QStringList>;
-    EXPECT_EQ(tableRows(report, "Codes per unit"), (Rows{{"engine", "7E8", "Stored", "P0171"},
-                                                        {"engine", "7E8", "Stored", "P0300"},
-                                                        {"engine", "7E8", "Permanent", "P0171"},
-                                                        {"transmission", "7E9", "Pending", "P0420"}}));
+    // No definitions file here: the definitions are empty (the next test has them).
+    EXPECT_EQ(tableRows(report, "Codes per unit"), (Rows{{"engine", "7E8", "Stored", "P0171", ""},
+                                                        {"engine", "7E8", "Stored", "P0300", ""},
+                                                        {"engine", "7E8", "Permanent", "P0171", ""},
+                                                        {"transmission", "7E9", "Pending", "P0420", ""}}));
     EXPECT_EQ(tableRows(report, "Readiness"),
               (Rows{{"Misfire", "complete"}, {"Catalyst", "incomplete"}, {"EGR/VVT", "not supported"}}));
     EXPECT_EQ(tableRows(report, "Freeze frame"),
@@ -290,6 +298,61 @@ TEST(VehicleWindow, TheReportWindowShowsTheLastReadForPeopleAndScreenReaders)
     EXPECT_EQ(labelText(report, "VIN"), "not read");
     EXPECT_TRUE(tableRows(report, "Readiness").empty());
     EXPECT_TRUE(tableRows(report, "Freeze frame").empty());
+    report->close();
+}
+
+// The report window's own Copy, Save As and Print, by its keys, act on the whole read, and
+// its codes per unit carry the definitions the result table shows for the make.
+TEST(VehicleWindow, TheReportWindowCopiesSavesAndPrintsTheReadWithItsDefinitions)
+{
+    DataFolder folder(makeSources());
+    ActionsFixture x("/nonexistent", folder.path());
+    x.f.form->Form_Load();
+    ASSERT_NE(loadPrintModule(QStringLiteral(VX414_PRINT_MODULE)), nullptr);
+    LinkReport read = carReport("");
+    read.vehicle.notRead = {{VehicleItem::Vin, "no answer in time"}};
+    read.vehicle.vin.clear();
+    readWith(x.f, std::move(read));
+    x.actions.showReport();
+    frmVehicleReport* report = x.actions.reportWindow();
+    ASSERT_NE(report, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(report));
+    using Rows = std::vector<QStringList>;
+    EXPECT_EQ(tableRows(report, "Codes per unit"),
+              (Rows{{"engine", "7E8", "Stored", "P0171", "System too lean (bank 1)"},
+                    {"engine", "7E8", "Stored", "P0300", "Random/multiple cylinder misfire detected"},
+                    {"engine", "7E8", "Permanent", "P0171", "System too lean (bank 1)"},
+                    {"transmission", "7E9", "Pending", "P0420", "Catalyst system efficiency below threshold (bank 1)"}}));
+    EXPECT_EQ(labelText(report, "VIN"), "not read (no answer in time)");
+
+    QTemporaryDir dir;
+    x.saveDialog.answer = SaveTarget{dir.filePath("car.json"), SaveType::Json};
+    x.printDialog.pdfPath = dir.filePath("car.pdf");
+    QApplication::clipboard()->clear();
+    report->activateWindow();
+    const struct {
+        Qt::Key key;
+        std::function<QString()> result;
+        const char* expected;
+    } keys[] = {
+        {Qt::Key_C, [] { return QApplication::clipboard()->text(); }, "VIN\tnot read (no answer in time)\n"},
+        {Qt::Key_S,
+         [&dir] {
+             QFile f(dir.filePath("car.json"));
+             return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+         },
+         "\"not_read\": [\"vin\"]"},
+        {Qt::Key_P, [&x] { return testing::words(testing::pdfPages(x.printDialog.pdfPath).join(' ')); },
+         "VIN: not read (no answer in time)"},
+    };
+    for (const auto& k : keys) {
+        QTest::keyClick(report, k.key, Qt::ControlModifier);
+        const QString result = k.result();
+        EXPECT_TRUE(result.contains(QString::fromUtf8(k.expected))) << k.expected << "\n" << result.toStdString();
+    }
+    EXPECT_EQ(x.saveDialog.asked, 1);
+    EXPECT_EQ(x.printDialog.asked, 1);
+    EXPECT_TRUE(x.f.box.shown.empty());
     report->close();
 }
 

@@ -5,7 +5,12 @@
 #include "window/frm_vehicle_report.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QMenu>
+#include <QScreen>
+
+#include <map>
 
 namespace vx414 {
 
@@ -56,7 +61,7 @@ VehicleActions::VehicleActions(frmMain& form, QMenu* resultsMenu, VehicleService
     // Connected after the window's own handler: an open report follows each read.
     connect(form_.Timer1, &QTimer::timeout, this, [this] {
         if (report_ != nullptr && !form_.FlexList->isHidden())
-            report_->showVehicle(form_.LastVehicle, form_.Vehicle->currentText());
+            showInReport();
     });
 }
 
@@ -72,14 +77,48 @@ frmVehicleReport* VehicleActions::reportWindow() const
     return report_;
 }
 
-void VehicleActions::showReport()
+void VehicleActions::showInReport()
+{
+    // Each code's definition as the result table shows it for the make chosen.
+    std::map<std::string, std::string> definitions;
+    for (const ReportCode& code : services_.lastRead().codes)
+        definitions.emplace(code.code, code.definition);
+    report_->showVehicle(form_.LastVehicle, form_.Vehicle->currentText(), definitions);
+}
+
+void VehicleActions::fitReportToScreen()
 {
     if (report_ == nullptr)
+        return;
+    if (const QScreen* screen = report_->screen())
+        report_->fitToScreen(screen->availableGeometry().size());
+}
+
+void VehicleActions::showReport()
+{
+    const bool opening = report_ == nullptr;
+    if (opening) {
         report_ = new frmVehicleReport(&form_);
-    report_->showVehicle(form_.LastVehicle, form_.Vehicle->currentText());
+        connect(report_->copyAction, &QAction::triggered, this, [this] {
+            QGuiApplication::clipboard()->setText(QString::fromStdString(reportAsTabText(services_.lastRead())));
+        });
+        connect(report_->saveAction, &QAction::triggered, this, [this] {
+            if (services_.saveRead)
+                services_.saveRead();
+        });
+        connect(report_->printAction, &QAction::triggered, this, [this] {
+            if (services_.printRead)
+                services_.printRead();
+        });
+        fitReportToScreen();
+    }
+    showInReport();
     report_->show();
     report_->raise();
     report_->activateWindow();
+    // The window manager's frame is known once the window is up: fit again with it taken off.
+    if (opening)
+        QTimer::singleShot(0, report_, [this] { fitReportToScreen(); });
 }
 
 bool VehicleActions::canClearNow()

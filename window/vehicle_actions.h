@@ -1,6 +1,7 @@
 // The vehicle's picture in the window: "Vehicle report…" (Ctrl+I) opens the report window,
 // "Clear codes in the car…" clears the codes through an ELM327 adapter after a read. Both
-// sit in the result table's context menu; there are no buttons for them on the window.
+// sit in the result table's context menu; there are no buttons for them on the window. The
+// report window's Copy, Save As and Print act on the whole read, as the result table's do.
 #pragma once
 
 #include "reader/link_status.h"
@@ -31,6 +32,10 @@ struct VehicleServices {
     std::function<ReadReport()> lastRead;
     // Where the read is kept before a clear (clearedReadsFolder()).
     std::string clearedFolder;
+    // The result table's Save As and Print of the whole read (ResultExport::saveAs and
+    // print on the results), for the report window's own; nothing when not given.
+    std::function<void()> saveRead{};
+    std::function<void()> printRead{};
 };
 
 class VehicleActions final : public QObject {
@@ -53,6 +58,8 @@ public:
     bool clearing() const { return clearing_; }
 
 private:
+    void showInReport();
+    void fitReportToScreen();
     bool canClearNow();
     void clearFinished(LinkStatus status);
 
