@@ -2,10 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <clocale>
 #include <limits>
 #include <string>
 #include <vector>
+
+#include "tests/decimal_comma_locale.h"
 
 namespace vx414 {
 namespace {
@@ -43,9 +44,9 @@ TEST(UnitSystem, UsUnitsConvertAndMetricStays) {
 }
 
 TEST(UnitSystem, NumbersAreWholeInEveryLocale) {
-    // A German locale where one is installed (printf would write 83,0 there): the text keeps its ".".
-    const std::string before = std::setlocale(LC_ALL, nullptr);
-    std::setlocale(LC_ALL, "de_DE.UTF-8");
+    // A German locale, where printf writes 83,0: the text keeps its ".".
+    const testing::DecimalCommaLocale german;
+    EXPECT_TRUE(german.ok());
     struct Case {
         double value;
         int decimals;
@@ -57,7 +58,6 @@ TEST(UnitSystem, NumbersAreWholeInEveryLocale) {
         {std::numeric_limits<double>::infinity(), 1, "?"}, {std::numeric_limits<double>::quiet_NaN(), 0, "?"}, {2.5, -1, "2"},
     };
     for (const Case& c : cases) EXPECT_EQ(numberText(c.value, c.decimals), c.text) << c.value;
-    std::setlocale(LC_ALL, before.c_str());
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "reader/obd/freeze_frame.h"
+#include "reader/obd/live_pids.h"
 #include "reader/obd/monitor_status.h"
 #include "reader/obd/permanent_codes.h"
 #include "reader/obd/supported_pids.h"
@@ -53,6 +54,10 @@ void checkMessage(std::span<const std::uint8_t> message) {
         check(value->value >= -128 && value->value <= 16384);
     }
     if (const auto code = decodeFreezeFrameCode(message)) checkCode(*code);
+    if (const auto values = decodeLiveValues(message)) {
+        check(values->size() <= 2);
+        for (const LiveValue& value : *values) check(std::isfinite(value.value) && value.field->pid == message[1]);
+    }
     if (const auto codes = decodePermanentCodes(message)) {
         check(codes->size() <= 127);
         for (const TroubleCode& code : *codes) checkCode(code);
