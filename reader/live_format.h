@@ -1,0 +1,37 @@
+// Live values written out: one CSV row or one JSON line per sample, in the units chosen.
+// Shared by vx414-read --live and the Live data window's recording. No Qt.
+//
+// CSV: a heading row "time (s)" and one column per value, its unit in brackets ("Engine
+// speed (rpm)"); each row the seconds since the start and every value, empty where the
+// car gave none that round. JSON lines: {"time":1.25,"values":{"Engine speed":{"value":812,
+// "unit":"rpm"}},"no_answer":["0A"]}. Numbers always with "." and whole, as numberText
+// writes them; lines end with LF.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "reader/obd/live_pids.h"
+#include "reader/unit_system.h"
+
+namespace vx414 {
+
+// One round of live values.
+struct LiveSample {
+    double seconds = 0;                      // since the polling started
+    std::vector<obd::LiveValue> values;      // in the order asked
+    std::vector<std::uint8_t> unanswered;    // PIDs asked that gave no value this round
+};
+
+// A value's column heading: "Engine speed (rpm)", "Fuel type" for a value without a unit.
+std::string liveHeading(const obd::PidField& field, UnitSystem units);
+// A value as its column shows it: "812", "-4.7", "Gasoline" for PID 51.
+std::string liveValueText(const obd::LiveValue& value, UnitSystem units);
+
+std::string liveCsvHeader(std::span<const obd::PidField* const> columns, UnitSystem units);
+std::string liveCsvRow(const LiveSample& sample, std::span<const obd::PidField* const> columns, UnitSystem units);
+std::string liveJsonLine(const LiveSample& sample, UnitSystem units);
+
+}  // namespace vx414
