@@ -12,7 +12,7 @@ std::string hexByte(unsigned value) {
     return {Digits[(value >> 4U) & 0xFU], Digits[value & 0xFU]};
 }
 
-const obd::LiveValue* valueOf(const LiveSample& sample, const obd::PidField* field) {
+const obd::LiveValue* valueOf(const obd::LiveSample& sample, const obd::PidField* field) {
     for (const obd::LiveValue& value : sample.values) {
         if (value.field == field) return &value;
     }
@@ -47,7 +47,7 @@ std::string liveCsvHeader(std::span<const obd::PidField* const> columns, UnitSys
     return out + "\n";
 }
 
-std::string liveCsvRow(const LiveSample& sample, std::span<const obd::PidField* const> columns, UnitSystem units) {
+std::string liveCsvRow(const obd::LiveSample& sample, std::span<const obd::PidField* const> columns, UnitSystem units) {
     std::string out = numberText(sample.seconds, 3);
     for (const obd::PidField* field : columns) {
         out += ',';
@@ -56,7 +56,7 @@ std::string liveCsvRow(const LiveSample& sample, std::span<const obd::PidField* 
     return out + "\n";
 }
 
-std::string liveJsonLine(const LiveSample& sample, UnitSystem units) {
+std::string liveJsonLine(const obd::LiveSample& sample, UnitSystem units) {
     std::string out = "{\"time\":" + numberText(sample.seconds, 3) + ",\"values\":{";
     bool first = true;
     for (const obd::LiveValue& value : sample.values) {

@@ -18,20 +18,13 @@
 
 namespace vx414 {
 
-// One round of live values.
-struct LiveSample {
-    double seconds = 0;                      // since the polling started
-    std::vector<obd::LiveValue> values;      // in the order asked
-    std::vector<std::uint8_t> unanswered;    // PIDs asked that gave no value this round
-};
-
 // A value's column heading: "Engine speed (rpm)", "Fuel type" for a value without a unit.
 std::string liveHeading(const obd::PidField& field, UnitSystem units);
 // A value as its column shows it: "812", "-4.7", "Gasoline" for PID 51.
 std::string liveValueText(const obd::LiveValue& value, UnitSystem units);
 
 std::string liveCsvHeader(std::span<const obd::PidField* const> columns, UnitSystem units);
-std::string liveCsvRow(const LiveSample& sample, std::span<const obd::PidField* const> columns, UnitSystem units);
-std::string liveJsonLine(const LiveSample& sample, UnitSystem units);
+std::string liveCsvRow(const obd::LiveSample& sample, std::span<const obd::PidField* const> columns, UnitSystem units);
+std::string liveJsonLine(const obd::LiveSample& sample, UnitSystem units);
 
 }  // namespace vx414

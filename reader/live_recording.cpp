@@ -26,7 +26,7 @@ bool LiveRecording::open(const std::string& path, std::vector<const obd::PidFiel
     return flush();
 }
 
-bool LiveRecording::add(const LiveSample& sample) {
+bool LiveRecording::add(const obd::LiveSample& sample) {
     if (fd_ < 0) return false;
     pending_ += liveCsvRow(sample, columns_, units_);
     ++rows_;

@@ -24,7 +24,7 @@ public:
 
     // Adds a sample's row; the rows held are written out once a second (by the samples'
     // own times) has passed since the last write. False once a write has failed.
-    bool add(const LiveSample& sample);
+    bool add(const obd::LiveSample& sample);
     // Writes out every row held. False, with error(), when the file cannot take them.
     bool flush();
     // Flushes and closes; the result of the last flush.

@@ -19,7 +19,7 @@ namespace {
 
 const obd::PidField* field(std::uint8_t pid, std::size_t index = 0) { return &obd::fieldsOf(pid)[index]; }
 
-LiveSample sampleAt(double seconds, double rpm) {
+obd::LiveSample sampleAt(double seconds, double rpm) {
     return {seconds, {{field(0x0C), rpm}, {field(0x05), 83.0}, {field(0x0B), 101.0}}, {}};
 }
 
@@ -49,7 +49,7 @@ private:
 TEST(LiveFormat, RowsAndLinesInEitherUnitSystem) {
     const std::vector<const obd::PidField*> columns = {field(0x0C), field(0x05), field(0x0B), field(0x51),
                                                       field(0x15, 1)};
-    LiveSample sample = sampleAt(1.25, 812.5);
+    obd::LiveSample sample = sampleAt(1.25, 812.5);
     sample.values.push_back({field(0x51), 1});
     sample.unanswered = {0x15};
     struct Case {

@@ -65,6 +65,13 @@ struct LiveValue {
     double value = 0;
 };
 
+// One round of live values.
+struct LiveSample {
+    double seconds = 0;                    // since the polling started
+    std::vector<LiveValue> values;         // in the order asked
+    std::vector<std::uint8_t> unanswered;  // PIDs asked that gave no value this round (NO DATA, a refusal)
+};
+
 // 41 pid data: each value the message holds. Nothing when it is not a service 01 answer of
 // a PID in the table with that PID's length.
 std::optional<std::vector<LiveValue>> decodeLiveValues(std::span<const std::uint8_t> message);
