@@ -3,13 +3,17 @@
 #include <cctype>
 
 #include "definitions/definitions_table.h"
+#include "reader/obd/live_pids.h"
+
+#include <algorithm>
+#include <charconv>
 
 namespace vx414::cli {
 namespace {
 
 // The options each mode takes beyond its own.
 struct Accepts {
-    bool make, format, csv, link, data, yes;
+    bool make, format, csv, link, data, yes, live = false;
 };
 
 Accepts acceptedBy(Mode mode) {
@@ -19,6 +23,7 @@ Accepts acceptedBy(Mode mode) {
     case Mode::Lookup: return {true, true, false, false, true, false};
     case Mode::Glossary: return {false, true, true, false, true, false};
     case Mode::Clear: return {false, false, false, true, true, true};
+    case Mode::Live: return {false, true, true, true, false, false, true};
     case Mode::Help:
     case Mode::Version: break;
     }
@@ -30,11 +35,20 @@ std::string_view modeOption(Mode mode) {
     case Mode::Lookup: return "--lookup";
     case Mode::Glossary: return "--glossary";
     case Mode::Clear: return "--clear";
+    case Mode::Live: return "--live";
     default: return "a read";
     }
 }
 
 bool isHexDigit(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
+
+// A whole number from `low` to `high`, nothing else (no sign but a leading minus, no blanks).
+std::optional<long> wholeNumber(std::string_view text) {
+    long value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
 
 }  // namespace
 
@@ -48,10 +62,34 @@ bool isCodeBeginning(std::string_view text) {
     return true;
 }
 
+std::optional<std::vector<std::uint8_t>> parseLivePids(std::string_view text, std::string& error) {
+    std::vector<std::uint8_t> pids;
+    if (text == "all") return pids;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t comma = std::min(text.find(',', start), text.size());
+        const std::string_view item = text.substr(start, comma - start);
+        unsigned pid = 0;
+        const auto [end, failure] = std::from_chars(item.data(), item.data() + item.size(), pid, 16);
+        if (item.empty() || item.size() > 2 || failure != std::errc() || end != item.data() + item.size()) {
+            error = "\"" + std::string(item) + "\" is not a PID (two hexadecimal digits, as 0C; PIDs separated by "
+                    "commas, or all)";
+            return std::nullopt;
+        }
+        if (obd::fieldsOf(static_cast<std::uint8_t>(pid)).empty()) {
+            error = "PID " + std::string(item) + " is not one of the live values this program reads (see --help)";
+            return std::nullopt;
+        }
+        if (std::find(pids.begin(), pids.end(), pid) == pids.end()) pids.push_back(static_cast<std::uint8_t>(pid));
+        start = comma + 1;
+    }
+    return pids;
+}
+
 ParsedReadArguments parseReadArguments(std::span<const std::string_view> arguments) {
     ReadArguments result;
     std::optional<Mode> mode;
-    bool makeGiven = false, formatGiven = false, noHeader = false;
+    bool makeGiven = false, formatGiven = false, noHeader = false, intervalGiven = false;
     const auto fail = [](std::string error) { return ParsedReadArguments{std::nullopt, std::move(error)}; };
 
     for (std::size_t i = 0; i < arguments.size(); ++i) {
@@ -70,7 +108,8 @@ ParsedReadArguments parseReadArguments(std::span<const std::string_view> argumen
             option = option.substr(0, equals);
         }
         const bool takesValue = option == "--link" || option == "--make" || option == "--format" ||
-                                option == "--data" || option == "--lookup" || option == "--glossary";
+                                option == "--data" || option == "--lookup" || option == "--glossary" || option == "--live" ||
+                                option == "--interval" || option == "--duration" || option == "--units";
         if (takesValue && !value) {
             if (i + 1 == arguments.size()) return fail(std::string(option) + " needs a value");
             value = arguments[++i];
@@ -105,6 +144,32 @@ ParsedReadArguments parseReadArguments(std::span<const std::string_view> argumen
             if (mode == Mode::Glossary) return fail("--glossary given twice");
             if (!setMode(Mode::Glossary)) return twoModes();
             result.term = std::string(*value);
+        } else if (option == "--live") {
+            if (mode == Mode::Live) return fail("--live given twice");
+            if (!setMode(Mode::Live)) return twoModes();
+            std::string error;
+            const auto pids = parseLivePids(*value, error);
+            if (!pids) return fail(error);
+            result.livePids = *pids;
+        } else if (option == "--interval") {
+            if (intervalGiven) return fail("--interval given twice");
+            intervalGiven = true;
+            const auto ms = wholeNumber(*value);
+            if (!ms || *ms < 0 || *ms > MostIntervalMs)
+                return fail("--interval takes 0 to " + std::to_string(MostIntervalMs) + " milliseconds, not \"" +
+                            std::string(*value) + "\"");
+            result.intervalMs = static_cast<int>(*ms);
+        } else if (option == "--duration") {
+            if (result.durationSeconds) return fail("--duration given twice");
+            const auto seconds = wholeNumber(*value);
+            if (!seconds || *seconds < 1 || *seconds > MostDurationSeconds)
+                return fail("--duration takes 1 to " + std::to_string(MostDurationSeconds) + " seconds, not \"" +
+                            std::string(*value) + "\"");
+            result.durationSeconds = static_cast<int>(*seconds);
+        } else if (option == "--units") {
+            if (result.units) return fail("--units given twice");
+            result.units = parseUnitSystem(*value);
+            if (!result.units) return fail("unknown units \"" + std::string(*value) + "\" (metric or us)");
         } else if (option == "--clear") {
             if (!setMode(Mode::Clear)) return twoModes();
         } else if (option == "--yes" || option == "-y") {
@@ -153,6 +218,13 @@ ParsedReadArguments parseReadArguments(std::span<const std::string_view> argumen
     if (result.link && !accepts.link) return refuse("--link");
     if (result.dataFile && !accepts.data) return refuse("--data");
     if (result.yes && !accepts.yes) return refuse("--yes");
+    if ((intervalGiven || result.durationSeconds || result.units) && !accepts.live)
+        return fail(std::string(intervalGiven ? "--interval" : result.durationSeconds ? "--duration" : "--units") +
+                    " goes with --live");
+    if (result.mode == Mode::Live) {
+        if (!formatGiven) result.format = Format::Csv;
+        if (result.format == Format::Text) return fail("--live writes csv or json, not text");
+    }
     return {result, {}};
 }
 
@@ -161,6 +233,8 @@ std::string usageText() {
        vx414-read --lookup CODE [--make MAKE] [--format text|json] [--data FILE]
        vx414-read --glossary TERM [--format FORMAT] [--data FILE]
        vx414-read --clear [--link LINK] [--yes] [--data FILE]
+       vx414-read --live PIDS|all [--interval MS] [--duration S] [--format csv|json]
+                  [--units metric|us] [--link LINK]
 
 Reads the trouble codes once from the VX-414 reader or an ELM327 adapter and
 prints each with its kind (Pending, Stored, or Permanent from an ELM327 adapter)
@@ -194,13 +268,27 @@ VIN, the check-engine light (MIL), the readiness monitors and the freeze frame.
                    Asks first unless --yes is given; without a terminal to ask
                    on, --yes is needed
   --yes            clear without asking
+  --live PIDS      follow the engine's live values through an ELM327 adapter:
+                   PIDS are service 01 PIDs in hexadecimal separated by commas
+                   (0C,05,0D: engine speed, coolant, vehicle speed) or all (every
+                   one the car supports). One line a round to the output, flushed:
+                   CSV with a heading row (time, then one column per value with
+                   its unit), or JSON lines with --format json. A PID the car
+                   does not support is left out with a note on stderr
+  --interval MS    the least time from one round to the next (default 1000; 0:
+                   as fast as the car answers)
+  --duration S     stop after S seconds (default: until Ctrl+C)
+  --units UNITS    metric (the default: km/h, °C, kPa, km) or us (mph, °F,
+                   psi, miles); the window's choice is not read here
   --help           show this text
   --version        show the version
 
 Exit status: 0 the codes were read (none is a read too), the entry was found or
 the codes were cleared; 1 the read or the clear failed or was declined, or
 --lookup or --glossary found nothing; 2 a usage error; 3 the definitions file
-is missing or damaged.
+is missing or damaged. A live run: 0 its duration ended, 1 the adapter or the
+car was lost (the cause on stderr) or none of the PIDs is supported, 130 it was
+stopped with Ctrl+C (or SIGTERM); every line written before stays written.
 
 Makes:
 )";

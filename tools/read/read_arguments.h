@@ -5,12 +5,15 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "reader/unit_system.h"
 
 #include "definitions/make_sections.h"
 
 namespace vx414::cli {
 
-enum class Mode { Read, Lookup, Glossary, Clear, Help, Version };
+enum class Mode { Read, Lookup, Glossary, Clear, Live, Help, Version };
 enum class Format { Text, Csv, Json };
 
 struct ReadArguments {
@@ -24,7 +27,22 @@ struct ReadArguments {
     std::string term;                             // --glossary, UTF-8 as given
     bool yes = false;                             // --clear without asking
     bool header = true;                           // CSV with its header row (not --no-header)
+    // --live: the PIDs to follow, in the order given; empty for "all" (every one the car
+    // supports). A live run's format is CSV unless JSON is asked for.
+    std::vector<std::uint8_t> livePids;
+    int intervalMs = 1000;                        // --interval: the least time between rounds
+    std::optional<int> durationSeconds;           // --duration: until Ctrl+C without it
+    std::optional<UnitSystem> units;              // --units, as given
 };
+
+// The longest --interval and --duration taken: a minute between rounds, a week of logging.
+inline constexpr int MostIntervalMs = 60000;
+inline constexpr int MostDurationSeconds = 7 * 24 * 3600;
+
+// --live's list: "all", or PIDs of service 01 in hexadecimal separated by commas ("0C,5,0d"),
+// each one of the values this program reads. Nothing and the one line that says why for
+// anything else.
+std::optional<std::vector<std::uint8_t>> parseLivePids(std::string_view text, std::string& error);
 
 struct ParsedReadArguments {
     std::optional<ReadArguments> arguments;  // empty on a usage error

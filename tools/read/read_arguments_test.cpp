@@ -97,6 +97,48 @@ TEST(ReadArguments, EveryMisuseGetsItsOwnLine) {
     }
 }
 
+TEST(ReadArguments, LiveRunsAndTheirMisuse) {
+    struct Case {
+        std::vector<std::string_view> arguments;
+        std::string error;  // "" when taken
+        std::vector<std::uint8_t> pids{};
+        Format format = Format::Csv;
+        int intervalMs = 1000;
+        int durationSeconds = 0;  // 0: none given
+    };
+    const std::vector<Case> cases = {
+        {{"--live", "0C,05,0d"}, "", {0x0C, 0x05, 0x0D}},
+        {{"--live=all", "--format", "json", "--interval", "0", "--duration", "60"}, "", {}, Format::Json, 0, 60},
+        {{"--live", "c,C,0C", "--units", "us", "--interval=250"}, "", {0x0C}, Format::Csv, 250},
+        {{"--live", "5C,34", "--link", "elm327://127.0.0.1:35000", "--format", "csv", "--no-header"}, "", {0x5C, 0x34}},
+        {{"--live", "12"}, "PID 12 is not one of the live values this program reads (see --help)"},
+        {{"--live", "0C,,05"}, "\"\" is not a PID (two hexadecimal digits, as 0C; PIDs separated by commas, or all)"},
+        {{"--live", "0G"}, "\"0G\" is not a PID (two hexadecimal digits, as 0C; PIDs separated by commas, or all)"},
+        {{"--live", "10C"}, "\"10C\" is not a PID (two hexadecimal digits, as 0C; PIDs separated by commas, or all)"},
+        {{"--live", "0C", "--interval", "-5"}, "--interval takes 0 to 60000 milliseconds, not \"-5\""},
+        {{"--live", "0C", "--interval", "9999999999"}, "--interval takes 0 to 60000 milliseconds, not \"9999999999\""},
+        {{"--live", "0C", "--interval", "1.5"}, "--interval takes 0 to 60000 milliseconds, not \"1.5\""},
+        {{"--live", "0C", "--duration", "0"}, "--duration takes 1 to 604800 seconds, not \"0\""},
+        {{"--live", "0C", "--units", "imperial"}, "unknown units \"imperial\" (metric or us)"},
+        {{"--live", "0C", "--format", "text"}, "--live writes csv or json, not text"},
+        {{"--live", "0C", "--make", "bmw"}, "--make does not go with --live"},
+        {{"--live", "0C", "--clear"}, "--live and --clear cannot be used together"},
+        {{"--interval", "100"}, "--interval goes with --live"},
+        {{"--units", "us"}, "--units goes with --live"},
+    };
+    for (const Case& c : cases) {
+        const ParsedReadArguments parsed = parse(c.arguments);
+        EXPECT_EQ(parsed.error, c.error) << c.arguments.back();
+        if (!c.error.empty() || !parsed.arguments) continue;
+        EXPECT_EQ(parsed.arguments->mode, Mode::Live);
+        EXPECT_EQ(parsed.arguments->livePids, c.pids) << c.arguments[1];
+        EXPECT_EQ(parsed.arguments->format, c.format) << c.arguments[1];
+        EXPECT_EQ(parsed.arguments->intervalMs, c.intervalMs) << c.arguments[1];
+        EXPECT_EQ(parsed.arguments->durationSeconds.value_or(0), c.durationSeconds) << c.arguments[1];
+    }
+    EXPECT_EQ(parse({"--live", "0C", "--units", "us"}).arguments->units, UnitSystem::Us);
+}
+
 TEST(ReadArguments, ACodeToLookUpIsACodeOrItsBeginning) {
     for (std::string_view good : {"P", "p", "c3", "B1", "U0", "P03", "P030", "P0300", "u3fff", "P2BFF", "b0aAa"})
         EXPECT_TRUE(isCodeBeginning(good)) << good;
@@ -111,7 +153,7 @@ TEST(ReadArguments, ACodeToLookUpIsACodeOrItsBeginning) {
 TEST(ReadArguments, TheHelpNamesEveryOptionAndEveryMake) {
     const std::string usage = usageText();
     for (std::string_view option : {"--link", "--make", "--format", "--data", "--lookup", "--glossary", "--clear",
-                                    "--yes", "--no-header", "--help", "--version", "elm327:PATH", "elm327://HOST:PORT", "VX414_LINK",
+                                    "--yes", "--no-header", "--live", "--interval", "--duration", "--units", "--help", "--version", "elm327:PATH", "elm327://HOST:PORT", "VX414_LINK",
                                     "/dev/vx414"})
         EXPECT_NE(usage.find(option), std::string::npos) << option;
     for (const MakeSection& make : kMakeSections)

@@ -16,6 +16,7 @@
 #include "reader/vehicle_format.h"
 #include "reader/tty_device_library.h"
 #include "tools/read/link_read.h"
+#include "tools/read/live_command.h"
 #include "tools/read/text_output.h"
 
 namespace vx414::cli {
@@ -359,6 +360,16 @@ int runReadCommand(const ReadArguments& arguments, CommandEnvironment& environme
     case Mode::Lookup: return lookup(arguments, environment);
     case Mode::Glossary: return glossary(arguments, environment);
     case Mode::Clear: return clear(arguments, environment);
+    case Mode::Live: {
+        const std::optional<ChosenLink> link = chooseLink(arguments, environment);
+        if (!link) return ExitUsage;
+        if (isReader(*link)) {
+            complain(environment.err, "the VX-414 reader at " + link->named->path +
+                                          " holds codes only; --live needs an ELM327 adapter (--link elm327:...)");
+            return ExitUsage;
+        }
+        return runLive(arguments, environment, link->named, link->shown);
+    }
     case Mode::Read: break;
     }
     return read(arguments, environment);

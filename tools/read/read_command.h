@@ -9,10 +9,12 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <stop_token>
 #include <string_view>
 
 #include "reader/device_library.h"
 #include "reader/elm327/elm327_answer.h"
+#include "reader/elm327/elm327_live_watcher.h"
 #include "reader/link_name.h"
 #include "tools/read/read_arguments.h"
 
@@ -33,6 +35,9 @@ struct LinkServices {
     std::function<bool(DeviceLibrary& link)> canClear;
     // Service 04 through `link`: Ok once a unit has confirmed; which confirmed, which refused.
     std::function<elm327::ClearResult(DeviceLibrary& link)> clearCodes;
+    // Live data through `link` (an ELM327 adapter) until `stop`: Ok when stopped, else why
+    // the adapter or the car was lost.
+    std::function<LinkStatus(DeviceLibrary& link, std::stop_token stop, elm327::LiveWatcher& watcher)> pollLive;
 };
 
 struct CommandEnvironment {
@@ -52,6 +57,8 @@ struct CommandEnvironment {
     // slow to start its answer is given the same time.
     std::chrono::milliseconds readDelay{1000};
     LinkServices links;
+    // Ctrl+C or SIGTERM during a live run (main turns the signals into a stop request).
+    std::stop_token interrupted;
 };
 
 int runReadCommand(const ReadArguments& arguments, CommandEnvironment& environment);
