@@ -233,8 +233,8 @@ std::string usageText() {
        vx414-read --lookup CODE [--make MAKE] [--format text|json] [--data FILE]
        vx414-read --glossary TERM [--format FORMAT] [--data FILE]
        vx414-read --clear [--link LINK] [--yes] [--data FILE]
-       vx414-read --live PIDS|all [--interval MS] [--duration S] [--format csv|json]
-                  [--units metric|us] [--link LINK]
+       vx414-read --live PIDS|all [--interval MS] [--duration S]
+                  [--format csv|json] [--units metric|us] [--link LINK]
 
 Reads the trouble codes once from the VX-414 reader or an ELM327 adapter and
 prints each with its kind (Pending, Stored, or Permanent from an ELM327 adapter)
@@ -270,11 +270,11 @@ VIN, the check-engine light (MIL), the readiness monitors and the freeze frame.
   --yes            clear without asking
   --live PIDS      follow the engine's live values through an ELM327 adapter:
                    PIDS are service 01 PIDs in hexadecimal separated by commas
-                   (0C,05,0D: engine speed, coolant, vehicle speed) or all (every
-                   one the car supports). One line a round to the output, flushed:
-                   CSV with a heading row (time, then one column per value with
-                   its unit), or JSON lines with --format json. A PID the car
-                   does not support is left out with a note on stderr
+                   (0C,05,0D: engine speed, coolant, vehicle speed) or all
+                   (every one the car supports). One line a round, flushed:
+                   CSV with a heading row (time, then one column per value
+                   with its unit), or JSON lines with --format json. A PID the
+                   car does not support is left out with a note on stderr
   --interval MS    the least time from one round to the next (default 1000; 0:
                    as fast as the car answers)
   --duration S     stop after S seconds (default: until Ctrl+C)
