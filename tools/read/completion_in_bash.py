@@ -19,6 +19,8 @@ CASES = [
     ("--make='alf\t", ["--make=alfa romeo"]),
     ("--format=j\t", ["--format=json"]),
     ("--no-h\t", ["--no-header"]),
+    ("--live=al\t", ["--live=all"]),
+    ("--units u\t", ["--units", "us"]),
 ]
 
 

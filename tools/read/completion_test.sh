@@ -32,6 +32,9 @@ offered=$(complete_words vx414-read --make "" | while IFS= read -r word; do eval
 [ -z "$(complete_words vx414-read --make "tesla")" ] || fail "tesla is offered"
 [ "$(complete_words vx414-read --format "")" = "$(printf '%s\n' text csv json)" ] || fail "formats"
 [ -z "$(complete_words vx414-read --lookup "P0")" ] || fail "--lookup offers words"
+[ "$(complete_words vx414-read --units "")" = "$(printf '%s\n' metric us)" ] || fail "units"
+[ "$(complete_words vx414-read --live "a")" = "all" ] || fail "--live a"
+[ -z "$(complete_words vx414-read --interval "")" ] || fail "--interval offers words"
 [[ "$(complete_words vx414-read --link "elm327://")" == "elm327://192.168.0.10:35000" ]] || fail "--link elm327://"
 
 options=$(complete_words vx414-read --)
