@@ -3,6 +3,9 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 
 namespace vx414 {
 namespace {
@@ -56,6 +59,30 @@ std::string numberText(double value, int decimals) {
     // A value that rounds to zero is written without its sign.
     if (text.front() == '-' && text.find_first_not_of("-0.") == std::string::npos) text.erase(0, 1);
     return text;
+}
+
+UnitSystem loadUnitChoice(const std::string& folder) {
+    std::ifstream in(std::filesystem::path(folder) / "units");
+    std::string word;
+    if (!(in >> word)) return UnitSystem::Metric;
+    return parseUnitSystem(word).value_or(UnitSystem::Metric);
+}
+
+bool saveUnitChoice(const std::string& folder, UnitSystem system) {
+    if (folder.empty()) return false;
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    std::ofstream out(std::filesystem::path(folder) / "units", std::ios::trunc);
+    out << unitSystemName(system) << '\n';
+    return static_cast<bool>(out.flush());
+}
+
+std::string unitChoiceFolder() {
+    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config != nullptr && config[0] == '/') {
+        return std::string(config) + "/vx414";
+    }
+    if (const char* home = std::getenv("HOME"); home != nullptr && home[0] != '\0') return std::string(home) + "/.config/vx414";
+    return {};
 }
 
 }  // namespace vx414

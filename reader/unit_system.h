@@ -31,4 +31,13 @@ Quantity inUnits(double value, std::string_view siUnit, UnitSystem system);
 // that is not a number.
 std::string numberText(double value, int decimals);
 
+// The units the user chose last, kept between runs in `folder`/units (a line "metric" or
+// "us"; folder: $XDG_CONFIG_HOME/vx414, see unitChoiceFolder). Metric when none was kept
+// or the file does not read.
+UnitSystem loadUnitChoice(const std::string& folder);
+// Keeps the choice; false when the file cannot be written.
+bool saveUnitChoice(const std::string& folder, UnitSystem system);
+// $XDG_CONFIG_HOME/vx414, else ~/.config/vx414; empty when neither is known.
+std::string unitChoiceFolder();
+
 }  // namespace vx414

@@ -1,7 +1,10 @@
 #include "reader/unit_system.h"
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
+#include <filesystem>
+#include <fstream>
 #include <limits>
 #include <string>
 #include <vector>
@@ -58,6 +61,20 @@ TEST(UnitSystem, NumbersAreWholeInEveryLocale) {
         {std::numeric_limits<double>::infinity(), 1, "?"}, {std::numeric_limits<double>::quiet_NaN(), 0, "?"}, {2.5, -1, "2"},
     };
     for (const Case& c : cases) EXPECT_EQ(numberText(c.value, c.decimals), c.text) << c.value;
+}
+
+TEST(UnitSystem, TheChoiceIsKeptBetweenRuns) {
+    std::string pattern = (std::filesystem::temp_directory_path() / "vx414-units-XXXXXX").string();
+    const std::filesystem::path folder = std::string(mkdtemp(pattern.data())) + "/vx414";
+    EXPECT_EQ(loadUnitChoice(folder.string()), UnitSystem::Metric);  // nothing kept yet
+    ASSERT_TRUE(saveUnitChoice(folder.string(), UnitSystem::Us));
+    EXPECT_EQ(loadUnitChoice(folder.string()), UnitSystem::Us);
+    ASSERT_TRUE(saveUnitChoice(folder.string(), UnitSystem::Metric));
+    EXPECT_EQ(loadUnitChoice(folder.string()), UnitSystem::Metric);
+    std::ofstream(folder / "units") << "furlongs\n";
+    EXPECT_EQ(loadUnitChoice(folder.string()), UnitSystem::Metric);
+    EXPECT_FALSE(saveUnitChoice("", UnitSystem::Us));
+    std::filesystem::remove_all(folder.parent_path());
 }
 
 }  // namespace
