@@ -15,10 +15,12 @@ CommandLine fail(std::string message) {
 }  // namespace
 
 std::string usageText() {
-    return std::string("Usage: vx414 [--link LINK]\n"
+    return std::string("Usage: vx414 [--link LINK] [--units metric|us]\n"
                        "Read and explain the trouble codes of a VX-414 reader or an ELM327 OBD-II adapter.\n"
                        "\n"
                        "  --link LINK   where the reader or adapter is; wins over VX414_LINK\n"
+                       "  --units UNITS metric (km/h, °C, kPa) or us (mph, °F, psi) for live data and\n"
+                       "                the vehicle report; kept for later runs\n"
                        "  --help        show this text and end\n"
                        "  --version     show the version and end\n"
                        "\n"
@@ -52,6 +54,16 @@ CommandLine parseCommandLine(std::span<const char* const> arguments, const char*
             linkText = arguments[++i];
         } else if (argument.substr(0, 7) == "--link=") {
             linkText = std::string(argument.substr(7));
+        } else if (argument == "--units" || argument.substr(0, 8) == "--units=") {
+            std::string_view value;
+            if (argument == "--units") {
+                if (i + 1 >= arguments.size() || arguments[i + 1] == nullptr) return fail("--units needs a value (see vx414 --help)");
+                value = arguments[++i];
+            } else {
+                value = argument.substr(8);
+            }
+            line.units = parseUnitSystem(value);
+            if (!line.units) return fail("--units: unknown units \"" + std::string(value) + "\" (metric or us)");
         } else if (!argument.empty() && argument.front() == '-') {
             return fail("unknown option \"" + std::string(argument) + "\" (see vx414 --help)");
         } else {

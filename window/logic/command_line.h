@@ -1,4 +1,4 @@
-// The program's command line: --link L, --help, --version. Read before any window exists, so that a
+// The program's command line: --link L, --units metric|us, --help, --version. Read before any window exists, so that a
 // bad name is one line on stderr and exit status 2.
 #pragma once
 
@@ -7,6 +7,7 @@
 #include <string>
 
 #include "reader/link_name.h"
+#include "reader/unit_system.h"
 
 namespace vx414 {
 
@@ -15,6 +16,9 @@ struct CommandLine {
     Action action = Action::Run;
     // The link named by --link, else by $VX414_LINK; empty when neither names one.
     std::optional<LinkName> link;
+    // --units: the units the live data and the vehicle report show, kept for later runs;
+    // empty: the kept choice.
+    std::optional<UnitSystem> units;
     std::string message;  // Help: the usage text; Version: the version line; Fail: one line, no newline
 };
 

@@ -41,6 +41,10 @@ TEST(CommandLine, OptionsAndWhichLinkWins) {
         {{"--link=elm327://host:99999"}, nullptr, Action::Fail, "--link: bad host:port"},
         {{}, "elm327://:35000", Action::Fail, "VX414_LINK: bad host:port"},
         {{}, "wifi://x", Action::Fail, "VX414_LINK: unknown link scheme"},
+        {{"--units", "us", "--link", "/dev/a"}, nullptr, Action::Run, "/dev/a"},
+        {{"--units=metric"}, nullptr, Action::Run, ""},
+        {{"--units", "imperial"}, nullptr, Action::Fail, "--units: unknown units \"imperial\" (metric or us)"},
+        {{"--units"}, nullptr, Action::Fail, "--units needs a value"},
     };
     for (const Case& c : cases) {
         std::string shown;
@@ -71,7 +75,9 @@ TEST(CommandLine, OptionsAndWhichLinkWins) {
 
 TEST(CommandLine, TheUsageNamesEveryFormAndTheSearch) {
     const std::string usage = usageText();
-    for (const char* part : {"--link", "--help", "elm327:/dev/ttyUSB0[?baud=N]", "elm327://HOST:PORT", "VX414_LINK",
+    EXPECT_EQ(parseCommandLine(std::vector<const char*>{"--units", "us"}, nullptr).units, UnitSystem::Us);
+    EXPECT_EQ(parseCommandLine(std::vector<const char*>{}, nullptr).units, std::nullopt);
+    for (const char* part : {"--link", "--units", "--help", "elm327:/dev/ttyUSB0[?baud=N]", "elm327://HOST:PORT", "VX414_LINK",
                              "/dev/vx414", "/dev/ttyUSB*", "/dev/ttyACM*", "/dev/rfcomm*"}) {
         EXPECT_NE(usage.find(part), std::string::npos) << part;
     }
