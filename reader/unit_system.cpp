@@ -48,6 +48,17 @@ Quantity inUnits(double value, std::string_view siUnit, UnitSystem system) {
     return {value, siUnit, 0};
 }
 
+VehicleInfo vehicleInUnits(VehicleInfo vehicle, UnitSystem system) {
+    if (vehicle.freezeFrame) {
+        for (FreezeValue& value : vehicle.freezeFrame->values) {
+            const Quantity q = inUnits(value.value, value.unit, system);
+            value.value = q.value;
+            value.unit = std::string(q.unit);
+        }
+    }
+    return vehicle;
+}
+
 std::string numberText(double value, int decimals) {
     if (!std::isfinite(value)) return "?";
     decimals = decimals < 0 ? 0 : (decimals > 9 ? 9 : decimals);

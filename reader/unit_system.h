@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "reader/vehicle_info.h"
+
 namespace vx414 {
 
 enum class UnitSystem { Metric, Us };
@@ -25,6 +27,9 @@ struct Quantity {
 // °C as °F, kPa as psi, Pa as inches of water, L/h as US gallons an hour; every other unit
 // (rpm, %, V, g/s …) and every metric value as it is.
 Quantity inUnits(double value, std::string_view siUnit, UnitSystem system);
+
+// The vehicle's freeze-frame values in `system`'s units; every other item as it is.
+VehicleInfo vehicleInUnits(VehicleInfo vehicle, UnitSystem system);
 
 // The number with exactly `decimals` places and "." before them, whatever the locale: "83",
 // "-4.7", "0.450". Never a separator without digits after it, never "-0". "?" for a value

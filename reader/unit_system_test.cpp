@@ -40,6 +40,15 @@ TEST(UnitSystem, UsUnitsConvertAndMetricStays) {
         EXPECT_EQ(numberText(q.value, q.extraDecimals), c.text) << c.value << " " << c.si;
         EXPECT_EQ(q.unit, c.unit) << c.value << " " << c.si;
     }
+    // The vehicle report's freeze frame follows the choice too.
+    VehicleInfo vehicle;
+    vehicle.freezeFrame = FreezeFrame{std::nullopt, {{"Coolant temperature", 83, "°C"}, {"Engine speed", 800, "rpm"},
+                                                     {"Vehicle speed", 100, "km/h"}}};
+    const VehicleInfo us = vehicleInUnits(vehicle, UnitSystem::Us);
+    EXPECT_EQ(numberText(us.freezeFrame->values[0].value, 1) + us.freezeFrame->values[0].unit, "181.4°F");
+    EXPECT_EQ(numberText(us.freezeFrame->values[1].value, 0) + us.freezeFrame->values[1].unit, "800rpm");
+    EXPECT_EQ(numberText(us.freezeFrame->values[2].value, 2) + us.freezeFrame->values[2].unit, "62.14mph");
+    EXPECT_EQ(vehicleInUnits(vehicle, UnitSystem::Metric).freezeFrame->values[0].unit, "°C");
     EXPECT_EQ(parseUnitSystem("us"), UnitSystem::Us);
     EXPECT_EQ(parseUnitSystem("metric"), UnitSystem::Metric);
     EXPECT_EQ(parseUnitSystem("US"), std::nullopt);
