@@ -14,7 +14,7 @@
 # Usage: tests/smoke/real-window.sh [--no-click] [DIR]
 #   DIR holds vx414 and vx414-reader-emulator (default build; also an installed bin/).
 #   --no-click leaves LINK USB alone: the run must then fail (a check of the checks).
-# Needs xvfb, xauth, xdotool and imagemagick (tools/install-deps.sh).
+# Needs xvfb, xauth, xdotool and imagemagick (tools/install-deps.sh --test).
 set -uo pipefail
 
 click=1
