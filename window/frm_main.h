@@ -210,6 +210,8 @@ private:
     void arrangeTabOrder();
     // The failure path; `cause` (empty for the VX-414 reader) goes under the message.
     void readFailed(const QString& cause);
+    // The caption, with "— demo: reader emulator" while the link's device is an emulator.
+    void showLinkInTitle();
     // Told, through the event loop, that the link's whole report is there.
     void reportReady();
     void showEntries(bool codeMode);

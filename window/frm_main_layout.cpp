@@ -95,7 +95,7 @@ frmMain::~frmMain()
 
 void frmMain::createControls()
 {
-    setWindowTitle(QStringLiteral("CODE Definition"));
+    showLinkInTitle();
     setWindowIcon(artwork::windowIcon());
     setFont(arialFont(12));
     setAutoFillBackground(false);
