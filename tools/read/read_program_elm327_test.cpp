@@ -141,6 +141,10 @@ TEST(ReadProgramElm327, ReadsEveryCodeInEachFormatOverATerminalAndOverTcp) {
         const ChildResult csv = readProgram({"--link", link, "--format", "csv"});
         ASSERT_EQ(csv.status, 0) << csv.err;
         EXPECT_EQ(codesOfCsv(csv.out), expected) << csv.out;
+        // The VIN closes every row, the heading's last column.
+        EXPECT_EQ(csv.out.find("definition,unit,vin\r\n"), csv.out.find("\r\n") - std::string("definition,unit,vin").size())
+            << csv.out;
+        EXPECT_NE(csv.out.find(",engine,1FAHP3F27CL123456\r\n"), std::string::npos) << csv.out;
         const ChildResult json = readProgram({"--link", link, "--format", "json"});
         ASSERT_EQ(json.status, 0) << json.err;
         EXPECT_EQ(codesOfJson(json.out), expected) << json.out;
