@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "definitions/definitions_table.h"
+#include "definitions/make_names.h"
 
 namespace vx414::cli {
 namespace {
@@ -116,7 +117,7 @@ ParsedReadArguments parseReadArguments(std::span<const std::string_view> argumen
             if (makeGiven) return fail("--make given twice");
             makeGiven = true;
             result.makeGiven = true;
-            result.make = findMake(*value);
+            result.make = makeNamed(*value);
             if (result.make == nullptr)
                 return fail("unknown make \"" + std::string(*value) + "\"");
         } else if (option == "--format") {
@@ -174,7 +175,8 @@ VIN, the check-engine light (MIL), the readiness monitors and the freeze frame.
                    /dev/ttyUSB*, /dev/ttyACM* and /dev/rfcomm*
   --make MAKE      the vehicle make whose definitions win over the generic ones
                    (default: the make the car's VIN names, else generic; upper
-                   or lower case alike; see below)
+                   or lower case, blanks and hyphens alike; the makes and their
+                   other names are below)
   --format FORMAT  text (an aligned table, the default), csv or json. CSV has
                    the time and make in every row, and a row of kind None with
                    an empty code when the car has no codes
@@ -202,18 +204,17 @@ the codes were cleared; 1 the read or the clear failed or was declined, or
 --lookup or --glossary found nothing; 2 a usage error; 3 the definitions file
 is missing or damaged.
 
-Makes:
+Makes, one a line, with the other names each is known by:
 )";
-    std::string line = "  ";
-    for (std::size_t i = 0; i < kMakeSections.size(); ++i) {
-        const std::string name = std::string(kMakeSections[i].name) + (i + 1 < kMakeSections.size() ? "," : "");
-        if (line.size() + name.size() + 1 > 80) {
-            text += line + "\n";
-            line = "  ";
-        }
-        line += (line.size() > 2 ? " " : "") + name;
+    // One make a line: several makes share words ("smart smart city", "cabrio", "fortwo"),
+    // which a comma-separated paragraph runs together. The bash completion reads this list.
+    for (const MakeSection& make : kMakeSections) {
+        text += "  " + std::string(make.name);
+        const std::vector<std::string_view> others = otherNamesOf(make);
+        for (std::size_t i = 0; i < others.size(); ++i) text += (i == 0 ? " (also " : ", ") + std::string(others[i]);
+        text += others.empty() ? "\n" : ")\n";
     }
-    return text + line + "\n";
+    return text;
 }
 
 }  // namespace vx414::cli

@@ -33,6 +33,10 @@ TEST(ReadArguments, WhatEachCommandLineAsksFor) {
         {{"--lookup", "p03", "--format", "json"}, Mode::Lookup, Format::Json, "generic", "", "P03"},
         {{"--make", "kia", "--"}, Mode::Read, Format::Text, "kia", "", ""},
         {{"--"}, Mode::Read, Format::Text, "generic", "", ""},
+        // names as people type them (the alias table has its own test)
+        {{"--make", "VW"}, Mode::Read, Format::Text, "volkswagen", "", ""},
+        {{"--make=Range Rover", "--lookup", "P1"}, Mode::Lookup, Format::Text, "land rover", "", "P1"},
+        {{"--make", "landrover"}, Mode::Read, Format::Text, "land rover", "", ""},
     };
     for (const Case& c : cases) {
         const ParsedReadArguments parsed = parse(c.arguments);
@@ -65,7 +69,7 @@ TEST(ReadArguments, EveryMisuseGetsItsOwnLine) {
         {{"P0300"}, "unexpected argument \"P0300\""},
         {{"--make"}, "--make needs a value"},
         {{"--make", "tesla"}, "unknown make \"tesla\""},
-        {{"--make", "landrover"}, "unknown make \"landrover\""},
+        {{"--make", "volks"}, "unknown make \"volks\""},  // a name is whole
         {{"--make", "bmw", "--make", "audi"}, "--make given twice"},
         {{"--format", "xml"}, "unknown format \"xml\" (text, csv or json)"},
         {{"--format", "csv", "--format", "csv"}, "--format given twice"},
@@ -114,9 +118,23 @@ TEST(ReadArguments, TheHelpNamesEveryOptionAndEveryMake) {
                                     "--yes", "--no-header", "--help", "--version", "elm327:PATH", "elm327://HOST:PORT", "VX414_LINK",
                                     "/dev/vx414"})
         EXPECT_NE(usage.find(option), std::string::npos) << option;
-    for (const MakeSection& make : kMakeSections)
-        EXPECT_NE(usage.find(std::string(make.name) + (&make == &kMakeSections.back() ? "\n" : ",")), std::string::npos)
-            << make.name;
+    // One make a line, in the list's order, its other names beside it.
+    const std::size_t list = usage.find("\n", usage.find("Makes")) + 1;
+    const std::string shown = usage.substr(list);
+    std::string withoutOthers;  // the list with every "(also ...)" taken off
+    for (std::size_t start = 0; start < shown.size();) {
+        const std::size_t end = shown.find('\n', start);
+        std::string line = shown.substr(start, end - start);
+        line = line.substr(0, line.find(" (also "));
+        withoutOthers += line + "\n";
+        start = end + 1;
+    }
+    std::string plain;
+    for (const MakeSection& make : kMakeSections) plain += "  " + std::string(make.name) + "\n";
+    EXPECT_EQ(withoutOthers, plain);
+    for (const char* line : {"  volkswagen (also vw)\n", "  land rover (also range rover)\n",
+                             "  smart smart city (also smart)\n", "  cabrio\n", "  fortwo\n"})
+        EXPECT_NE(shown.find(line), std::string::npos) << line;
     std::size_t start = 0;
     while (start < usage.size()) {
         const std::size_t end = usage.find('\n', start);
