@@ -1,6 +1,8 @@
 // The vehicle's picture in the window: "Vehicle report…" (Ctrl+I) opens the report window,
-// "Clear codes in the car…" clears the codes through an ELM327 adapter after a read. Both
-// sit in the result table's context menu; there are no buttons for them on the window.
+// "Clear codes in the car…" clears the codes through an ELM327 adapter after a read,
+// "Previous reads…" lists the reads kept before each clear and shows one in the report
+// window. All sit in the result table's context menu; there are no buttons for them on the
+// window.
 #pragma once
 
 #include "reader/link_status.h"
@@ -22,6 +24,7 @@ namespace vx414 {
 
 class frmMain;
 class frmVehicleReport;
+class PreviousReadsWindow;
 
 struct VehicleServices {
     MessageBox& messageBox;
@@ -42,6 +45,7 @@ public:
 
     QAction* reportAction;
     QAction* clearAction;
+    QAction* previousAction;
 
     // Opens the report window, or brings it forward with the last read's contents.
     void showReport();
@@ -52,13 +56,21 @@ public:
     void clearCodesInCar();
     bool clearing() const { return clearing_; }
 
+    // Lists the kept reads (a message when there are none); nullptr until first listed.
+    void showPreviousReads();
+    PreviousReadsWindow* previousReadsWindow() const;
+
 private:
     bool canClearNow();
-    void clearFinished(LinkStatus status);
+    void showLastRead();
+    // Says which units confirmed and which refused (named from `vehicle`, the read before
+    // the clear), then reads again when one confirmed.
+    void clearFinished(const elm327::ClearResult& result, const VehicleInfo& vehicle);
 
     frmMain& form_;
     VehicleServices services_;
     QPointer<frmVehicleReport> report_;
+    QPointer<PreviousReadsWindow> previous_;
     bool clearing_ = false;
     std::jthread worker_;
 };
