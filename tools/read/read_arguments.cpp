@@ -1,5 +1,6 @@
 #include "tools/read/read_arguments.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "definitions/definitions_table.h"
@@ -20,6 +21,7 @@ Accepts acceptedBy(Mode mode) {
     case Mode::Lookup: return {true, true, false, false, true, false};
     case Mode::Glossary: return {false, true, true, false, true, false};
     case Mode::Clear: return {false, false, false, true, true, true};
+    case Mode::Previous: return {false, true, true, false, false, false};
     case Mode::Help:
     case Mode::Version: break;
     }
@@ -31,6 +33,7 @@ std::string_view modeOption(Mode mode) {
     case Mode::Lookup: return "--lookup";
     case Mode::Glossary: return "--glossary";
     case Mode::Clear: return "--clear";
+    case Mode::Previous: return "--previous";
     default: return "a read";
     }
 }
@@ -75,7 +78,7 @@ ParsedReadArguments parseReadArguments(std::span<const std::string_view> argumen
         if (takesValue && !value) {
             if (i + 1 == arguments.size()) return fail(std::string(option) + " needs a value");
             value = arguments[++i];
-        } else if (!takesValue && value) {
+        } else if (!takesValue && value && option != "--previous") {
             return fail(std::string(option) + " takes no value");
         }
         const auto setMode = [&](Mode m) -> bool {
@@ -108,6 +111,21 @@ ParsedReadArguments parseReadArguments(std::span<const std::string_view> argumen
             result.term = std::string(*value);
         } else if (option == "--clear") {
             if (!setMode(Mode::Clear)) return twoModes();
+        } else if (option == "--previous") {
+            if (mode == Mode::Previous) return fail("--previous given twice");
+            if (!setMode(Mode::Previous)) return twoModes();
+            // The number is optional: taken when the next argument is one.
+            if (!value && i + 1 < arguments.size() && !arguments[i + 1].empty() &&
+                std::all_of(arguments[i + 1].begin(), arguments[i + 1].end(), [](char c) { return c >= '0' && c <= '9'; }))
+                value = arguments[++i];
+            if (value) {
+                const bool digits = !value->empty() && value->size() <= 6 &&
+                                    std::all_of(value->begin(), value->end(), [](char c) { return c >= '0' && c <= '9'; });
+                result.previous = digits ? std::stoi(std::string(*value)) : 0;
+                if (result.previous < 1)
+                    return fail("--previous takes the number of a kept read as --previous lists them (1 the newest), "
+                                "not \"" + std::string(*value) + "\"");
+            }
         } else if (option == "--yes" || option == "-y") {
             result.yes = true;
         } else if (option == "--no-header") {
@@ -154,6 +172,8 @@ ParsedReadArguments parseReadArguments(std::span<const std::string_view> argumen
     if (result.link && !accepts.link) return refuse("--link");
     if (result.dataFile && !accepts.data) return refuse("--data");
     if (result.yes && !accepts.yes) return refuse("--yes");
+    if (result.mode == Mode::Previous && result.previous == 0 && formatGiven)
+        return fail("--format goes with --previous N, not with the list");
     return {result, {}};
 }
 
@@ -162,6 +182,7 @@ std::string usageText() {
        vx414-read --lookup CODE [--make MAKE] [--format text|json] [--data FILE]
        vx414-read --glossary TERM [--format FORMAT] [--data FILE]
        vx414-read --clear [--link LINK] [--yes] [--data FILE]
+       vx414-read --previous [N [--format FORMAT]]
 
 Reads the trouble codes once from the VX-414 reader or an ELM327 adapter and
 prints each with its kind (Pending, Stored, or Permanent from an ELM327 adapter)
@@ -196,13 +217,17 @@ VIN, the check-engine light (MIL), the readiness monitors and the freeze frame.
                    Asks first unless --yes is given; without a terminal to ask
                    on, --yes is needed
   --yes            clear without asking
+  --previous [N]   list the reads kept before each clear, newest first (date,
+                   VIN, codes); with N, print the Nth of them as a read is
+                   printed, in any --format
   --help           show this text
   --version        show the version
 
-Exit status: 0 the codes were read (none is a read too), the entry was found or
-the codes were cleared; 1 the read or the clear failed or was declined, or
---lookup or --glossary found nothing; 2 a usage error; 3 the definitions file
-is missing or damaged.
+Exit status: 0 the codes were read (none is a read too), the entry was found,
+the codes were cleared or the kept reads were shown; 1 the read or the clear
+failed or was declined, --lookup or --glossary found nothing, or --previous
+found no such read or could not read it back; 2 a usage error; 3 the
+definitions file is missing or damaged.
 
 Makes, one a line, with the other names each is known by:
 )";

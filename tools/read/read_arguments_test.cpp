@@ -38,6 +38,24 @@ TEST(ReadArguments, WhatEachCommandLineAsksFor) {
         {{"--make=Range Rover", "--lookup", "P1"}, Mode::Lookup, Format::Text, "land rover", "", "P1"},
         {{"--make", "landrover"}, Mode::Read, Format::Text, "land rover", "", ""},
     };
+    // --previous with its number or without: the list.
+    const struct {
+        std::vector<std::string_view> arguments;
+        int previous;
+        Format format;
+    } previous[] = {
+        {{"--previous"}, 0, Format::Text},
+        {{"--previous", "2", "--format", "json"}, 2, Format::Json},
+        {{"--previous=12", "--format=csv", "--no-header"}, 12, Format::Csv},
+        {{"--format", "csv", "--previous", "1"}, 1, Format::Csv},
+    };
+    for (const auto& c : previous) {
+        const ParsedReadArguments parsed = parse(c.arguments);
+        ASSERT_TRUE(parsed.arguments) << parsed.error;
+        EXPECT_EQ(parsed.arguments->mode, Mode::Previous);
+        EXPECT_EQ(parsed.arguments->previous, c.previous);
+        EXPECT_EQ(parsed.arguments->format, c.format);
+    }
     for (const Case& c : cases) {
         const ParsedReadArguments parsed = parse(c.arguments);
         const std::string shown = c.arguments.empty() ? "(none)" : std::string(c.arguments.front());
@@ -93,6 +111,13 @@ TEST(ReadArguments, EveryMisuseGetsItsOwnLine) {
         {{"--clear", "--make", "bmw"}, "--make does not go with --clear"},
         {{"--clear", "--format", "csv"}, "--format does not go with --clear"},
         {{"--yes"}, "--yes does not go with a read"},
+        {{"--previous", "0"}, "--previous takes the number of a kept read as --previous lists them (1 the newest), not \"0\""},
+        {{"--previous=x"}, "--previous takes the number of a kept read as --previous lists them (1 the newest), not \"x\""},
+        {{"--previous", "x"}, "unexpected argument \"x\""},
+        {{"--previous", "--format", "csv"}, "--format goes with --previous N, not with the list"},
+        {{"--previous", "1", "--make", "bmw"}, "--make does not go with --previous"},
+        {{"--previous", "1", "--previous", "2"}, "--previous given twice"},
+        {{"--clear", "--previous"}, "--clear and --previous cannot be used together"},
     };
     for (const Case& c : cases) {
         const ParsedReadArguments parsed = parse(c.arguments);
@@ -115,7 +140,7 @@ TEST(ReadArguments, ACodeToLookUpIsACodeOrItsBeginning) {
 TEST(ReadArguments, TheHelpNamesEveryOptionAndEveryMake) {
     const std::string usage = usageText();
     for (std::string_view option : {"--link", "--make", "--format", "--data", "--lookup", "--glossary", "--clear",
-                                    "--yes", "--no-header", "--help", "--version", "elm327:PATH", "elm327://HOST:PORT", "VX414_LINK",
+                                    "--yes", "--no-header", "--previous", "--help", "--version", "elm327:PATH", "elm327://HOST:PORT", "VX414_LINK",
                                     "/dev/vx414"})
         EXPECT_NE(usage.find(option), std::string::npos) << option;
     // One make a line, in the list's order, its other names beside it.

@@ -16,6 +16,7 @@
 #include "reader/vehicle_format.h"
 #include "reader/tty_device_library.h"
 #include "tools/read/link_read.h"
+#include "tools/read/previous_command.h"
 #include "tools/read/text_output.h"
 
 namespace vx414::cli {
@@ -359,6 +360,7 @@ int runReadCommand(const ReadArguments& arguments, CommandEnvironment& environme
     case Mode::Lookup: return lookup(arguments, environment);
     case Mode::Glossary: return glossary(arguments, environment);
     case Mode::Clear: return clear(arguments, environment);
+    case Mode::Previous: return previous(arguments, environment);
     case Mode::Read: break;
     }
     return read(arguments, environment);
