@@ -1,7 +1,6 @@
 #include "reader/report_json_read.h"
 
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <utility>
@@ -19,12 +18,15 @@ struct JsonValue {
     double number = 0;
     std::string string;
     std::vector<JsonValue> items;
-    std::vector<std::pair<std::string, JsonValue>> members;
+    // An object's members: names[i] is the name of values[i] (a vector of a type being
+    // defined may be declared, a pair holding it may not).
+    std::vector<std::string> names;
+    std::vector<JsonValue> values;
     std::size_t at = 0;  // where it began, for messages
 
     const JsonValue* member(std::string_view name) const {
-        for (const auto& [key, value] : members)
-            if (key == name) return &value;
+        for (std::size_t i = 0; i < names.size(); ++i)
+            if (names[i] == name) return &values[i];
         return nullptr;
     }
 };
@@ -197,8 +199,9 @@ private:
             if (pos_ >= text_.size() || text_[pos_] != ':') return fail("no : after a member's name");
             ++pos_;
             skipBlanks();
-            out.members.emplace_back(std::move(name), JsonValue{});
-            if (!parseValue(out.members.back().second, depth + 1)) return false;
+            out.names.push_back(std::move(name));
+            out.values.emplace_back();
+            if (!parseValue(out.values.back(), depth + 1)) return false;
             skipBlanks();
             if (pos_ >= text_.size()) return fail("the text ends inside an object");
             const char c = text_[pos_++];
@@ -235,17 +238,27 @@ bool stringOf(Shape& shape, const JsonValue& object, std::string_view name, std:
 }
 
 bool timeOf(Shape& shape, const JsonValue& value, LocalTime& time) {
-    // "2026-12-07T22:49:01+01:00", as isoTime writes it.
-    char sign = 0;
-    int offsetHours = 0, offsetMinutes = 0, used = 0;
-    const std::string& t = value.string;
-    const int got = std::sscanf(t.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%c%2d:%2d%n", &time.year, &time.month, &time.day,
-                                &time.hour, &time.minute, &time.second, &sign, &offsetHours, &offsetMinutes, &used);
-    const bool valid = got == 9 && static_cast<std::size_t>(used) == t.size() && (sign == '+' || sign == '-') &&
-                       time.month >= 1 && time.month <= 12 && time.day >= 1 && time.day <= 31 && time.hour <= 23 &&
-                       time.minute <= 59 && time.second <= 60 && offsetMinutes <= 59;
+    // "2026-12-07T22:49:01+01:00", as isoTime writes it: digits where digits stand.
+    const std::string_view t = value.string;
+    constexpr std::string_view pattern = "dddd-dd-ddTdd:dd:dd+dd:dd";
+    bool shaped = t.size() == pattern.size();
+    for (std::size_t i = 0; shaped && i < t.size(); ++i) {
+        if (pattern[i] == 'd') shaped = t[i] >= '0' && t[i] <= '9';
+        else if (pattern[i] == '+') shaped = t[i] == '+' || t[i] == '-';
+        else shaped = t[i] == pattern[i];
+    }
+    const auto number = [&t](std::size_t at, std::size_t digits) {
+        int n = 0;
+        for (std::size_t i = at; i < at + digits; ++i) n = n * 10 + (t[i] - '0');
+        return n;
+    };
+    if (shaped) {
+        time = LocalTime{number(0, 4), number(5, 2), number(8, 2), number(11, 2), number(14, 2), number(17, 2),
+                         (t[19] == '-' ? -1 : 1) * (number(20, 2) * 60 + number(23, 2))};
+    }
+    const bool valid = shaped && time.month >= 1 && time.month <= 12 && time.day >= 1 && time.day <= 31 &&
+                       time.hour <= 23 && time.minute <= 59 && time.second <= 60 && number(23, 2) <= 59;
     if (!valid) return shape.fail(value, "\"time\" is not a time as 2026-12-07T22:49:01+01:00");
-    time.utcOffsetMinutes = (sign == '-' ? -1 : 1) * (offsetHours * 60 + offsetMinutes);
     return true;
 }
 

@@ -18,6 +18,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -589,6 +590,34 @@ TEST(VehicleWindow, PreviousReadsAreListedNewestFirstAndOpenInTheVehicleReport)
     ASSERT_EQ(none.f.box.shown.size(), 1U);
     EXPECT_TRUE(none.f.box.shown[0].text.startsWith("No read has been kept yet: a read is kept in "));
     EXPECT_TRUE(none.actions.previousReadsWindow() == nullptr || !none.actions.previousReadsWindow()->isVisible());
+}
+
+TEST(VehicleWindow, SaveAsCsvCarriesTheVinInEveryRowAfterTheUnit)
+{
+    ActionsFixture x("/nonexistent");
+    QTemporaryDir dir;
+    const struct {
+        const char* name;
+        LinkReport report;
+        QString lastColumn;  // of every row after the heading
+    } cases[] = {
+        {"read through an adapter", carReport(""), "WAUZZZ8K9BA123456"},
+        {"the VX-414 reader's", {LinkStatus::ok(), {}, codes({"P0420"})}, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        readWith(x.f, c.report);
+        const QString path = dir.filePath(QString::fromUtf8(c.name) + ".csv");
+        x.saveDialog.answer = SaveTarget{path, SaveType::Csv};
+        x.exporter.saveAs(ResultExport::Grid::Results);
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        QStringList rows = QString::fromUtf8(file.readAll()).split("\r\n", Qt::SkipEmptyParts);
+        ASSERT_GE(rows.size(), 2);
+        EXPECT_EQ(rows.takeFirst(), "time,make,kind,code,definition,unit,vin");
+        for (const QString& row : rows)
+            EXPECT_TRUE(row.endsWith("," + c.lastColumn)) << row.toStdString();
+    }
 }
 
 }  // namespace

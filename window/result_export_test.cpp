@@ -494,7 +494,7 @@ TEST(ResultExport, AReadWithoutCodesSavesARowOfKindNoneAndAnEmptyArray)
     // A clean car still leaves a row: kind None, no code.
     const QByteArray none = readAll(dir.filePath("none.csv"));
     EXPECT_TRUE(none.startsWith("time,make,kind,code,definition,unit,vin\r\n")) << none.toStdString();
-    EXPECT_TRUE(none.endsWith(",generic,None,,,\r\n")) << none.toStdString();
+    EXPECT_TRUE(none.endsWith(",generic,None,,,,\r\n")) << none.toStdString();
     EXPECT_EQ(none.count("\r\n"), 2) << none.toStdString();
     x.saveDialog.answer = SaveTarget{dir.filePath("none.json"), SaveType::Json};
     x.exporter.saveAs(Grid::Results);

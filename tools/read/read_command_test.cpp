@@ -524,7 +524,9 @@ TEST_F(ReadCommand, ClearingAsksFirstAndKeepsTheReadBeforeAnAdapterThatCanClearI
     const std::string notReader = " cannot clear codes; --clear needs an ELM327 adapter (--link elm327:...)\n";
     const LinkStatus refused(LinkCode::Protocol, "car refused the request");
     const std::string warning = "The car holds 2 codes: U0100 (Stored), U0100 (Permanent).\n"
-                                "Clearing erases the car's trouble codes, its freeze frame and its readiness monitors.\n"
+                                "Clearing erases the car's trouble codes, its check-engine light, its freeze frame "
+                                "and its readiness monitors.\n"
+                                "Its permanent codes stay (a clear never erases them): U0100.\n"
                                 "The engine must be off and the ignition on.\n";
     const std::string keptLine = "The read is kept in " + (kept / "vx414-cleared-20261207-123456.json").string() + "\n";
     const Case cases[] = {
