@@ -534,8 +534,8 @@ TEST(VehicleWindow, PreviousReadsAreListedNewestFirstAndOpenInTheVehicleReport)
     EXPECT_EQ(tableRows(window, "Reads kept before clearing"),
               (Rows{{"2026-12-07 22:49:01 UTC+01:00", "WAUZZZ8K9BA123456", "P0300 (Pending), P0171 (Permanent)"},
                     {"vx414-cleared-20261203-120000.json", "",
-                     QString::fromStdString("cannot be read: " + damaged +
-                                            ": bad JSON at byte " + std::to_string(damagedBytes.size() + 1) + ": the text ends inside a string")},
+                     QString::fromStdString("cannot be read: bad JSON at byte " + std::to_string(damagedBytes.size() + 1) +
+                                            ": the text ends inside a string")},
                     {"2026-12-01 08:00:00 UTC+01:00", "not read", "P0420 (Stored)"}}));
 
     const struct {

@@ -66,12 +66,21 @@ void PreviousReadsWindow::list(const std::string& folder)
                      read.vehicle.vin.empty() ? QStringLiteral("not read") : text(read.vehicle.vin),
                      codesInBrief(read)};
         } else {
-            // Listed all the same, so that a damaged file is not silently lost.
+            // Listed all the same, so that a damaged file is not silently lost: its name,
+            // and the reason without the folder, which the whole text in the tip holds.
             const std::string name = previous.path.substr(previous.path.rfind('/') + 1);
-            cells = {text(name), QString(), QStringLiteral("cannot be read: %1").arg(text(previous.error))};
+            const std::string prefix = previous.path + ": ";
+            const std::string_view reason = std::string_view(previous.error).starts_with(prefix)
+                                                ? std::string_view(previous.error).substr(prefix.size())
+                                                : std::string_view(previous.error);
+            cells = {text(name), QString(), QStringLiteral("cannot be read: %1").arg(text(reason))};
         }
-        for (int column = 0; column < 3; ++column)
-            reads->setItem(row, column, new QTableWidgetItem(cells[column]));
+        for (int column = 0; column < 3; ++column) {
+            auto* item = new QTableWidgetItem(cells[column]);
+            if (!previous.read)
+                item->setToolTip(text(previous.error));
+            reads->setItem(row, column, item);
+        }
     }
     reads->resizeColumnsToContents();
     if (reads->rowCount() > 0)
