@@ -54,7 +54,8 @@ private:
         return false;
     }
     void skipBlanks() {
-        while (pos_ < text_.size() && (text_[pos_] == ' ' || text_[pos_] == '\t' || text_[pos_] == '\n' || text_[pos_] == '\r'))
+        while (pos_ < text_.size() && (text_[pos_] == ' ' || text_[pos_] == '\t' || text_[pos_] == '\n' ||
+                                       text_[pos_] == '\r'))
             ++pos_;
     }
     bool literal(std::string_view word) {
@@ -85,7 +86,8 @@ private:
             return pos_ > from;
         };
         if (!digits()) return fail("not a value");
-        if (pos_ < text_.size() && text_[pos_] == '.' && (++pos_, !digits())) return fail("a number without digits after its point");
+        if (pos_ < text_.size() && text_[pos_] == '.' && (++pos_, !digits()))
+            return fail("a number without digits after its point");
         if (pos_ < text_.size() && (text_[pos_] == 'e' || text_[pos_] == 'E')) {
             ++pos_;
             if (pos_ < text_.size() && (text_[pos_] == '+' || text_[pos_] == '-')) ++pos_;
@@ -270,7 +272,8 @@ std::optional<TroubleCode> codeOf(std::string_view text) {
 
 bool codesOf(Shape& shape, const JsonValue& document, ReadReport& report) {
     const JsonValue* codes = document.member("codes");
-    if (codes == nullptr || codes->type != Type::Array) return shape.fail(codes ? *codes : document, "no \"codes\" list");
+    if (codes == nullptr || codes->type != Type::Array)
+        return shape.fail(codes ? *codes : document, "no \"codes\" list");
     for (const JsonValue& item : codes->items) {
         if (item.type != Type::Object) return shape.fail(item, "a code that is not an object");
         ReportCode code;
@@ -310,7 +313,8 @@ void rebuildUnits(ReadReport& report) {
 bool vehicleOf(Shape& shape, const JsonValue& document, VehicleInfo& vehicle) {
     if (document.member("vin") != nullptr && !stringOf(shape, document, "vin", vehicle.vin, true)) return false;
     if (const JsonValue* year = document.member("model_year"); year != nullptr && year->type != Type::Null) {
-        if (year->type != Type::Number || year->number < 1980 || year->number > 2100 || std::floor(year->number) != year->number)
+        if (year->type != Type::Number || year->number < 1980 || year->number > 2100 ||
+            std::floor(year->number) != year->number)
             return shape.fail(*year, "\"model_year\" is not a year");
         vehicle.modelYear = static_cast<int>(year->number);
     }
@@ -324,7 +328,8 @@ bool vehicleOf(Shape& shape, const JsonValue& document, VehicleInfo& vehicle) {
             if (item.type != Type::Object) return shape.fail(item, "a monitor that is not an object");
             MonitorStatus monitor;
             std::string status;
-            if (!stringOf(shape, item, "monitor", monitor.monitor, false) || !stringOf(shape, item, "status", status, false))
+            if (!stringOf(shape, item, "monitor", monitor.monitor, false) ||
+                !stringOf(shape, item, "status", status, false))
                 return false;
             if (status == "complete") monitor.state = MonitorState::Complete;
             else if (status == "incomplete") monitor.state = MonitorState::Incomplete;
@@ -346,7 +351,8 @@ bool vehicleOf(Shape& shape, const JsonValue& document, VehicleInfo& vehicle) {
         if (!freeze.code) return shape.fail(*frame, "the freeze frame's \"" + code + "\" is not a trouble code");
     }
     const JsonValue* values = frame->member("values");
-    if (values == nullptr || values->type != Type::Array) return shape.fail(*frame, "the freeze frame has no \"values\" list");
+    if (values == nullptr || values->type != Type::Array)
+        return shape.fail(*frame, "the freeze frame has no \"values\" list");
     for (const JsonValue& item : values->items) {
         if (item.type != Type::Object) return shape.fail(item, "a freeze-frame value that is not an object");
         FreezeValue value;
