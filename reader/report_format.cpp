@@ -171,9 +171,7 @@ namespace {
 
 using namespace format;
 
-constexpr char kTab = '\t';
 constexpr char kComma = ',';
-constexpr std::string_view kLf = "\n";
 constexpr std::string_view kCrLf = "\r\n";
 
 // {"a": "x", "b": "y"} for the given names and texts, on one line.
