@@ -171,9 +171,7 @@ namespace {
 
 using namespace format;
 
-constexpr char kTab = '\t';
 constexpr char kComma = ',';
-constexpr std::string_view kLf = "\n";
 constexpr std::string_view kCrLf = "\r\n";
 
 // {"a": "x", "b": "y"} for the given names and texts, on one line.
@@ -262,15 +260,17 @@ std::string reportAsTabText(const ReadReport& report) {
 std::string reportAsCsv(const ReadReport& report, CsvHeader header) {
   std::string out;
   const std::string time = isoTime(report.time);
-  // The unit came last, after the columns earlier files had, so that a script reading
-  // columns by position reads old and new files alike.
+  // New columns come last, after the ones earlier files had (the unit, then the VIN), so
+  // that a script reading columns by position reads old and new files alike. The VIN is
+  // in every row, as the time and make are, so that a workshop's log tells cars apart.
+  const std::string_view vin = report.vehicle.vin;
   if (header == CsvHeader::With)
-    appendRecord(out, {"time", "make", "kind", "code", "definition", "unit"}, kComma, kCrLf);
+    appendRecord(out, {"time", "make", "kind", "code", "definition", "unit", "vin"}, kComma, kCrLf);
   for (const ReportCode& c : report.codes) {
-    appendRecord(out, {time, report.make, c.kind, c.code, c.definition, c.unit}, kComma, kCrLf);
+    appendRecord(out, {time, report.make, c.kind, c.code, c.definition, c.unit, vin}, kComma, kCrLf);
   }
   // A clean car is a result too: a log gathered read by read keeps a row for it.
-  if (report.codes.empty()) appendRecord(out, {time, report.make, kNoCodesKind, "", "", ""}, kComma, kCrLf);
+  if (report.codes.empty()) appendRecord(out, {time, report.make, kNoCodesKind, "", "", "", vin}, kComma, kCrLf);
   return out;
 }
 

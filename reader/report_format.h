@@ -91,8 +91,9 @@ ReadReport reportFromRead(const LocalTime& time, std::string_view make,
 //   tab-separated: TYPE, Vehicle, Code, Definition (the result table's headings), the make
 //                  in every row; then, when the link told more about the car, the
 //                  vehicle's lines, readiness and freeze frame (vehicleAsTabText);
-//   CSV:           time, make, kind, code, definition, unit, the time and make in every
-//                  row, so that the rows of many reads can be gathered in one file;
+//   CSV:           time, make, kind, code, definition, unit, vin, the time, make and VIN
+//                  in every row, so that the rows of many reads can be gathered in one
+//                  file; the VIN is empty when none was read (the VX-414 reader's reads);
 //   JSON:          the document vx414-read(1) describes, "version" ReportJsonVersion:
 //                  {"version", "time", "make", "vin", "vin_warning", "model_year", "mil",
 //                  "codes": [{"kind", "code", "definition", "unit"}...], "total",

@@ -1,8 +1,10 @@
 #include "tools/read/read_arguments.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "definitions/definitions_table.h"
+#include "definitions/make_names.h"
 #include "reader/obd/live_pids.h"
 
 #include <algorithm>
@@ -23,6 +25,7 @@ Accepts acceptedBy(Mode mode) {
     case Mode::Lookup: return {true, true, false, false, true, false};
     case Mode::Glossary: return {false, true, true, false, true, false};
     case Mode::Clear: return {false, false, false, true, true, true};
+    case Mode::Previous: return {false, true, true, false, false, false};
     case Mode::Live: return {false, true, true, true, false, false, true};
     case Mode::Help:
     case Mode::Version: break;
@@ -35,6 +38,7 @@ std::string_view modeOption(Mode mode) {
     case Mode::Lookup: return "--lookup";
     case Mode::Glossary: return "--glossary";
     case Mode::Clear: return "--clear";
+    case Mode::Previous: return "--previous";
     case Mode::Live: return "--live";
     default: return "a read";
     }
@@ -113,7 +117,7 @@ ParsedReadArguments parseReadArguments(std::span<const std::string_view> argumen
         if (takesValue && !value) {
             if (i + 1 == arguments.size()) return fail(std::string(option) + " needs a value");
             value = arguments[++i];
-        } else if (!takesValue && value) {
+        } else if (!takesValue && value && option != "--previous") {
             return fail(std::string(option) + " takes no value");
         }
         const auto setMode = [&](Mode m) -> bool {
@@ -172,6 +176,21 @@ ParsedReadArguments parseReadArguments(std::span<const std::string_view> argumen
             if (!result.units) return fail("unknown units \"" + std::string(*value) + "\" (metric or us)");
         } else if (option == "--clear") {
             if (!setMode(Mode::Clear)) return twoModes();
+        } else if (option == "--previous") {
+            if (mode == Mode::Previous) return fail("--previous given twice");
+            if (!setMode(Mode::Previous)) return twoModes();
+            // The number is optional: taken when the next argument is one.
+            if (!value && i + 1 < arguments.size() && !arguments[i + 1].empty() &&
+                std::all_of(arguments[i + 1].begin(), arguments[i + 1].end(), [](char c) { return c >= '0' && c <= '9'; }))
+                value = arguments[++i];
+            if (value) {
+                const bool digits = !value->empty() && value->size() <= 6 &&
+                                    std::all_of(value->begin(), value->end(), [](char c) { return c >= '0' && c <= '9'; });
+                result.previous = digits ? std::stoi(std::string(*value)) : 0;
+                if (result.previous < 1)
+                    return fail("--previous takes the number of a kept read as --previous lists them (1 the newest), "
+                                "not \"" + std::string(*value) + "\"");
+            }
         } else if (option == "--yes" || option == "-y") {
             result.yes = true;
         } else if (option == "--no-header") {
@@ -181,7 +200,7 @@ ParsedReadArguments parseReadArguments(std::span<const std::string_view> argumen
             if (makeGiven) return fail("--make given twice");
             makeGiven = true;
             result.makeGiven = true;
-            result.make = findMake(*value);
+            result.make = makeNamed(*value);
             if (result.make == nullptr)
                 return fail("unknown make \"" + std::string(*value) + "\"");
         } else if (option == "--format") {
@@ -218,6 +237,8 @@ ParsedReadArguments parseReadArguments(std::span<const std::string_view> argumen
     if (result.link && !accepts.link) return refuse("--link");
     if (result.dataFile && !accepts.data) return refuse("--data");
     if (result.yes && !accepts.yes) return refuse("--yes");
+    if (result.mode == Mode::Previous && result.previous == 0 && formatGiven)
+        return fail("--format goes with --previous N, not with the list");
     if ((intervalGiven || result.durationSeconds || result.units) && !accepts.live)
         return fail(std::string(intervalGiven ? "--interval" : result.durationSeconds ? "--duration" : "--units") +
                     " goes with --live");
@@ -233,6 +254,7 @@ std::string usageText() {
        vx414-read --lookup CODE [--make MAKE] [--format text|json] [--data FILE]
        vx414-read --glossary TERM [--format FORMAT] [--data FILE]
        vx414-read --clear [--link LINK] [--yes] [--data FILE]
+       vx414-read --previous [N [--format FORMAT]]
        vx414-read --live PIDS|all [--interval MS] [--duration S]
                   [--format csv|json] [--units metric|us] [--link LINK]
 
@@ -248,7 +270,8 @@ VIN, the check-engine light (MIL), the readiness monitors and the freeze frame.
                    /dev/ttyUSB*, /dev/ttyACM* and /dev/rfcomm*
   --make MAKE      the vehicle make whose definitions win over the generic ones
                    (default: the make the car's VIN names, else generic; upper
-                   or lower case alike; see below)
+                   or lower case, blanks and hyphens alike; the makes and their
+                   other names are below)
   --format FORMAT  text (an aligned table, the default), csv or json. CSV has
                    the time and make in every row, and a row of kind None with
                    an empty code when the car has no codes
@@ -268,6 +291,9 @@ VIN, the check-engine light (MIL), the readiness monitors and the freeze frame.
                    Asks first unless --yes is given; without a terminal to ask
                    on, --yes is needed
   --yes            clear without asking
+  --previous [N]   list the reads kept before each clear, newest first (date,
+                   VIN, codes); with N, print the Nth of them as a read is
+                   printed, in any --format
   --live PIDS      follow the engine's live values through an ELM327 adapter:
                    PIDS are service 01 PIDs in hexadecimal separated by commas
                    (0C,05,0D: engine speed, coolant, vehicle speed) or all
@@ -283,25 +309,26 @@ VIN, the check-engine light (MIL), the readiness monitors and the freeze frame.
   --help           show this text
   --version        show the version
 
-Exit status: 0 the codes were read (none is a read too), the entry was found or
-the codes were cleared; 1 the read or the clear failed or was declined, or
---lookup or --glossary found nothing; 2 a usage error; 3 the definitions file
-is missing or damaged. A live run: 0 its duration ended, 1 the adapter or the
-car was lost (the cause on stderr) or none of the PIDs is supported, 130 it was
-stopped with Ctrl+C (or SIGTERM); every line written before stays written.
+Exit status: 0 the codes were read (none is a read too), the entry was found,
+the codes were cleared or the kept reads were shown; 1 the read or the clear
+failed or was declined, --lookup or --glossary found nothing, or --previous
+found no such read or could not read it back; 2 a usage error; 3 the
+definitions file is missing or damaged. A live run: 0 its duration ended, 1 the
+adapter or the car was lost (the cause on stderr) or none of the PIDs is
+supported, 130 it was stopped with Ctrl+C (or SIGTERM); every line written
+before stays written.
 
-Makes:
+Makes, one a line, with the other names each is known by:
 )";
-    std::string line = "  ";
-    for (std::size_t i = 0; i < kMakeSections.size(); ++i) {
-        const std::string name = std::string(kMakeSections[i].name) + (i + 1 < kMakeSections.size() ? "," : "");
-        if (line.size() + name.size() + 1 > 80) {
-            text += line + "\n";
-            line = "  ";
-        }
-        line += (line.size() > 2 ? " " : "") + name;
+    // One make a line: several makes share words ("smart smart city", "cabrio", "fortwo"),
+    // which a comma-separated paragraph runs together. The bash completion reads this list.
+    for (const MakeSection& make : kMakeSections) {
+        text += "  " + std::string(make.name);
+        const std::vector<std::string_view> others = otherNamesOf(make);
+        for (std::size_t i = 0; i < others.size(); ++i) text += (i == 0 ? " (also " : ", ") + std::string(others[i]);
+        text += others.empty() ? "\n" : ")\n";
     }
-    return text + line + "\n";
+    return text;
 }
 
 }  // namespace vx414::cli

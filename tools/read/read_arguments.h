@@ -13,7 +13,7 @@
 
 namespace vx414::cli {
 
-enum class Mode { Read, Lookup, Glossary, Clear, Live, Help, Version };
+enum class Mode { Read, Lookup, Glossary, Clear, Previous, Live, Help, Version };
 enum class Format { Text, Csv, Json };
 
 struct ReadArguments {
@@ -27,6 +27,7 @@ struct ReadArguments {
     std::string term;                             // --glossary, UTF-8 as given
     bool yes = false;                             // --clear without asking
     bool header = true;                           // CSV with its header row (not --no-header)
+    int previous = 0;                             // --previous N: the kept read N (1 the newest); 0 the list
     // --live: the PIDs to follow, in the order given; empty for "all" (every one the car
     // supports). A live run's format is CSV unless JSON is asked for.
     std::vector<std::uint8_t> livePids;
