@@ -82,25 +82,33 @@ std::vector<EcuMessage> Car::vehicleAnswer(std::span<const std::uint8_t> request
     };
     switch (request[0]) {
     case 0x02: {
-        // Frame 0 only, kept by the engine unit while it holds a stored code.
-        if (request.size() < 3 || request[2] != 0x00) break;
+        // Frame 0 only, kept by the engine unit while it holds a stored code. On CAN a
+        // request may name up to three PIDs, each with its frame number, answered in one
+        // message; the older buses answer the first alone.
+        if (request.size() < 3 || request.size() > 7 || request.size() % 2 == 0) break;
+        const std::size_t last = can ? request.size() : 3;
         const bool held = !engine.stored.empty() && kind_ != CarKind::NoCodes;
-        if (request[1] == 0x00) {
-            const auto bits = frameBitmap();
-            add({0x42, 0x00, 0x00, bits[0], bits[1], bits[2], bits[3]});
-            break;
-        }
-        for (const auto& [pid, bytes] : FreezeValues) {
-            if (pid != request[1]) continue;
-            if (pid == 0x02) {
-                const Code code = held ? engine.stored.front() : Code{0, 0};
-                add({0x42, 0x02, 0x00, code[0], code[1]});
-            } else if (held) {
-                std::vector<std::uint8_t> data = {0x42, pid, 0x00};
-                data.insert(data.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(valueLength(pid)));
-                add(std::move(data));
+        std::vector<std::uint8_t> data = {0x42};
+        for (std::size_t i = 1; i + 1 < last; i += 2) {
+            const std::uint8_t pid = request[i];
+            if (request[i + 1] != 0x00) continue;
+            if (pid == 0x00) {
+                const auto bits = frameBitmap();
+                data.insert(data.end(), {0x00, 0x00, bits[0], bits[1], bits[2], bits[3]});
+                continue;
+            }
+            for (const auto& [valuePid, bytes] : FreezeValues) {
+                if (valuePid != pid) continue;
+                if (pid == 0x02) {
+                    const Code code = held ? engine.stored.front() : Code{0, 0};
+                    data.insert(data.end(), {0x02, 0x00, code[0], code[1]});
+                } else if (held) {
+                    data.insert(data.end(), {pid, 0x00});
+                    data.insert(data.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(valueLength(pid)));
+                }
             }
         }
+        if (data.size() > 1) add(std::move(data));
         break;
     }
     case 0x09:
