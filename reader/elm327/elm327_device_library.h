@@ -82,8 +82,15 @@ private:
     Session session_;
 };
 
-// The whole read, from the request byte to the report: ten seconds at most.
-inline constexpr std::chrono::seconds ExchangeBound{10};
+// The codes' read, from the request byte to the report: ten seconds on an adapter that
+// answers at the usual pace (the session keeps it), and this at most on a slow one.
+inline constexpr std::chrono::seconds ExchangeBound{20};
+// The rest of the vehicle's picture after the codes were handed over: as long as the
+// adapter's measured pace needs (the session sizes it), and never longer than this.
+inline constexpr std::chrono::seconds VehicleBound{30};
+// An adapter still finishing an answer an earlier program cut short, when it is asked
+// whether it is an ELM327 (silence still ends the try within ProbeBound).
+inline constexpr std::chrono::seconds FinishingBound{3};
 // One port's probe while looking for the adapter, and one speed's try on a tty whose
 // speed the link name does not give.
 inline constexpr std::chrono::milliseconds ProbeBound{500};
@@ -143,6 +150,9 @@ public:
     bool readingVehicle() const;
     // The port the adapter was found on when it was looked for; empty before (tests, logs).
     std::string foundPort() const;
+    // Tests stand a pseudo-terminal in for a serial line: its speed is then searched as a
+    // serial adapter's is. Otherwise a pseudo-terminal, a Bluetooth port or TCP never is.
+    void searchSpeedOnAnyTty();
 
 private:
     struct Adapter;   // the pipe, the conversation and the port found: what a worker uses

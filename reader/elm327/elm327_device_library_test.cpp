@@ -412,6 +412,7 @@ TEST(Elm327DeviceLibrary, ATtySpeedNotNamedIsFoundOnceInTheUsualOrder) {
     a.answeringPath = pty.path;
     a.answeringBaud = 115200;
     Elm327DeviceLibrary link(ttyName(pty.path, 0), std::move(adapter));
+    link.searchSpeedOnAnyTty();
     startRead(link);
     ASSERT_TRUE(link.DeviceReadReport()->status.isOk());
     endRead(link);
@@ -427,6 +428,7 @@ TEST(Elm327DeviceLibrary, ATtySpeedNotNamedIsFoundOnceInTheUsualOrder) {
     // No speed answers: the failure comes after the three probes, well within 3 s.
     auto deaf = std::make_unique<ScriptedAdapter>();
     Elm327DeviceLibrary silent(ttyName(pty.path, 0), std::move(deaf));
+    silent.searchSpeedOnAnyTty();
     const auto start = Clock::now();
     startRead(silent);
     EXPECT_FALSE(silent.DeviceReadReport()->status.isOk());

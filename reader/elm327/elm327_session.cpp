@@ -18,10 +18,10 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// ATZ and ATWS restart the chip: real ones answer within about a second. A silent adapter
-// fails here, within the three seconds a user waits for a failure.
-constexpr auto ResetWait = 2000ms;
-// Every other AT command is answered at once.
+// ATZ and ATWS restart the chip: real ones answer within about a second; every other AT
+// command is answered at once. How long each is waited for follows the adapter's measured
+// pace (AdapterTiming); a silent adapter fails within the three seconds a user waits.
+// Writing a command never takes longer than this.
 constexpr auto CommandWait = 1000ms;
 // Each read waits at most this long, so that a stop is seen soon.
 constexpr auto ReadSlice = 50ms;
@@ -36,10 +36,20 @@ constexpr auto LongQuietGap = 1500ms;
 constexpr std::size_t MaxAnswer = 64 * 1024;
 // No line of an answer or a banner comes near this.
 constexpr std::size_t MaxLine = 256;
-// An answer cut short is left to end on its own before the next command: the chip sends
-// its prompt at the latest its timeout (200 ms as it starts, 1 s at most) after the last
-// frame it was waiting for. Whatever it is still sending then is dropped with the input.
-constexpr auto SettleBound = 1000ms;
+// An answer cut short is left to end on its own before the next command (within
+// AdapterTiming::settleBound): the chip sends its prompt at the latest its timeout (200 ms
+// as it starts, 1 s at most) after the last frame it was waiting for. Whatever it is still
+// sending then is dropped with the input.
+// Before the first command of a run, or after a failure, the adapter is listened to this
+// long: one still sending an answer an earlier program cut short is heard, and waited out.
+constexpr auto FirstListen = 100ms;
+// A counted request whose only answer was "response pending" before the prompt: an adapter
+// that goes on listening shows the unit's answer within this; else it is asked again.
+constexpr auto PendingGrace = 1000ms;
+// Hearing out an adapter found still sending: until it has been quiet this long (a slow
+// adapter's lines come up to a second apart), within the bound after.
+constexpr auto FirstQuiet = 1200ms;
+constexpr auto FirstHearing = 5000ms;
 // The services after the codes end this long before the exchange's deadline, so that
 // however slow they are the codes are handed over in time.
 constexpr auto VehicleMargin = 1000ms;
@@ -130,7 +140,7 @@ std::optional<Clock::duration> quietGap(const AdapterState& adapter, Expect expe
 // SettleBound. A command sent before the chip has prompted would stop it ("STOPPED") and
 // the rest of the old answer would be taken for the new one's.
 LinkStatus settle(Transport& link, Deadline answerBy, const std::stop_token& stop, AdapterState& adapter) {
-    const Deadline settled = std::min(answerBy, Clock::now() + SettleBound);
+    const Deadline settled = std::min(answerBy, Clock::now() + adapter.timing.settleBound());
     const bool prompts = adapter.carPrompt.value_or(adapter.promptSeen);
     Clock::time_point lastByte = Clock::now();
     std::string text;
@@ -154,8 +164,8 @@ LinkStatus settle(Transport& link, Deadline answerBy, const std::stop_token& sto
 // and which of the two it is, is learnt from its first answer from the car. A prompt with
 // nothing before it is left over from an earlier answer and skipped. A unit that said
 // "response pending" (7F xx 78) is waited for, prompt or not, until it answers.
-Reply exchange(Transport& link, std::string_view command, Expect expect, Deadline answerBy,
-               const std::stop_token& stop, const Listening& listening) {
+Reply exchangeOnce(Transport& link, std::string_view command, Expect expect, Deadline answerBy,
+                   const std::stop_token& stop, const Listening& listening) {
     if (listening.adapter.answerOwed) {
         if (const LinkStatus status = settle(link, answerBy, stop, listening.adapter); !status.isOk()) {
             return {status, {}};
@@ -168,6 +178,22 @@ Reply exchange(Transport& link, std::string_view command, Expect expect, Deadlin
     }
     // Until the answer is read to its end, whatever cuts it short leaves it owed.
     listening.adapter.answerOwed = true;
+    const Clock::time_point sentAt = Clock::now();
+    Clock::time_point lastArrival = sentAt;
+    Clock::duration longestWait{};
+    // A counted request (an answer-count digit after it) makes the chip prompt once that many
+    // frames came, a "response pending" among them.
+    const bool counted = expect == Expect::Car && command.size() > 2 && command.size() % 2 == 1;
+    std::optional<Clock::time_point> pendingAtPrompt;
+    const auto measured = [&](Reply& answer) {
+        AdapterTiming& timing = listening.adapter.timing;
+        if (expect != Expect::Car) {
+            if (command != "ATZ" && command != "ATWS") timing.commandAnswered(longestWait);
+        } else if (!mentions(answer.text, "SEARCHING") && !mentions(answer.text, "BUSINIT")) {
+            timing.requestAnswered(Clock::now() - sentAt);
+        }
+        return answer;
+    };
     const auto pending = [&](std::string_view text) {
         return expect == Expect::Car &&
                awaitsAnswer(withoutEcho(text, command), listening.service, listening.protocol);
@@ -184,6 +210,10 @@ Reply exchange(Transport& link, std::string_view command, Expect expect, Deadlin
         if (now >= answerBy) {
             return {{LinkCode::Timeout, text.empty() ? "adapter silent" : "answer incomplete"}, {}};
         }
+        if (pendingAtPrompt && now - *pendingAtPrompt >= PendingGrace) {
+            listening.adapter.answerOwed = false;
+            return {failure(ResponsePendingOnly), {}};
+        }
         const LinkStatus status = link.read(text, MaxAnswer + 1 - text.size(), std::min(answerBy, now + ReadSlice));
         if (!status.isOk()) return {status, {}};
         if (text.size() > MaxAnswer) return {failure("answer too long"), {}};
@@ -191,11 +221,13 @@ Reply exchange(Transport& link, std::string_view command, Expect expect, Deadlin
             if (gap && Clock::now() - lastByte >= *gap && hasAnswer(text, command, expect, true) && !pending(text)) {
                 if (expect == Expect::Car) listening.adapter.carPrompt = false;
                 listening.adapter.answerOwed = false;
-                return reply;
+                return measured(reply);
             }
             continue;
         }
         lastByte = Clock::now();
+        longestWait = std::max(longestWait, lastByte - lastArrival);
+        lastArrival = lastByte;
         while (scanned < text.size()) {
             const char c = text[scanned];
             lineLength = (c == '\r' || c == '\n') ? 0 : lineLength + 1;
@@ -209,19 +241,70 @@ Reply exchange(Transport& link, std::string_view command, Expect expect, Deadlin
             if (hasAnswer(before, command, expect, false)) {
                 if (pending(before)) {
                     // The adapter gave up waiting; the unit's answer follows, with a prompt.
+                    // After a counted request it may have stopped listening instead.
+                    if (counted && !pendingAtPrompt) pendingAtPrompt = Clock::now();
                     text[scanned] = '\r';
                     continue;
                 }
                 text.resize(scanned);
                 if (expect == Expect::Car) listening.adapter.carPrompt = true;
                 listening.adapter.answerOwed = false;
-                return reply;
+                return measured(reply);
             }
             text.erase(0, scanned + 1);
             scanned = 0;
             lineLength = 0;
         }
     }
+}
+
+// Whether an answer holds the chip's "STOPPED": a character reached it while it was still
+// sending an earlier answer (one an earlier program or read cut short), so that the
+// command was lost, the rest of it read as a command of its own.
+bool wasBusy(std::string_view text) {
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) end = text.size();
+        if (compact(text.substr(start, end - start)) == "STOPPED") return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+// Reads and drops what an adapter sends until it has been quiet for `quiet` (or for
+// FirstListen when it said nothing at all), within `bound`. Whether it said anything.
+bool hearOut(Transport& link, Deadline bound, Clock::duration quiet, const std::stop_token& stop) {
+    Clock::time_point lastByte = Clock::now();
+    bool heard = false;
+    std::string text;
+    for (;;) {
+        if (stop.stop_requested()) return heard;
+        const Clock::time_point now = Clock::now();
+        if (now >= bound || now - lastByte >= (heard ? quiet : Clock::duration(FirstListen))) return heard;
+        text.clear();
+        if (!link.read(text, MaxAnswer, std::min(bound, now + ReadSlice)).isOk()) return heard;
+        if (!text.empty()) {
+            heard = true;
+            lastByte = Clock::now();
+        }
+    }
+}
+
+// Sends one command and reads its answer (exchangeOnce). An answer that shows the adapter
+// was still busy with an earlier one (STOPPED) is heard out and the command sent again,
+// twice at most: the adapter is finishing, not failing.
+Reply exchange(Transport& link, std::string_view command, Expect expect, Deadline answerBy,
+               const std::stop_token& stop, const Listening& listening) {
+    Reply reply;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        reply = exchangeOnce(link, command, expect, answerBy, stop, listening);
+        if (!reply.status.isOk() || !wasBusy(reply.text)) return reply;
+        const AdapterTiming& timing = listening.adapter.timing;
+        hearOut(link, std::min(answerBy, Clock::now() + timing.settleBound()),
+                std::max<Clock::duration>(QuietGap, 2 * timing.lineWait()), stop);
+    }
+    return {failure("adapter busy"), {}};
 }
 
 // "A6" (found by the search, or the automatic setting's first try) or "6": 1 to 9, A to C;
@@ -275,12 +358,18 @@ constexpr const char* ResetReason = "adapter reset";
 class Conversation {
 public:
     Conversation(Transport& link, Deadline deadline, std::stop_token stop, AdapterState& state)
-        : link_(link), deadline_(deadline), stop_(std::move(stop)), state_(state) {}
+        : link_(link), hard_(deadline), started_(Clock::now()), stop_(std::move(stop)), state_(state) {}
 
     // Opens the pipe if need be and sets the adapter up as far as this read needs.
     LinkStatus start() {
         if (!link_.isOpen()) {
-            if (const LinkStatus status = link_.open(deadline_); !status.isOk()) return status;
+            if (const LinkStatus status = link_.open(deadline()); !status.isOk()) return status;
+        }
+        // The first read of a run, or one after a failure: an adapter still sending an
+        // answer an earlier program (or read) cut short is heard out before the first
+        // command, so that neither takes the other's lines.
+        if (state_.probe || !state_.setUp) {
+            hearOut(link_, std::min(deadline(), Clock::now() + FirstHearing), FirstQuiet, stop_);
         }
         if (state_.setUp) {
             // Later reads: an adapter still set up and connected answers ATDPN with the
@@ -323,8 +412,16 @@ public:
     int protocol() const { return state_.protocol; }
     bool stopped() const { return stop_.stop_requested(); }
 
-    // Requests to the car from here on end by `deadline` at the latest.
-    void narrowDeadline(Deadline deadline) { deadline_ = std::min(deadline_, deadline); }
+    // Requests to the car from here on end by `deadline` at the latest (and never past the
+    // conversation's upper bound).
+    void narrowDeadline(Deadline deadline) { narrowed_ = deadline; }
+
+    // When requests to the car must have ended: the set bound, else as long as the codes'
+    // read may take on an adapter of the pace measured.
+    Deadline deadline() const {
+        return std::min(hard_, narrowed_ ? *narrowed_ : started_ + state_.timing.codesTime());
+    }
+    const AdapterTiming& timing() const { return state_.timing; }
 
     // A request to the car and its answer unit by unit, for the services beyond the codes.
     ServiceAnswer askService(std::string_view request) {
@@ -338,8 +435,8 @@ public:
 private:
     Reply ask(std::string_view command, Expect expect) {
         const bool restart = command == "ATZ" || command == "ATWS";
-        const auto wait = restart ? ResetWait : CommandWait;
-        const Deadline answerBy = expect == Expect::Car ? deadline_ : std::min(deadline_, Clock::now() + wait);
+        const auto wait = restart ? state_.timing.resetWait() : state_.timing.commandWait();
+        const Deadline answerBy = expect == Expect::Car ? deadline() : std::min(deadline(), Clock::now() + wait);
         const Listening listening{state_, expect == Expect::Car ? serviceOf(command) : std::uint8_t{0},
                                   state_.protocol};
         Reply reply = exchange(link_, command, expect, answerBy, stop_, listening);
@@ -428,7 +525,9 @@ private:
     }
 
     Transport& link_;
-    Deadline deadline_;
+    Deadline hard_;
+    Clock::time_point started_;
+    std::optional<Deadline> narrowed_;
     std::stop_token stop_;
     AdapterState& state_;
     bool automatic_ = false;   // the probe saw the protocol setting automatic
@@ -470,24 +569,40 @@ int currentYear() {
     return static_cast<int>(std::chrono::year_month_day(today).year());
 }
 
-// Readiness, freeze frame, permanent codes and the VIN, after the codes: nothing they
-// answer fails the read or touches a code. An adapter lost on the way gets the full set-up
-// at the next read.
-void readVehicleServices(Conversation& talk, SessionResult& result, AdapterState& state, Deadline deadline) {
+// The requests the services after the codes make at most on a car of two units, for sizing
+// their time: on CAN 01 and 02 go several PIDs to a request.
+std::size_t plannedRequests(int protocol) { return protocol >= 6 ? 9 : 18; }
+
+// Every item of the vehicle part, not read for `reason`.
+std::vector<ItemNotRead> noneRead(const std::string& reason) {
+    std::vector<ItemNotRead> items;
+    for (const VehicleItem item : {VehicleItem::Readiness, VehicleItem::FreezeFrame, VehicleItem::Permanent, VehicleItem::Vin}) {
+        items.push_back({item, reason});
+    }
+    return items;
+}
+
+// Readiness, freeze frame, permanent codes and the VIN, after the codes, ending by
+// `deadline`: nothing they answer fails the read or touches a code. An adapter lost on the
+// way gets the full set-up at the next read.
+std::size_t readVehicleServices(Conversation& talk, SessionResult& result, AdapterState& state, Deadline deadline) {
     std::vector<obd::UnitCodeLists> codes;
     for (const UnitCodes& unit : result.vehicle.units) codes.push_back({unit.address, unit.pending, unit.stored});
     VehicleRead read;
-    // With no time left for them the services are not asked at all.
-    if (Clock::now() < deadline - VehicleMargin) {
-        talk.narrowDeadline(deadline - VehicleMargin);
+    if (Clock::now() < deadline) {
+        talk.narrowDeadline(deadline);
         read = readVehicleAnswers([&talk](std::string_view request) { return talk.askService(request); },
                                   codes.size(), talk.protocol());
+    } else {
+        // With no time left for them the services are not asked at all.
+        read.answers.notRead = noneRead(notReadReason({LinkCode::Timeout, "no time left"}));
     }
     read.answers.codes = std::move(codes);
     result.vehicle = obd::assembleVehicleInfo(read.answers, obd::builtInWmiTable(), currentYear());
     // A stop (a new read, the program's end) loses nothing: the answer it cut short is
     // waited out before the next command, and the adapter stays set up.
     if (read.adapterLost && !talk.stopped()) failed(state);
+    return read.requests;
 }
 
 }  // namespace
@@ -497,7 +612,9 @@ SessionResult Session::readCodes(Transport& link, Deadline deadline, std::stop_t
     Conversation talk(link, deadline, std::move(stop), state_);
     result.status = talk.start();
     if (result.status.isOk()) result.status = readTroubleCodes(talk, result);
-    if (result.status.isOk() && readVehicle_) readVehicleServices(talk, result, state_, deadline);
+    if (result.status.isOk() && readVehicle_) {
+        vehicleRequests_ = readVehicleServices(talk, result, state_, std::min(talk.deadline(), deadline) - VehicleMargin);
+    }
     if (!result.status.isOk()) {
         failed(state_);
         result.pending.clear();
@@ -514,9 +631,15 @@ VehicleInfo Session::readVehicleInfo(Transport& link, Deadline deadline, std::st
                                      const SessionResult& codes) {
     SessionResult result = codes;
     // An adapter the codes' read did not leave set up gets no request: its codes stand alone.
-    if (!codes.status.isOk() || !state_.setUp) return std::move(result.vehicle);
+    if (!codes.status.isOk() || !state_.setUp) {
+        result.vehicle.notRead = noneRead("the adapter was not ready");
+        return std::move(result.vehicle);
+    }
     Conversation talk(link, deadline, std::move(stop), state_);
-    readVehicleServices(talk, result, state_, deadline);
+    // As long as the requests take on this adapter, measured on the codes' own: a slow
+    // Bluetooth adapter gets the time it needs, within `deadline`.
+    const Deadline budget = Clock::now() + state_.timing.forRequests(plannedRequests(state_.protocol), VehicleFloor);
+    vehicleRequests_ = readVehicleServices(talk, result, state_, std::min(deadline, budget));
     return std::move(result.vehicle);
 }
 
@@ -537,10 +660,66 @@ ClearResult Session::clearCodes(Transport& link, Deadline deadline, std::stop_to
     return result;
 }
 
+namespace {
+
+// Text an adapter could have sent at this speed: printable characters and line ends. At a
+// wrong speed its bytes come out as anything.
+bool readable(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return c == '\r' || c == '\n' || (byte >= 0x20 && byte < 0x7F);
+    });
+}
+
+// What an ELM327 still finishing an earlier answer sends before it takes a command: the
+// rest of that answer (lines of hex, NO DATA), STOPPED, "?" for the rest of the command
+// that stopped it.
+bool finishing(std::string_view text) {
+    if (!readable(text)) return false;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find_first_of("\r\n>", start);
+        if (end == std::string_view::npos) end = text.size();
+        const std::string line = compact(text.substr(start, end - start));
+        start = end + 1;
+        const bool hex = line.size() >= 2 && std::all_of(line.begin(), line.end(), [](char c) {
+            return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || c == ':';
+        });
+        if (hex || line == "STOPPED" || line == "?" || line == "NODATA") return true;
+    }
+    return false;
+}
+
+// Silence this long after ATI: no adapter at this speed (or none at all).
+constexpr auto SilentProbe = 500ms;
+
+}  // namespace
+
 bool Session::answersAsElm327(Transport& link, Deadline deadline) {
-    AdapterState unknown;
-    const Reply reply = exchange(link, "ATI", Expect::Banner, deadline, {}, Listening{unknown});
-    return reply.status.isOk() && mentions(reply.text, "ELM327");
+    const Deadline silentBy = std::min(deadline, Clock::now() + SilentProbe);
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        link.discardInput();
+        if (!link.write("ATI\r", std::min(deadline, Clock::now() + CommandWait)).isOk()) return false;
+        std::string text;
+        Clock::time_point lastByte = Clock::now();
+        for (;;) {
+            const Clock::time_point now = Clock::now();
+            const bool stillFinishing = finishing(text);
+            if (now >= deadline || (now >= silentBy && !stillFinishing)) return false;
+            const std::size_t before = text.size();
+            if (!link.read(text, MaxLine, std::min(deadline, now + ReadSlice)).isOk()) return false;
+            if (text.size() > MaxAnswer) return false;
+            if (text.size() != before) lastByte = Clock::now();
+            const std::string shown = compact(text);  // a clone may answer in lower case
+            const std::size_t banner = shown.find("ELM327");
+            if (banner != std::string::npos && shown.find_first_of("\r>", banner) != std::string::npos) return true;
+            // An adapter still finishing an earlier answer has prompted and gone quiet: it
+            // is asked again at the same speed.
+            if (stillFinishing && text.find('>') != std::string::npos && Clock::now() - lastByte >= QuietGap) break;
+        }
+        if (Clock::now() >= deadline) return false;
+    }
+    return false;
 }
 
 }  // namespace vx414::elm327
