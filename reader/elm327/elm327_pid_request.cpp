@@ -39,6 +39,13 @@ bool listed(const PidSupport* support, std::uint8_t pid) {
     return support == nullptr || pid == 0x00 || supporting(*support, pid) > 0;
 }
 
+// Without support given, the answer to PID 00 tells it for the PIDs after.
+void learn(const std::pair<std::uint8_t, ServiceAnswer>& answer, const PidSupport*& support, PidSupport& learnt) {
+    if (support != nullptr || answer.first != 0x00) return;
+    learnt = supportBySender(answer.second);
+    support = &learnt;
+}
+
 }  // namespace
 
 std::size_t pidDataLength(std::uint8_t pid) { return pid < Lengths.size() ? Lengths[pid] : 0; }
@@ -130,16 +137,13 @@ std::vector<std::pair<std::uint8_t, ServiceAnswer>> PidReader::read(std::uint8_t
         } else if (!readTogether(service, group, support, answers)) {
             severalAtOnce_ = false;
             answers.resize(before);
-            for (const std::uint8_t pid : group) readAlone(service, pid, support, answers);
-        }
-        // Without support given, the answer to PID 00 tells it for the PIDs after.
-        if (support == nullptr) {
-            for (std::size_t i = before; i < answers.size(); ++i) {
-                if (answers[i].first != 0x00) continue;
-                learnt = supportBySender(answers[i].second);
-                support = &learnt;
+            for (const std::uint8_t pid : group) {
+                if (support != nullptr && !listed(support, pid)) continue;
+                readAlone(service, pid, support, answers);
+                learn(answers.back(), support, learnt);
             }
         }
+        for (std::size_t i = before; i < answers.size(); ++i) learn(answers[i], support, learnt);
     }
     return answers;
 }

@@ -50,6 +50,9 @@ constexpr auto PendingGrace = 1000ms;
 // adapter's lines come up to a second apart), within the bound after.
 constexpr auto FirstQuiet = 1200ms;
 constexpr auto FirstHearing = 5000ms;
+// After STOPPED, the chip answers what was left of the stopping command ("?"): a slow
+// adapter's line takes up to a second, and then some.
+constexpr auto BusyBound = 2500ms;
 // The services after the codes end this long before the exchange's deadline, so that
 // however slow they are the codes are handed over in time.
 constexpr auto VehicleMargin = 1000ms;
@@ -266,7 +269,8 @@ bool wasBusy(std::string_view text) {
     while (start < text.size()) {
         std::size_t end = text.find_first_of("\r\n", start);
         if (end == std::string_view::npos) end = text.size();
-        if (compact(text.substr(start, end - start)) == "STOPPED") return true;
+        // Cut into a line under way, the chip's word may follow its part.
+        if (compact(text.substr(start, end - start)).ends_with("STOPPED")) return true;
         start = end + 1;
     }
     return false;
@@ -291,18 +295,33 @@ bool hearOut(Transport& link, Deadline bound, Clock::duration quiet, const std::
     }
 }
 
-// Sends one command and reads its answer (exchangeOnce). An answer that shows the adapter
-// was still busy with an earlier one (STOPPED) is heard out and the command sent again,
-// twice at most: the adapter is finishing, not failing.
+// Reads and drops what an adapter sends up to its next prompt (and what follows at once),
+// within `bound`.
+void awaitPrompt(Transport& link, Deadline bound, const std::stop_token& stop) {
+    std::string text;
+    while (!stop.stop_requested() && Clock::now() < bound) {
+        text.clear();
+        if (!link.read(text, MaxAnswer, std::min(bound, Clock::now() + ReadSlice)).isOk()) return;
+        if (text.find('>') != std::string::npos) break;
+    }
+    hearOut(link, std::min(bound, Clock::now() + QuietGap), ReadSlice, stop);
+}
+
+// Sends one command and reads its answer (exchangeOnce). An AT command's answer that shows
+// the adapter was still busy with an earlier answer (STOPPED: the set-up of a read after
+// one cut short) is followed by the chip's "?" for what was left of the command; that is
+// waited for, and the command sent again, twice at most, each try with its own wait: the
+// adapter is finishing, not failing. The first command of a read is always an AT command;
+// a request to the car is never sent into an answer, so its STOPPED fails the read.
 Reply exchange(Transport& link, std::string_view command, Expect expect, Deadline answerBy,
                const std::stop_token& stop, const Listening& listening) {
+    const Clock::duration wait = answerBy - Clock::now();
     Reply reply;
     for (int attempt = 0; attempt < 3; ++attempt) {
         reply = exchangeOnce(link, command, expect, answerBy, stop, listening);
-        if (!reply.status.isOk() || !wasBusy(reply.text)) return reply;
-        const AdapterTiming& timing = listening.adapter.timing;
-        hearOut(link, std::min(answerBy, Clock::now() + timing.settleBound()),
-                std::max<Clock::duration>(QuietGap, 2 * timing.lineWait()), stop);
+        if (!reply.status.isOk() || expect == Expect::Car || !wasBusy(reply.text)) return reply;
+        awaitPrompt(link, Clock::now() + BusyBound, stop);
+        answerBy = std::max(answerBy, Clock::now() + wait);
     }
     return {failure("adapter busy"), {}};
 }
