@@ -127,6 +127,7 @@ struct Listening {
     AdapterState& adapter;      // what is known of its prompts (learnt here)
     std::uint8_t service = 0;   // of a request to the car, for "response pending"
     int protocol = 0;
+    Deadline limit = Deadline::max();  // the conversation's: no wait goes past it
 };
 
 // How much quiet ends an answer that looks complete and has no prompt; none when only the
@@ -320,8 +321,8 @@ Reply exchange(Transport& link, std::string_view command, Expect expect, Deadlin
     for (int attempt = 0; attempt < 3; ++attempt) {
         reply = exchangeOnce(link, command, expect, answerBy, stop, listening);
         if (!reply.status.isOk() || expect == Expect::Car || !wasBusy(reply.text)) return reply;
-        awaitPrompt(link, Clock::now() + BusyBound, stop);
-        answerBy = std::max(answerBy, Clock::now() + wait);
+        awaitPrompt(link, std::min(listening.limit, Clock::now() + BusyBound), stop);
+        answerBy = std::min(listening.limit, std::max(answerBy, Clock::now() + wait));
     }
     return {failure("adapter busy"), {}};
 }
@@ -457,7 +458,7 @@ private:
         const auto wait = restart ? state_.timing.resetWait() : state_.timing.commandWait();
         const Deadline answerBy = expect == Expect::Car ? deadline() : std::min(deadline(), Clock::now() + wait);
         const Listening listening{state_, expect == Expect::Car ? serviceOf(command) : std::uint8_t{0},
-                                  state_.protocol};
+                                  state_.protocol, deadline()};
         Reply reply = exchange(link_, command, expect, answerBy, stop_, listening);
         if (!reply.status.isOk()) return reply;
         // A banner inside any other answer: the adapter restarted and lost its set-up.
