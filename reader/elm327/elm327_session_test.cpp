@@ -428,9 +428,9 @@ TEST(Elm327Session, AnAnswerCutShortIsWaitedOutBeforeTheNextCommand) {
             const Clock::time_point now = Clock::now();
             if (now < *answeringUntil) return {{0ms, "STOPPED\r\r>"}};
             // The readiness question after the codes: a second unit answers 300 ms late.
-            if (command.starts_with("0100") && command != "0100") {
+            if (command.starts_with("0101")) {
                 *answeringUntil = now + 300ms;
-                return {{0ms, "7E8 06 41 00 BE 3F A8 13 00 \r"}, {300ms, "7E9 06 41 00 98 18 80 01 00 \r\r>"}};
+                return {{0ms, "7E8 06 41 01 00 07 65 00 00 \r"}, {300ms, "7E9 06 41 01 00 07 65 00 00 \r\r>"}};
             }
             return chip(command);
         });
@@ -796,7 +796,7 @@ TEST(Elm327Session, AReadAfterAnInterruptedOne) {
 TEST(Elm327Session, ResponsePendingAloneAfterACountedRequest) {
     const ScriptedTransport::Script chip = elm327(Car{}, Quirks{.foundBefore = true});
     ScriptedTransport link([&chip](const std::string& command) -> Reply {
-        if (command == "0100012") return {{0ms, "7E8 03 7F 01 78 \r\r>"}};
+        if (command == "01011") return {{0ms, "7E8 03 7F 01 78 \r\r>"}};
         return chip(command);
     });
     Session session;
@@ -805,7 +805,7 @@ TEST(Elm327Session, ResponsePendingAloneAfterACountedRequest) {
     ASSERT_TRUE(codes.status.isOk());
     link.clearCommands();
     session.readVehicleInfo(link, in(5s), {}, codes);
-    EXPECT_TRUE(link.commandText().starts_with("0100012 010001 ")) << link.commandText();
+    EXPECT_TRUE(link.commandText().starts_with("01011 0101 ")) << link.commandText();
 }
 
 }  // namespace

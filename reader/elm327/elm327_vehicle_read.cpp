@@ -43,17 +43,12 @@ const ServiceAnswer* answerFor(const std::vector<std::pair<std::uint8_t, Service
     return found == answers.end() ? nullptr : &found->second;
 }
 
-void readReadiness(PidReader& pids, obd::VehicleAnswers& answers, Items& items) {
-    constexpr std::array<std::uint8_t, 2> Asked = {0x00, 0x01};
-    const auto read = pids.read(0x01, Asked);
-    const ServiceAnswer* support = answerFor(read, 0x00);
-    if (support != nullptr && items.check(VehicleItem::Readiness, *support)) return;
-    // No unit listing PID 01: the car does not report readiness.
-    if (support == nullptr || supporting(supportBySender(*support), 0x01) == 0) return;
-    if (const ServiceAnswer* status = answerFor(read, 0x01)) {
-        items.check(VehicleItem::Readiness, *status, true);
-        answers.monitorStatus = *status;
-    }
+// PID 01 is asked straight away rather than after 01 00: a unit that supports it answers,
+// the others stay silent or refuse, so the list of supported PIDs would only cost a request
+// (and on a slow adapter a line a unit) without changing what is learnt.
+void readReadiness(CarRequests& requests, std::size_t unitCount, obd::VehicleAnswers& answers, Items& items) {
+    answers.monitorStatus = requests("0101", unitCount);
+    items.check(VehicleItem::Readiness, *answers.monitorStatus);
 }
 
 void readFreezeFrame(PidReader& pids, obd::VehicleAnswers& answers, Items& items) {
@@ -111,7 +106,7 @@ VehicleRead readVehicleAnswers(const ServiceAsker& ask, std::size_t unitCount, i
     CarRequests requests(ask);
     PidReader pids(requests, protocol >= 6, unitCount);
 
-    readReadiness(pids, answers, items);
+    readReadiness(requests, unitCount, answers, items);
     readFreezeFrame(pids, answers, items);
 
     // Permanent codes: no unit tells beforehand whether it keeps them.

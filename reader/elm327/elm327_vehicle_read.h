@@ -1,6 +1,6 @@
 // The services a read asks after the codes (07, 03): readiness (01 01), freeze frame 0
-// (02), permanent codes (0A) and the VIN (09 02), each asked only of what the units say
-// they support (01 00, 02 00, 09 00), several PIDs to a request on CAN.
+// (02), permanent codes (0A) and the VIN (09 02), the last three asked only of what the
+// units say they support (02 00, 09 00), several PIDs to a request on CAN.
 #pragma once
 
 #include <cstddef>
@@ -23,15 +23,16 @@ struct VehicleRead {
 };
 
 // Asks the services in order. The number of answer frames to wait for is given wherever
-// it is known and never too few (CarRequests): one a unit for 09 00, the frames each unit's
-// answer takes for 01 and 02 (the units that answered 07 or 03 until the PIDs they support
-// are known), the VIN's frames of the units that list it (three on CAN, five on the older
-// buses). Only 0A, whose answers may take any number of frames, costs the adapter's
-// timeout. On CAN (protocol 6 and above) 01 00 and 01 01 go in one request, so do 02 00
-// and 02 02, and the freeze frame's values three to a request; a unit that refuses that
-// form or answers it short has the rest asked one PID a request. `unitCount` is the number
-// of units that answered 07 or 03 (0 when not known); `protocol` as ATDPN gives it (0 when
-// not known: one PID a request, and the VIN's frames are not counted).
+// it is known and never too few (CarRequests): one a unit for 01 01 and 09 00 (every unit
+// that answered 07 or 03 at most), the frames each unit's answer takes for 02 (the units
+// that answered 07 or 03 until the PIDs they support are known), the VIN's frames of the
+// units that list it (three on CAN, five on the older buses). Only 0A, whose answers may
+// take any number of frames, costs the adapter's timeout. On CAN (protocol 6 and above)
+// 02 00 and 02 02 go in one request, and the freeze frame's values three to a request; a
+// unit that refuses that form or answers it short has the rest asked one PID a request.
+// `unitCount` is the number of units that answered 07 or 03 (0 when not known); `protocol`
+// as ATDPN gives it (0 when not known: one PID a request, and the VIN's frames are not
+// counted).
 VehicleRead readVehicleAnswers(const ServiceAsker& ask, std::size_t unitCount, int protocol);
 
 // The words the report gives for an item not read, from the status of the answer that was

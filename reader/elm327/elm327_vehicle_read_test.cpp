@@ -187,11 +187,11 @@ std::string notReadText(const VehicleInfo& info) {
     return text;
 }
 
-// Every request with the count digit of the frames to come: 01 00 and 01 01 together, two
-// frames from each unit; 02 00 and 02 02 together; the frame's three values together.
-constexpr const char* AllAsked = "0100014 02000002004 0205000C000D002 0A 09002 09023";
+// Every request with the count digit of the frames to come: 01 01 of each unit; 02 00 and
+// 02 02 together, two frames from each unit; the frame's three values together.
+constexpr const char* AllAsked = "01012 02000002004 0205000C000D002 0A 09002 09023";
 // One PID a request, after the units refused or answered short the first request for two.
-constexpr const char* OneByOne = "0100014 01002 01012 0200002 0202001 0205001 020C001 020D001 0A 09002 09023";
+constexpr const char* OneByOne = "01012 02000002004 0200002 0202001 0205001 020C001 020D001 0A 09002 09023";
 constexpr const char* Frame = "P0420, 83 °C, 1726 rpm, 60 km/h";
 
 TEST(Elm327VehicleRead, EachServiceRefusedOrWithoutDataCostsOnlyItsOwnPart) {
@@ -210,24 +210,21 @@ TEST(Elm327VehicleRead, EachServiceRefusedOrWithoutDataCostsOnlyItsOwnPart) {
     };
     const std::vector<Case> cases = {
         {"every service answers", canCar(), AllAsked, Vin, true, Frame, "P0420"},
-        {"01 01 NO DATA from units that list it", with(canCar(), "0101", nullptr),
-         "0100014 01002 01012 0200002 0202001 0205001 020C001 020D001 0A 09002 09023", Vin, false, Frame, "P0420",
-         "readiness: no answer in time"},
+        {"01 01 NO DATA: no readiness", with(canCar(), "0101", nullptr), AllAsked, Vin, false, Frame, "P0420"},
         {"01 01 refused", with(canCar(), "0101", "7E8 03 7F 01 12 00 00 00 00 \r7E9 03 7F 01 12 00 00 00 00 "),
-         "0100014 01002 01012 0200002 0202001 0205001 020C001 020D001 0A 09002 09023", Vin, false, Frame, "P0420"},
-        {"01 00 lists no PID 01: not supported",
-         with(canCar(), "0100", "7E8 06 41 00 3E 3F A8 13 00 \r7E9 06 41 00 18 18 80 01 00 "), AllAsked, Vin, false,
-         Frame, "P0420"},
-        {"02 NO DATA: no frame kept", with(canCar(), "020000", nullptr), "0100014 02000002004 0A 09002 09023", Vin,
+         AllAsked, Vin, false, Frame, "P0420"},
+        {"01 01 unreadable", with(canCar(), "0101", "7E8 04 41 01 82 07 00 00 00 "), AllAsked, Vin, false, Frame,
+         "P0420", "readiness: the answer could not be read"},
+        {"02 NO DATA: no frame kept", with(canCar(), "020000", nullptr), "01012 02000002004 0A 09002 09023", Vin,
          true, "none", "P0420"},
         {"02 02 refused", with(canCar(), "020200", "7E8 03 7F 02 12 00 00 00 00 "),
-         "0100014 02000002004 0200002 0202001 0A 09002 09023", Vin, true, "none", "P0420"},
+         "01012 02000002004 0200002 0202001 0A 09002 09023", Vin, true, "none", "P0420"},
         {"02 02: no frame stored", with(canCar(), "020200", "7E8 05 42 02 00 00 00 00 00 "),
-         "0100014 02000002004 0A 09002 09023", Vin, true, "none", "P0420"},
+         "01012 02000002004 0A 09002 09023", Vin, true, "none", "P0420"},
         {"0A NO DATA", with(canCar(), "0A", nullptr), AllAsked, Vin, true, Frame, ""},
         {"0A refused", with(canCar(), "0A", "7E8 03 7F 0A 11 00 00 00 00 \r7E9 03 7F 0A 11 00 00 00 00 "), AllAsked,
          Vin, true, Frame, ""},
-        {"09 00 NO DATA: no VIN asked", with(canCar(), "0900", nullptr), "0100014 02000002004 0205000C000D002 0A 09002",
+        {"09 00 NO DATA: no VIN asked", with(canCar(), "0900", nullptr), "01012 02000002004 0205000C000D002 0A 09002",
          "", true, Frame, "P0420"},
         {"09 02 refused", with(canCar(), "0902", "7E8 03 7F 09 12 00 00 00 00 "), AllAsked, "", true, Frame, "P0420"},
         {"VIN short",
@@ -240,7 +237,7 @@ TEST(Elm327VehicleRead, EachServiceRefusedOrWithoutDataCostsOnlyItsOwnPart) {
          AllAsked, "", true, Frame, "P0420", "vin: the answer could not be read"},
         {"VIN frames missing", with(canCar(), "0902", "7E8 10 14 49 02 01 31 48 47 \r7E8 21 43 4D 38 32 36 33 33 "),
          AllAsked, "", true, Frame, "P0420", "vin: the answer could not be read"},
-        {"an adapter without the count digit", canCar(), "0100014 010001 0200000200 0205000C000D00 0A 0900 0902", Vin,
+        {"an adapter without the count digit", canCar(), "01012 0101 0200000200 0205000C000D00 0A 0900 0902", Vin,
          true, Frame, "P0420", "", false},
         {"units refuse several PIDs a request", canCar(), OneByOne, Vin, true, Frame, "P0420", "", true,
          Several::Refused},
@@ -279,7 +276,7 @@ TEST(Elm327VehicleRead, ItemsNotReadWhenTooSlowOrStopped) {
         const char* notRead;
     };
     const std::vector<Case> cases = {
-        {"010001", "readiness, freeze_frame, permanent, vin"},
+        {"0101", "readiness, freeze_frame, permanent, vin"},
         {"0200000200", "freeze_frame, permanent, vin"},
         {"0205000C000D00", "freeze_frame, permanent, vin"},
         {"0A", "permanent, vin"},
@@ -329,7 +326,7 @@ TEST(Elm327VehicleRead, LegacyBusVinInFiveFrames) {
     const SessionResult result = session.readCodes(link, Clock::now() + 5s);
     ASSERT_TRUE(result.status.isOk()) << result.status.toString();
     EXPECT_EQ(codesText(result.stored), "P0133 P01BB");
-    EXPECT_EQ(servicesAsked(link), "01002 01011 0200002 0A 09002 09025");
+    EXPECT_EQ(servicesAsked(link), "01012 0200002 0A 09002 09025");
     EXPECT_EQ(result.vehicle.vin, "1HGCM82633A004352");
     EXPECT_EQ(result.vehicle.make, "honda");
     EXPECT_EQ(result.vehicle.modelYear, 2003);
@@ -352,14 +349,14 @@ TEST(Elm327VehicleRead, AnAdapterLostOnTheWayKeepsTheCodesAndIsSetUpAgain) {
         SCOPED_TRACE(split ? "split" : "whole");
         const ScriptedTransport::Script base = adapter(canCar());
         ScriptedTransport link([&](const std::string& command) {
-            return command.starts_with("010001") ? c.reply : base(command);
+            return command.starts_with("0101") ? c.reply : base(command);
         });
         Session session;
         const Clock::time_point start = Clock::now();
         const SessionResult result = read(session, link, start + 3s, split);
         EXPECT_EQ(result.status.toString(), "ok") << c.what;
         EXPECT_EQ(codesText(result.stored), "P0420 P0133 U0100") << c.what;
-        EXPECT_EQ(servicesAsked(link), "0100014") << c.what;
+        EXPECT_EQ(servicesAsked(link), "01012") << c.what;
         EXPECT_TRUE(result.vehicle.readiness.empty()) << c.what;
         EXPECT_EQ(result.vehicle.notRead.size(), 4U) << c.what;
         // A silent adapter is given up by the deadline.
