@@ -57,7 +57,8 @@ public:
         return codes.vehicle;
     }
     virtual ClearResult clearCodes(Transport& link, Deadline deadline, std::stop_token stop) = 0;
-    virtual bool answersAsElm327(Transport& link, Deadline deadline) = 0;
+    // `silence`: how long no answer at all means no adapter (Session::answersAsElm327).
+    virtual bool answersAsElm327(Transport& link, Deadline deadline, Clock::duration silence) = 0;
     virtual void forget() = 0;
 };
 
@@ -75,7 +76,9 @@ public:
     ClearResult clearCodes(Transport& link, Deadline deadline, std::stop_token stop) override {
         return session_.clearCodes(link, deadline, std::move(stop));
     }
-    bool answersAsElm327(Transport& link, Deadline deadline) override { return Session::answersAsElm327(link, deadline); }
+    bool answersAsElm327(Transport& link, Deadline deadline, Clock::duration silence) override {
+        return Session::answersAsElm327(link, deadline, silence);
+    }
     void forget() override { session_.forget(); }
 
 private:
@@ -94,6 +97,9 @@ inline constexpr std::chrono::seconds FinishingBound{3};
 // One port's probe while looking for the adapter, and one speed's try on a tty whose
 // speed the link name does not give.
 inline constexpr std::chrono::milliseconds ProbeBound{500};
+// The same on a Bluetooth port, whose adapter may keep each line a second on the way: its
+// answer to the identification (an echo and a line) can take two.
+inline constexpr std::chrono::milliseconds BluetoothProbeBound{2500};
 // Opening the pipe: a Wi-Fi adapter on the local network connects within milliseconds;
 // one that is out of reach (its SYN never answered) fails within the three seconds a
 // user waits for a failure, and an exit during that wait is not held up for long.

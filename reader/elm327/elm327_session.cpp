@@ -710,13 +710,10 @@ bool finishing(std::string_view text) {
     return false;
 }
 
-// Silence this long after ATI: no adapter at this speed (or none at all).
-constexpr auto SilentProbe = 500ms;
-
 }  // namespace
 
-bool Session::answersAsElm327(Transport& link, Deadline deadline) {
-    const Deadline silentBy = std::min(deadline, Clock::now() + SilentProbe);
+bool Session::answersAsElm327(Transport& link, Deadline deadline, Clock::duration silence) {
+    const Deadline silentBy = std::min(deadline, Clock::now() + silence);
     for (int attempt = 0; attempt < 3; ++attempt) {
         link.discardInput();
         if (!link.write("ATI\r", std::min(deadline, Clock::now() + CommandWait)).isOk()) return false;

@@ -60,10 +60,11 @@ public:
     ClearResult clearCodes(Transport& link, Deadline deadline, std::stop_token stop = {});
 
     // Whether an ELM327 answers on this open transport (used to find the adapter among the
-    // serial ports and its speed). Silence for half a second is a no; an adapter still
+    // serial ports and its speed). Nothing at all within `silence` is a no; an adapter still
     // finishing an answer an earlier read cut short (STOPPED, hex lines, a prompt) is heard
     // out and asked again at the same speed, within `deadline`.
-    static bool answersAsElm327(Transport& link, Deadline deadline);
+    static bool answersAsElm327(Transport& link, Deadline deadline,
+                                Clock::duration silence = std::chrono::milliseconds(500));
 
     // The adapter's measured pace (tests, benchmarks).
     const AdapterTiming& timing() const { return state_.timing; }
