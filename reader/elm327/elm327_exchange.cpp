@@ -98,8 +98,8 @@ std::optional<Clock::duration> quietGap(const AdapterState& adapter, Expect expe
 // adapter that ends its answers from the car without one, up to a quiet gap), within
 // AdapterTiming::settleBound (the chip sends its prompt at the latest its timeout, 200 ms as
 // it starts and 1 s at most, after the last frame it was waiting for; whatever it is still
-// sending then is dropped with the input). A command sent before the chip has prompted would stop it ("STOPPED") and
-// the rest of the old answer would be taken for the new one's.
+// sending then is dropped with the input). A command sent before the chip has prompted
+// would stop it ("STOPPED") and the rest of the old answer would be taken for the new one's.
 LinkStatus settle(Transport& link, Deadline answerBy, const std::stop_token& stop, AdapterState& adapter) {
     const Deadline settled = std::min(answerBy, Clock::now() + adapter.timing.settleBound());
     const bool prompts = adapter.carPrompt.value_or(adapter.promptSeen);
