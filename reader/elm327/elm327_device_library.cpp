@@ -327,7 +327,7 @@ LinkStatus Elm327DeviceLibrary::Adapter::findSpeed(Deadline deadline, const std:
         if (stop.stop_requested()) return Stopped;
         tty.setBaud(baud);
         // An adapter still finishing an earlier answer is waited out at this speed first.
-        if (conversation_->answersAsElm327(tty, finishingDeadline(deadline), elm327::ProbeBound)) {
+        if (conversation_->answersAsElm327Within(tty, finishingDeadline(deadline), elm327::ProbeBound)) {
             named_->baud = baud;
             speedKnown_ = true;
             conversation_->forget();
@@ -348,7 +348,7 @@ LinkStatus Elm327DeviceLibrary::Adapter::findAdapter(Deadline deadline, const st
         if (!tty->open(probeDeadline(deadline)).isOk()) continue;
         // A Bluetooth adapter may be slow to say anything at all.
         const auto silence = tty->speedMatters() ? elm327::ProbeBound : elm327::BluetoothProbeBound;
-        if (!conversation_->answersAsElm327(*tty, finishingDeadline(deadline), silence)) continue;
+        if (!conversation_->answersAsElm327Within(*tty, finishingDeadline(deadline), silence)) continue;
         conversation_->forget();
         pipe_ = std::move(tty);
         const std::lock_guard lock(portMutex_);

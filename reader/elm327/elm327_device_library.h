@@ -57,8 +57,12 @@ public:
         return codes.vehicle;
     }
     virtual ClearResult clearCodes(Transport& link, Deadline deadline, std::stop_token stop) = 0;
-    // `silence`: how long no answer at all means no adapter (Session::answersAsElm327).
-    virtual bool answersAsElm327(Transport& link, Deadline deadline, Clock::duration silence) = 0;
+    virtual bool answersAsElm327(Transport& link, Deadline deadline) = 0;
+    // The same where no answer at all within `silence` means no adapter (a Bluetooth port
+    // is given longer); a conversation that does not tell silence apart asks as above.
+    virtual bool answersAsElm327Within(Transport& link, Deadline deadline, Clock::duration /*silence*/) {
+        return answersAsElm327(link, deadline);
+    }
     virtual void forget() = 0;
 };
 
@@ -76,7 +80,8 @@ public:
     ClearResult clearCodes(Transport& link, Deadline deadline, std::stop_token stop) override {
         return session_.clearCodes(link, deadline, std::move(stop));
     }
-    bool answersAsElm327(Transport& link, Deadline deadline, Clock::duration silence) override {
+    bool answersAsElm327(Transport& link, Deadline deadline) override { return Session::answersAsElm327(link, deadline); }
+    bool answersAsElm327Within(Transport& link, Deadline deadline, Clock::duration silence) override {
         return Session::answersAsElm327(link, deadline, silence);
     }
     void forget() override { session_.forget(); }

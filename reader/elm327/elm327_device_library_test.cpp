@@ -67,7 +67,7 @@ public:
         ++clears;
         return {LinkStatus::ok(), {"7E8"}, {}};
     }
-    bool answersAsElm327(elm327::Transport& link, elm327::Deadline, elm327::Clock::duration) override {
+    bool answersAsElm327(elm327::Transport& link, elm327::Deadline) override {
         ++probes;
         auto* tty = dynamic_cast<elm327::TtyTransport*>(&link);
         const std::lock_guard lock(probedMutex);
