@@ -70,6 +70,7 @@ struct Elm327DeviceLibrary::Adapter {
 
     LinkReport exchange(const std::stop_token& stop, Deadline deadline, elm327::SessionResult& codes);
     elm327::ClearResult clear(Deadline deadline);
+    LinkStatus live(const std::stop_token& stop, elm327::LiveWatcher& watcher);
     // Opens the pipe, or finds the adapter, and takes what its far end announced.
     LinkStatus connect(Deadline deadline, const std::stop_token& stop) {
         const LinkStatus connected = openPipe(deadline, stop);
@@ -395,6 +396,66 @@ elm327::ClearResult Elm327DeviceLibrary::clearCodes() {
     const LinkStatus free = adapter_->takeWhenFree(use, deadline, {});
     if (!free.isOk()) return {free, {}, {}};
     return adapter_->clear(deadline);
+}
+
+}  // namespace vx414
+
+namespace vx414 {
+
+LinkStatus Elm327DeviceLibrary::Adapter::live(const std::stop_token& stop, elm327::LiveWatcher& watcher) {
+    if (const LinkStatus connected = connect(Clock::now() + elm327::ExchangeBound, stop); !connected.isOk()) {
+        dropPipe();
+        return connected;
+    }
+    if (stop.stop_requested()) return LinkStatus::ok();
+    const LinkStatus ended = conversation_->pollLive(*pipe_, stop, watcher);
+    if (!ended.isOk() && !stop.stop_requested()) dropPipe();
+    return stop.stop_requested() ? LinkStatus::ok() : ended;
+}
+
+LinkStatus Elm327DeviceLibrary::pollLive(std::stop_token stop, elm327::LiveWatcher& watcher) {
+    stopExchange();
+    handover_.reset();
+    vehicle_.reset();
+    std::unique_lock use(adapter_->inUse_, std::defer_lock);
+    const LinkStatus free = adapter_->takeWhenFree(use, Clock::now() + elm327::ExchangeBound, stop);
+    if (stop.stop_requested()) return LinkStatus::ok();
+    if (!free.isOk()) return free;
+    return adapter_->live(stop, watcher);
+}
+
+void Elm327DeviceLibrary::startLive(std::shared_ptr<elm327::LiveWatcher> watcher,
+                                    std::function<void(const LinkStatus&)> ended) {
+    stopExchange();
+    handover_.reset();
+    vehicle_.reset();
+    auto handover = std::make_shared<Handover>();
+    running_ = handover;
+    live_ = handover;
+    worker_ = std::jthread([adapter = adapter_, handover, watcher = std::move(watcher),
+                            ended = std::move(ended)](std::stop_token stop) {
+        LinkStatus status = LinkStatus::ok();
+        {
+            std::unique_lock use(adapter->inUse_, std::defer_lock);
+            const LinkStatus free = adapter->takeWhenFree(use, Clock::now() + elm327::ExchangeBound, stop);
+            if (!free.isOk()) {
+                status = stop.stop_requested() ? LinkStatus::ok() : free;
+            } else {
+                status = adapter->live(stop, *watcher);
+            }
+        }
+        {
+            const std::lock_guard lock(handover->mutex);
+            handover->ended = true;
+        }
+        handover->finished.notify_all();
+        ended(status);
+    });
+}
+
+void Elm327DeviceLibrary::stopLive() {
+    if (live_ && live_ == running_) stopExchange();
+    live_.reset();
 }
 
 }  // namespace vx414

@@ -57,6 +57,10 @@ public:
         return codes.vehicle;
     }
     virtual ClearResult clearCodes(Transport& link, Deadline deadline, std::stop_token stop) = 0;
+    // Live data until `stop`; a conversation that has none says so.
+    virtual LinkStatus pollLive(Transport& /*link*/, std::stop_token /*stop*/, LiveWatcher& /*watcher*/) {
+        return {LinkCode::NoDevice, "no live data through this conversation"};
+    }
     virtual bool answersAsElm327(Transport& link, Deadline deadline) = 0;
     // The same where no answer at all within `silence` means no adapter (a Bluetooth port
     // is given longer); a conversation that does not tell silence apart asks as above.
@@ -83,6 +87,9 @@ public:
     bool answersAsElm327(Transport& link, Deadline deadline) override { return Session::answersAsElm327(link, deadline); }
     bool answersAsElm327Within(Transport& link, Deadline deadline, Clock::duration silence) override {
         return Session::answersAsElm327(link, deadline, silence);
+    }
+    LinkStatus pollLive(Transport& link, std::stop_token stop, LiveWatcher& watcher) override {
+        return session_.pollLive(link, std::move(stop), watcher);
     }
     void forget() override { session_.forget(); }
 
@@ -157,6 +164,17 @@ public:
     // over; std::nullopt when there is none (no codes taken, a failed or stopped read).
     std::optional<VehicleInfo> awaitVehicle();
 
+    // Live data on the caller's thread (the command line): the adapter is opened or found as
+    // for a read, then polled until `stop` or until it or the car is lost. A running read is
+    // stopped first.
+    LinkStatus pollLive(std::stop_token stop, elm327::LiveWatcher& watcher);
+    // The same on the worker, for the window: returns at once; `ended` is called on the
+    // worker once polling ends (Ok when stopped). A read, a clear, stopLive or the library's
+    // end stops it within StopBound.
+    void startLive(std::shared_ptr<elm327::LiveWatcher> watcher, std::function<void(const LinkStatus&)> ended);
+    // Stops the polling startLive began, if it still runs (a read started since is left be).
+    void stopLive();
+
     // Whether an exchange is running on the worker (tests).
     bool busy() const;
     // Whether the vehicle part of the read whose codes were taken is still to be handed over:
@@ -183,6 +201,7 @@ private:
     std::shared_ptr<Handover> handover_;  // the read asked for; none before the first or after its end
     std::shared_ptr<Handover> vehicle_;   // the read whose codes were taken, until its vehicle is
     std::shared_ptr<Handover> running_;   // the worker's read, until it is joined or left
+    std::shared_ptr<Handover> live_;      // the worker's live polling, while it is the worker's work
     std::jthread worker_;
 };
 

@@ -71,7 +71,7 @@ obd::LiveSample decodeRound(const std::vector<std::pair<std::uint8_t, ServiceAns
     return sample;
 }
 
-LinkStatus pollLive(CarRequests& requests, bool can, std::stop_token stop, LiveWatcher& watcher) {
+LinkStatus pollLiveRounds(CarRequests& requests, bool can, std::stop_token stop, LiveWatcher& watcher) {
     PidReader discovery(requests, can, 0);
     const PidSupport support = readLiveSupport(discovery);
     if (requests.lost()) return stop.stop_requested() ? LinkStatus::ok() : requests.lostStatus();

@@ -27,6 +27,6 @@ obd::LiveSample decodeRound(const std::vector<std::pair<std::uint8_t, ServiceAns
 // Discovery, then rounds until `stop` or the adapter or car is lost. Ok when stopped (or
 // when the car supports none of the values: then with the reason "no live values"); else
 // why the adapter or the car was lost.
-LinkStatus pollLive(CarRequests& requests, bool can, std::stop_token stop, LiveWatcher& watcher);
+LinkStatus pollLiveRounds(CarRequests& requests, bool can, std::stop_token stop, LiveWatcher& watcher);
 
 }  // namespace vx414::elm327

@@ -1,5 +1,7 @@
 #include "reader/elm327/elm327_pid_request.h"
 
+#include "reader/obd/live_pids.h"
+
 #include <algorithm>
 #include <array>
 
@@ -48,7 +50,13 @@ void learn(const std::pair<std::uint8_t, ServiceAnswer>& answer, const PidSuppor
 
 }  // namespace
 
-std::size_t pidDataLength(std::uint8_t pid) { return pid < Lengths.size() ? Lengths[pid] : 0; }
+std::size_t pidDataLength(std::uint8_t pid) {
+    if (pid < Lengths.size()) return Lengths[pid];
+    // The later supported-PID blocks, and the live values beyond the first block, whose
+    // lengths the live PID table holds.
+    if (pid % 0x20 == 0) return 4;
+    return obd::pidDataLength(pid);
+}
 
 std::size_t canFrames(std::size_t bytes) { return bytes <= 7 ? 1 : 1 + (bytes - 6 + 6) / 7; }
 

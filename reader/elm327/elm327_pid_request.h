@@ -36,8 +36,9 @@ inline constexpr std::size_t MostPidsAtOnce01 = 6;
 inline constexpr std::size_t MostPidsAtOnce02 = 3;
 
 // The data bytes of a PID's value in a service 01 or 02 answer (after the PID and, in 02,
-// the frame number), for the PIDs 00 to 20 of SAE J1979; 0 for a PID of another or a
-// varying length, which is then always asked alone.
+// the frame number): for the PIDs 00 to 20 of SAE J1979, the later supported-PID blocks,
+// and the live values of obd::pidFields beyond; 0 for a PID of another or a varying length,
+// which is then always asked alone.
 std::size_t pidDataLength(std::uint8_t pid);
 
 // One unit's answer to a request for several PIDs of service 01 or 02 (frame 0), split into

@@ -8,6 +8,8 @@
 #include <string_view>
 
 #include "reader/elm327/elm327_answer.h"
+#include "reader/elm327/elm327_live_poll.h"
+#include "reader/elm327/elm327_pid_request.h"
 #include "reader/elm327/elm327_exchange.h"
 #include "reader/elm327/elm327_service_answer.h"
 #include "reader/elm327/elm327_vehicle_read.h"
@@ -376,6 +378,28 @@ VehicleInfo Session::readVehicleInfo(Transport& link, Deadline deadline, std::st
     const Deadline budget = Clock::now() + state_.timing.forRequests(plannedRequests(state_.protocol), VehicleFloor);
     vehicleRequests_ = readVehicleServices(talk, result, state_, std::min(deadline, budget));
     return std::move(result.vehicle);
+}
+
+LinkStatus Session::pollLive(Transport& link, std::stop_token stop, LiveWatcher& watcher) {
+    // Polling has no end of its own (a week is its outer bound): the set-up keeps the
+    // codes' bounds, and each request after it is given as long as the adapter's pace needs,
+    // two seconds at least.
+    static constexpr auto LiveBound = std::chrono::hours(24 * 7);
+    static constexpr auto LiveRequestFloor = std::chrono::milliseconds(2000);
+    Conversation talk(link, Clock::now() + LiveBound, stop, state_);
+    LinkStatus status = talk.start();
+    if (!status.isOk()) {
+        if (stop.stop_requested()) return LinkStatus::ok();
+        failed(state_);
+        return status;
+    }
+    CarRequests requests([&talk, this](std::string_view request) {
+        talk.narrowDeadline(Clock::now() + state_.timing.forRequests(1, LiveRequestFloor));
+        return talk.askService(request);
+    });
+    status = pollLiveRounds(requests, state_.protocol >= 6, stop, watcher);
+    if (!status.isOk() && !stop.stop_requested()) failed(state_);
+    return status;
 }
 
 ClearResult Session::clearCodes(Transport& link, Deadline deadline, std::stop_token stop) {

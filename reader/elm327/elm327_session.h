@@ -9,6 +9,7 @@
 
 #include "reader/elm327/elm327_adapter_timing.h"
 #include "reader/elm327/elm327_answer.h"
+#include "reader/elm327/elm327_live_watcher.h"
 #include "reader/elm327/elm327_transport.h"
 #include "reader/link_status.h"
 #include "reader/trouble_code.h"
@@ -65,6 +66,12 @@ public:
     // out and asked again at the same speed, within `deadline`.
     static bool answersAsElm327(Transport& link, Deadline deadline,
                                 Clock::duration silence = std::chrono::milliseconds(500));
+
+    // Live data over the adapter, set up as for a read: which values the car supports, then
+    // rounds of requests for what `watcher` chooses, until `stop` or until the adapter or
+    // the car is lost. Ok when stopped; the failure otherwise (the next read then sets the
+    // adapter up from the start). Each request is bounded by the adapter's measured pace.
+    LinkStatus pollLive(Transport& link, std::stop_token stop, LiveWatcher& watcher);
 
     // The adapter's measured pace (tests, benchmarks).
     const AdapterTiming& timing() const { return state_.timing; }

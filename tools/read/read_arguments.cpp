@@ -81,7 +81,7 @@ std::optional<std::vector<std::uint8_t>> parseLivePids(std::string_view text, st
             return std::nullopt;
         }
         if (obd::fieldsOf(static_cast<std::uint8_t>(pid)).empty()) {
-            error = "PID " + std::string(item) + " is not one of the live values this program reads (see --help)";
+            error = "PID " + std::string(item) + " is not one of the live values this program reads";
             return std::nullopt;
         }
         if (std::find(pids.begin(), pids.end(), pid) == pids.end()) pids.push_back(static_cast<std::uint8_t>(pid));

@@ -140,7 +140,7 @@ TEST(ReadArguments, LiveRunsAndTheirMisuse) {
         {{"--live=all", "--format", "json", "--interval", "0", "--duration", "60"}, "", {}, Format::Json, 0, 60},
         {{"--live", "c,C,0C", "--units", "us", "--interval=250"}, "", {0x0C}, Format::Csv, 250},
         {{"--live", "5C,34", "--link", "elm327://127.0.0.1:35000", "--format", "csv", "--no-header"}, "", {0x5C, 0x34}},
-        {{"--live", "12"}, "PID 12 is not one of the live values this program reads (see --help)"},
+        {{"--live", "12"}, "PID 12 is not one of the live values this program reads"},
         {{"--live", "0C,,05"}, "\"\" is not a PID (two hexadecimal digits, as 0C; PIDs separated by commas, or all)"},
         {{"--live", "0G"}, "\"0G\" is not a PID (two hexadecimal digits, as 0C; PIDs separated by commas, or all)"},
         {{"--live", "10C"}, "\"10C\" is not a PID (two hexadecimal digits, as 0C; PIDs separated by commas, or all)"},

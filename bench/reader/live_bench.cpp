@@ -1,0 +1,90 @@
+// Live data: rounds a second through the session against the ELM327 emulator with a real
+// chip's waits (--timed: 38,400 baud, the adapter's 200 ms timeout), on its CAN car and on
+// its ISO 9141-2 car with every answer 40 ms late, as a 10.4 kbit/s K-line's own waits
+// (P2) and frame times make it.
+//   BM_LiveCan/N      N PIDs followed on CAN (up to six a request, the answer count given)
+//   BM_LiveSlowBus/N  N PIDs followed on the K-line car (one a request)
+// The figure is the counter RoundsPerSecond: rounds of all N values, measured over the
+// rounds after the first (the discovery and the set-up are not counted).
+// The emulator is started as a child process (vx414-elm327-emulator beside bench/).
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "bench/common/emulator_process.h"
+
+#include "reader/elm327/elm327_live_watcher.h"
+#include "reader/elm327/elm327_session.h"
+#include "reader/elm327/elm327_tty_transport.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using vx414::elm327::Clock;
+
+const std::vector<std::uint8_t> Pids = {0x0C, 0x0D, 0x05, 0x04, 0x11, 0x10, 0x06, 0x07, 0x0B, 0x0E, 0x0F, 0x1F};
+
+class TimingWatcher final : public vx414::elm327::LiveWatcher {
+public:
+    TimingWatcher(std::size_t pids, std::size_t rounds, std::stop_source& stop)
+        : pids_(Pids.begin(), Pids.begin() + static_cast<std::ptrdiff_t>(pids)), rounds_(rounds), stop_(stop) {}
+    void supported(const std::vector<std::uint8_t>&) override {}
+    vx414::elm327::LiveChoice choice() override { return {pids_, {}, 0ms}; }
+    void sample(const vx414::obd::LiveSample& sample) override {
+        if (sample.values.size() < pids_.size()) incomplete = true;
+        if (count_++ == 0) first_ = Clock::now();
+        last_ = Clock::now();
+        if (count_ > rounds_) stop_.request_stop();
+    }
+    double roundsPerSecond() const {
+        const double seconds = std::chrono::duration<double>(last_ - first_).count();
+        return seconds > 0 ? static_cast<double>(count_ - 1) / seconds : 0;
+    }
+    bool incomplete = false;
+
+private:
+    std::vector<std::uint8_t> pids_;
+    std::size_t rounds_;
+    std::stop_source& stop_;
+    std::size_t count_ = 0;
+    Clock::time_point first_{}, last_{};
+};
+
+void poll(benchmark::State& state, std::vector<std::string> emulatorOptions, std::size_t rounds) {
+    const auto pids = static_cast<std::size_t>(state.range(0));
+    vx414::bench::EmulatorProcess emulator(std::move(emulatorOptions));
+    vx414::elm327::TtyTransport tty(emulator.path(), vx414::elm327::DefaultBaud);
+    if (!tty.open(Clock::now() + 1s).isOk()) {
+        state.SkipWithError("cannot open the emulator");
+        return;
+    }
+    vx414::elm327::Session session;
+    double perSecond = 0;
+    for (auto _ : state) {
+        std::stop_source stop;
+        TimingWatcher watcher(pids, rounds, stop);
+        const vx414::LinkStatus ended = session.pollLive(tty, stop.get_token(), watcher);
+        if (!ended.isOk() || watcher.incomplete) {
+            state.SkipWithError(("polling failed: " + ended.toString()).c_str());
+            return;
+        }
+        perSecond = watcher.roundsPerSecond();
+        state.SetIterationTime(perSecond > 0 ? 1.0 / perSecond : 0);
+    }
+    state.counters["RoundsPerSecond"] = perSecond;
+    state.counters["ValuesPerSecond"] = perSecond * static_cast<double>(pids);
+}
+
+void BM_LiveCan(benchmark::State& state) { poll(state, {"--car", "can11", "--timed"}, 40); }
+BENCHMARK(BM_LiveCan)->Arg(1)->Arg(6)->Arg(12)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
+
+void BM_LiveSlowBus(benchmark::State& state) {
+    poll(state, {"--car", "iso9141", "--timed", "--delay", "40"}, 10);
+}
+BENCHMARK(BM_LiveSlowBus)->Arg(1)->Arg(6)->Arg(12)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
+
+}  // namespace
+
+BENCHMARK_MAIN();
