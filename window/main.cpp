@@ -9,10 +9,13 @@
 #include "window/platform/qt_services.h"
 #include "window/result_export.h"
 #include "window/vehicle_actions.h"
+#include "window/live_actions.h"
+#include "window/platform/live_polling.h"
 #include "reader/cleared_read.h"
 #include "window/platform/car_clearing.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QScreen>
 #include <QStyleFactory>
 #include <QTimer>
@@ -55,6 +58,8 @@ int main(int argc, char** argv)
     vx414::QtPrintDialog printDialog;
     // Before the form: the clear's worker, joined as the form goes, still uses it.
     vx414::LinkCarClearing clearing(*device);
+    // Before the form too: the Live data window stops it as the form goes.
+    vx414::LinkLivePolling livePolling(*device);
     vx414::frmMain form(platform);
     auto* exporter = new vx414::ResultExport(form, {messageBox, saveDialog, printDialog});  // owned by the form
     new vx414::VehicleActions(form, exporter->menu(vx414::ResultExport::Grid::Results),  // owned by the form
@@ -62,6 +67,21 @@ int main(int argc, char** argv)
                                vx414::clearedReadsFolder(),
                                [exporter] { exporter->saveAs(vx414::ResultExport::Grid::Results); },
                                [exporter] { exporter->print(vx414::ResultExport::Grid::Results); }});
+    auto* live = new vx414::LiveActions(form, exporter->menu(vx414::ResultExport::Grid::Results),  // owned by the form
+                                        {livePolling,
+                                         [](QWidget* parent) -> std::optional<QString> {
+                                             const QString path = QFileDialog::getSaveFileName(
+                                                 parent, QStringLiteral("Record live data"), QStringLiteral("live-data.csv"),
+                                                 QStringLiteral("CSV files (*.csv)"));
+                                             if (path.isEmpty())
+                                                 return std::nullopt;
+                                             return path;
+                                         },
+                                         vx414::unitChoiceFolder()},
+                                        line.units);
+    // The vehicle report, its copy, file and printed page give the freeze frame in the
+    // units chosen there.
+    exporter->setUnits([live] { return live->units(); });
     pointers.setWindow(&form);
     // The definitions and the glossary are read once the window is on the screen.
     form.SetDeferredLoad(true);

@@ -2,6 +2,7 @@
 
 #include "window/frm_main.h"
 #include "window/print_module.h"
+#include "reader/unit_system.h"
 #include "reader/vehicle_format.h"
 
 #include <QAction>
@@ -144,7 +145,7 @@ ReadReport ResultExport::readReport(const std::vector<int>* rows) const
         report.codes.push_back({kind.toStdString(), form_.DecodedCodes[static_cast<std::size_t>(r)].toStdString(),
                                 form_.FlexList->TextMatrix(r, 3).toStdString()});
     }
-    attachVehicle(report, form_.LastVehicle);
+    attachVehicle(report, units_ ? vehicleInUnits(form_.LastVehicle, units_()) : form_.LastVehicle);
     return report;
 }
 

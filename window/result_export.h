@@ -7,12 +7,14 @@
 #pragma once
 
 #include "reader/report_format.h"
+#include "reader/unit_system.h"
 #include "window/platform/export_services.h"
 #include "window/platform/services.h"
 
 #include <QKeySequence>
 #include <QObject>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -55,6 +57,10 @@ public:
     ReadReport readReport(const std::vector<int>* rows = nullptr) const;
     std::vector<GlossaryText> glossaryEntries(const std::vector<int>* rows = nullptr) const;
 
+    // The units the freeze frame's values are given in (the Live data window's choice);
+    // SI units as read without it.
+    void setUnits(std::function<UnitSystem()> units) { units_ = std::move(units); }
+
 private:
     FlexGrid* gridOf(Grid grid) const;
     void attach(Grid grid);
@@ -73,6 +79,7 @@ private:
     std::vector<QKeySequence> windowKeys_;  // the keys given a window-wide shortcut so far
     // When the codes in the result table were read; set as each read completes.
     std::optional<LocalTime> readTime_;
+    std::function<UnitSystem()> units_;
 };
 
 }  // namespace vx414

@@ -1,0 +1,331 @@
+#include "window/frm_live_data.h"
+
+#include "reader/link_failure_cause.h"
+#include "reader/live_format.h"
+#include "window/strip_chart.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace vx414 {
+
+namespace {
+
+QString text(std::string_view utf8)
+{
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+enum Column { NameColumn, ValueColumn, UnitColumn };
+
+}  // namespace
+
+frmLiveData::frmLiveData(Services services, UnitSystem units, QWidget* parent)
+    : QWidget(parent, Qt::Window), services_(std::move(services)), units_(units)
+{
+    setWindowTitle(QStringLiteral("Live data"));
+    list = new QTreeWidget(this);
+    list->setColumnCount(3);
+    list->setHeaderLabels({QStringLiteral("Value"), QStringLiteral("Now"), QStringLiteral("Unit")});
+    list->header()->setSectionResizeMode(NameColumn, QHeaderView::Stretch);
+    list->setRootIsDecorated(true);
+    chart = new StripChart(this);
+    chart->setUnits(units_);
+    startButton = new QPushButton(QStringLiteral("Start"), this);
+    recordButton = new QPushButton(QStringLiteral("Record\u2026"), this);
+    unitsBox = new QComboBox(this);
+    unitsBox->addItem(QStringLiteral("Metric units"));
+    unitsBox->addItem(QStringLiteral("US units"));
+    unitsBox->setCurrentIndex(units_ == UnitSystem::Us ? 1 : 0);
+    statusLabel = new QLabel(this);
+
+    auto* splitter = new QSplitter(this);
+    splitter->addWidget(list);
+    splitter->addWidget(chart);
+    splitter->setStretchFactor(1, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(startButton);
+    buttons->addWidget(recordButton);
+    buttons->addWidget(unitsBox);
+    buttons->addWidget(statusLabel, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(splitter, 1);
+    layout->addLayout(buttons);
+    resize(900, 520);
+
+    timer_ = new QTimer(this);
+    timer_->setInterval(TakeMilliseconds);
+    connect(timer_, &QTimer::timeout, this, &frmLiveData::takeNews);
+    connect(startButton, &QPushButton::clicked, this, [this] { polling_ ? stop() : start(); });
+    connect(recordButton, &QPushButton::clicked, this, &frmLiveData::toggleRecording);
+    connect(unitsBox, &QComboBox::currentIndexChanged, this,
+            [this](int index) { setUnits(index == 1 ? UnitSystem::Us : UnitSystem::Metric); });
+    connect(list, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem*, int column) {
+        if (!filling_ && column == NameColumn)
+            ticksChanged();
+    });
+    updateButtons();
+}
+
+frmLiveData::~frmLiveData()
+{
+    stop();
+}
+
+void frmLiveData::start()
+{
+    if (polling_)
+        return;
+    if (!services_.polling.canPoll()) {
+        statusLabel->setText(QStringLiteral("Live data needs an ELM327 adapter; the VX-414 reader holds codes only."));
+        return;
+    }
+    feed_ = std::make_shared<LiveFeed>();
+    sendChoice();
+    polling_ = true;
+    statusLabel->setText(QStringLiteral("Asking the car which values it gives\u2026"));
+    // The feed outlives the window if need be: the worker holds it until it ends.
+    std::weak_ptr<LiveFeed> feed = feed_;
+    services_.polling.start(feed_, [feed](const LinkStatus& status) {
+        if (const auto alive = feed.lock())
+            alive->ended(status);
+    });
+    timer_->start();
+    updateButtons();
+}
+
+void frmLiveData::stop()
+{
+    if (!polling_)
+        return;
+    services_.polling.stop();
+    takeNews();  // what came before the stop is shown and recorded
+    polling_ = false;
+    timer_->stop();
+    feed_.reset();
+    const bool wasRecording = recording_.isOpen();
+    stopRecording();
+    if (!wasRecording)
+        statusLabel->setText(QStringLiteral("Stopped."));
+    updateButtons();
+}
+
+void frmLiveData::takeNews()
+{
+    if (!feed_)
+        return;
+    LiveFeed::News news = feed_->take();
+    if (news.supported)
+        fillList(*news.supported);
+    for (const obd::LiveSample& sample : news.samples)
+        showSample(sample);
+    if (news.ended)
+        ended(*news.ended);
+}
+
+void frmLiveData::ended(const LinkStatus& status)
+{
+    polling_ = false;
+    timer_->stop();
+    feed_.reset();
+    const bool wasRecording = recording_.isOpen();
+    stopRecording();
+    if (!status.isOk()) {
+        const std::string_view cause = adapterFailureCause(status);
+        statusLabel->setText(QStringLiteral("Live data stopped. ") + (cause.empty() ? text(status.toString()) : text(cause)));
+    } else if (std::string_view(status.reason()) == elm327::NoLiveValues) {
+        statusLabel->setText(QStringLiteral("The car gives none of the live values this program reads."));
+    } else if (!wasRecording) {
+        statusLabel->setText(QStringLiteral("Stopped."));
+    }
+    updateButtons();
+}
+
+void frmLiveData::fillList(const std::vector<std::uint8_t>& pids)
+{
+    supported_ = pids;
+    filling_ = true;
+    list->clear();
+    rows_.clear();
+    std::map<std::string_view, QTreeWidgetItem*> groups;
+    for (const std::uint8_t pid : pids) {
+        for (const obd::PidField& field : obd::fieldsOf(pid)) {
+            QTreeWidgetItem*& group = groups[field.group];
+            if (group == nullptr) {
+                group = new QTreeWidgetItem(list, {text(field.group)});
+                group->setFlags(Qt::ItemIsEnabled);
+                group->setExpanded(true);
+            }
+            auto* row = new QTreeWidgetItem(group, {text(field.name), QString(), text(inUnits(0, field.unit, units_).unit)});
+            row->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
+            const bool ticked = std::find(tickOrder_.begin(), tickOrder_.end(), &field) != tickOrder_.end();
+            row->setCheckState(NameColumn, ticked ? Qt::Checked : Qt::Unchecked);
+            rows_[&field] = row;
+        }
+    }
+    filling_ = false;
+    statusLabel->setText(pids.empty() ? QStringLiteral("The car gives none of the live values this program reads.")
+                                      : QStringLiteral("Tick the values to follow."));
+    ticksChanged();
+}
+
+std::vector<const obd::PidField*> frmLiveData::tickedFields() const
+{
+    return tickOrder_;
+}
+
+void frmLiveData::ticksChanged()
+{
+    // Ticked in the order clicked: the first ticked is charted first and asked first.
+    std::vector<const obd::PidField*> order;
+    for (const obd::PidField* field : tickOrder_) {
+        const auto row = rows_.find(field);
+        if (row == rows_.end() || row->second->checkState(NameColumn) == Qt::Checked)
+            order.push_back(field);
+    }
+    for (const auto& [field, row] : rows_) {
+        if (row->checkState(NameColumn) == Qt::Checked && std::find(order.begin(), order.end(), field) == order.end())
+            order.push_back(field);
+    }
+    tickOrder_ = order;
+    std::vector<StripChart::Band> bands;
+    for (const obd::PidField* field : tickOrder_)
+        bands.push_back({text(field->name), std::string(field->unit), field->decimals});
+    chart->setBands(bands);
+    sendChoice();
+}
+
+void frmLiveData::sendChoice()
+{
+    if (!feed_)
+        return;
+    elm327::LiveChoice choice;
+    const auto addPid = [&choice](std::uint8_t pid) {
+        if (std::find(choice.followed.begin(), choice.followed.end(), pid) == choice.followed.end())
+            choice.followed.push_back(pid);
+    };
+    // A recording's columns stay followed while it runs, ticked or not.
+    for (const obd::PidField* field : tickOrder_)
+        addPid(field->pid);
+    if (recording_.isOpen()) {
+        for (const obd::PidField* field : recorded_)
+            addPid(field->pid);
+    }
+    choice.others = supported_;
+    feed_->setChoice(std::move(choice));
+}
+
+void frmLiveData::follow(std::uint8_t pid, bool on)
+{
+    for (const obd::PidField& field : obd::fieldsOf(pid)) {
+        if (const auto row = rows_.find(&field); row != rows_.end())
+            row->second->setCheckState(NameColumn, on ? Qt::Checked : Qt::Unchecked);
+    }
+}
+
+void frmLiveData::showSample(const obd::LiveSample& sample)
+{
+    for (const obd::LiveValue& value : sample.values) {
+        showValue(value);
+        const auto at = std::find(tickOrder_.begin(), tickOrder_.end(), value.field);
+        if (at != tickOrder_.end())
+            chart->add(static_cast<std::size_t>(at - tickOrder_.begin()), sample.seconds, value.value);
+    }
+    for (const std::uint8_t pid : sample.unanswered) {
+        for (const obd::PidField& field : obd::fieldsOf(pid)) {
+            if (const auto row = rows_.find(&field); row != rows_.end())
+                row->second->setText(ValueColumn, QStringLiteral("no answer"));
+        }
+    }
+    if (recording_.isOpen() && !recording_.add(sample)) {
+        statusLabel->setText(text(recording_.error()));
+        stopRecording();
+    }
+}
+
+void frmLiveData::showValue(const obd::LiveValue& value)
+{
+    latest_[value.field] = value;
+    if (const auto row = rows_.find(value.field); row != rows_.end())
+        row->second->setText(ValueColumn, QString::fromStdString(liveValueText(value, units_)));
+}
+
+void frmLiveData::toggleRecording()
+{
+    if (recording_.isOpen()) {
+        stopRecording();
+        return;
+    }
+    if (tickOrder_.empty()) {
+        statusLabel->setText(QStringLiteral("Tick the values to record first."));
+        return;
+    }
+    const std::optional<QString> path = services_.askRecordingPath ? services_.askRecordingPath(this) : std::nullopt;
+    if (!path)
+        return;
+    recorded_ = tickOrder_;
+    if (!recording_.open(path->toStdString(), recorded_, units_)) {
+        statusLabel->setText(text(recording_.error()));
+        return;
+    }
+    recordingPath_ = *path;
+    statusLabel->setText(QStringLiteral("Recording to %1").arg(*path));
+    sendChoice();
+    if (!polling_)
+        start();
+    updateButtons();
+}
+
+void frmLiveData::stopRecording()
+{
+    if (!recording_.isOpen())
+        return;
+    const std::size_t rows = recording_.rows();
+    const bool written = recording_.close();
+    statusLabel->setText(written ? QStringLiteral("%1 rows recorded in %2").arg(rows).arg(recordingPath_)
+                                 : text(recording_.error()));
+    recorded_.clear();
+    sendChoice();
+    updateButtons();
+}
+
+void frmLiveData::setUnits(UnitSystem units)
+{
+    if (units == units_)
+        return;
+    units_ = units;
+    unitsBox->setCurrentIndex(units == UnitSystem::Us ? 1 : 0);
+    chart->setUnits(units);
+    for (const auto& [field, row] : rows_)
+        row->setText(UnitColumn, text(inUnits(0, field->unit, units_).unit));
+    for (const auto& [field, value] : latest_)
+        showValue(value);
+    if (services_.unitsChosen)
+        services_.unitsChosen(units);
+}
+
+void frmLiveData::updateButtons()
+{
+    startButton->setText(polling_ ? QStringLiteral("Stop") : QStringLiteral("Start"));
+    recordButton->setText(recording_.isOpen() ? QStringLiteral("Stop recording") : QStringLiteral("Record\u2026"));
+    // A recording keeps its units: they are in its column headings.
+    unitsBox->setEnabled(!recording_.isOpen());
+}
+
+void frmLiveData::closeEvent(QCloseEvent* event)
+{
+    stop();
+    event->accept();
+}
+
+}  // namespace vx414

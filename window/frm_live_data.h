@@ -1,0 +1,100 @@
+// The "Live data" window: the values the car supports, by group, with their latest value;
+// the ones ticked are followed (asked every round) and drawn as strip charts over the last
+// minute; Start/Stop, Record to a CSV file written out each second, and the units. Polling
+// runs off the window's thread (LivePolling); the window takes what came on a timer and
+// never waits on the adapter. Closing the window stops polling at once.
+#pragma once
+
+#include "reader/live_recording.h"
+#include "reader/unit_system.h"
+#include "window/logic/live_feed.h"
+#include "window/platform/live_polling.h"
+
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QTimer;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace vx414 {
+
+class StripChart;
+
+class frmLiveData final : public QWidget {
+    Q_OBJECT
+public:
+    struct Services {
+        LivePolling& polling;
+        // Where to record (a save dialog in the program); nothing when the user cancels.
+        std::function<std::optional<QString>(QWidget* parent)> askRecordingPath;
+        // The units chosen here, to keep between runs and show in the vehicle report.
+        std::function<void(UnitSystem)> unitsChosen;
+    };
+
+    frmLiveData(Services services, UnitSystem units, QWidget* parent = nullptr);
+    ~frmLiveData() override;
+
+    QTreeWidget* list;
+    StripChart* chart;
+    QPushButton* startButton;
+    QPushButton* recordButton;
+    QComboBox* unitsBox;
+    QLabel* statusLabel;
+
+    // Start and Stop: stop returns at once.
+    void start();
+    void stop();
+    bool polling() const { return polling_; }
+
+    // Record… and Stop recording.
+    void toggleRecording();
+    bool recording() const { return recording_.isOpen(); }
+
+    void setUnits(UnitSystem units);
+    // Ticks (or unticks) every value of a PID in the list, as a click on each would.
+    void follow(std::uint8_t pid, bool on);
+
+    // The interval at which the window takes what polling sent.
+    static constexpr int TakeMilliseconds = 100;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void takeNews();
+    void fillList(const std::vector<std::uint8_t>& pids);
+    void ticksChanged();
+    void showSample(const obd::LiveSample& sample);
+    void showValue(const obd::LiveValue& value);
+    void ended(const LinkStatus& status);
+    void stopRecording();
+    void updateButtons();
+    std::vector<const obd::PidField*> tickedFields() const;
+    void sendChoice();
+
+    Services services_;
+    UnitSystem units_;
+    std::shared_ptr<LiveFeed> feed_;
+    QTimer* timer_;
+    bool polling_ = false;
+    bool filling_ = false;
+    std::vector<std::uint8_t> supported_;
+    std::vector<const obd::PidField*> tickOrder_;  // in the order ticked
+    std::map<const obd::PidField*, QTreeWidgetItem*> rows_;
+    std::map<const obd::PidField*, obd::LiveValue> latest_;
+    std::vector<const obd::PidField*> recorded_;
+    LiveRecording recording_;
+    QString recordingPath_;
+};
+
+}  // namespace vx414

@@ -1,0 +1,149 @@
+// The Live data window against the ELM327 emulator's moving engine, through the real device
+// library and session: three values ticked are drawn as they change, a recording of five
+// seconds is complete, and a read or closing the window stops polling at once.
+#include "window/frm_live_data.h"
+
+#include "reader/elm327/elm327_device_library.h"
+#include "reader/report_receiver.h"
+#include "window/strip_chart.h"
+#include "tools/elm327-emulator/elm327_test_client.h"
+
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace vx414 {
+namespace {
+
+struct LiveFixture {
+    LiveFixture()
+    {
+        LinkName name;
+        name.kind = LinkName::Kind::Elm327Tty;
+        name.path = running.emulator().address();
+        link = std::make_unique<Elm327DeviceLibrary>(name);
+        polling = std::make_unique<LinkLivePolling>(*link);
+        std::string folder = (std::filesystem::temp_directory_path() / "vx414-live-window-XXXXXX").string();
+        folder_ = mkdtemp(folder.data());
+        window = std::make_unique<frmLiveData>(
+            frmLiveData::Services{*polling, [this](QWidget*) { return std::optional<QString>(recordingPath()); },
+                                  [this](UnitSystem units) { chosen.push_back(units); }},
+            UnitSystem::Metric);
+        window->show();
+    }
+    ~LiveFixture()
+    {
+        window.reset();
+        std::error_code ignored;
+        std::filesystem::remove_all(folder_, ignored);
+    }
+    QString recordingPath() const { return QString::fromStdString((folder_ / "live.csv").string()); }
+    int rows() const
+    {
+        int count = 0;
+        for (int g = 0; g < window->list->topLevelItemCount(); ++g)
+            count += window->list->topLevelItem(g)->childCount();
+        return count;
+    }
+
+    elmemu::testing::RunningEmulator running{elmemu::testing::optionsFrom({"--car", "can11"})};
+    std::unique_ptr<Elm327DeviceLibrary> link;
+    std::unique_ptr<LinkLivePolling> polling;
+    std::filesystem::path folder_;
+    std::vector<UnitSystem> chosen;
+    std::unique_ptr<frmLiveData> window;
+};
+
+TEST(LiveDataWindow, ChartsFollowTheTickedValuesAndARecordingIsComplete)
+{
+    LiveFixture x;
+    ASSERT_FALSE(x.running.emulator().address().empty()) << x.running.emulator().error();
+    x.window->start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return x.rows() > 20; }, 10000)) << x.window->statusLabel->text().toStdString();
+
+    // Tick engine speed, coolant and vehicle speed: three bands, each drawing what comes.
+    for (const std::uint8_t pid : {std::uint8_t{0x0C}, std::uint8_t{0x05}, std::uint8_t{0x0D}})
+        x.window->follow(pid, true);
+    const auto& traces = x.window->chart->traces();
+    ASSERT_EQ(traces.size(), 3U);
+    EXPECT_EQ(traces[0].title, QStringLiteral("Engine speed"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return traces[2].points.size() >= 5; }, 5000));
+    const QImage before = x.window->chart->grab().toImage();
+    const double rpm = traces[0].points.back().second;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return traces[0].points.back().second != rpm; }, 3000))
+        << "engine speed stayed at " << rpm;
+    x.window->chart->repaint();
+    EXPECT_NE(x.window->chart->grab().toImage(), before) << "the charts did not change";
+    for (const StripChart::Trace& trace : traces) {
+        EXPECT_GE(trace.points.front().first, trace.points.back().first - StripChart::SpanSeconds);
+        EXPECT_LT(trace.points.front().first, trace.points.back().first);
+    }
+
+    // Five seconds recorded: a heading and one whole row a round, spanning them.
+    x.window->toggleRecording();
+    ASSERT_TRUE(x.window->recording()) << x.window->statusLabel->text().toStdString();
+    QTest::qWait(5000);
+    x.window->toggleRecording();
+    EXPECT_FALSE(x.window->recording());
+    std::ifstream file(x.recordingPath().toStdString());
+    std::string line;
+    std::getline(file, line);
+    EXPECT_EQ(line, "time (s),Engine speed (rpm),Coolant temperature (°C),Vehicle speed (km/h)");
+    std::vector<double> times;
+    while (std::getline(file, line)) {
+        EXPECT_EQ(std::count(line.begin(), line.end(), ','), 3) << line;
+        EXPECT_EQ(line.find(",,"), std::string::npos) << line;
+        times.push_back(std::stod(line));
+    }
+    ASSERT_GE(times.size(), 20U);
+    EXPECT_GE(times.back() - times.front(), 4.5);
+    EXPECT_TRUE(std::is_sorted(times.begin(), times.end()));
+
+    // A read of the codes stops polling at once; so does closing the window.
+    x.link->DeviceWriteByte(RequestByte);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !x.window->polling(); }, 1000));
+    x.link->DeviceWriteByte(EndByte);
+    x.window->start();
+    ASSERT_TRUE(x.window->polling());
+    QElapsedTimer clock;
+    clock.start();
+    x.window->close();
+    EXPECT_FALSE(x.window->polling());
+    EXPECT_LT(clock.elapsed(), 200) << "closing waited for the adapter";
+}
+
+TEST(LiveDataWindow, UnitsConvertTheValuesShownAndAreKept)
+{
+    LiveFixture x;
+    x.window->start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return x.rows() > 20; }, 10000));
+    x.window->follow(0x05, true);
+    QTreeWidgetItem* coolant = nullptr;
+    for (int g = 0; g < x.window->list->topLevelItemCount(); ++g) {
+        for (int r = 0; r < x.window->list->topLevelItem(g)->childCount(); ++r) {
+            QTreeWidgetItem* row = x.window->list->topLevelItem(g)->child(r);
+            if (row->text(0) == QStringLiteral("Coolant temperature"))
+                coolant = row;
+        }
+    }
+    ASSERT_NE(coolant, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !coolant->text(1).isEmpty(); }, 3000));
+    EXPECT_EQ(coolant->text(2), QStringLiteral("°C"));
+    x.window->setUnits(UnitSystem::Us);
+    EXPECT_EQ(coolant->text(2), QStringLiteral("°F"));
+    // A cold engine: about 20 °C, 68 °F; a whole number, never "68,".
+    const int fahrenheit = coolant->text(1).toInt();
+    EXPECT_GE(fahrenheit, 66);
+    EXPECT_LE(fahrenheit, 80);
+    EXPECT_EQ(x.chosen, std::vector<UnitSystem>{UnitSystem::Us});
+}
+
+}  // namespace
+}  // namespace vx414

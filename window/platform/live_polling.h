@@ -1,0 +1,38 @@
+// Live data through the window's link: only an ELM327 adapter gives it, and it is polled
+// off the window's thread.
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "reader/device_library.h"
+#include "reader/elm327/elm327_live_watcher.h"
+#include "reader/link_status.h"
+
+namespace vx414 {
+
+class LivePolling {
+public:
+    virtual ~LivePolling() = default;
+    // Whether the link the next read would use gives live data (the window's thread).
+    virtual bool canPoll() = 0;
+    // Starts polling on the link's worker and returns at once. `watcher` is called on that
+    // thread, and `ended` once, there too, when polling ends (Ok when stopped).
+    virtual void start(std::shared_ptr<elm327::LiveWatcher> watcher, std::function<void(const LinkStatus&)> ended) = 0;
+    // Stops polling; returns within the link's stop bound, without waiting on the adapter.
+    virtual void stop() = 0;
+};
+
+// The program's: the ELM327 library behind the window's link.
+class LinkLivePolling final : public LivePolling {
+public:
+    explicit LinkLivePolling(DeviceLibrary& link) : link_(link) {}
+    bool canPoll() override;
+    void start(std::shared_ptr<elm327::LiveWatcher> watcher, std::function<void(const LinkStatus&)> ended) override;
+    void stop() override;
+
+private:
+    DeviceLibrary& link_;
+};
+
+}  // namespace vx414
