@@ -4,6 +4,7 @@
 
 #include "reader/unit_system.h"
 
+#include <QPointF>
 #include <QString>
 #include <QWidget>
 
@@ -51,6 +52,7 @@ private:
     std::vector<Trace> traces_;
     UnitSystem units_ = UnitSystem::Metric;
     double newest_ = 0;
+    std::vector<QPointF> points_;  // one band's points on the screen, kept between paints
 };
 
 }  // namespace vx414

@@ -1,9 +1,10 @@
 // Live data: rounds a second through the session against the ELM327 emulator with a real
 // chip's waits (--timed: 38,400 baud, the adapter's 200 ms timeout), on its CAN car and on
-// its ISO 9141-2 car with every answer 40 ms late, as a 10.4 kbit/s K-line's own waits
-// (P2) and frame times make it.
+// its ISO 9141-2 car with every answer late by 40 ms (the K-line's P2 wait of at least
+// 25 ms and the frames' bytes at 10.4 kbit/s) or by 95 ms (with the P3 pause of at least
+// 55 ms a unit may ask before the next request counted in too).
 //   BM_LiveCan/N      N PIDs followed on CAN (up to six a request, the answer count given)
-//   BM_LiveSlowBus/N  N PIDs followed on the K-line car (one a request)
+//   BM_LiveSlowBus/pids:N/late_ms:D  N PIDs followed on the K-line car (one a request)
 // The figure is the counter RoundsPerSecond: rounds of all N values, measured over the
 // rounds after the first (the discovery and the set-up are not counted).
 // The emulator is started as a child process (vx414-elm327-emulator beside bench/).
@@ -81,9 +82,14 @@ void BM_LiveCan(benchmark::State& state) { poll(state, {"--car", "can11", "--tim
 BENCHMARK(BM_LiveCan)->Arg(1)->Arg(6)->Arg(12)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
 
 void BM_LiveSlowBus(benchmark::State& state) {
-    poll(state, {"--car", "iso9141", "--timed", "--delay", "40"}, 10);
+    poll(state, {"--car", "iso9141", "--timed", "--delay", std::to_string(state.range(1))}, 10);
 }
-BENCHMARK(BM_LiveSlowBus)->Arg(1)->Arg(6)->Arg(12)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
+BENCHMARK(BM_LiveSlowBus)
+    ->ArgsProduct({{1, 6, 12}, {40, 95}})
+    ->ArgNames({"pids", "late_ms"})
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(1);
 
 }  // namespace
 
