@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -234,6 +236,74 @@ TEST(ReadProgramElm327, AnAdapterWithoutACarFailsTheReadAndTheClear) {
     EXPECT_EQ(clear.out, "");
     EXPECT_TRUE(clear.err.ends_with("vx414-read: nothing cleared: the codes are read and kept before a clear\n"))
         << clear.err;
+}
+
+}  // namespace
+}  // namespace vx414::cli
+
+namespace vx414::cli {
+namespace {
+
+std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) break;  // a line cut short is not counted
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+TEST(ReadProgramElm327, LiveLinesUntilTheDurationEndsOrTheAdapterGoes) {
+    // Until the duration ends: a heading, then whole rows; a PID the car lacks is said.
+    {
+        RunningAdapter adapter({"--car", "can11"});
+        const ChildResult run = readProgram(
+            {"--link", adapter.link(false), "--live", "0C,0A,05", "--interval", "100", "--duration", "2"});
+        EXPECT_EQ(run.status, 0) << run.err;
+        const std::vector<std::string> lines = linesOf(run.out);
+        ASSERT_GE(lines.size(), 10U) << run.out;
+        EXPECT_EQ(lines[0], "time (s),Engine speed (rpm),Coolant temperature (°C)");
+        for (std::size_t i = 1; i < lines.size(); ++i) EXPECT_EQ(std::count(lines[i].begin(), lines[i].end(), ','), 2);
+        EXPECT_NE(run.err.find("the car does not support PID 0A (Fuel pressure); it is left out"), std::string::npos)
+            << run.err;
+    }
+    // JSON lines in US units.
+    {
+        RunningAdapter adapter({"--car", "can29", "--tcp", "0"});
+        const ChildResult run = readProgram({"--link", adapter.link(true), "--live", "05", "--format", "json",
+                                             "--units", "us", "--interval", "200", "--duration", "1"});
+        EXPECT_EQ(run.status, 0) << run.err;
+        const std::vector<std::string> lines = linesOf(run.out);
+        ASSERT_FALSE(lines.empty());
+        for (const std::string& line : lines) {
+            const QJsonObject object = QJsonDocument::fromJson(QByteArray::fromStdString(line)).object();
+            const QJsonObject coolant = object["values"].toObject()["Coolant temperature"].toObject();
+            EXPECT_EQ(coolant["unit"].toString(), QStringLiteral("°F")) << line;
+            EXPECT_GE(coolant["value"].toDouble(), 60) << line;  // a cold engine, about 68 °F
+        }
+    }
+    // The adapter goes mid-run: what was written stays, whole, and the cause is said.
+    {
+        auto adapter = std::make_unique<RunningAdapter>(std::vector<std::string_view>{"--car", "can11"});
+        const std::string link = adapter->link(false);
+        std::thread unplug([&adapter] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+            adapter.reset();
+        });
+        const ChildResult run = readProgram({"--link", link, "--live", "0C", "--interval", "100"});
+        unplug.join();
+        EXPECT_EQ(run.status, 1) << run.err;
+        EXPECT_GE(linesOf(run.out).size(), 5U) << run.out;
+        EXPECT_EQ(run.out.back(), '\n');
+        EXPECT_NE(run.err.find("ended after"), std::string::npos) << run.err;
+    }
+    // The VX-414 reader gives no live data.
+    const ChildResult reader = readProgram({"--link", "/dev/null", "--live", "0C"});
+    EXPECT_EQ(reader.status, 2);
+    EXPECT_NE(reader.err.find("holds codes only; --live needs an ELM327 adapter"), std::string::npos) << reader.err;
 }
 
 }  // namespace
