@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 namespace vx414::elm327 {
 namespace {
@@ -13,13 +14,12 @@ std::string hexByte(unsigned value) {
     return {Digits[(value >> 4U) & 0xFU], Digits[value & 0xFU]};
 }
 
-// SAE J1979's lengths of PIDs 00 to 20. 06 to 09 carry a second byte for bank 3 on engines
-// that have one, so they are 1 here and a longer answer does not split (and is asked alone).
-constexpr std::array<std::uint8_t, 0x21> Lengths = {
-    4, 4, 2, 2, 1, 1, 1, 1, 1, 1, 1, 1, 2, 1, 1, 1,  // 00-0F
-    2, 1, 1, 1, 2, 2, 2, 2, 2, 2, 2, 2, 1, 1, 1, 2,  // 10-1F
-    4,                                               // 20
-};
+// SAE J1979's lengths of the PIDs up to 20 that are not values (the live PID table holds
+// the values'): readiness, the freeze frame's code, the fuel system and secondary air
+// status, the oxygen sensors present, the OBD standard, the auxiliary input.
+constexpr std::array<std::pair<std::uint8_t, std::uint8_t>, 8> OtherLengths = {{
+    {0x01, 4}, {0x02, 2}, {0x03, 2}, {0x12, 1}, {0x13, 1}, {0x1C, 1}, {0x1D, 1}, {0x1E, 1},
+}};
 
 // Whether an answer means the adapter or the car is gone, or a stop was asked for.
 bool endsTheRead(const ServiceAnswer& answer) {
@@ -51,10 +51,13 @@ void learn(const std::pair<std::uint8_t, ServiceAnswer>& answer, const PidSuppor
 }  // namespace
 
 std::size_t pidDataLength(std::uint8_t pid) {
-    if (pid < Lengths.size()) return Lengths[pid];
-    // The later supported-PID blocks, and the live values beyond the first block, whose
-    // lengths the live PID table holds.
+    // The supported-PID blocks (00, 20 …) hold four bytes each.
     if (pid % 0x20 == 0) return 4;
+    for (const auto& [other, length] : OtherLengths) {
+        if (other == pid) return length;
+    }
+    // 06 to 09 carry a second byte for bank 3 on engines that have one: the table gives 1,
+    // and a longer answer does not split (it is asked alone).
     return obd::pidDataLength(pid);
 }
 
