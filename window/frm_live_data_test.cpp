@@ -7,9 +7,15 @@
 #include "reader/report_receiver.h"
 #include "window/strip_chart.h"
 #include "tools/elm327-emulator/elm327_test_client.h"
+#include "window/live_actions.h"
+#include "window/result_export.h"
+#include "window/testing/export_dialogs.h"
+#include "window/testing/form_fixture.h"
 
 #include <QElapsedTimer>
+#include <QAction>
 #include <QLabel>
+#include <QMenu>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -143,6 +149,48 @@ TEST(LiveDataWindow, UnitsConvertTheValuesShownAndAreKept)
     EXPECT_GE(fahrenheit, 66);
     EXPECT_LE(fahrenheit, 80);
     EXPECT_EQ(x.chosen, std::vector<UnitSystem>{UnitSystem::Us});
+}
+
+// The VX-414 reader (or any link without live data): the window says so and asks nothing.
+class NoLivePolling final : public LivePolling {
+public:
+    bool canPoll() override { return false; }
+    void start(std::shared_ptr<elm327::LiveWatcher>, std::function<void(const LinkStatus&)>) override { ++starts; }
+    void stop() override {}
+    int starts = 0;
+};
+
+TEST(LiveDataWindow, OpenedFromTheResultMenuAndCtrlLItsUnitsKeptAndUsedByTheReport)
+{
+    std::string folder = (std::filesystem::temp_directory_path() / "vx414-units-XXXXXX").string();
+    const std::string config = mkdtemp(folder.data());
+    testing::FormFixture f;
+    testing::ScriptedSaveDialog saveDialog;
+    testing::PdfPrintDialog printDialog;
+    ResultExport exporter(*f.form, {f.box, saveDialog, printDialog});
+    NoLivePolling polling;
+    auto* actions = new LiveActions(*f.form, exporter.menu(ResultExport::Grid::Results),
+                                    {polling, [](QWidget*) { return std::optional<QString>(); }, config});
+    exporter.setUnits([actions] { return actions->units(); });
+    EXPECT_TRUE(exporter.menu(ResultExport::Grid::Results)->actions().contains(actions->liveAction));
+    EXPECT_EQ(actions->liveAction->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_L));
+    EXPECT_EQ(actions->units(), UnitSystem::Metric);  // nothing kept yet
+
+    actions->liveAction->trigger();
+    ASSERT_NE(actions->liveWindow(), nullptr);
+    EXPECT_FALSE(actions->liveWindow()->polling());
+    EXPECT_EQ(polling.starts, 0);
+    EXPECT_TRUE(actions->liveWindow()->statusLabel->text().contains(QStringLiteral("needs an ELM327 adapter")));
+
+    // US units chosen there: kept, and the report's freeze frame follows.
+    f.form->LastVehicle.freezeFrame = FreezeFrame{std::nullopt, {{"Coolant temperature", 90, "°C"}}};
+    actions->liveWindow()->setUnits(UnitSystem::Us);
+    EXPECT_EQ(loadUnitChoice(config), UnitSystem::Us);
+    const ReadReport report = exporter.readReport();
+    ASSERT_TRUE(report.vehicle.freezeFrame);
+    EXPECT_EQ(report.vehicle.freezeFrame->values[0].unit, "°F");
+    EXPECT_DOUBLE_EQ(report.vehicle.freezeFrame->values[0].value, 194);
+    std::filesystem::remove_all(config);
 }
 
 }  // namespace
