@@ -5,6 +5,7 @@
 #include <glob.h>
 #include <mutex>
 
+#include "reader/elm327/elm327_ble_transport.h"
 #include "reader/elm327/elm327_tcp_transport.h"
 #include "reader/elm327/elm327_tty_transport.h"
 #include "reader/report_receiver.h"
@@ -36,6 +37,7 @@ std::vector<std::string> portsMatching(const std::vector<std::string>& patterns)
 
 Deadline probeDeadline(Deadline whole) { return std::min(whole, Clock::now() + elm327::ProbeBound); }
 Deadline openDeadline(Deadline whole) { return std::min(whole, Clock::now() + elm327::OpenBound); }
+Deadline bleOpenDeadline(Deadline whole) { return std::min(whole, Clock::now() + elm327::BleOpenBound); }
 
 const LinkStatus Stopped(LinkCode::Timeout, "the read was stopped");
 
@@ -298,6 +300,10 @@ LinkStatus Elm327DeviceLibrary::Adapter::connect(Deadline deadline, const std::s
     if (named_->kind == LinkName::Kind::Elm327Tcp) {
         pipe_ = std::make_unique<elm327::TcpTransport>(named_->host, named_->port);
         return pipe_->open(openDeadline(deadline));
+    }
+    if (named_->kind == LinkName::Kind::Elm327Ble) {
+        pipe_ = std::make_unique<elm327::BleTransport>(named_->address);
+        return pipe_->open(bleOpenDeadline(deadline));
     }
     auto tty = std::make_unique<elm327::TtyTransport>(named_->path, named_->baud != 0 ? named_->baud : elm327::DefaultBaud);
     const LinkStatus opened = tty->open(openDeadline(deadline));

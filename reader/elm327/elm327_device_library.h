@@ -91,6 +91,9 @@ inline constexpr std::chrono::milliseconds ProbeBound{500};
 // one that is out of reach (its SYN never answered) fails within the three seconds a
 // user waits for a failure, and an exit during that wait is not held up for long.
 inline constexpr std::chrono::seconds OpenBound{2};
+// Opening a Bluetooth LE adapter: BlueZ connects a device in about a second and then
+// discovers its services; one out of reach fails once this has passed.
+inline constexpr std::chrono::seconds BleOpenBound{4};
 // How long the caller's thread (the window's, at EXIT, a window close or a second LINK USB)
 // gives a stopped worker to end. A stopped session ends within its 50 ms read slice; a
 // worker caught in a transport's open or a port's probe (up to OpenBound) is left to end on
@@ -108,7 +111,7 @@ inline const std::vector<std::string> SerialPortPatterns = {"/dev/ttyUSB*", "/de
 
 class Elm327DeviceLibrary final : public DeviceLibrary {
 public:
-    // An adapter at a named place (kind Elm327Tty or Elm327Tcp).
+    // An adapter at a named place (kind Elm327Tty, Elm327Tcp or Elm327Ble).
     explicit Elm327DeviceLibrary(LinkName named, std::unique_ptr<elm327::Conversation> conversation = nullptr);
     // An adapter looked for on the serial ports matching `patterns` at the first read, and
     // kept for the rest of the run.
