@@ -1,0 +1,187 @@
+// Bluetooth LE end to end: vx414-read through the real BLE transport, a private D-Bus bus
+// and vx414-bluez-mock (BlueZ with the ELM327 emulator's cars behind its characteristics),
+// against the same car on a pseudo-terminal; and the faults a Bluetooth link has, each
+// ending in its cause within its bound.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "reader/elm327/elm327_ble_transport.h"
+#include "tools/bluez-mock/private_bus.h"
+#include "tools/elm327-emulator/elm327_arguments.h"
+#include "tools/elm327-emulator/elm327_emulator.h"
+#include "tools/read/testing/child_process.h"
+
+namespace vx414 {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+constexpr const char* Address = "00:1D:A5:68:98:8B";
+
+// The same car on a pseudo-terminal, served on a thread of its own.
+class TerminalAdapter {
+public:
+    explicit TerminalAdapter(const std::vector<std::string>& arguments)
+        : emulator_(optionsOf(arguments)), thread_([this] { emulator_.run(); }) {}
+    ~TerminalAdapter() {
+        emulator_.stop();
+        thread_.join();
+    }
+    TerminalAdapter(const TerminalAdapter&) = delete;
+    TerminalAdapter& operator=(const TerminalAdapter&) = delete;
+    std::string link() const { return "elm327:" + emulator_.address(); }
+
+private:
+    static elmemu::Options optionsOf(const std::vector<std::string>& arguments) {
+        const std::vector<std::string_view> views(arguments.begin(), arguments.end());
+        const auto parsed = elmemu::parseArguments(views);
+        EXPECT_TRUE(parsed.options) << parsed.error;
+        return parsed.options.value_or(elmemu::Options{});
+    }
+    elmemu::Elm327Emulator emulator_;
+    std::thread thread_;
+};
+
+struct Read {
+    testing::ChildResult result;
+    milliseconds took{};
+};
+
+Read readProgram(const std::string& link, const std::string& busAddress, const std::vector<std::string>& more = {}) {
+    static const testing::ScratchFolder dataHome;
+    testing::ChildOptions options;
+    options.environment["VX414_LINK"] = std::nullopt;
+    options.environment["XDG_DATA_HOME"] = dataHome.path().string();
+    options.environment["DBUS_SYSTEM_BUS_ADDRESS"] = busAddress;
+    std::vector<std::string> arguments{"--link", link};
+    arguments.insert(arguments.end(), more.begin(), more.end());
+    const auto start = Clock::now();
+    Read read;
+    read.result = testing::runChild(testing::buildProgram("vx414-read"), arguments, options);
+    read.took = std::chrono::duration_cast<milliseconds>(Clock::now() - start);
+    return read;
+}
+
+// The JSON without its time stamp, which differs between two reads.
+std::string withoutTime(const std::string& json) {
+    const std::size_t at = json.find("\"time\":");
+    if (at == std::string::npos) return json;
+    return json.substr(0, at) + json.substr(json.find('\n', at));
+}
+
+std::unique_ptr<testing::ServingChild> startMock(const testing::PrivateBus& bus, std::vector<std::string> arguments) {
+    auto mock = std::make_unique<testing::ServingChild>(testing::buildProgram("vx414-bluez-mock"), arguments,
+                                                        std::map<std::string, std::string>{
+                                                            {"DBUS_SYSTEM_BUS_ADDRESS", bus.address()}});
+    EXPECT_EQ(mock->firstLine(), "ready");
+    return mock;
+}
+
+TEST(BluetoothLe, EveryServiceReadsWhatATerminalReads) {
+    const testing::PrivateBus bus;
+    ASSERT_FALSE(bus.address().empty()) << "no dbus-daemon";
+    struct Case {
+        const char* service;
+        std::vector<std::string> car;
+        std::vector<std::string> link;  // the Bluetooth link's own conditions
+    };
+    const std::vector<std::string> twoUnits = {"--car", "can11", "--codes", "many"};
+    const Case cases[] = {
+        {"fff0", twoUnits, {}},
+        {"ffe0", twoUnits, {}},
+        {"18f0", {"--car", "can29"}, {}},
+        {"6e400001", {"--car", "iso9141"}, {}},  // the VIN in five frames
+        {"e7810a71", {"--car", "j1850pwm"}, {"--mtu", "185"}},
+        // Notifications that come 0.3 to 1 s late, in turn.
+        {"fff0", twoUnits, {"--late-every", "20", "--late", "300-1000"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.service) + " " + c.car[1] + (c.link.empty() ? "" : " " + c.link[0]));
+        const TerminalAdapter terminal(c.car);
+        const Read expected = readProgram(terminal.link(), bus.address(), {"--format", "json"});
+        ASSERT_EQ(expected.result.status, 0) << expected.result.err;
+
+        std::vector<std::string> arguments{"--service", c.service};
+        arguments.insert(arguments.end(), c.link.begin(), c.link.end());
+        arguments.insert(arguments.end(), c.car.begin(), c.car.end());
+        const auto mock = startMock(bus, arguments);
+        const Read ble = readProgram(std::string("elm327:ble:") + Address, bus.address(), {"--format", "json"});
+        ASSERT_EQ(ble.result.status, 0) << ble.result.err;
+        EXPECT_EQ(withoutTime(ble.result.out), withoutTime(expected.result.out));
+        EXPECT_NE(ble.result.out.find("\"vin\""), std::string::npos) << ble.result.out;
+    }
+}
+
+TEST(BluetoothLe, FaultsEndInTheirCauseWithinTheirBound) {
+    const testing::PrivateBus bus;
+    ASSERT_FALSE(bus.address().empty()) << "no dbus-daemon";
+    struct Case {
+        const char* what;
+        bool bluez;  // whether BlueZ (the mock) is on the bus
+        std::vector<std::string> mock;
+        const char* address;
+        const char* cause;
+        milliseconds bound;
+    };
+    const Case cases[] = {
+        {"no BlueZ", false, {}, Address, "has no Bluetooth adapter, or its Bluetooth service", milliseconds(1000)},
+        {"no adapter", true, {"--no-adapter"}, Address, "has no Bluetooth adapter", milliseconds(1000)},
+        {"Bluetooth off", true, {"--powered-off"}, Address, "Bluetooth is turned off", milliseconds(1000)},
+        {"device not found", true, {}, "00:1D:A5:00:00:01", "No Bluetooth device with that address", milliseconds(1000)},
+        {"refused", true, {"--refuse"}, Address, "refused the Bluetooth connection", milliseconds(1000)},
+        // The open's own bound (4 s) and the exit.
+        {"never answers", true, {"--unreachable"}, Address, "went out of Bluetooth range", milliseconds(5000)},
+        // In the middle of the answer to the first request after the set-up.
+        {"disconnects mid-answer", true, {"--disconnect-after", "90"}, Address, "went out of Bluetooth range",
+         milliseconds(1500)},
+        // A lost notification takes the prompt or part of a line with it: the read fails
+        // within the exchange's bound, never with a code missing.
+        {"lost notifications", true, {"--drop-every", "4"}, Address, "The adapter stopped answering", milliseconds(11000)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::unique_ptr<testing::ServingChild> mock;
+        if (c.bluez) mock = startMock(bus, c.mock);
+        const Read read = readProgram(std::string("elm327:ble:") + c.address, bus.address());
+        EXPECT_EQ(read.result.status, 1) << read.result.out << read.result.err;
+        EXPECT_NE(read.result.err.find(c.cause), std::string::npos) << read.result.err;
+        EXPECT_LT(read.took, c.bound);
+    }
+}
+
+// Commands longer than one write are cut at what the MTU allows: the mock refuses a write
+// longer than that, as a real link does, and answers each of the commands.
+TEST(BluetoothLe, WritesAreCutToTheMtu) {
+    const testing::PrivateBus bus;
+    ASSERT_FALSE(bus.address().empty()) << "no dbus-daemon";
+    ::setenv("DBUS_SYSTEM_BUS_ADDRESS", bus.address().c_str(), 1);
+    struct Case {
+        const char* mtu;
+        int writeSize;
+    };
+    for (const Case c : {Case{"23", 20}, Case{"64", 61}}) {
+        SCOPED_TRACE(c.mtu);
+        const auto mock = startMock(bus, {"--mtu", c.mtu});
+        elm327::BleTransport ble(Address);
+        ASSERT_TRUE(ble.open(Clock::now() + milliseconds(2000)).isOk());
+        EXPECT_EQ(ble.writeSize(), c.writeSize);
+        const std::string commands = "ATE0\rATI\rATI\rATI\rATI\rATI\rATI\rATI\rATI\rATI\rATI\rATI\rATI\rATI\r";
+        ASSERT_TRUE(ble.write(commands, Clock::now() + milliseconds(2000)).isOk());
+        std::string answer;
+        const auto deadline = Clock::now() + milliseconds(2000);
+        while (std::count(answer.begin(), answer.end(), '>') < 14 && Clock::now() < deadline) {
+            ASSERT_TRUE(ble.read(answer, 4096, deadline).isOk());
+        }
+        std::size_t banners = 0;
+        for (std::size_t at = answer.find("ELM327 v1.5"); at != std::string::npos; at = answer.find("ELM327 v1.5", at + 1))
+            ++banners;
+        EXPECT_EQ(banners, 13u) << answer;
+        ble.close();
+    }
+}
+
+}  // namespace
+}  // namespace vx414
