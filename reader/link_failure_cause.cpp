@@ -35,6 +35,8 @@ std::string_view adapterFailureCause(const LinkStatus& status) {
             return "The adapter refused the connection.";
         if (is(status, elm327::NoAdapterOnSerialPorts))
             return "No adapter was found on the serial ports.";
+        if (is(status, elm327::NoAdapterFound))
+            return "No adapter was found on the serial ports or among the Bluetooth devices this computer knows.";
         return "The adapter could not be reached.";
     case LinkCode::Timeout:
     case LinkCode::Io: return "The adapter stopped answering.";

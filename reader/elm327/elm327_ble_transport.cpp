@@ -3,6 +3,7 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusVariant>
+#include <QPointer>
 #include <QThread>
 #include <atomic>
 #include <thread>
@@ -40,68 +41,112 @@ bool timedOut(const QDBusMessage& reply) {
 
 }  // namespace
 
-BleTransport::BleTransport(std::string address)
-    : address_(std::move(address)), connectionName_(uniqueConnectionName()), bus_(connectionName_) {}
+struct BleTransport::Link {
+    explicit Link(std::string address)
+        : address_(std::move(address)), connectionName_(uniqueConnectionName()), bus_(connectionName_) {}
+
+    LinkStatus open(Deadline deadline);
+    void close();
+    LinkStatus connectDevice(const QString& devicePath, Deadline deadline);
+    LinkStatus subscribe(const QString& characteristic, const QString& device, Deadline deadline);
+    LinkStatus write(std::string_view bytes, Deadline deadline);
+    LinkStatus read(std::string& into, std::size_t max, Deadline deadline);
+    void discardInput();
+
+    std::string address_;
+    QString connectionName_;
+    QDBusConnection bus_;
+    std::shared_ptr<NotificationInbox> inbox_;
+    QPointer<NotificationReceiver> receiver_;
+    QString devicePath_;
+    QString notifyPath_;
+    QString writePath_;
+    QString writeType_;  // "command" (no response) when the characteristic allows it, else "request"
+    int writeSize_ = 20;
+    bool connectedByUs_ = false;
+};
+
+BleTransport::BleTransport(std::string address) : link_(std::make_unique<Link>(std::move(address))) {}
 
 BleTransport::~BleTransport() { close(); }
 
 LinkStatus BleTransport::open(Deadline deadline) {
     if (open_) return LinkStatus::ok();
-    bus_ = connectToSystemBus(connectionName_);
-    BluezObjects objects;
-    if (const LinkStatus read = readBluezObjects(bus_, deadline, objects); !read.isOk()) {
-        close();
-        return read;
-    }
-    const LinkStatus opened = [&]() -> LinkStatus {
-        if (objects.adapters.empty()) return {LinkCode::NoDevice, NoBluetooth};
-        const BluezDevice* device = objects.deviceByAddress(QString::fromStdString(address_));
-        if (device == nullptr) {
-            // An adapter that is off forgets no device but sees none either: say which.
-            for (const BluezAdapter& adapter : objects.adapters) {
-                if (adapter.powered) return {LinkCode::NoDevice, BleDeviceNotFound};
-            }
-            return {LinkCode::NoDevice, BluetoothOff};
-        }
-        const BluezAdapter* adapter = objects.adapterByPath(device->adapter);
-        if (adapter != nullptr && !adapter->powered) return {LinkCode::NoDevice, BluetoothOff};
-        devicePath_ = device->path;
-        if (!device->connected || !device->servicesResolved) {
-            if (const LinkStatus connected = connectDevice(device->path, deadline); !connected.isOk()) return connected;
-            if (const LinkStatus again = readBluezObjects(bus_, deadline, objects); !again.isOk()) return again;
-        }
-        // The first of our services the device offers, and its two characteristics.
-        for (const BleService& entry : bleServices()) {
-            for (const BluezService& service : objects.services) {
-                if (service.device != devicePath_ || bleServiceByUuid(service.uuid.toStdString()) != &entry) continue;
-                const BluezCharacteristic* notify = nullptr;
-                const BluezCharacteristic* write = nullptr;
-                for (const BluezCharacteristic& c : objects.characteristics) {
-                    if (c.service != service.path) continue;
-                    const std::string uuid = c.uuid.toLower().toStdString();
-                    if (uuid == entry.notify) notify = &c;
-                    if (uuid == entry.write) write = &c;
-                }
-                if (notify == nullptr || write == nullptr) continue;
-                notifyPath_ = notify->path;
-                writePath_ = write->path;
-                writeType_ = write->flags.contains(QStringLiteral("write-without-response")) ? QStringLiteral("command")
-                                                                                            : QStringLiteral("request");
-                writeSize_ = bleWriteSize(write->mtu);
-                return subscribe(notify->path, devicePath_, deadline);
-            }
-        }
-        return {LinkCode::NoDevice, BleNoService};
-    }();
+    const LinkStatus opened = link_->open(deadline);
     if (!opened.isOk()) {
-        close();
+        link_->close();
         return opened;
     }
     open_ = true;
     return opened;
 }
 
-LinkStatus BleTransport::connectDevice(const QString& devicePath, Deadline deadline) {
+void BleTransport::close() {
+    link_->close();
+    open_ = false;
+}
+
+LinkStatus BleTransport::write(std::string_view bytes, Deadline deadline) {
+    if (!open_) return {LinkCode::Io, "not connected"};
+    return link_->write(bytes, deadline);
+}
+
+LinkStatus BleTransport::read(std::string& into, std::size_t max, Deadline deadline) {
+    if (!open_) return {LinkCode::Io, "not connected"};
+    return link_->read(into, max, deadline);
+}
+
+void BleTransport::discardInput() {
+    if (open_) link_->discardInput();
+}
+
+int BleTransport::writeSize() const { return link_->writeSize_; }
+
+LinkStatus BleTransport::Link::open(Deadline deadline) {
+    bus_ = connectToSystemBus(connectionName_);
+    BluezObjects objects;
+    if (const LinkStatus read = readBluezObjects(bus_, deadline, objects); !read.isOk()) return read;
+    if (objects.adapters.empty()) return {LinkCode::NoDevice, NoBluetooth};
+    const BluezDevice* device = objects.deviceByAddress(QString::fromStdString(address_));
+    if (device == nullptr) {
+        // An adapter that is off forgets no device but sees none either: say which.
+        for (const BluezAdapter& adapter : objects.adapters) {
+            if (adapter.powered) return {LinkCode::NoDevice, BleDeviceNotFound};
+        }
+        return {LinkCode::NoDevice, BluetoothOff};
+    }
+    const BluezAdapter* adapter = objects.adapterByPath(device->adapter);
+    if (adapter != nullptr && !adapter->powered) return {LinkCode::NoDevice, BluetoothOff};
+    devicePath_ = device->path;
+    if (!device->connected || !device->servicesResolved) {
+        if (const LinkStatus connected = connectDevice(device->path, deadline); !connected.isOk()) return connected;
+        if (const LinkStatus again = readBluezObjects(bus_, deadline, objects); !again.isOk()) return again;
+    }
+    // The first of our services the device offers, and its two characteristics.
+    for (const BleService& entry : bleServices()) {
+        for (const BluezService& service : objects.services) {
+            if (service.device != devicePath_ || bleServiceByUuid(service.uuid.toStdString()) != &entry) continue;
+            const BluezCharacteristic* notify = nullptr;
+            const BluezCharacteristic* write = nullptr;
+            for (const BluezCharacteristic& c : objects.characteristics) {
+                if (c.service != service.path) continue;
+                const std::string uuid = c.uuid.toLower().toStdString();
+                if (uuid == entry.notify) notify = &c;
+                if (uuid == entry.write) write = &c;
+            }
+            if (notify == nullptr || write == nullptr) continue;
+            notifyPath_ = notify->path;
+            writePath_ = write->path;
+            writeType_ = write->flags.contains(QStringLiteral("write-without-response")) ? QStringLiteral("command")
+                                                                                        : QStringLiteral("request");
+            writeSize_ = bleWriteSize(write->mtu);
+            return subscribe(notify->path, devicePath_, deadline);
+        }
+    }
+    return {LinkCode::NoDevice, BleNoService};
+}
+
+LinkStatus BleTransport::Link::connectDevice(const QString& devicePath, Deadline deadline) {
     const QDBusMessage reply = callBluez(bus_, devicePath, DeviceInterface, QStringLiteral("Connect"), {}, deadline);
     if (reply.type() == QDBusMessage::ErrorMessage) {
         if (timedOut(reply)) return {LinkCode::Timeout, BleOutOfRange};
@@ -128,16 +173,18 @@ LinkStatus BleTransport::connectDevice(const QString& devicePath, Deadline deadl
     }
 }
 
-LinkStatus BleTransport::subscribe(const QString& characteristic, const QString& device, Deadline deadline) {
+LinkStatus BleTransport::Link::subscribe(const QString& characteristic, const QString& device, Deadline deadline) {
     inbox_ = std::make_shared<NotificationInbox>();
     auto* receiver = new NotificationReceiver(inbox_, characteristic, device);
     // The D-Bus connection's own thread runs an event loop; the worker has none.
     receiver->moveToThread(bus_.interface() != nullptr ? bus_.interface()->thread() : QThread::currentThread());
     receiver_ = receiver;
     const char* slot = SLOT(propertiesChanged(QDBusMessage));
+    // Matched by path alone: only BlueZ sends on its objects' paths, and a hook on the name
+    // would depend on Qt having looked up the name's owner before the first answer comes.
     const bool hooked =
-        bus_.connect(BluezBusName, characteristic, PropertiesInterface, QStringLiteral("PropertiesChanged"), receiver, slot) &&
-        bus_.connect(BluezBusName, device, PropertiesInterface, QStringLiteral("PropertiesChanged"), receiver, slot);
+        bus_.connect(QString(), characteristic, PropertiesInterface, QStringLiteral("PropertiesChanged"), receiver, slot) &&
+        bus_.connect(QString(), device, PropertiesInterface, QStringLiteral("PropertiesChanged"), receiver, slot);
     if (!hooked) return {LinkCode::Io, "the notifications could not be subscribed to"};
     const QDBusMessage started =
         callBluez(bus_, characteristic, CharacteristicInterface, QStringLiteral("StartNotify"), {}, deadline);
@@ -146,7 +193,7 @@ LinkStatus BleTransport::subscribe(const QString& characteristic, const QString&
     return LinkStatus::ok();
 }
 
-void BleTransport::close() {
+void BleTransport::Link::close() {
     if (bus_.isConnected()) {
         if (connectedByUs_) {
             bus_.call(QDBusMessage::createMethodCall(BluezBusName, devicePath_, DeviceInterface,
@@ -156,9 +203,9 @@ void BleTransport::close() {
         // BlueZ ends a client's notification session when the client leaves the bus.
         const char* slot = SLOT(propertiesChanged(QDBusMessage));
         if (receiver_) {
-            bus_.disconnect(BluezBusName, notifyPath_, PropertiesInterface, QStringLiteral("PropertiesChanged"),
+            bus_.disconnect(QString(), notifyPath_, PropertiesInterface, QStringLiteral("PropertiesChanged"),
                             receiver_.data(), slot);
-            bus_.disconnect(BluezBusName, devicePath_, PropertiesInterface, QStringLiteral("PropertiesChanged"),
+            bus_.disconnect(QString(), devicePath_, PropertiesInterface, QStringLiteral("PropertiesChanged"),
                             receiver_.data(), slot);
         }
     }
@@ -171,11 +218,9 @@ void BleTransport::close() {
     receiver_.clear();
     inbox_.reset();
     connectedByUs_ = false;
-    open_ = false;
 }
 
-LinkStatus BleTransport::write(std::string_view bytes, Deadline deadline) {
-    if (!open_) return {LinkCode::Io, "not connected"};
+LinkStatus BleTransport::Link::write(std::string_view bytes, Deadline deadline) {
     QVariantMap options;
     options.insert(QStringLiteral("type"), writeType_);
     const auto size = static_cast<std::size_t>(writeSize_);
@@ -194,8 +239,7 @@ LinkStatus BleTransport::write(std::string_view bytes, Deadline deadline) {
     return LinkStatus::ok();
 }
 
-LinkStatus BleTransport::read(std::string& into, std::size_t max, Deadline deadline) {
-    if (!open_) return {LinkCode::Io, "not connected"};
+LinkStatus BleTransport::Link::read(std::string& into, std::size_t max, Deadline deadline) {
     if (max == 0) return LinkStatus::ok();
     std::unique_lock lock(inbox_->mutex);
     inbox_->arrived.wait_until(lock, deadline, [&] { return !inbox_->bytes.empty() || inbox_->lost; });
@@ -209,8 +253,7 @@ LinkStatus BleTransport::read(std::string& into, std::size_t max, Deadline deadl
     return LinkStatus::ok();
 }
 
-void BleTransport::discardInput() {
-    if (!open_) return;
+void BleTransport::Link::discardInput() {
     const std::lock_guard lock(inbox_->mutex);
     inbox_->bytes.clear();
 }

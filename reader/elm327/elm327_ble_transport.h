@@ -4,17 +4,12 @@
 // a byte pipe like the tty and the socket; the GATT service, the MTU and BlueZ stay in here.
 #pragma once
 
-#include <QDBusConnection>
-#include <QPointer>
-#include <QString>
 #include <memory>
+#include <string>
 
 #include "reader/elm327/elm327_transport.h"
 
 namespace vx414::elm327 {
-
-struct NotificationInbox;
-class NotificationReceiver;
 
 class BleTransport final : public Transport {
 public:
@@ -40,23 +35,11 @@ public:
     void discardInput() override;
 
     // The largest piece a write carries (tests).
-    int writeSize() const { return writeSize_; }
+    int writeSize() const;
 
 private:
-    LinkStatus connectDevice(const QString& devicePath, Deadline deadline);
-    LinkStatus subscribe(const QString& characteristic, const QString& device, Deadline deadline);
-
-    std::string address_;
-    QString connectionName_;
-    QDBusConnection bus_;
-    std::shared_ptr<NotificationInbox> inbox_;
-    QPointer<NotificationReceiver> receiver_;
-    QString devicePath_;
-    QString notifyPath_;
-    QString writePath_;
-    QString writeType_;  // "command" (no response) when the characteristic allows it, else "request"
-    int writeSize_ = 20;
-    bool connectedByUs_ = false;
+    struct Link;  // the D-Bus side, kept out of this header: Qt's types stay in the .cpp
+    std::unique_ptr<Link> link_;
     bool open_ = false;
 };
 

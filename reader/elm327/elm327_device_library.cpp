@@ -5,6 +5,7 @@
 #include <glob.h>
 #include <mutex>
 
+#include "reader/elm327/ble_discovery.h"
 #include "reader/elm327/elm327_ble_transport.h"
 #include "reader/elm327/elm327_tcp_transport.h"
 #include "reader/elm327/elm327_tty_transport.h"
@@ -72,6 +73,7 @@ struct Elm327DeviceLibrary::Adapter {
     elm327::ClearResult clear(Deadline deadline);
     LinkStatus connect(Deadline deadline, const std::stop_token& stop);
     LinkStatus findAdapter(Deadline deadline, const std::stop_token& stop);
+    LinkStatus findBleAdapter(Deadline deadline, const std::stop_token& stop);
     LinkStatus findSpeed(Deadline deadline, const std::stop_token& stop);
     void dropPipe();
     std::string foundPort() const {
@@ -289,8 +291,13 @@ LinkStatus Elm327DeviceLibrary::Adapter::connect(Deadline deadline, const std::s
         // The port found before is kept for the rest of the run; only when it can no
         // longer be opened (unplugged, renumbered) is the search run again.
         if (!foundPort_.empty()) {
-            pipe_ = std::make_unique<elm327::TtyTransport>(foundPort_, elm327::DefaultBaud);
-            if (pipe_->open(openDeadline(deadline)).isOk()) return LinkStatus::ok();
+            if (foundPort_.starts_with(elm327::BleLinkPrefix)) {
+                pipe_ = std::make_unique<elm327::BleTransport>(foundPort_.substr(std::string_view(elm327::BleLinkPrefix).size()));
+                if (pipe_->open(bleOpenDeadline(deadline)).isOk()) return LinkStatus::ok();
+            } else {
+                pipe_ = std::make_unique<elm327::TtyTransport>(foundPort_, elm327::DefaultBaud);
+                if (pipe_->open(openDeadline(deadline)).isOk()) return LinkStatus::ok();
+            }
             pipe_.reset();
             const std::lock_guard lock(portMutex_);
             foundPort_.clear();
@@ -332,21 +339,55 @@ LinkStatus Elm327DeviceLibrary::Adapter::findSpeed(Deadline deadline, const std:
 
 // Each matching port in turn: one another program holds is skipped, each probe takes at
 // most ProbeBound at the factory speed, and the first port that answers as an ELM327 is
-// kept.
+// kept. Then, where the patterns say so, the Bluetooth LE devices BlueZ knows.
 LinkStatus Elm327DeviceLibrary::Adapter::findAdapter(Deadline deadline, const std::stop_token& stop) {
-    for (const std::string& port : portsMatching(patterns_)) {
-        if (Clock::now() >= deadline) return {LinkCode::NoDevice, elm327::NoAdapterOnSerialPorts};
+    bool triedBluetooth = false;
+    const auto nothing = [&]() -> LinkStatus {
+        return {LinkCode::NoDevice, triedBluetooth ? elm327::NoAdapterFound : elm327::NoAdapterOnSerialPorts};
+    };
+    for (const std::string& pattern : patterns_) {
+        if (pattern == elm327::BluetoothLeDevices) {
+            triedBluetooth = true;
+            if (const LinkStatus found = findBleAdapter(deadline, stop); found.isOk()) return found;
+            if (stop.stop_requested()) return Stopped;
+            continue;
+        }
+        for (const std::string& port : portsMatching({pattern})) {
+            if (Clock::now() >= deadline) return nothing();
+            if (stop.stop_requested()) return Stopped;
+            auto tty = std::make_unique<elm327::TtyTransport>(port, elm327::DefaultBaud);
+            if (!tty->open(probeDeadline(deadline)).isOk()) continue;
+            if (!conversation_->answersAsElm327(*tty, probeDeadline(deadline))) continue;
+            conversation_->forget();
+            pipe_ = std::move(tty);
+            const std::lock_guard lock(portMutex_);
+            foundPort_ = port;
+            return LinkStatus::ok();
+        }
+    }
+    return nothing();
+}
+
+// The devices BlueZ knows that offer an ELM327 service, the connected ones and the
+// strongest signals first, within BleSearchBound of the start; nothing is scanned for,
+// paired or trusted.
+LinkStatus Elm327DeviceLibrary::Adapter::findBleAdapter(Deadline deadline, const std::stop_token& stop) {
+    const Deadline end = std::min(deadline, Clock::now() + elm327::BleSearchBound);
+    const elm327::BleDiscovery known = elm327::knownBleAdapters(end);
+
+    for (const elm327::BleCandidate& device : known.devices) {
+        if (Clock::now() >= end) break;
         if (stop.stop_requested()) return Stopped;
-        auto tty = std::make_unique<elm327::TtyTransport>(port, elm327::DefaultBaud);
-        if (!tty->open(probeDeadline(deadline)).isOk()) continue;
-        if (!conversation_->answersAsElm327(*tty, probeDeadline(deadline))) continue;
+        auto ble = std::make_unique<elm327::BleTransport>(device.address);
+        if (!ble->open(std::min(end, bleOpenDeadline(deadline))).isOk()) continue;
+        if (!conversation_->answersAsElm327(*ble, probeDeadline(end))) continue;
         conversation_->forget();
-        pipe_ = std::move(tty);
+        pipe_ = std::move(ble);
         const std::lock_guard lock(portMutex_);
-        foundPort_ = port;
+        foundPort_ = elm327::BleLinkPrefix + device.address;
         return LinkStatus::ok();
     }
-    return {LinkCode::NoDevice, elm327::NoAdapterOnSerialPorts};
+    return {LinkCode::NoDevice, elm327::NoAdapterFound};
 }
 
 // The conversation is not told: it sets the adapter up from the start after a failure

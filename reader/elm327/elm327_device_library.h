@@ -103,9 +103,21 @@ inline constexpr std::chrono::milliseconds StopBound{100};
 // (the TCP transport's) and a search of the serial ports that found nothing.
 inline constexpr const char* ConnectionRefused = "connection refused";
 inline constexpr const char* NoAdapterOnSerialPorts = "no ELM327 on the serial ports";
+// ... and one that also tried the Bluetooth LE devices BlueZ knows.
+inline constexpr const char* NoAdapterFound = "no ELM327 on the serial ports or Bluetooth LE";
 // Where an adapter is looked for when nothing names one, in this order: USB-serial
 // adapters, USB CDC-ACM adapters, Bluetooth ports bound with rfcomm.
 inline const std::vector<std::string> SerialPortPatterns = {"/dev/ttyUSB*", "/dev/ttyACM*", "/dev/rfcomm*"};
+// In the search's list, the Bluetooth LE devices BlueZ knows (paired or seen lately) that
+// offer one of the ELM327 services.
+inline constexpr const char* BluetoothLeDevices = "bluetooth-le";
+// The whole search with nothing named: the serial ports, then Bluetooth LE.
+inline const std::vector<std::string> AdapterSearch = {"/dev/ttyUSB*", "/dev/ttyACM*", "/dev/rfcomm*", BluetoothLeDevices};
+// The Bluetooth LE part of the search, from its start: a device already connected answers
+// within a second; one more to connect takes up to BleOpenBound.
+inline constexpr std::chrono::seconds BleSearchBound{5};
+// foundPort() of an adapter found over Bluetooth LE: this and its address.
+inline constexpr const char* BleLinkPrefix = "elm327:ble:";
 
 }  // namespace elm327
 
@@ -113,9 +125,10 @@ class Elm327DeviceLibrary final : public DeviceLibrary {
 public:
     // An adapter at a named place (kind Elm327Tty, Elm327Tcp or Elm327Ble).
     explicit Elm327DeviceLibrary(LinkName named, std::unique_ptr<elm327::Conversation> conversation = nullptr);
-    // An adapter looked for on the serial ports matching `patterns` at the first read, and
-    // kept for the rest of the run.
-    explicit Elm327DeviceLibrary(std::vector<std::string> patterns = elm327::SerialPortPatterns,
+    // An adapter looked for on the serial ports matching `patterns` (and among the Bluetooth
+    // LE devices where they hold BluetoothLeDevices) at the first read, and kept for the
+    // rest of the run.
+    explicit Elm327DeviceLibrary(std::vector<std::string> patterns = elm327::AdapterSearch,
                                  std::unique_ptr<elm327::Conversation> conversation = nullptr);
     ~Elm327DeviceLibrary() override;
     Elm327DeviceLibrary(const Elm327DeviceLibrary&) = delete;
@@ -144,7 +157,8 @@ public:
     // Whether the vehicle part of the read whose codes were taken is still to be handed over:
     // being read, or read and not yet taken (tests, benchmarks).
     bool readingVehicle() const;
-    // The port the adapter was found on when it was looked for; empty before (tests, logs).
+    // The port the adapter was found on when it was looked for (elm327:ble:ADDRESS for a
+    // Bluetooth LE one); empty before (tests, logs).
     std::string foundPort() const;
 
 private:

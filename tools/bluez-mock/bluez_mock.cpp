@@ -20,11 +20,31 @@ const QString PropertiesInterface = QStringLiteral("org.freedesktop.DBus.Propert
 
 QString qstring(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
+constexpr MockService Services[] = {
+    {"fff0", "0000fff0-0000-1000-8000-00805f9b34fb", "0000fff1-0000-1000-8000-00805f9b34fb",
+     "0000fff2-0000-1000-8000-00805f9b34fb"},
+    {"ffe0", "0000ffe0-0000-1000-8000-00805f9b34fb", "0000ffe1-0000-1000-8000-00805f9b34fb",
+     "0000ffe1-0000-1000-8000-00805f9b34fb"},
+    {"18f0", "000018f0-0000-1000-8000-00805f9b34fb", "00002af0-0000-1000-8000-00805f9b34fb",
+     "00002af1-0000-1000-8000-00805f9b34fb"},
+    {"6e400001", "6e400001-b5a3-f393-e0a9-e50e24dcca9e", "6e400003-b5a3-f393-e0a9-e50e24dcca9e",
+     "6e400002-b5a3-f393-e0a9-e50e24dcca9e"},
+    {"e7810a71", "e7810a71-73ae-499d-8c15-faa9aef0c3f2", "bef8d6c9-9c21-4c9e-b632-bd58c1009f9f",
+     "bef8d6c9-9c21-4c9e-b632-bd58c1009f9f"},
+};
+
 }  // namespace
+
+const MockService* mockServiceByShortName(std::string_view name) {
+    for (const MockService& entry : Services) {
+        if (entry.shortName == name) return &entry;
+    }
+    return nullptr;
+}
 
 MockBluez::MockBluez(const MockOptions& options, QDBusConnection bus)
     : options_(options),
-      service_(options.service != nullptr ? options.service : &elm327::bleServices().front()),
+      service_(options.service != nullptr ? options.service : &Services[0]),
       bus_(std::move(bus)),
       adapter_(options.adapter) {
     qDBusRegisterMetaType<InterfaceMap>();

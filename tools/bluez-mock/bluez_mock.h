@@ -13,17 +13,27 @@
 #include <deque>
 #include <string>
 
-#include "reader/elm327/ble_services.h"
 #include "tools/elm327-emulator/elm327_adapter.h"
 
 namespace vx414::bluezmock {
+
+// The services the mock can offer, written out here rather than taken from the program's
+// own table, so that each checks the other (as the ELM327 emulator shares no code with
+// the program's ELM327 back-end).
+struct MockService {
+    std::string_view shortName;  // for --service
+    std::string_view service;
+    std::string_view notify;
+    std::string_view write;  // the same as notify where one characteristic serves both ways
+};
+const MockService* mockServiceByShortName(std::string_view name);
 
 struct MockOptions {
     elmemu::AdapterSetup adapter;
     std::string address = "00:1D:A5:68:98:8B";
     std::string name = "OBDII";
-    const elm327::BleService* service = nullptr;  // nullptr: the table's first
-    int mtu = 23;                  // ATT MTU: writes and notifications carry mtu - 3 bytes
+    const MockService* service = nullptr;  // nullptr: fff0
+    int mtu = 23;                  // ATT MTU (at least 23): writes and notifications carry mtu - 3 bytes
     int lateEvery = 0;             // every Nth notification is held back ...
     int lateMinMilliseconds = 0;   // ... between these two (in turn through the range)
     int lateMaxMilliseconds = 0;
@@ -69,7 +79,7 @@ private:
     void disconnectDevice();
 
     MockOptions options_;
-    const elm327::BleService* service_;
+    const MockService* service_;
     QDBusConnection bus_;
     elmemu::Adapter adapter_;
     bool connected_ = false;

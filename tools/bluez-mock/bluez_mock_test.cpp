@@ -7,7 +7,6 @@
 #include <chrono>
 #include <thread>
 
-#include "reader/elm327/elm327_ble_transport.h"
 #include "tools/bluez-mock/private_bus.h"
 #include "tools/elm327-emulator/elm327_arguments.h"
 #include "tools/elm327-emulator/elm327_emulator.h"
@@ -149,37 +148,6 @@ TEST(BluetoothLe, FaultsEndInTheirCauseWithinTheirBound) {
         EXPECT_EQ(read.result.status, 1) << read.result.out << read.result.err;
         EXPECT_NE(read.result.err.find(c.cause), std::string::npos) << read.result.err;
         EXPECT_LT(read.took, c.bound);
-    }
-}
-
-// Commands longer than one write are cut at what the MTU allows: the mock refuses a write
-// longer than that, as a real link does, and answers each of the commands.
-TEST(BluetoothLe, WritesAreCutToTheMtu) {
-    const testing::PrivateBus bus;
-    ASSERT_FALSE(bus.address().empty()) << "no dbus-daemon";
-    ::setenv("DBUS_SYSTEM_BUS_ADDRESS", bus.address().c_str(), 1);
-    struct Case {
-        const char* mtu;
-        int writeSize;
-    };
-    for (const Case c : {Case{"23", 20}, Case{"64", 61}}) {
-        SCOPED_TRACE(c.mtu);
-        const auto mock = startMock(bus, {"--mtu", c.mtu});
-        elm327::BleTransport ble(Address);
-        ASSERT_TRUE(ble.open(Clock::now() + milliseconds(2000)).isOk());
-        EXPECT_EQ(ble.writeSize(), c.writeSize);
-        const std::string commands = "ATE0\rATI\rATI\rATI\rATI\rATI\rATI\rATI\rATI\rATI\rATI\rATI\rATI\rATI\r";
-        ASSERT_TRUE(ble.write(commands, Clock::now() + milliseconds(2000)).isOk());
-        std::string answer;
-        const auto deadline = Clock::now() + milliseconds(2000);
-        while (std::count(answer.begin(), answer.end(), '>') < 14 && Clock::now() < deadline) {
-            ASSERT_TRUE(ble.read(answer, 4096, deadline).isOk());
-        }
-        std::size_t banners = 0;
-        for (std::size_t at = answer.find("ELM327 v1.5"); at != std::string::npos; at = answer.find("ELM327 v1.5", at + 1))
-            ++banners;
-        EXPECT_EQ(banners, 13u) << answer;
-        ble.close();
     }
 }
 

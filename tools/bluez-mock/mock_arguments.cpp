@@ -16,16 +16,6 @@ bool parseNumber(std::string_view text, int& value, int low, int high) {
     return true;
 }
 
-// A service by the first part of its UUID: fff0, ffe0, 18f0, 6e400001, e7810a71.
-const elm327::BleService* serviceByShortName(std::string_view name) {
-    for (const elm327::BleService& entry : elm327::bleServices()) {
-        const std::string_view uuid = entry.service;
-        const std::string_view shortForm = uuid.starts_with("0000") ? uuid.substr(4, 4) : uuid.substr(0, 8);
-        if (shortForm == name) return &entry;
-    }
-    return nullptr;
-}
-
 }  // namespace
 
 std::string mockUsageText() {
@@ -83,10 +73,10 @@ ParsedMockArguments parseMockArguments(std::span<const std::string_view> argumen
         if (argument == "--address") {
             options.address = std::string(value);
         } else if (argument == "--service") {
-            options.service = serviceByShortName(value);
+            options.service = mockServiceByShortName(value);
             if (options.service == nullptr) return fail("unknown service: " + std::string(value));
         } else if (argument == "--mtu") {
-            if (!parseNumber(value, options.mtu, elm327::MinimumAttMtu, 517)) return fail("bad --mtu");
+            if (!parseNumber(value, options.mtu, 23, 517)) return fail("bad --mtu");
         } else if (argument == "--late-every") {
             if (!parseNumber(value, options.lateEvery, 1, 1'000'000)) return fail("bad --late-every");
         } else if (argument == "--late") {
