@@ -24,7 +24,7 @@ struct LinkName {
     int baud = 0;             // Elm327Tty: 0 = try the usual speeds
     std::string host;         // Elm327Tcp
     std::uint16_t port = 0;   // Elm327Tcp
-    std::string address;      // Elm327Ble: the device's address, upper case (AA:BB:CC:DD:EE:FF)
+    std::string address = {}; // Elm327Ble: the device's address, upper case (AA:BB:CC:DD:EE:FF)
 };
 
 struct LinkNameParse {

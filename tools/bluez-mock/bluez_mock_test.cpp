@@ -151,5 +151,31 @@ TEST(BluetoothLe, FaultsEndInTheirCauseWithinTheirBound) {
     }
 }
 
+// --list-adapters names the device BlueZ knows, with its name and signal, and says it
+// answered; with Bluetooth off it says that instead. Nothing is paired.
+TEST(BluetoothLe, ListAdaptersShowsTheDevicesBlueZKnows) {
+    const testing::PrivateBus bus;
+    ASSERT_FALSE(bus.address().empty()) << "no dbus-daemon";
+    struct Case {
+        std::vector<std::string> mock;
+        const char* line;
+        bool answered;  // exit status 0; otherwise whatever the serial ports and Wi-Fi gave
+    };
+    const Case cases[] = {
+        {{}, "  elm327:ble:00:1D:A5:68:98:8B  \"OBDII\"  -58 dBm  answered as an ELM327\n", true},
+        {{"--powered-off"}, "Bluetooth LE devices BlueZ knows:\n  Bluetooth is turned off on this computer.\n", false},
+    };
+    for (const Case& c : cases) {
+        const auto mock = startMock(bus, c.mock);
+        testing::ChildOptions options;
+        options.environment["DBUS_SYSTEM_BUS_ADDRESS"] = bus.address();
+        const testing::ChildResult result = testing::runChild(testing::buildProgram("vx414-read"), {"--list-adapters"}, options);
+        EXPECT_NE(result.out.find(c.line), std::string::npos) << result.out;
+        if (c.answered) {
+            EXPECT_EQ(result.status, 0) << result.out;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace vx414

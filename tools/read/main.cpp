@@ -42,6 +42,7 @@ int main(int argc, char** argv) {
     environment.links.open = [](const std::optional<vx414::LinkName>& named) { return vx414::makeDeviceLibrary(named); };
     environment.links.canClear = [](vx414::DeviceLibrary& link) { return vx414::asElm327(link) != nullptr; };
     environment.links.clearCodes = [](vx414::DeviceLibrary& link) { return vx414::asElm327(link)->clearCodes(); };
+    environment.links.listAdapters = vx414::listAdapters;
 
     const int status = runReadCommand(*parsed.arguments, environment);
     if (!std::cout.flush()) {

@@ -19,6 +19,7 @@ Accepts acceptedBy(Mode mode) {
     case Mode::Lookup: return {true, true, false, false, true, false};
     case Mode::Glossary: return {false, true, true, false, true, false};
     case Mode::Clear: return {false, false, false, true, true, true};
+    case Mode::ListAdapters: return {false, false, false, false, false, false};
     case Mode::Help:
     case Mode::Version: break;
     }
@@ -30,6 +31,7 @@ std::string_view modeOption(Mode mode) {
     case Mode::Lookup: return "--lookup";
     case Mode::Glossary: return "--glossary";
     case Mode::Clear: return "--clear";
+    case Mode::ListAdapters: return "--list-adapters";
     default: return "a read";
     }
 }
@@ -107,6 +109,8 @@ ParsedReadArguments parseReadArguments(std::span<const std::string_view> argumen
             result.term = std::string(*value);
         } else if (option == "--clear") {
             if (!setMode(Mode::Clear)) return twoModes();
+        } else if (option == "--list-adapters") {
+            if (!setMode(Mode::ListAdapters)) return twoModes();
         } else if (option == "--yes" || option == "-y") {
             result.yes = true;
         } else if (option == "--no-header") {
@@ -161,6 +165,7 @@ std::string usageText() {
        vx414-read --lookup CODE [--make MAKE] [--format text|json] [--data FILE]
        vx414-read --glossary TERM [--format FORMAT] [--data FILE]
        vx414-read --clear [--link LINK] [--yes] [--data FILE]
+       vx414-read --list-adapters
 
 Reads the trouble codes once from the VX-414 reader or an ELM327 adapter and
 prints each with its kind (Pending, Stored, or Permanent from an ELM327 adapter)
@@ -168,10 +173,13 @@ and its definition for the make. Through an ELM327 adapter it also shows the
 VIN, the check-engine light (MIL), the readiness monitors and the freeze frame.
 
   --link LINK      where the reader is: a tty path (the VX-414 reader),
-                   elm327:PATH[?baud=N] (an ELM327 adapter on a tty) or
-                   elm327://HOST:PORT (an ELM327 adapter over TCP). Without it,
-                   $VX414_LINK, else /dev/vx414, else an ELM327 adapter found on
-                   /dev/ttyUSB*, /dev/ttyACM* and /dev/rfcomm*
+                   elm327:PATH[?baud=N] (an ELM327 adapter on a tty),
+                   elm327://HOST:PORT (an ELM327 adapter over TCP) or
+                   elm327:ble:AA:BB:CC:DD:EE:FF (an ELM327 adapter over
+                   Bluetooth LE, paired or seen by BlueZ). Without it,
+                   $VX414_LINK, else /dev/vx414, else an ELM327 adapter found
+                   on /dev/ttyUSB*, /dev/ttyACM* and /dev/rfcomm*, then among
+                   the Bluetooth LE devices BlueZ knows
   --make MAKE      the vehicle make whose definitions win over the generic ones
                    (default: the make the car's VIN names, else generic; upper
                    or lower case alike; see below)
@@ -194,13 +202,17 @@ VIN, the check-engine light (MIL), the readiness monitors and the freeze frame.
                    Asks first unless --yes is given; without a terminal to ask
                    on, --yes is needed
   --yes            clear without asking
+  --list-adapters  list the serial ports, the Bluetooth LE devices BlueZ knows
+                   that offer an ELM327 service (name, address, signal) and the
+                   usual Wi-Fi adapter's address, each with whether it answered
+                   as an ELM327; pairs nothing
   --help           show this text
   --version        show the version
 
-Exit status: 0 the codes were read (none is a read too), the entry was found or
-the codes were cleared; 1 the read or the clear failed or was declined, or
---lookup or --glossary found nothing; 2 a usage error; 3 the definitions file
-is missing or damaged.
+Exit status: 0 the codes were read (none is a read too), the entry was found,
+the codes were cleared or an adapter answered; 1 the read or the clear failed
+or was declined, --lookup or --glossary found nothing, or no adapter answered;
+2 a usage error; 3 the definitions file is missing or damaged.
 
 Makes:
 )";

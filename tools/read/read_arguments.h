@@ -10,7 +10,7 @@
 
 namespace vx414::cli {
 
-enum class Mode { Read, Lookup, Glossary, Clear, Help, Version };
+enum class Mode { Read, Lookup, Glossary, Clear, ListAdapters, Help, Version };
 enum class Format { Text, Csv, Json };
 
 struct ReadArguments {

@@ -350,6 +350,40 @@ int clear(const ReadArguments& arguments, CommandEnvironment& environment) {
     return ExitOk;
 }
 
+// One section a kind of link, a line an adapter: its link name, a Bluetooth device's name
+// and signal, and whether it answered as an ELM327 or why not.
+int listAdapters(CommandEnvironment& environment) {
+    if (!environment.links.listAdapters) return ExitFailed;
+    const AdapterListing listing = environment.links.listAdapters();
+    const struct {
+        ListedAdapter::Kind kind;
+        const char* title;
+    } sections[] = {{ListedAdapter::Kind::SerialPort, "Serial ports"},
+                    {ListedAdapter::Kind::BluetoothLe, "Bluetooth LE devices BlueZ knows"},
+                    {ListedAdapter::Kind::WiFi, "Wi-Fi"}};
+    bool anyAnswered = false;
+    for (const auto& section : sections) {
+        environment.out << section.title << ":\n";
+        bool any = false;
+        for (const ListedAdapter& adapter : listing.adapters) {
+            if (adapter.kind != section.kind) continue;
+            any = true;
+            anyAnswered = anyAnswered || adapter.answered;
+            std::string line = "  " + adapter.link;
+            if (!adapter.name.empty()) line += "  \"" + adapter.name + "\"";
+            if (adapter.rssi) line += "  " + std::to_string(*adapter.rssi) + " dBm";
+            line += adapter.answered ? "  answered as an ELM327" : "  " + adapter.note;
+            environment.out << line << "\n";
+        }
+        if (section.kind == ListedAdapter::Kind::BluetoothLe && !listing.bluetooth.empty()) {
+            environment.out << "  " << listing.bluetooth << "\n";
+        } else if (!any) {
+            environment.out << "  none\n";
+        }
+    }
+    return anyAnswered ? ExitOk : ExitFailed;
+}
+
 }  // namespace
 
 int runReadCommand(const ReadArguments& arguments, CommandEnvironment& environment) {
@@ -359,6 +393,7 @@ int runReadCommand(const ReadArguments& arguments, CommandEnvironment& environme
     case Mode::Lookup: return lookup(arguments, environment);
     case Mode::Glossary: return glossary(arguments, environment);
     case Mode::Clear: return clear(arguments, environment);
+    case Mode::ListAdapters: return listAdapters(environment);
     case Mode::Read: break;
     }
     return read(arguments, environment);

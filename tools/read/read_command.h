@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "reader/adapter_listing.h"
 #include "reader/device_library.h"
 #include "reader/elm327/elm327_answer.h"
 #include "reader/link_name.h"
@@ -33,6 +34,8 @@ struct LinkServices {
     std::function<bool(DeviceLibrary& link)> canClear;
     // Service 04 through `link`: Ok once a unit has confirmed; which confirmed, which refused.
     std::function<elm327::ClearResult(DeviceLibrary& link)> clearCodes;
+    // What --list-adapters shows.
+    std::function<AdapterListing()> listAdapters;
 };
 
 struct CommandEnvironment {
