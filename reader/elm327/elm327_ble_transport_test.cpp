@@ -67,7 +67,8 @@ TEST(BleTransport, WritesAreCutToTheMtu) {
 }
 
 // With nothing named, the search tries the BLE devices BlueZ knows once the serial ports
-// gave nothing, and keeps the one that answered; with Bluetooth off it says what it tried.
+// gave nothing, and keeps the one that answered; with Bluetooth off it says it searched
+// the serial ports alone.
 TEST(BleTransport, TheSearchFindsAKnownBleAdapterAfterTheSerialPorts) {
     const testing::PrivateBus& bus = sharedBus();
     ASSERT_FALSE(bus.address().empty()) << "no dbus-daemon";
@@ -78,7 +79,8 @@ TEST(BleTransport, TheSearchFindsAKnownBleAdapterAfterTheSerialPorts) {
     };
     const Case cases[] = {
         {{"--pending", "P0300", "--stored", "P0420"}, "elm327:ble:00:1D:A5:68:98:8B", ""},
-        {{"--powered-off"}, "", elm327::NoAdapterFound},
+        // Bluetooth could not be searched: the serial ports alone were.
+        {{"--powered-off"}, "", elm327::NoAdapterOnSerialPorts},
     };
     for (const Case& c : cases) {
         const auto mock = startMock(bus, c.mock);

@@ -73,7 +73,9 @@ struct Elm327DeviceLibrary::Adapter {
     elm327::ClearResult clear(Deadline deadline);
     LinkStatus connect(Deadline deadline, const std::stop_token& stop);
     LinkStatus findAdapter(Deadline deadline, const std::stop_token& stop);
-    LinkStatus findBleAdapter(Deadline deadline, const std::stop_token& stop);
+    // `looked` tells whether BlueZ could be asked at all (a machine without Bluetooth has
+    // only its serial ports searched, and is told so).
+    LinkStatus findBleAdapter(Deadline deadline, const std::stop_token& stop, bool& looked);
     LinkStatus findSpeed(Deadline deadline, const std::stop_token& stop);
     void dropPipe();
     std::string foundPort() const {
@@ -347,8 +349,7 @@ LinkStatus Elm327DeviceLibrary::Adapter::findAdapter(Deadline deadline, const st
     };
     for (const std::string& pattern : patterns_) {
         if (pattern == elm327::BluetoothLeDevices) {
-            triedBluetooth = true;
-            if (const LinkStatus found = findBleAdapter(deadline, stop); found.isOk()) return found;
+            if (const LinkStatus found = findBleAdapter(deadline, stop, triedBluetooth); found.isOk()) return found;
             if (stop.stop_requested()) return Stopped;
             continue;
         }
@@ -371,9 +372,10 @@ LinkStatus Elm327DeviceLibrary::Adapter::findAdapter(Deadline deadline, const st
 // The devices BlueZ knows that offer an ELM327 service, the connected ones and the
 // strongest signals first, within BleSearchBound of the start; nothing is scanned for,
 // paired or trusted.
-LinkStatus Elm327DeviceLibrary::Adapter::findBleAdapter(Deadline deadline, const std::stop_token& stop) {
+LinkStatus Elm327DeviceLibrary::Adapter::findBleAdapter(Deadline deadline, const std::stop_token& stop, bool& looked) {
     const Deadline end = std::min(deadline, Clock::now() + elm327::BleSearchBound);
     const elm327::BleDiscovery known = elm327::knownBleAdapters(end);
+    looked = known.status.isOk();
 
     for (const elm327::BleCandidate& device : known.devices) {
         if (Clock::now() >= end) break;
