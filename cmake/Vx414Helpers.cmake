@@ -20,6 +20,28 @@ elseif(VX414_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+# vx414_optional_part(<VAR> <package> <what> <debian packages>)
+# Turns <VAR> from AUTO, ON or OFF into ON or OFF: AUTO is ON when find_package finds
+# <package>, else OFF with a note saying what is left out and what would bring it; ON
+# requires the package.
+macro(vx414_optional_part var package what debian)
+  if(${var} STREQUAL "AUTO")
+    find_package(${package} QUIET)
+    if(${package}_FOUND)
+      set(${var} ON)
+    else()
+      set(${var} OFF)
+      message(STATUS "Not building ${what}: ${package} is missing (Debian's ${debian}; "
+                     "tools/install-deps.sh --test installs it)")
+    endif()
+  elseif(${var})
+    set(${var} ON)
+    find_package(${package} REQUIRED)
+  else()
+    set(${var} OFF)
+  endif()
+endmacro()
+
 # vx414_add_test(NAME <name> SOURCES <files...> LIBS <targets...> [QT])
 # Builds one GoogleTest executable and registers it with CTest. QT gives it a main
 # that creates the QApplication first (widget tests) and runs it offscreen.

@@ -1,6 +1,11 @@
 #include "reader/cleared_read.h"
 
+#include "reader/report_json_read.h"
+
+#include <algorithm>
 #include <array>
+#include <fstream>
+#include <iterator>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -86,6 +91,72 @@ KeptRead keepReadBeforeClearing(const std::string& folder, const ReadReport& rea
     }
     kept.error = "too many cleared reads kept at " + std::string(stem.data()) + " in " + folder;
     return kept;
+}
+
+namespace {
+
+constexpr std::string_view kKeptPrefix = "vx414-cleared-";
+constexpr std::uintmax_t kMaxKeptReadBytes = 1U << 20;
+
+// "vx414-cleared-20261208-040506-2.json" orders by "20261208-040506", then 2 (none is 1);
+// nothing for another name.
+std::optional<std::pair<std::string, int>> keptOrder(const std::string& name) {
+    if (!name.starts_with(kKeptPrefix) || !name.ends_with(".json")) return std::nullopt;
+    const std::string stem = name.substr(kKeptPrefix.size(), name.size() - kKeptPrefix.size() - 5);
+    const auto digits = [](std::string_view text) {
+        return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    if (stem.size() < 15 || stem[8] != '-' || !digits(stem.substr(0, 8)) || !digits(stem.substr(9, 6)))
+        return std::nullopt;
+    if (stem.size() == 15) return std::pair{stem, 1};
+    if (stem[15] != '-' || !digits(stem.substr(16)) || stem.size() > 19) return std::nullopt;
+    return std::pair{stem.substr(0, 15), std::stoi(stem.substr(16))};
+}
+
+}  // namespace
+
+PreviousRead openPreviousRead(const std::string& path) {
+    PreviousRead previous{path, std::nullopt, {}};
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    if (error) {
+        previous.error = "cannot read " + path + ": " + error.message();
+        return previous;
+    }
+    if (size > kMaxKeptReadBytes) {
+        previous.error = path + " is too large to be a kept read (" + std::to_string(size) + " bytes)";
+        return previous;
+    }
+    std::ifstream file(path, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    if (!file.good() && !file.eof()) {
+        previous.error = "cannot read " + path;
+        return previous;
+    }
+    ReadFromJson parsed = reportFromJson(text);
+    if (!parsed.report) {
+        previous.error = path + ": " + parsed.error;
+        return previous;
+    }
+    previous.read = std::move(parsed.report);
+    return previous;
+}
+
+std::vector<PreviousRead> previousReads(const std::string& folder) {
+    std::vector<std::pair<std::pair<std::string, int>, std::string>> found;
+    std::error_code error;
+    if (!folder.empty()) {
+        for (auto it = std::filesystem::directory_iterator(folder, error);
+             !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
+            const std::string name = it->path().filename().string();
+            if (const auto order = keptOrder(name)) found.emplace_back(*order, it->path().string());
+        }
+    }
+    std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    std::vector<PreviousRead> reads;
+    reads.reserve(found.size());
+    for (const auto& [order, path] : found) reads.push_back(openPreviousRead(path));
+    return reads;
 }
 
 }  // namespace vx414

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "reader/report_format.h"
 
@@ -30,5 +31,20 @@ struct KeptRead {
 // that name is taken. The file appears whole or not at all: it is written under a
 // temporary name and renamed.
 KeptRead keepReadBeforeClearing(const std::string& folder, const ReadReport& read);
+
+// A kept read opened again.
+struct PreviousRead {
+    std::string path;
+    std::optional<ReadReport> read;  // empty when the file cannot be read back
+    std::string error;               // why not, one line: the file is never changed for it
+};
+
+// The reads kept in `folder`, newest first (by the time in their names; of two kept in one
+// second, the later "-2" first). Other files are left out; a damaged kept read is listed
+// with its error, so that it is not silently lost. Empty when the folder is not there.
+std::vector<PreviousRead> previousReads(const std::string& folder);
+
+// One kept read from its file; a file larger than any read (1 MiB) is refused unread.
+PreviousRead openPreviousRead(const std::string& path);
 
 }  // namespace vx414

@@ -60,5 +60,51 @@ TEST(ClearedRead, EachKeepIsANewWholeFile) {
     std::filesystem::remove_all(scratch);
 }
 
+TEST(ClearedRead, PreviousReadsComeNewestFirstAndOnlyTheKeptOnes) {
+    char name[] = "/tmp/vx414-previous-XXXXXX";
+    ASSERT_NE(::mkdtemp(name), nullptr);
+    const std::filesystem::path folder(name);
+    const ReadReport read{LocalTime{2026, 12, 8, 4, 5, 6, 0}, "audi", {{"Stored", "P0301", "Misfire", ""}}, {}};
+    // Written in an order unlike the one expected; eleven keeps within one second.
+    const struct {
+        const char* file;
+        bool listed;
+    } files[] = {
+        {"vx414-cleared-20261208-040506-2.json", true},
+        {"vx414-cleared-20261208-040506.json", true},
+        {"vx414-cleared-20261208-040506-10.json", true},
+        {"vx414-cleared-20261209-000000.json", true},
+        {"vx414-cleared-20261207-235959.json", true},
+        {".vx414-cleared-20261208-040507.json.part", false},  // a keep cut short
+        {"vx414-cleared-2026120-040506.json", false},
+        {"vx414-cleared-20261208-040506-.json", false},
+        {"notes.json", false},
+    };
+    for (const auto& f : files) std::ofstream(folder / f.file) << reportAsJson(read);
+    std::vector<std::string> listed;
+    for (const PreviousRead& previous : previousReads(folder.string())) {
+        EXPECT_TRUE(previous.read) << previous.error;
+        listed.push_back(std::filesystem::path(previous.path).filename().string());
+    }
+    EXPECT_EQ(listed, (std::vector<std::string>{"vx414-cleared-20261209-000000.json",
+                                                "vx414-cleared-20261208-040506-10.json",
+                                                "vx414-cleared-20261208-040506-2.json",
+                                                "vx414-cleared-20261208-040506.json",
+                                                "vx414-cleared-20261207-235959.json"}));
+
+    // A file far larger than any read is refused unread; a missing one says so.
+    const std::filesystem::path huge = folder / "vx414-cleared-20261210-000000.json";
+    std::ofstream(huge) << std::string(2U << 20, ' ');
+    const PreviousRead refused = openPreviousRead(huge.string());
+    EXPECT_FALSE(refused.read);
+    EXPECT_EQ(refused.error, huge.string() + " is too large to be a kept read (2097152 bytes)");
+    const PreviousRead missing = openPreviousRead((folder / "gone.json").string());
+    EXPECT_FALSE(missing.read);
+    EXPECT_TRUE(missing.error.starts_with("cannot read " + (folder / "gone.json").string() + ": ")) << missing.error;
+    EXPECT_TRUE(previousReads((folder / "none").string()).empty());
+    EXPECT_TRUE(previousReads("").empty());
+    std::filesystem::remove_all(folder);
+}
+
 }  // namespace
 }  // namespace vx414

@@ -28,6 +28,7 @@ public:
     // Only the adapter gathers whole reports; the reader's tty never tells.
     void DeviceNotifyReportReady(std::function<void()> ready) override;
     ReportState DeviceReportState() const override;
+    std::string DeviceLinkName() const override { return current_->DeviceLinkName(); }
 
     // The adapter's library when the next read would go to the adapter, else nullptr.
     Elm327DeviceLibrary* adapter();

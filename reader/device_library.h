@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "reader/link_status.h"
@@ -63,6 +64,12 @@ public:
     // through the same `ready` call; std::nullopt otherwise, and always for a byte link.
     // Never waits.
     virtual std::optional<VehicleInfo> DeviceReadVehicle() { return std::nullopt; }
+
+    // What the device on the link announced itself as, when it is an emulator: "reader
+    // emulator" or "ELM327 emulator" (see reader/emulator_announcement.h), as of the last
+    // open that reached it; empty for a real reader or adapter, and before any open. Never
+    // waits.
+    virtual std::string DeviceLinkName() const { return {}; }
 };
 
 // The program's link to the reader: a raw byte pipe over the tty named by the environment

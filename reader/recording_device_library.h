@@ -63,6 +63,10 @@ public:
     std::optional<LinkReport> DeviceReadReport() override { return std::exchange(report_, std::nullopt); }
     ReportState DeviceReportState() const override { return report_ ? ReportState::Ready : ReportState::None; }
 
+    // What DeviceLinkName answers: an emulator's announcement, or empty for a real reader.
+    std::string linkName;
+    std::string DeviceLinkName() const override { return linkName; }
+
     bool isOpen() const { return open_; }
 
     const std::vector<CallRecord>& calls() const { return calls_; }

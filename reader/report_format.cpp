@@ -171,9 +171,7 @@ namespace {
 
 using namespace format;
 
-constexpr char kTab = '\t';
 constexpr char kComma = ',';
-constexpr std::string_view kLf = "\n";
 constexpr std::string_view kCrLf = "\r\n";
 
 // {"a": "x", "b": "y"} for the given names and texts, on one line.
@@ -262,15 +260,17 @@ std::string reportAsTabText(const ReadReport& report) {
 std::string reportAsCsv(const ReadReport& report, CsvHeader header) {
   std::string out;
   const std::string time = isoTime(report.time);
-  // The unit came last, after the columns earlier files had, so that a script reading
-  // columns by position reads old and new files alike.
+  // New columns come last, after the ones earlier files had (the unit, then the VIN), so
+  // that a script reading columns by position reads old and new files alike. The VIN is
+  // in every row, as the time and make are, so that a workshop's log tells cars apart.
+  const std::string_view vin = report.vehicle.vin;
   if (header == CsvHeader::With)
-    appendRecord(out, {"time", "make", "kind", "code", "definition", "unit"}, kComma, kCrLf);
+    appendRecord(out, {"time", "make", "kind", "code", "definition", "unit", "vin"}, kComma, kCrLf);
   for (const ReportCode& c : report.codes) {
-    appendRecord(out, {time, report.make, c.kind, c.code, c.definition, c.unit}, kComma, kCrLf);
+    appendRecord(out, {time, report.make, c.kind, c.code, c.definition, c.unit, vin}, kComma, kCrLf);
   }
   // A clean car is a result too: a log gathered read by read keeps a row for it.
-  if (report.codes.empty()) appendRecord(out, {time, report.make, kNoCodesKind, "", "", ""}, kComma, kCrLf);
+  if (report.codes.empty()) appendRecord(out, {time, report.make, kNoCodesKind, "", "", "", vin}, kComma, kCrLf);
   return out;
 }
 
@@ -282,6 +282,26 @@ void appendJsonStringOrNull(std::string& out, std::string_view text) {
   } else {
     appendJsonString(out, text);
   }
+}
+
+// ["a", "b"] on one line.
+void appendJsonStrings(std::string& out, const std::vector<std::string>& texts) {
+  out += '[';
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    if (i > 0) out += ", ";
+    appendJsonString(out, texts[i]);
+  }
+  out += ']';
+}
+
+std::string_view inspectionVerdictJson(const std::optional<InspectionVerdict>& verdict) {
+  if (!verdict) return "null";
+  switch (*verdict) {
+    case InspectionVerdict::Ready: return "\"ready\"";
+    case InspectionVerdict::NotReady: return "\"not_ready\"";
+    case InspectionVerdict::Fails: break;
+  }
+  return "\"fails\"";
 }
 
 void appendFreezeFrameJson(std::string& out, const std::optional<FreezeFrame>& frame) {
@@ -321,6 +341,8 @@ std::string reportAsJson(const ReadReport& report) {
   appendJsonString(out, report.make);
   out += ",\n  \"vin\": ";
   appendJsonStringOrNull(out, vehicle.vin);
+  out += ",\n  \"vin_warning\": ";
+  appendJsonStringOrNull(out, vehicle.vinWarning);
   out += ",\n  \"model_year\": ";
   out += vehicle.modelYear > 0 ? std::to_string(vehicle.modelYear) : "null";
   out += ",\n  \"mil\": ";
@@ -336,9 +358,24 @@ std::string reportAsJson(const ReadReport& report) {
   });
   out += ",\n  \"inspection\": ";
   appendJsonStringOrNull(out, vehicle.inspection);
+  out += ",\n  \"inspection_verdict\": ";
+  out += inspectionVerdictJson(vehicle.inspectionVerdict);
+  out += ",\n  \"incomplete_monitors\": ";
+  appendJsonStrings(out, vehicle.incompleteMonitors);
   out += ",\n  \"freeze_frame\": ";
   appendFreezeFrameJson(out, vehicle.freezeFrame);
-  out += "\n}\n";
+  std::vector<std::string> notRead;
+  for (const ItemNotRead& entry : vehicle.notRead) notRead.emplace_back(vehicleItemName(entry.item));
+  out += ",\n  \"not_read\": ";
+  appendJsonStrings(out, notRead);
+  out += ",\n  \"not_read_reasons\": {";
+  for (std::size_t i = 0; i < vehicle.notRead.size(); ++i) {
+    out += i == 0 ? "" : ", ";
+    appendJsonString(out, vehicleItemName(vehicle.notRead[i].item));
+    out += ": ";
+    appendJsonString(out, vehicle.notRead[i].reason);
+  }
+  out += "}\n}\n";
   return out;
 }
 

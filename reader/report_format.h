@@ -91,14 +91,18 @@ ReadReport reportFromRead(const LocalTime& time, std::string_view make,
 //   tab-separated: TYPE, Vehicle, Code, Definition (the result table's headings), the make
 //                  in every row; then, when the link told more about the car, the
 //                  vehicle's lines, readiness and freeze frame (vehicleAsTabText);
-//   CSV:           time, make, kind, code, definition, unit, the time and make in every
-//                  row, so that the rows of many reads can be gathered in one file;
+//   CSV:           time, make, kind, code, definition, unit, vin, the time, make and VIN
+//                  in every row, so that the rows of many reads can be gathered in one
+//                  file; the VIN is empty when none was read (the VX-414 reader's reads);
 //   JSON:          the document vx414-read(1) describes, "version" ReportJsonVersion:
-//                  {"version", "time", "make", "vin", "model_year", "mil", "codes":
-//                  [{"kind", "code", "definition", "unit"}...], "total", "readiness",
-//                  "inspection", "freeze_frame"}; every member is always there, null (or
-//                  an empty array) when the read does not tell it.
-inline constexpr int ReportJsonVersion = 2;
+//                  {"version", "time", "make", "vin", "vin_warning", "model_year", "mil",
+//                  "codes": [{"kind", "code", "definition", "unit"}...], "total",
+//                  "readiness", "inspection", "inspection_verdict", "incomplete_monitors",
+//                  "freeze_frame", "not_read", "not_read_reasons"}; every member is always
+//                  there, null (or an empty array or object) when the read does not tell it.
+//                  Version 3 added the verdict, the incomplete monitors, the VIN warning and
+//                  the items not read.
+inline constexpr int ReportJsonVersion = 3;
 // A read without codes gives the header row alone, or an empty "codes" array; in CSV it
 // gives one row of kind kNoCodesKind with an empty code, so that a log of reads keeps it.
 // CsvHeader::Without leaves the header row out, for appending to a file that has one.

@@ -7,6 +7,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "reader/emulator_announcement.h"
+
 namespace vx414 {
 namespace {
 
@@ -33,8 +35,10 @@ void TtyDeviceLibrary::DeviceOpen() {
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         status_ = LinkStatus(LinkCode::NoDevice, "cannot open the link");
+        linkName_.clear();
         return;
     }
+    linkName_ = emulatorLinkName(announcedEmulator(fd));
     termios mode{};
     if (::tcgetattr(fd, &mode) == 0) {
         // Raw 8-bit bytes, no echo, no line editing, no flow control, no translation. The

@@ -32,6 +32,7 @@ public:
     void DeviceClose() override;
     LinkByte DeviceReadByte() override;
     void DeviceWriteByte(std::uint8_t byte) override;
+    std::string DeviceLinkName() const override { return linkName_; }
 
     bool isOpen() const { return fd_ >= 0; }
     // The outcome of the last open, or the last read or write error since (NoDevice, Io).
@@ -42,6 +43,7 @@ private:
 
     std::string fixedPath_;
     int fd_ = -1;
+    std::string linkName_;
     LinkStatus status_;
     // Bytes already taken from the tty and not yet handed out.
     std::array<std::uint8_t, 4096> buffer_{};

@@ -1,4 +1,5 @@
 #include "reader/tty_device_library.h"
+#include "reader/emulator_announcement.h"
 
 #include <gtest/gtest.h>
 
@@ -6,6 +7,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <string>
 #include <termios.h>
 #include <unistd.h>
@@ -37,6 +39,7 @@ public:
 
     const std::string& path() const { return path_; }
     bool ready() const { return slave_ >= 0; }
+    int master() const { return master_; }
 
     void send(const std::vector<std::uint8_t>& bytes) const {
         ASSERT_EQ(::write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
@@ -152,6 +155,44 @@ TEST(TtyDeviceLibrary, FindsTheReaderThroughTheEnvironment) {
     ::unsetenv(LinkEnvironmentVariable);
     EXPECT_EQ(linkPath(), "/dev/vx414");
     if (saved != nullptr) ::setenv(LinkEnvironmentVariable, restore.c_str(), 1);
+}
+
+TEST(TtyDeviceLibrary, TheLinkNameIsWhatTheFarEndAnnouncedAtTheLastOpen) {
+    struct Case {
+        const char* farEnd;
+        void (*set)(int master);
+        const char* linkName;
+    };
+    const Case cases[] = {
+        {"a line that announces nothing", [](int) {}, ""},
+        {"a terminal window, 24 x 80",
+         [](int master) {
+             winsize size{};
+             size.ws_row = 24;
+             size.ws_col = 80;
+             ::ioctl(master, TIOCSWINSZ, &size);
+         },
+         ""},
+        {"the reader emulator", [](int master) { announceEmulator(master, EmulatorKind::Reader); }, "reader emulator"},
+        {"the ELM327 emulator", [](int master) { announceEmulator(master, EmulatorKind::Elm327); }, "ELM327 emulator"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.farEnd);
+        Pty pty;
+        ASSERT_TRUE(pty.ready());
+        c.set(pty.master());
+        TtyDeviceLibrary link(pty.path());
+        EXPECT_EQ(link.DeviceLinkName(), "");  // nothing known before the first open
+        link.DeviceOpen();
+        ASSERT_TRUE(link.isOpen());
+        EXPECT_EQ(link.DeviceLinkName(), c.linkName);
+        link.DeviceClose();
+        EXPECT_EQ(link.DeviceLinkName(), c.linkName);  // still the device the window talked to
+    }
+    // A link that cannot be opened reaches nothing that could announce itself.
+    TtyDeviceLibrary gone("/nonexistent/vx414-reader");
+    gone.DeviceOpen();
+    EXPECT_EQ(gone.DeviceLinkName(), "");
 }
 
 TEST(TtyDeviceLibrary, WithoutAReaderNothingHappens) {

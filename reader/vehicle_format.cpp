@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
+#include <system_error>
 #include <vector>
 
 #include "reader/format_primitives.h"
@@ -47,7 +48,43 @@ std::string_view monitorStateText(MonitorState state) {
 bool hasVehicleDetails(const VehicleInfo& vehicle) {
     return !vehicle.vin.empty() || !vehicle.make.empty() || vehicle.modelYear > 0 || vehicle.mil.has_value() ||
            !vehicle.readiness.empty() || !vehicle.inspection.empty() || vehicle.freezeFrame.has_value() ||
-           !vehicle.units.empty() || !vehicle.permanent.empty();
+           !vehicle.units.empty() || !vehicle.permanent.empty() || !vehicle.notRead.empty();
+}
+
+std::string_view vehicleItemName(VehicleItem item) {
+    switch (item) {
+    case VehicleItem::Readiness: return "readiness";
+    case VehicleItem::FreezeFrame: return "freeze_frame";
+    case VehicleItem::Permanent: return "permanent";
+    case VehicleItem::Vin: break;
+    }
+    return "vin";
+}
+
+std::string_view vehicleItemTitle(VehicleItem item) {
+    switch (item) {
+    case VehicleItem::Readiness: return "Readiness";
+    case VehicleItem::FreezeFrame: return "Freeze frame";
+    case VehicleItem::Permanent: return "Permanent codes";
+    case VehicleItem::Vin: break;
+    }
+    return "VIN";
+}
+
+const ItemNotRead* notReadEntry(const VehicleInfo& vehicle, VehicleItem item) {
+    const auto found = std::find_if(vehicle.notRead.begin(), vehicle.notRead.end(),
+                                    [item](const ItemNotRead& entry) { return entry.item == item; });
+    return found == vehicle.notRead.end() ? nullptr : &*found;
+}
+
+std::string notReadText(const ItemNotRead& entry) {
+    return entry.reason.empty() ? std::string("not read") : "not read (" + entry.reason + ")";
+}
+
+std::string vinText(const VehicleInfo& vehicle) {
+    if (!vehicle.vin.empty()) return vehicle.vinWarning.empty() ? vehicle.vin : vehicle.vin + " (" + vehicle.vinWarning + ")";
+    const ItemNotRead* entry = notReadEntry(vehicle, VehicleItem::Vin);
+    return entry == nullptr ? std::string() : notReadText(*entry);
 }
 
 std::string unitOfCode(const VehicleInfo& vehicle, std::string_view kind, std::string_view code) {
@@ -76,8 +113,10 @@ std::string quantityText(double value) {
     // Rounded to hundredths first, so that -0.001 reads "0", not "-0".
     double rounded = std::round(value * 100.0) / 100.0;
     if (rounded == 0.0) rounded = 0.0;
-    std::snprintf(text.data(), text.size(), "%.2f", rounded);
-    std::string out = text.data();
+    // to_chars, unlike printf, ignores the locale: the separator is a point everywhere.
+    const auto [end, error] = std::to_chars(text.data(), text.data() + text.size(), rounded, std::chars_format::fixed, 2);
+    if (error != std::errc{}) return "?";
+    std::string out(text.data(), end);
     while (out.back() == '0') out.pop_back();
     if (out.back() == '.') out.pop_back();
     return out;
@@ -93,9 +132,20 @@ std::string milText(const VehicleInfo& vehicle) {
 
 std::string vehicleLinesText(const VehicleInfo& vehicle) {
     std::string out;
-    if (!vehicle.vin.empty()) out += "VIN: " + vehicle.vin + "\n";
-    if (vehicle.modelYear > 0) out += "Model year: " + std::to_string(vehicle.modelYear) + "\n";
-    if (vehicle.mil) out += "MIL: " + milText(vehicle) + "\n";
+    const std::string vin = vinText(vehicle);
+    if (!vin.empty()) out += "VIN: " + vin + "\n";
+    if (vehicle.modelYear > 0) {
+        out += "Model year: " + std::to_string(vehicle.modelYear) + "\n";
+    } else if (!vehicle.vin.empty()) {
+        out += "Model year: unknown\n";
+    }
+    if (vehicle.mil) {
+        out += "MIL: " + milText(vehicle) + "\n";
+    } else if (const ItemNotRead* entry = notReadEntry(vehicle, VehicleItem::Readiness)) {
+        out += "MIL: " + notReadText(*entry) + "\n";
+    }
+    if (const ItemNotRead* entry = notReadEntry(vehicle, VehicleItem::Permanent))
+        out += "Permanent codes: " + notReadText(*entry) + "\n";
     return out;
 }
 
@@ -108,8 +158,13 @@ std::string vehicleSectionsText(const VehicleInfo& vehicle) {
         out += vehicle.compressionIgnition ? "Readiness (compression ignition):\n" : "Readiness:\n";
         for (const MonitorStatus& m : vehicle.readiness)
             out += "  " + padded(m.monitor, width) + "  " + std::string(monitorStateText(m.state)) + "\n";
+    } else if (const ItemNotRead* entry = notReadEntry(vehicle, VehicleItem::Readiness)) {
+        out += "\nReadiness: " + notReadText(*entry) + "\n";
     }
-    if (!vehicle.inspection.empty()) out += (vehicle.readiness.empty() ? "\nInspection: " : "Inspection: ") + vehicle.inspection + "\n";
+    if (!vehicle.inspection.empty()) {
+        out += (vehicle.readiness.empty() ? "\nInspection: " : "Inspection: ") + vehicle.inspection + "\n";
+        out += "  " + std::string(InspectionGuideNote) + "\n";
+    }
 
     if (vehicle.freezeFrame) {
         const FreezeFrame& frame = *vehicle.freezeFrame;
@@ -123,6 +178,8 @@ std::string vehicleSectionsText(const VehicleInfo& vehicle) {
             if (!v.unit.empty()) out += (v.unit == "%" ? "" : " ") + v.unit;
             out += "\n";
         }
+    } else if (const ItemNotRead* entry = notReadEntry(vehicle, VehicleItem::FreezeFrame)) {
+        out += "\nFreeze frame: " + notReadText(*entry) + "\n";
     }
     return out;
 }
@@ -136,9 +193,15 @@ std::string vehicleAsText(const VehicleInfo& vehicle) {
 std::string vehicleAsTabText(const VehicleInfo& vehicle) {
     std::string out;
     if (!vehicle.vin.empty()) appendTabLine(out, {"VIN", vehicle.vin});
+    if (!vehicle.vinWarning.empty()) appendTabLine(out, {"VIN warning", vehicle.vinWarning});
     if (!vehicle.make.empty()) appendTabLine(out, {"Make from the VIN", vehicle.make});
-    if (vehicle.modelYear > 0) appendTabLine(out, {"Model year", std::to_string(vehicle.modelYear)});
+    if (vehicle.modelYear > 0) {
+        appendTabLine(out, {"Model year", std::to_string(vehicle.modelYear)});
+    } else if (!vehicle.vin.empty()) {
+        appendTabLine(out, {"Model year", "unknown"});
+    }
     if (vehicle.mil) appendTabLine(out, {"MIL", milText(vehicle)});
+    for (const ItemNotRead& entry : vehicle.notRead) appendTabLine(out, {vehicleItemTitle(entry.item), notReadText(entry)});
     if (!vehicle.readiness.empty() || !vehicle.inspection.empty()) {
         if (!out.empty()) out += "\n";
         appendTabLine(out, {"Monitor", "Status"});

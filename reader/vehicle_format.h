@@ -26,15 +26,34 @@ std::string unitOfCode(const VehicleInfo& vehicle, std::string_view kind, std::s
 void attachVehicle(ReadReport& report, const VehicleInfo& vehicle);
 
 // A freeze-frame value for people: at most two decimals, no trailing zeros ("1726.5",
-// "-3.91", "88").
+// "-3.91", "88"), the decimal separator always a point, whatever the locale (a window
+// in a decimal-comma locale would otherwise show "83,").
 std::string quantityText(double value);
+
+// The items of the vehicle part by the names the JSON uses ("readiness", "freeze_frame",
+// "permanent", "vin") and for people ("Readiness", "Freeze frame", "Permanent codes", "VIN").
+std::string_view vehicleItemName(VehicleItem item);
+std::string_view vehicleItemTitle(VehicleItem item);
+// The item's entry among those not read, or nullptr when it was read or is not supported.
+const ItemNotRead* notReadEntry(const VehicleInfo& vehicle, VehicleItem item);
+// "not read (no answer in time)", or "not read" without a reason.
+std::string notReadText(const ItemNotRead& entry);
+
+// Said under every inspection verdict: it is a guide.
+inline constexpr std::string_view InspectionGuideNote =
+    "A guide to US emissions (I/M) inspections: local programs differ.";
+
+// "1HGCM82643A004352 (check digit does not match: read it off the windscreen)", the VIN
+// alone when it has no warning, its not-read text when it was not read, "" otherwise.
+std::string vinText(const VehicleInfo& vehicle);
 
 // "on" or "off", with the number of stored codes the car counts when it counts any.
 std::string milText(const VehicleInfo& vehicle);
 
 // The sections for people, each line ended by LF, UTF-8: the vehicle's lines (VIN, model
-// year, MIL), the readiness monitors with the inspection verdict, the freeze frame with its
-// units. Sections the read does not tell are left out; "" when it tells nothing.
+// year, MIL, permanent codes when they were not read), the readiness monitors with the
+// inspection verdict, the freeze frame with its units. An item not read says so with its
+// reason; sections the read does not tell are left out; "" when it tells nothing.
 std::string vehicleAsText(const VehicleInfo& vehicle);
 // Its two parts: the vehicle's lines, and the sections after them, each section led by an
 // empty line (a report puts the codes between the two).

@@ -13,6 +13,7 @@
 
 #include "reader/report_format.h"
 #include "reader/vehicle_format.h"
+#include "tests/decimal_comma_locale.h"
 
 namespace vx414 {
 namespace {
@@ -41,7 +42,9 @@ VehicleInfo petrolCar() {
     v.readiness = {{"Misfire", MonitorState::Complete},
                    {"Catalyst", MonitorState::Incomplete},
                    {"Secondary air", MonitorState::NotSupported}};
-    v.inspection = "Likely to pass: one monitor incomplete";
+    v.inspection = "Fails the inspection (the check-engine light is on)";
+    v.inspectionVerdict = InspectionVerdict::Fails;
+    v.incompleteMonitors = {"Catalyst"};
     v.freezeFrame = FreezeFrame{code("P0301"),
                                 {{"Engine speed", 1726.5, "rpm"},
                                  {"Coolant temperature", 88, "\u00B0C"},
@@ -76,11 +79,11 @@ TEST(VehicleFormat, JsonCarriesTheVehicleAndStaysTheSameShapeWithout) {
         std::vector<QString> codeUnits;  // in the order of reportOf's codes
     } cases[] = {
         {"petrol car", petrolCar(), QStringLiteral("WAUZZZ8K9BA123456"), 2011, true,
-         QStringLiteral("Likely to pass: one monitor incomplete"),
+         QStringLiteral("Fails the inspection (the check-engine light is on)"),
          {{"Misfire", "complete"}, {"Catalyst", "incomplete"}, {"Secondary air", "not supported"}},
          QStringLiteral("P0301"), {"rpm", "\u00B0C", "%"}, {"7E9", "engine", "engine", "engine"}},
         {"light off, empty frame", lightOff, QStringLiteral("WAUZZZ8K9BA123456"), 2011, false,
-         QStringLiteral("Likely to pass: one monitor incomplete"),
+         QStringLiteral("Fails the inspection (the check-engine light is on)"),
          {{"Misfire", "complete"}, {"Catalyst", "incomplete"}, {"Secondary air", "not supported"}},
          QJsonValue::Null, {}, {"7E9", "engine", "engine", "engine"}},
         {"the VX-414 reader", VehicleInfo{}, QJsonValue::Null, QJsonValue::Null, QJsonValue::Null,
@@ -95,6 +98,12 @@ TEST(VehicleFormat, JsonCarriesTheVehicleAndStaysTheSameShapeWithout) {
         EXPECT_EQ(json["model_year"], c.modelYear);
         EXPECT_EQ(json["mil"], c.mil);
         EXPECT_EQ(json["inspection"], c.inspection);
+        EXPECT_EQ(json["inspection_verdict"], c.inspection.isNull() ? QJsonValue::Null : QJsonValue("fails"));
+        EXPECT_EQ(json["incomplete_monitors"].toArray(),
+                  c.inspection.isNull() ? QJsonArray{} : QJsonArray{QStringLiteral("Catalyst")});
+        EXPECT_TRUE(json["vin_warning"].isNull());
+        EXPECT_EQ(json["not_read"].toArray(), QJsonArray{});
+        EXPECT_EQ(json["not_read_reasons"].toObject(), QJsonObject{});
         EXPECT_EQ(json["total"].toInt(), 4);
 
         const QJsonArray codes = json["codes"].toArray();
@@ -158,7 +167,8 @@ TEST(VehicleFormat, TextSectionsForPeople) {
          "  Misfire        complete\n"
          "  Catalyst       incomplete\n"
          "  Secondary air  not supported\n"
-         "Inspection: Likely to pass: one monitor incomplete\n"
+         "Inspection: Fails the inspection (the check-engine light is on)\n"
+         "  A guide to US emissions (I/M) inspections: local programs differ.\n"
          "\n"
          "Freeze frame (P0301):\n"
          "  Engine speed                  1726.5 rpm\n"
@@ -167,14 +177,15 @@ TEST(VehicleFormat, TextSectionsForPeople) {
          "VIN\tWAUZZZ8K9BA123456\nMake from the VIN\taudi\nModel year\t2011\nMIL\ton, 2 stored codes\n"
          "\n"
          "Monitor\tStatus\nMisfire\tcomplete\nCatalyst\tincomplete\nSecondary air\tnot supported\n"
-         "Inspection\tLikely to pass: one monitor incomplete\n"
+         "Inspection\tFails the inspection (the check-engine light is on)\n"
          "\n"
          "Freeze frame\tP0301\nName\tValue\tUnit\nEngine speed\t1726.5\trpm\n"
          "Coolant temperature\t88\t\u00B0C\nShort term fuel trim, bank 1\t-3.91\t%\n"},
         {"diesel, light off, no VIN", diesel,
          "MIL: off\n\nReadiness (compression ignition):\n  NOx/SCR monitor  incomplete\n  EGR/VVT          complete\n",
          "MIL\toff\n\nMonitor\tStatus\nNOx/SCR monitor\tincomplete\nEGR/VVT\tcomplete\n"},
-        {"a VIN alone", vinOnly, "VIN: 1G1JC5444R7252367\n", "VIN\t1G1JC5444R7252367\n"},
+        {"a VIN alone: its year unknown", vinOnly, "VIN: 1G1JC5444R7252367\nModel year: unknown\n",
+         "VIN\t1G1JC5444R7252367\nModel year\tunknown\n"},
         {"the VX-414 reader", VehicleInfo{}, "", ""},
     };
     for (const auto& c : cases) {
@@ -186,6 +197,76 @@ TEST(VehicleFormat, TextSectionsForPeople) {
         // a read without them.
         const std::string copied = reportAsTabText(reportOf(c.vehicle));
         EXPECT_EQ(copied.ends_with(c.tab.empty() ? "Permanent\taudi\tP0301\tCylinder 1 misfire\n" : "\n" + c.tab), true) << copied;
+    }
+}
+
+// Each item that was asked and not learned says so, with its reason, in every format, and
+// never reads as "none".
+TEST(VehicleFormat, WhatWasNotReadSaysSo) {
+    const ItemNotRead slow{VehicleItem::Permanent, "no answer in time"};
+    VehicleInfo permanent = petrolCar();
+    permanent.permanent.clear();
+    permanent.units[0].permanent.clear();
+    permanent.notRead = {slow};
+    VehicleInfo stopped;  // the read was stopped right after the codes
+    stopped.notRead = {{VehicleItem::Readiness, "the read was stopped"},
+                       {VehicleItem::FreezeFrame, "the read was stopped"},
+                       {VehicleItem::Permanent, "the read was stopped"},
+                       {VehicleItem::Vin, "the read was stopped"}};
+    VehicleInfo misread;
+    misread.vin = "1FTFW1ET5DFC10312";
+    misread.vinWarning = "check digit does not match: read it off the windscreen";
+    misread.make = "ford";
+    misread.modelYear = 2013;
+    misread.notRead = {{VehicleItem::FreezeFrame, ""}};
+    const struct {
+        const char* name;
+        VehicleInfo vehicle;
+        std::vector<std::string> inText;  // lines vehicleAsText holds
+        std::vector<std::string> inTab;
+        QJsonArray notRead;
+        QJsonObject reasons;
+        QJsonValue vinWarning;
+    } cases[] = {
+        {"permanent codes too slow", permanent,
+         {"Permanent codes: not read (no answer in time)\n", "Readiness:\n", "Freeze frame (P0301):\n"},
+         {"Permanent codes\tnot read (no answer in time)\n"},
+         {"permanent"},
+         {{"permanent", "no answer in time"}},
+         QJsonValue::Null},
+        {"stopped after the codes", stopped,
+         {"VIN: not read (the read was stopped)\n", "MIL: not read (the read was stopped)\n",
+          "Permanent codes: not read (the read was stopped)\n", "\nReadiness: not read (the read was stopped)\n",
+          "\nFreeze frame: not read (the read was stopped)\n"},
+         {"Readiness\tnot read (the read was stopped)\n", "Freeze frame\tnot read (the read was stopped)\n",
+          "Permanent codes\tnot read (the read was stopped)\n", "VIN\tnot read (the read was stopped)\n"},
+         {"readiness", "freeze_frame", "permanent", "vin"},
+         {{"readiness", "the read was stopped"},
+          {"freeze_frame", "the read was stopped"},
+          {"permanent", "the read was stopped"},
+          {"vin", "the read was stopped"}},
+         QJsonValue::Null},
+        {"a VIN with a wrong check digit, no reason given", misread,
+         {"VIN: 1FTFW1ET5DFC10312 (check digit does not match: read it off the windscreen)\n", "Model year: 2013\n",
+          "\nFreeze frame: not read\n"},
+         {"VIN\t1FTFW1ET5DFC10312\n", "VIN warning\tcheck digit does not match: read it off the windscreen\n",
+          "Freeze frame\tnot read\n"},
+         {"freeze_frame"},
+         {{"freeze_frame", ""}},
+         QStringLiteral("check digit does not match: read it off the windscreen")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_TRUE(hasVehicleDetails(c.vehicle));
+        const std::string text = vehicleAsText(c.vehicle);
+        for (const std::string& line : c.inText) EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
+        EXPECT_EQ(text.find("none"), std::string::npos) << text;
+        const std::string tab = vehicleAsTabText(c.vehicle);
+        for (const std::string& line : c.inTab) EXPECT_NE(tab.find(line), std::string::npos) << line << "\n" << tab;
+        const QJsonObject json = parsed(reportAsJson(reportOf(c.vehicle)));
+        EXPECT_EQ(json["not_read"].toArray(), c.notRead);
+        EXPECT_EQ(json["not_read_reasons"].toObject(), c.reasons);
+        EXPECT_EQ(json["vin_warning"], c.vinWarning);
     }
 }
 
@@ -223,6 +304,11 @@ TEST(VehicleFormat, UnitsAndQuantities) {
     oneCode.storedCount = 1;
     EXPECT_EQ(milText(oneCode), "on, 1 stored code");
     EXPECT_EQ(milText(VehicleInfo{}), "unknown");
+
+    // The same where printf writes a decimal comma: never "83," nor "1726,5".
+    const testing::DecimalCommaLocale german;
+    if (!german.ok()) GTEST_SKIP() << "no de_DE locale could be made here";
+    for (const auto& q : quantities) EXPECT_EQ(quantityText(q.value), q.text) << q.value << " in de_DE";
 }
 
 }  // namespace

@@ -141,6 +141,11 @@ TEST(Elm327EndToEnd, CarsOfEveryProtocolOnAPseudoTerminalAndOverTcp)
         EXPECT_LT(r.ms, c.withinMs) << what.toStdString();
         std::printf("[  timing  ] %s: click to table %lld ms\n", qPrintable(what), static_cast<long long>(r.ms));
         EXPECT_EQ(live.beep.count, 1) << what.toStdString();
+        // The emulator announces itself on its pseudo-terminal; a socket cannot carry that.
+        EXPECT_EQ(live.form.windowTitle(), c.arguments.contains("--tcp")
+                                               ? QStringLiteral("CODE Definition")
+                                               : QStringLiteral("CODE Definition \u2014 demo: ELM327 emulator"))
+            << what.toStdString();
 
         // The next read: the adapter kept set up, the same codes again.
         const LiveForm::Read again = live.read();

@@ -2,7 +2,7 @@
 # Builds vx414 and runs every test. Usage: tools/build-and-test.sh [build-dir] [extra cmake args...]
 set -eu
 cd "$(dirname "$0")/.."
-tools/install-deps.sh
+tools/install-deps.sh --test
 dir=${1:-build}
 [ $# -gt 0 ] && shift
 cmake -S . -B "$dir" "$@"

@@ -13,6 +13,7 @@
 #include "window/platform/services.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -117,6 +118,9 @@ public:
     void About_Click();
     void EXITcmd_Click();
     void Vehicle_Click();
+    // A key typed on the make box (closed) or its open list: the makes are picked by what
+    // is typed, as people write them (frm_main_makes.cpp). True when the key was taken.
+    bool Vehicle_KeyPress(QObject* target, const QString& text);
     void CODESearch_Change();
     void Timer1_Timer();
     void TimerBar_Timer();
@@ -195,6 +199,9 @@ public:
     std::int32_t MakeEnd = 0;
     QString SelectedMake;
     int GenericCount = 0;
+    // What has been typed on the make box, and when its last key came.
+    QString TypedMake;
+    QElapsedTimer TypedMakeAt;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -210,6 +217,8 @@ private:
     void arrangeTabOrder();
     // The failure path; `cause` (empty for the VX-414 reader) goes under the message.
     void readFailed(const QString& cause);
+    // The caption, with "— demo: reader emulator" while the link's device is an emulator.
+    void showLinkInTitle();
     // Told, through the event loop, that the link's whole report is there.
     void reportReady();
     void showEntries(bool codeMode);

@@ -22,6 +22,10 @@ void frmMain::connectHandlers()
     connect(EXITcmd, &CommandButton::mouseMoved, this, &frmMain::EXITcmd_MouseMove);
     // A choice in the list, even of the entry already shown, is a click.
     connect(Vehicle, &QComboBox::activated, this, &frmMain::Vehicle_Click);
+    // Typing picks a make by the names people use; the list's own search knows only the
+    // entries' names.
+    Vehicle->installEventFilter(this);
+    Vehicle->view()->installEventFilter(this);
     connect(CODESearch, &QLineEdit::textChanged, this, &frmMain::CODESearch_Change);
     connect(Timer1, &QTimer::timeout, this, &frmMain::Timer1_Timer);
     connect(TimerBar, &QTimer::timeout, this, &frmMain::TimerBar_Timer);

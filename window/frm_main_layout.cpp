@@ -7,6 +7,7 @@
 #include "window/window_roles.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QPainter>
 
 namespace vx414 {
@@ -95,7 +96,7 @@ frmMain::~frmMain()
 
 void frmMain::createControls()
 {
-    setWindowTitle(QStringLiteral("CODE Definition"));
+    showLinkInTitle();
     setWindowIcon(artwork::windowIcon());
     setFont(arialFont(12));
     setAutoFillBackground(false);
@@ -238,6 +239,12 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == Image1 && event->type() == QEvent::Show && Image1->pixmap().isNull())
         Image1->setPixmap(artwork::logo());
+    if ((watched == Vehicle || watched == Vehicle->view()) && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier)) == Qt::NoModifier &&
+            Vehicle_KeyPress(watched, key->text()))
+            return true;
+    }
     return QWidget::eventFilter(watched, event);
 }
 

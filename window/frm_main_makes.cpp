@@ -2,9 +2,13 @@
 // the definitions table behind the generic ones and, after a read, refreshes the results.
 #include "window/frm_main.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
+
 #include <algorithm>
 
 #include "definitions/generic_extension.h"
+#include "definitions/make_names.h"
 #include "definitions/make_sections.h"
 #include "definitions/section_walk.h"
 #include "window/data_text.h"
@@ -18,6 +22,46 @@ void frmMain::definevehicle()
     // Selecting the first entry is a click on it, as if the user had chosen it; the click,
     // which reads the generic definitions, comes with the rest of the data (awaitData).
     Vehicle->setCurrentIndex(0);
+}
+
+bool frmMain::Vehicle_KeyPress(QObject* target, const QString& text)
+{
+    // Printable keys only: arrows, Enter, Escape and Tab keep their meaning.
+    if (text.isEmpty() || !text.at(0).isPrint())
+        return false;
+    // Keys that come within the interval the list's own search allows make one name.
+    const bool continuing = !TypedMake.isEmpty() && TypedMakeAt.isValid() &&
+                            TypedMakeAt.elapsed() < QApplication::keyboardInputInterval();
+    // A space opens the list, as before, unless it is inside a name being typed ("land r").
+    if (text == QStringLiteral(" ") && !continuing)
+        return false;
+    TypedMake = continuing ? TypedMake + text : text;
+    TypedMakeAt.start();
+    const MakeSection* make = makeBeginningWith(TypedMake.toStdString());
+    if (make == nullptr && continuing) {
+        // Nothing begins so: the key may be the start of another name.
+        make = makeBeginningWith(text.toStdString());
+        if (make != nullptr)
+            TypedMake = text;
+    }
+    const int entry = make == nullptr ? -1
+                                      : Vehicle->findText(QString::fromLatin1(make->name.data(),
+                                                                              static_cast<qsizetype>(make->name.size())),
+                                                          Qt::MatchFixedString);
+    // No make begins so: the choice stays, as with the list's own search.
+    if (entry < 0)
+        return true;
+    if (target == Vehicle->view()) {
+        // In the open list a key moves the highlight; Enter or a click chooses.
+        Vehicle->view()->setCurrentIndex(Vehicle->model()->index(entry, Vehicle->modelColumn()));
+        return true;
+    }
+    // A make picked by typing is chosen, as the list's own search chose it: a click.
+    if (entry != Vehicle->currentIndex()) {
+        Vehicle->setCurrentIndex(entry);
+        emit Vehicle->activated(entry);
+    }
+    return true;
 }
 
 void frmMain::cartypeselect()

@@ -6,6 +6,10 @@
 #include "window/testing/data_files.h"
 #include "window/testing/form_fixture.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QTest>
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -213,6 +217,54 @@ TEST(Makes, DataBytesBeyondAsciiShowAsTheirWindows1252Characters)
                                 {"P0171", QString::fromUtf8("R\u00e9gime \u2013 co\u00fbt 5 \u20ac")}}));
     EXPECT_EQ(f.form->FlexList1->TextMatrix(1, 1), QString::fromUtf8("\u0152IL"));
     EXPECT_EQ(f.form->FlexList1->TextMatrix(1, 2), QString::fromUtf8("\u00bd \u201cturn\u201d"));
+}
+
+TEST(Makes, TypingOnTheMakeBoxPicksMakesAsPeopleWriteThem)
+{
+    DataFolder folder(makeSources());
+    // Keys more than this apart begin a new name.
+    const int interval = QApplication::keyboardInputInterval();
+    const struct {
+        const char* name;
+        std::vector<QString> typed;  // each typed whole, after a pause longer than the interval
+        QString make;                // Vehicle and the make loaded afterwards
+    } cases[] = {
+        {"an entry's beginning", {"au"}, "audi"},
+        {"an other name", {"vw"}, "volkswagen"},
+        {"upper case and a blank inside", {"Range Rover"}, "land rover"},
+        {"blanks left out", {"landr"}, "land rover"},
+        {"the first entry that begins so", {"merc"}, "mercedes-benz"},
+        {"another name sharing the section", {"smart"}, "smart smart city"},
+        {"nothing begins so: the choice stays", {"au", "xq"}, "audi"},
+        {"a pause begins a new name", {"audi", "bmw"}, "bmw"},
+        {"a key that no longer fits begins a new name", {"bmwa"}, "acura"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Loaded f(folder);
+        frmMain& m = *f.form;
+        m.show();
+        for (const QString& typed : c.typed) {
+            QTest::qWait(interval + 50);
+            QTest::keyClicks(m.Vehicle, typed);
+        }
+        EXPECT_EQ(m.Vehicle->currentText(), c.make);
+        EXPECT_EQ(m.SelectedMake, c.make);  // chosen, as a click chooses: the make is loaded
+        EXPECT_FALSE(m.Vehicle->view()->isVisible());
+    }
+
+    // In the open list a name moves the highlight; Enter chooses it.
+    Loaded f(folder);
+    frmMain& m = *f.form;
+    m.show();
+    m.Vehicle->showPopup();
+    ASSERT_TRUE(QTest::qWaitFor([&m] { return m.Vehicle->view()->isVisible(); }, 2000));
+    QTest::keyClicks(m.Vehicle->view(), "chevy");
+    EXPECT_EQ(m.Vehicle->view()->currentIndex().data().toString(), "chevrolet");
+    EXPECT_EQ(m.SelectedMake, "generic");
+    QTest::keyClick(m.Vehicle->view(), Qt::Key_Return);
+    ASSERT_TRUE(QTest::qWaitFor([&m] { return m.SelectedMake == "chevrolet"; }, 2000));
+    EXPECT_EQ(m.Vehicle->currentText(), "chevrolet");
 }
 
 TEST(Glossary, TheButtonShowsTheLoadedListUnderItsHeading)

@@ -99,6 +99,7 @@ void frmMain::Timer1_Timer()
     platform_.beep.beep();
     platform_.device.DeviceWriteByte(EndByte);
     platform_.device.DeviceClose();
+    showLinkInTitle();
     Link->setEnabled(true);
     TimerBar->stop();
     picProcessBar->hide();
@@ -138,6 +139,7 @@ void frmMain::readFailed(const QString& cause)
 {
     platform_.device.DeviceOpen();
     platform_.device.DeviceClose();
+    showLinkInTitle();
     LabelVS[0]->setText(QStringLiteral("Vehicle Search"));
     platform_.pointers.setWindowPointer(PointerDefault);
     Link->setEnabled(true);
@@ -154,6 +156,17 @@ void frmMain::readFailed(const QString& cause)
         QStringLiteral("         Error Msg"), MsgButtons::OkCancel, MsgIcon::Information, cause);
     if (answer != MsgAnswer::Ok)
         platform_.programEnd.endNow();
+}
+
+void frmMain::showLinkInTitle()
+{
+    // Codes from an emulator must never pass for the car's: the emulator announces itself
+    // to the link, and the caption says so for as long as the link reaches it.
+    const std::string emulator = platform_.device.DeviceLinkName();
+    QString title = QStringLiteral("CODE Definition");
+    if (!emulator.empty())
+        title += QStringLiteral(" \u2014 demo: ") + QString::fromStdString(emulator);
+    setWindowTitle(title);
 }
 
 void frmMain::TimerBar_Timer()

@@ -50,6 +50,30 @@ TEST(CodeReading, LinkPreparesTheWindowAndAsksForTheReport)
     EXPECT_EQ(g.form->LabelVS[0]->text(), "Vehicle Search");
 }
 
+TEST(CodeReading, TheCaptionSaysDemoForAsLongAsTheLinkReachesAnEmulator)
+{
+    FormFixture f;
+    frmMain& m = *f.form;
+    EXPECT_EQ(m.windowTitle(), "CODE Definition");  // nothing announced at the start
+    struct Read {
+        const char* announced;  // by the device the link reaches
+        const char* caption;
+    };
+    const Read reads[] = {
+        {"reader emulator", "CODE Definition \u2014 demo: reader emulator"},
+        {"ELM327 emulator", "CODE Definition \u2014 demo: ELM327 emulator"},
+        {"", "CODE Definition"},  // a real reader attached in its place
+    };
+    for (const Read& read : reads) {
+        SCOPED_TRACE(read.announced);
+        f.device.linkName = read.announced;
+        m.Link_Click();
+        f.device.queueBytes(encodeReport(threeCodes()));
+        m.Timer1_Timer();
+        EXPECT_EQ(m.windowTitle(), QString::fromUtf8(read.caption));
+    }
+}
+
 TEST(CodeReading, AGoodReadFillsTheTableAndEndsTheExchange)
 {
     FormFixture f;

@@ -28,6 +28,7 @@ void frmMain::Form_Load()
     }
     platform_.device.DeviceOpen();
     platform_.device.DeviceClose();
+    showLinkInTitle();
     NormalColor = 0xC0FFFF;
     HoverColor = 0xFF00FF;
     GlossaryStart = positionOfAddress(GlossaryAddress);

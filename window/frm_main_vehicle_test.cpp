@@ -10,13 +10,19 @@
 #include "window/testing/export_dialogs.h"
 #include "window/testing/form_fixture.h"
 #include "window/testing/pdf_text.h"
+#include "window/platform/qt_services.h"
+#include "window/previous_reads.h"
 #include "window/vehicle_actions.h"
+#include "reader/cleared_read.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QFile>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -185,7 +191,7 @@ TEST(VehicleWindow, TheVinsMakeIsSelectedAndItsDefinitionsFollowUnlessTheUserCho
 class RecordingClearing final : public CarClearing {
 public:
     bool canClear() override { return adapter; }
-    LinkStatus clearCodes() override
+    elm327::ClearResult clearCodes() override
     {
         ++clears;
         if (onClear)
@@ -193,18 +199,23 @@ public:
         return answer;
     }
     bool adapter = true;
-    LinkStatus answer = LinkStatus::ok();
+    elm327::ClearResult answer{LinkStatus::ok(), {"7E8"}, {}};
     std::atomic<int> clears = 0;
     std::function<void()> onClear;
 };
 
 struct ActionsFixture {
-    explicit ActionsFixture(std::string folder)
-        : exporter(*f.form, {f.box, saveDialog, printDialog}),
+    // `data` the folder of the definitions file; none by default.
+    explicit ActionsFixture(std::string folder, QString data = QStringLiteral("/nonexistent"))
+        : f(std::move(data)),
+          exporter(*f.form, {f.box, saveDialog, printDialog}),
           actions(*f.form, exporter.menu(ResultExport::Grid::Results),
-                  {f.box, f.pointers, clearing, [this] { return exporter.readReport(); }, std::move(folder)})
+                  {f.box, f.pointers, clearing, [this] { return exporter.readReport(); }, std::move(folder),
+                   [this] { exporter.saveAs(ResultExport::Grid::Results); },
+                   [this] { exporter.print(ResultExport::Grid::Results); }})
     {
-        f.form->Vehicle->addItems({"generic", "audi"});
+        if (f.form->Vehicle->count() == 0)
+            f.form->Vehicle->addItems({"generic", "audi"});
     }
     FormFixture f;
     testing::ScriptedSaveDialog saveDialog;
@@ -266,15 +277,17 @@ TEST(VehicleWindow, TheReportWindowShowsTheLastReadForPeopleAndScreenReaders)
         {"Make", "audi"},  // selected from the VIN
         {"Model year", "2011"},
         {"MIL", "on, 2 stored codes"},
-        {"Inspection", "Inspection: Likely to pass (one monitor incomplete)"},
+        {"Inspection", "Inspection: Likely to pass (one monitor incomplete)\n"
+                       "A guide to US emissions (I/M) inspections: local programs differ."},
     };
     for (const auto& l : labels)
         EXPECT_EQ(labelText(report, l.name), l.text) << l.name;
     using Rows = std::vector<QStringList>;
-    EXPECT_EQ(tableRows(report, "Codes per unit"), (Rows{{"engine", "7E8", "Stored", "P0171"},
-                                                        {"engine", "7E8", "Stored", "P0300"},
-                                                        {"engine", "7E8", "Permanent", "P0171"},
-                                                        {"transmission", "7E9", "Pending", "P0420"}}));
+    // No definitions file here: the definitions are empty (the next test has them).
+    EXPECT_EQ(tableRows(report, "Codes per unit"), (Rows{{"engine", "7E8", "Stored", "P0171", ""},
+                                                        {"engine", "7E8", "Stored", "P0300", ""},
+                                                        {"engine", "7E8", "Permanent", "P0171", ""},
+                                                        {"transmission", "7E9", "Pending", "P0420", ""}}));
     EXPECT_EQ(tableRows(report, "Readiness"),
               (Rows{{"Misfire", "complete"}, {"Catalyst", "incomplete"}, {"EGR/VVT", "not supported"}}));
     EXPECT_EQ(tableRows(report, "Freeze frame"),
@@ -290,6 +303,61 @@ TEST(VehicleWindow, TheReportWindowShowsTheLastReadForPeopleAndScreenReaders)
     EXPECT_EQ(labelText(report, "VIN"), "not read");
     EXPECT_TRUE(tableRows(report, "Readiness").empty());
     EXPECT_TRUE(tableRows(report, "Freeze frame").empty());
+    report->close();
+}
+
+// The report window's own Copy, Save As and Print, by its keys, act on the whole read, and
+// its codes per unit carry the definitions the result table shows for the make.
+TEST(VehicleWindow, TheReportWindowCopiesSavesAndPrintsTheReadWithItsDefinitions)
+{
+    DataFolder folder(makeSources());
+    ActionsFixture x("/nonexistent", folder.path());
+    x.f.form->Form_Load();
+    ASSERT_NE(loadPrintModule(QStringLiteral(VX414_PRINT_MODULE)), nullptr);
+    LinkReport read = carReport("");
+    read.vehicle.notRead = {{VehicleItem::Vin, "no answer in time"}};
+    read.vehicle.vin.clear();
+    readWith(x.f, std::move(read));
+    x.actions.showReport();
+    frmVehicleReport* report = x.actions.reportWindow();
+    ASSERT_NE(report, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(report));
+    using Rows = std::vector<QStringList>;
+    EXPECT_EQ(tableRows(report, "Codes per unit"),
+              (Rows{{"engine", "7E8", "Stored", "P0171", "System too lean (bank 1)"},
+                    {"engine", "7E8", "Stored", "P0300", "Random/multiple cylinder misfire detected"},
+                    {"engine", "7E8", "Permanent", "P0171", "System too lean (bank 1)"},
+                    {"transmission", "7E9", "Pending", "P0420", "Catalyst system efficiency below threshold (bank 1)"}}));
+    EXPECT_EQ(labelText(report, "VIN"), "not read (no answer in time)");
+
+    QTemporaryDir dir;
+    x.saveDialog.answer = SaveTarget{dir.filePath("car.json"), SaveType::Json};
+    x.printDialog.pdfPath = dir.filePath("car.pdf");
+    QApplication::clipboard()->clear();
+    report->activateWindow();
+    const struct {
+        Qt::Key key;
+        std::function<QString()> result;
+        const char* expected;
+    } keys[] = {
+        {Qt::Key_C, [] { return QApplication::clipboard()->text(); }, "VIN\tnot read (no answer in time)\n"},
+        {Qt::Key_S,
+         [&dir] {
+             QFile f(dir.filePath("car.json"));
+             return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+         },
+         "\"not_read\": [\"vin\"]"},
+        {Qt::Key_P, [&x] { return testing::words(testing::pdfPages(x.printDialog.pdfPath).join(' ')); },
+         "VIN: not read (no answer in time)"},
+    };
+    for (const auto& k : keys) {
+        QTest::keyClick(report, k.key, Qt::ControlModifier);
+        const QString result = k.result();
+        EXPECT_TRUE(result.contains(QString::fromUtf8(k.expected))) << k.expected << "\n" << result.toStdString();
+    }
+    EXPECT_EQ(x.saveDialog.asked, 1);
+    EXPECT_EQ(x.printDialog.asked, 1);
+    EXPECT_TRUE(x.f.box.shown.empty());
     report->close();
 }
 
@@ -340,22 +408,32 @@ TEST(VehicleWindow, ClearingAsksThenKeepsTheReadThenClearsOffTheWindowsThreadAnd
             files.push_back(it->path());
         return files;
     };
+    const elm327::ClearResult confirmed{LinkStatus::ok(), {"7E8"}, {}};
     const struct {
         const char* name;
         bool adapter;
         MsgAnswer answer;
-        LinkStatus carAnswer;
+        elm327::ClearResult carAnswer;
         bool blockKeeping;
         int clears;
         bool readAgain;
         const char* lastMessage;  // the start of the last message shown, "" none
     } cases[] = {
-        {"the VX-414 reader", false, MsgAnswer::Ok, LinkStatus::ok(), false, 0, false, ""},
-        {"declined", true, MsgAnswer::Cancel, LinkStatus::ok(), false, 0, false, "Clear the codes in the car?"},
-        {"accepted", true, MsgAnswer::Ok, LinkStatus::ok(), false, 1, true, "Clear the codes in the car?"},
-        {"the car refuses", true, MsgAnswer::Ok, LinkStatus(LinkCode::Protocol, "no 44 answer"), false, 1, false,
-         " The car did not confirm the clear : "},
-        {"the read cannot be kept", true, MsgAnswer::Ok, LinkStatus::ok(), true, 0, false,
+        {"the VX-414 reader", false, MsgAnswer::Ok, confirmed, false, 0, false, ""},
+        {"declined", true, MsgAnswer::Cancel, confirmed, false, 0, false, "Clear the codes in the car?"},
+        // Which units confirmed and which refused, by the names the read gave them.
+        {"accepted", true, MsgAnswer::Ok, confirmed, false, 1, true,
+         "The car confirmed: its trouble codes are cleared.\nConfirmed by engine (7E8)."},
+        {"one unit refuses", true, MsgAnswer::Ok, {LinkStatus::ok(), {"7E8", "7E0"}, {"7E9"}}, false, 1, true,
+         "The car confirmed: its trouble codes are cleared.\nConfirmed by engine (7E8), 7E0.\n"
+         "Refused by transmission (7E9): its codes remain."},
+        {"headers off", true, MsgAnswer::Ok, {LinkStatus::ok(), {""}, {}}, false, 1, true,
+         "The car confirmed: its trouble codes are cleared.\nConfirmed by a unit."},
+        {"the car refuses", true, MsgAnswer::Ok,
+         {LinkStatus(LinkCode::Protocol, "car refused the request"), {}, {"7E8", "7E9"}}, false, 1, false,
+         " The car did not confirm the clear : protocol error: car refused the request\n"
+         "Refused by engine (7E8), transmission (7E9): its codes remain."},
+        {"the read cannot be kept", true, MsgAnswer::Ok, confirmed, true, 0, false,
          " Cannot keep the read before clearing : "},
     };
     for (const auto& c : cases) {
@@ -383,11 +461,9 @@ TEST(VehicleWindow, ClearingAsksThenKeepsTheReadThenClearsOffTheWindowsThreadAnd
             ASSERT_FALSE(x.f.box.shown.empty());
             EXPECT_TRUE(x.f.box.shown.back().text.startsWith(QString::fromUtf8(c.lastMessage)))
                 << x.f.box.shown.back().text.toStdString();
-            const QString asked = x.f.box.shown.front().text;
-            for (const char* what : {"P0420 (Pending)", "P0171 (Stored)", "P0300 (Stored)", "P0171 (Permanent)",
-                                     "the freeze frame", "the readiness monitors",
-                                     "The engine must be off and the ignition on."})
-                EXPECT_TRUE(asked.contains(QString::fromUtf8(what))) << what;
+            // The question is a warning whose button names the act.
+            EXPECT_EQ(x.f.box.shown.front().icon, MsgIcon::Warning);
+            EXPECT_EQ(x.f.box.shown.front().act, "Clear codes");
         }
         if (c.clears == 1) {
             // On disk before the car was asked, with everything the read showed.
@@ -410,6 +486,199 @@ TEST(VehicleWindow, ClearingAsksThenKeepsTheReadThenClearsOffTheWindowsThreadAnd
             EXPECT_EQ(m.FlexList->TextMatrix(1, 0), "Total: 0");
             EXPECT_EQ(m.PermanentCount, 0);
         }
+    }
+}
+
+TEST(VehicleWindow, TheClearQuestionSaysWhatIsErasedAndApartThePermanentCodesThatStay)
+{
+    LinkReport permanentNotRead = carReport("");
+    permanentNotRead.vehicle.permanent.clear();
+    permanentNotRead.vehicle.notRead = {{VehicleItem::Permanent, "no answer in time"}};
+    LinkReport noPermanent = carReport("");
+    noPermanent.vehicle.permanent.clear();
+    const struct {
+        const char* name;
+        LinkReport report;
+        const char* erasedCodes;  // after "the trouble codes: "
+        const char* staying;      // after "permanent codes: "
+    } cases[] = {
+        {"every kind", carReport(""), "P0420 (Pending), P0171 (Stored), P0300 (Stored)", "P0171 (Permanent)"},
+        {"none permanent", noPermanent, "P0420 (Pending), P0171 (Stored), P0300 (Stored)", "none"},
+        // Nothing not read is said to be none.
+        {"permanent codes not read", permanentNotRead, "P0420 (Pending), P0171 (Stored), P0300 (Stored)",
+         "not read; whatever the car holds stays"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ActionsFixture x("/nonexistent/kept");
+        readWith(x.f, c.report);
+        x.f.box.answers = {MsgAnswer::Cancel};
+        x.actions.clearAction->trigger();
+        ASSERT_EQ(x.f.box.shown.size(), 1U);
+        const testing::ShownMessage& asked = x.f.box.shown[0];
+        const qsizetype stays = asked.text.indexOf("This stays: a clear never erases permanent codes");
+        ASSERT_GT(stays, 0) << asked.text.toStdString();
+        const QString erased = asked.text.left(stays);
+        const QString kept = asked.text.mid(stays);
+        EXPECT_TRUE(erased.contains(QStringLiteral("the trouble codes: %1\n").arg(c.erasedCodes))) << erased.toStdString();
+        EXPECT_FALSE(erased.contains("Permanent")) << erased.toStdString();
+        for (const char* what : {"the check-engine light (MIL)", "the freeze frame", "the readiness monitors"})
+            EXPECT_TRUE(erased.contains(what)) << what;
+        EXPECT_TRUE(kept.contains(QStringLiteral("permanent codes: %1\n").arg(c.staying))) << kept.toStdString();
+        EXPECT_TRUE(kept.contains("The engine must be off and the ignition on."));
+        EXPECT_TRUE(kept.contains("The read shown is kept first in /nonexistent/kept."));
+        EXPECT_EQ(x.clearing.clears, 0);
+    }
+}
+
+// The program's own box, answered as a user would: Enter and Escape cancel, only the act's
+// button clears.
+TEST(VehicleWindow, TheClearQuestionIsAWarningWhoseDefaultIsCancel)
+{
+    const struct {
+        const char* name;
+        std::function<void(QMessageBox&)> answer;
+        MsgAnswer expected;
+    } cases[] = {
+        {"Enter", [](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Return); }, MsgAnswer::Cancel},
+        {"Escape", [](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); }, MsgAnswer::Cancel},
+        {"Clear codes", [](QMessageBox& box) { box.buttons().front()->click(); }, MsgAnswer::Ok},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QStringList buttons;
+        QString defaultButton;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            for (const QAbstractButton* b : box->buttons())
+                buttons << b->text();
+            defaultButton = box->defaultButton() ? box->defaultButton()->text() : QString();
+            icon = box->icon();
+            c.answer(*box);
+        });
+        QtMessageBox messageBox;
+        const MsgAnswer answer = messageBox.ask({"Clear the codes in the car?", "Clear codes in the car", "Clear codes"});
+        EXPECT_EQ(answer, c.expected);
+        EXPECT_EQ(icon, QMessageBox::Warning);
+        buttons.sort();
+        EXPECT_EQ(buttons, (QStringList{"Cancel", "Clear codes"}));
+        EXPECT_EQ(defaultButton, "Cancel");
+    }
+}
+
+TEST(VehicleWindow, PreviousReadsAreListedNewestFirstAndOpenInTheVehicleReport)
+{
+    QTemporaryDir scratch;
+    const std::string folder = scratch.filePath("cleared").toStdString();
+    ReadReport older{LocalTime{2026, 12, 1, 8, 0, 0, 60}, "bmw", {{"Stored", "P0420", "Catalyst", ""}}, {}};
+    ReadReport newer{LocalTime{2026, 12, 7, 22, 49, 1, 60}, "audi",
+                     {{"Pending", "P0300", "Misfire", "engine"}, {"Permanent", "P0171", "Lean", "engine"}}, {}};
+    newer.vehicle.vin = "WAUZZZ8K9BA123456";
+    newer.vehicle.modelYear = 2011;
+    ASSERT_TRUE(keepReadBeforeClearing(folder, older).ok());
+    ASSERT_TRUE(keepReadBeforeClearing(folder, newer).ok());
+    // A damaged kept read, between the two, and a file that is none.
+    const std::string damaged = folder + "/vx414-cleared-20261203-120000.json";
+    const std::string damagedBytes = "{\n  \"version\": 2,\n  \"time\": \"2026-12-03T12:00:00+01:00\",\n  \"co";
+    std::ofstream(damaged) << damagedBytes;
+    std::ofstream(folder + "/notes.txt") << "x";
+
+    ActionsFixture x(folder);
+    EXPECT_TRUE(x.exporter.menu(ResultExport::Grid::Results)->actions().contains(x.actions.previousAction));
+    x.actions.previousAction->trigger();
+    PreviousReadsWindow* window = x.actions.previousReadsWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->windowTitle(), "Previous reads");
+    using Rows = std::vector<QStringList>;
+    EXPECT_EQ(tableRows(window, "Reads kept before clearing"),
+              (Rows{{"2026-12-07 22:49:01 UTC+01:00", "WAUZZZ8K9BA123456", "P0300 (Pending), P0171 (Permanent)"},
+                    {"vx414-cleared-20261203-120000.json", "",
+                     QString::fromStdString("cannot be read: bad JSON at byte " + std::to_string(damagedBytes.size() + 1) +
+                                            ": the text ends inside a string")},
+                    {"2026-12-01 08:00:00 UTC+01:00", "not read", "P0420 (Stored)"}}));
+
+    const struct {
+        const char* name;
+        int row;
+        QString title;    // the report window's, "" when it does not change
+        QString vin;
+        QString message;  // the message shown, "" none
+    } cases[] = {
+        {"the newest", 0, QString::fromUtf8("Vehicle report \u2014 kept read of 2026-12-07 22:49:01 UTC+01:00"),
+         "WAUZZZ8K9BA123456", ""},
+        {"a damaged one", 1, "", "",
+         QString::fromStdString(" Cannot open the kept read : " + damaged +
+                                ": bad JSON at byte " + std::to_string(damagedBytes.size() + 1) + ": the text ends inside a string")},
+        {"the VX-414 reader's", 2, QString::fromUtf8("Vehicle report \u2014 kept read of 2026-12-01 08:00:00 UTC+01:00"),
+         "not read", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        x.f.box.shown.clear();
+        const QString titleBefore = x.actions.reportWindow() ? x.actions.reportWindow()->windowTitle() : QString();
+        window->showRow(c.row);
+        frmVehicleReport* report = x.actions.reportWindow();
+        if (c.title.isEmpty()) {
+            // The report window keeps what it showed.
+            EXPECT_EQ(report ? report->windowTitle() : QString(), titleBefore);
+        } else {
+            ASSERT_NE(report, nullptr);
+            EXPECT_TRUE(report->isVisible());
+            EXPECT_EQ(report->windowTitle(), c.title);
+            EXPECT_EQ(labelText(report, "VIN"), c.vin);
+        }
+        EXPECT_EQ(x.f.box.shown.empty() ? QString() : x.f.box.shown.back().text, c.message);
+    }
+    // The newest read's codes by unit, rebuilt from the file, each with the definition kept with it.
+    EXPECT_EQ(tableRows(x.actions.reportWindow(), "Codes per unit").size(), 0U);  // the last shown: no units
+    window->showRow(0);
+    EXPECT_EQ(tableRows(x.actions.reportWindow(), "Codes per unit"),
+              (Rows{{"engine", "", "Pending", "P0300", "Misfire"}, {"engine", "", "Permanent", "P0171", "Lean"}}));
+    // The damaged file is left as it was.
+    std::ifstream file(damaged);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>()), damagedBytes);
+    // The report goes back to the last read with its own title.
+    x.actions.showReport();
+    EXPECT_EQ(x.actions.reportWindow()->windowTitle(), "Vehicle report");
+    x.actions.reportWindow()->close();
+    window->close();
+
+    // With nothing kept, a message says where reads are kept.
+    ActionsFixture none(scratch.filePath("nothing").toStdString());
+    none.actions.previousAction->trigger();
+    ASSERT_EQ(none.f.box.shown.size(), 1U);
+    EXPECT_TRUE(none.f.box.shown[0].text.startsWith("No read has been kept yet: a read is kept in "));
+    EXPECT_TRUE(none.actions.previousReadsWindow() == nullptr || !none.actions.previousReadsWindow()->isVisible());
+}
+
+TEST(VehicleWindow, SaveAsCsvCarriesTheVinInEveryRowAfterTheUnit)
+{
+    ActionsFixture x("/nonexistent");
+    QTemporaryDir dir;
+    const struct {
+        const char* name;
+        LinkReport report;
+        QString lastColumn;  // of every row after the heading
+    } cases[] = {
+        {"read through an adapter", carReport(""), "WAUZZZ8K9BA123456"},
+        {"the VX-414 reader's", {LinkStatus::ok(), {}, codes({"P0420"})}, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        readWith(x.f, c.report);
+        const QString path = dir.filePath(QString::fromUtf8(c.name) + ".csv");
+        x.saveDialog.answer = SaveTarget{path, SaveType::Csv};
+        x.exporter.saveAs(ResultExport::Grid::Results);
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        QStringList rows = QString::fromUtf8(file.readAll()).split("\r\n", Qt::SkipEmptyParts);
+        ASSERT_GE(rows.size(), 2);
+        EXPECT_EQ(rows.takeFirst(), "time,make,kind,code,definition,unit,vin");
+        for (const QString& row : rows)
+            EXPECT_TRUE(row.endsWith("," + c.lastColumn)) << row.toStdString();
     }
 }
 

@@ -59,7 +59,9 @@ int main(int argc, char** argv)
     auto* exporter = new vx414::ResultExport(form, {messageBox, saveDialog, printDialog});  // owned by the form
     new vx414::VehicleActions(form, exporter->menu(vx414::ResultExport::Grid::Results),  // owned by the form
                               {messageBox, pointers, clearing, [exporter] { return exporter->readReport(); },
-                               vx414::clearedReadsFolder()});
+                               vx414::clearedReadsFolder(),
+                               [exporter] { exporter->saveAs(vx414::ResultExport::Grid::Results); },
+                               [exporter] { exporter->print(vx414::ResultExport::Grid::Results); }});
     pointers.setWindow(&form);
     // The definitions and the glossary are read once the window is on the screen.
     form.SetDeferredLoad(true);

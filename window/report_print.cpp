@@ -194,15 +194,28 @@ bool printReport(const ReadReport& report, QPagedPaintDevice& device)
     PrintDocument d(device);
     d.paragraph(kReportTitle, kTitlePoints, true, 8);
     d.paragraph(QStringLiteral("Read on: ") + QString::fromStdString(readableTime(report.time)), kBodyPoints, false, 2);
-    if (!vehicle.vin.empty())
-        d.paragraph(QStringLiteral("VIN: ") + QString::fromStdString(vehicle.vin), kBodyPoints, false, 2);
+    // The lines about the car, each with its bold or not; the last one leaves room above the codes.
+    std::vector<std::pair<QString, bool>> lines;
+    const std::string vin = vinText(vehicle);
+    if (!vin.empty())
+        lines.emplace_back(QStringLiteral("VIN: ") + cellText(vin), false);
     QString make = QStringLiteral("Vehicle: ") + QString::fromStdString(report.make);
     if (vehicle.modelYear > 0)
         make += QStringLiteral(", model year %1").arg(vehicle.modelYear);
-    d.paragraph(make, kBodyPoints, false, vehicle.mil ? 2 : 6);
+    else if (!vehicle.vin.empty())
+        make += QStringLiteral(", model year unknown");
+    lines.emplace_back(make, false);
     if (vehicle.mil)
-        d.paragraph(QStringLiteral("MIL (check-engine light): ") + QString::fromStdString(milText(vehicle)),
-                    kBodyPoints, false, 6);
+        lines.emplace_back(QStringLiteral("MIL (check-engine light): ") + QString::fromStdString(milText(vehicle)), false);
+    // What the read could not learn comes before the codes, so that a missing part never
+    // reads as "none".
+    for (const ItemNotRead& entry : vehicle.notRead) {
+        lines.emplace_back(QStringLiteral("%1: %2").arg(cellText(std::string(vehicleItemTitle(entry.item))),
+                                                        cellText(notReadText(entry))),
+                           true);
+    }
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        d.paragraph(lines[i].first, kBodyPoints, lines[i].second, i + 1 < lines.size() ? 2 : 6);
     if (report.codes.empty()) {
         d.paragraph(QStringLiteral("No codes"), kBodyPoints, true, 6);
     } else {
@@ -223,16 +236,24 @@ bool printReport(const ReadReport& report, QPagedPaintDevice& device)
     }
     d.paragraph(QStringLiteral("Total: ") + QString::number(report.total()), kBodyPoints, true, 10);
 
-    if (!vehicle.readiness.empty()) {
+    if (vehicle.readiness.empty()) {
+        if (const ItemNotRead* entry = notReadEntry(vehicle, VehicleItem::Readiness))
+            d.paragraph(QStringLiteral("Readiness: ") + cellText(notReadText(*entry)), kBodyPoints + 2, true, 10);
+    } else {
         d.paragraph(QStringLiteral("Readiness"), kBodyPoints + 2, true, 2);
         std::vector<QStringList> rows;
         for (const MonitorStatus& m : vehicle.readiness)
             rows.push_back({cellText(m.monitor), cellText(std::string(monitorStateText(m.state)))});
         d.table({QStringLiteral("Monitor"), QStringLiteral("Status")}, {60, 40}, rows);
     }
-    if (!vehicle.inspection.empty())
-        d.paragraph(QStringLiteral("Inspection: ") + cellText(vehicle.inspection), kBodyPoints, false, 10);
-    if (vehicle.freezeFrame) {
+    if (!vehicle.inspection.empty()) {
+        d.paragraph(QStringLiteral("Inspection: ") + cellText(vehicle.inspection), kBodyPoints, false, 2);
+        d.paragraph(cellText(std::string(InspectionGuideNote)), kBodyPoints - 1, false, 10);
+    }
+    if (!vehicle.freezeFrame) {
+        if (const ItemNotRead* entry = notReadEntry(vehicle, VehicleItem::FreezeFrame))
+            d.paragraph(QStringLiteral("Freeze frame: ") + cellText(notReadText(*entry)), kBodyPoints + 2, true, 10);
+    } else {
         const FreezeFrame& frame = *vehicle.freezeFrame;
         d.paragraph(frame.code ? QStringLiteral("Freeze frame (set by %1)").arg(cellText(frame.code->toString()))
                                : QStringLiteral("Freeze frame"),

@@ -4,32 +4,72 @@
 #include "window/frm_main.h"
 #include "window/frm_vehicle_report.h"
 
+#include "window/previous_reads.h"
+
 #include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QMenu>
+#include <QScreen>
+#include <QTableWidget>
+
+#include <algorithm>
+#include <map>
 
 namespace vx414 {
 
 namespace {
 
-QString confirmationText(const ReadReport& read, const std::string& folder)
+QString text(std::string_view s)
 {
-    QString codes;
-    for (const ReportCode& code : read.codes) {
-        if (!codes.isEmpty())
-            codes += QStringLiteral(", ");
-        codes += QStringLiteral("%1 (%2)").arg(QString::fromStdString(code.code), QString::fromStdString(code.kind));
-    }
-    if (codes.isEmpty())
-        codes = QStringLiteral("none were read");
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+// The question before a clear: what it erases, and apart, what it leaves. A clear (service
+// 04) never erases permanent codes: the car drops each only once its own drive cycles have
+// found the fault gone.
+QString clearQuestion(const ReadReport& read, const std::string& folder)
+{
+    QStringList erased;
+    QStringList kept;
+    for (const ReportCode& code : read.codes)
+        (code.kind == "Permanent" ? kept : erased) << QStringLiteral("%1 (%2)").arg(text(code.code), text(code.kind));
+    const bool permanentNotRead = std::any_of(read.vehicle.notRead.begin(), read.vehicle.notRead.end(),
+                                              [](const ItemNotRead& item) { return item.item == VehicleItem::Permanent; });
+    const QString stays = !kept.isEmpty() ? kept.join(QStringLiteral(", "))
+                          : permanentNotRead ? QStringLiteral("not read; whatever the car holds stays")
+                                             : QStringLiteral("none");
     return QStringLiteral(
                "Clear the codes in the car?\n\n"
                "This erases in the car:\n"
                "  \u2022 the trouble codes: %1\n"
+               "  \u2022 the check-engine light (MIL)\n"
                "  \u2022 the freeze frame\n"
                "  \u2022 the readiness monitors (the car must be driven again before an inspection)\n\n"
+               "This stays: a clear never erases permanent codes; the car drops each once its own drive "
+               "cycles find the fault gone.\n"
+               "  \u2022 permanent codes: %2\n\n"
                "The engine must be off and the ignition on.\n\n"
-               "The read shown is kept first in %2.")
-        .arg(codes, QString::fromStdString(folder));
+               "The read shown is kept first in %3.")
+        .arg(erased.isEmpty() ? QStringLiteral("none were read") : erased.join(QStringLiteral(", ")), stays,
+             QString::fromStdString(folder));
+}
+
+// "engine (7E8), 7E9": a unit by its name from the read, with its address; "a unit" when
+// the adapter showed no headers.
+QString unitsInWords(const std::vector<std::string>& senders, const VehicleInfo& vehicle)
+{
+    QStringList units;
+    for (const std::string& sender : senders) {
+        QString name;
+        for (const UnitCodes& unit : vehicle.units)
+            if (unit.address == sender && !unit.name.empty())
+                name = text(unit.name);
+        units << (sender.empty() ? QStringLiteral("a unit")
+                  : name.isEmpty() ? text(sender)
+                                   : QStringLiteral("%1 (%2)").arg(name, text(sender)));
+    }
+    return units.join(QStringLiteral(", "));
 }
 
 }  // namespace
@@ -46,17 +86,21 @@ VehicleActions::VehicleActions(frmMain& form, QMenu* resultsMenu, VehicleService
     clearAction = new QAction(QStringLiteral("Clear codes in the car\u2026"), &form_);
     connect(clearAction, &QAction::triggered, this, &VehicleActions::clearCodesInCar);
 
+    previousAction = new QAction(QStringLiteral("Previous reads\u2026"), &form_);
+    connect(previousAction, &QAction::triggered, this, &VehicleActions::showPreviousReads);
+
     if (resultsMenu != nullptr) {
         resultsMenu->addSeparator();
         resultsMenu->addAction(reportAction);
         resultsMenu->addAction(clearAction);
+        resultsMenu->addAction(previousAction);
         // Offered only where it can work: after a read, through an ELM327 adapter.
         connect(resultsMenu, &QMenu::aboutToShow, this, [this] { clearAction->setEnabled(canClearNow()); });
     }
     // Connected after the window's own handler: an open report follows each read.
     connect(form_.Timer1, &QTimer::timeout, this, [this] {
         if (report_ != nullptr && !form_.FlexList->isHidden())
-            report_->showVehicle(form_.LastVehicle, form_.Vehicle->currentText());
+            showLastRead();
     });
 }
 
@@ -72,11 +116,61 @@ frmVehicleReport* VehicleActions::reportWindow() const
     return report_;
 }
 
-void VehicleActions::showReport()
+void VehicleActions::showRead(const ReadReport& read, const QString& title)
+{
+    openReportWindow();
+    shown_ = read;
+    report_->setWindowTitle(title);
+    // Save As and Print write the result table's read; a kept read is only copied.
+    report_->saveAction->setEnabled(&read == &lastShown_);
+    report_->printAction->setEnabled(&read == &lastShown_);
+    // Each code's definition as the read gave it for its make.
+    std::map<std::string, std::string> definitions;
+    for (const ReportCode& code : read.codes)
+        definitions.emplace(code.code, code.definition);
+    report_->showVehicle(read.vehicle, text(read.make), definitions);
+}
+
+void VehicleActions::showLastRead()
+{
+    lastShown_ = services_.lastRead();
+    lastShown_.vehicle = form_.LastVehicle;
+    lastShown_.make = form_.Vehicle->currentText().toStdString();
+    showRead(lastShown_, QStringLiteral("Vehicle report"));
+}
+
+void VehicleActions::openReportWindow()
+{
+    if (report_ != nullptr)
+        return;
+    report_ = new frmVehicleReport(&form_);
+    connect(report_->copyAction, &QAction::triggered, this, [this] {
+        QGuiApplication::clipboard()->setText(QString::fromStdString(reportAsTabText(shown_)));
+    });
+    connect(report_->saveAction, &QAction::triggered, this, [this] {
+        if (services_.saveRead)
+            services_.saveRead();
+    });
+    connect(report_->printAction, &QAction::triggered, this, [this] {
+        if (services_.printRead)
+            services_.printRead();
+    });
+    fitReportToScreen();
+    // The window manager's frame is known once the window is up: fit again with it taken off.
+    QTimer::singleShot(0, report_, [this] { fitReportToScreen(); });
+}
+
+void VehicleActions::fitReportToScreen()
 {
     if (report_ == nullptr)
-        report_ = new frmVehicleReport(&form_);
-    report_->showVehicle(form_.LastVehicle, form_.Vehicle->currentText());
+        return;
+    if (const QScreen* screen = report_->screen())
+        report_->fitToScreen(screen->availableGeometry().size());
+}
+
+void VehicleActions::showReport()
+{
+    showLastRead();
     report_->show();
     report_->raise();
     report_->activateWindow();
@@ -93,9 +187,9 @@ void VehicleActions::clearCodesInCar()
     if (!canClearNow())
         return;
     const ReadReport read = services_.lastRead();
-    const MsgAnswer answer = services_.messageBox.show(confirmationText(read, services_.clearedFolder),
-                                                      QStringLiteral("Clear codes in the car"), MsgButtons::OkCancel,
-                                                      MsgIcon::Information);
+    const MsgAnswer answer = services_.messageBox.ask(
+        {clearQuestion(read, services_.clearedFolder), QStringLiteral("Clear codes in the car"),
+         QStringLiteral("Clear codes")});
     if (answer != MsgAnswer::Ok)
         return;
     const KeptRead kept = keepReadBeforeClearing(services_.clearedFolder, read);
@@ -113,26 +207,60 @@ void VehicleActions::clearCodesInCar()
     services_.pointers.setWindowPointer(PointerArrowHourglass);
     if (worker_.joinable())
         worker_.join();  // the last clear's worker, finished by now
-    worker_ = std::jthread([this] {
-        const LinkStatus status = services_.clearing.clearCodes();
-        QMetaObject::invokeMethod(this, [this, status] { clearFinished(status); }, Qt::QueuedConnection);
+    worker_ = std::jthread([this, vehicle = read.vehicle] {
+        const elm327::ClearResult result = services_.clearing.clearCodes();
+        QMetaObject::invokeMethod(
+            this, [this, result, vehicle] { clearFinished(result, vehicle); }, Qt::QueuedConnection);
     });
 }
 
-void VehicleActions::clearFinished(LinkStatus status)
+void VehicleActions::clearFinished(const elm327::ClearResult& result, const VehicleInfo& vehicle)
 {
     clearing_ = false;
     services_.pointers.setWindowPointer(PointerDefault);
     form_.Link->setEnabled(true);
-    if (!status.isOk()) {
-        services_.messageBox.show(QStringLiteral(" The car did not confirm the clear : %1")
-                                      .arg(QString::fromStdString(status.toString())),
+    const QString refused = result.refused.empty()
+                                ? QString()
+                                : QStringLiteral("\nRefused by %1: its codes remain.").arg(unitsInWords(result.refused, vehicle));
+    if (!result.status.isOk()) {
+        services_.messageBox.show(QStringLiteral(" The car did not confirm the clear : %1%2")
+                                      .arg(QString::fromStdString(result.status.toString()), refused),
                                   QStringLiteral("VX-414"), MsgButtons::Ok, MsgIcon::None);
         return;
     }
+    services_.messageBox.show(QStringLiteral("The car confirmed: its trouble codes are cleared.\nConfirmed by %1.%2")
+                                  .arg(unitsInWords(result.confirmed, vehicle), refused),
+                              QStringLiteral("Clear codes in the car"), MsgButtons::Ok, MsgIcon::Information);
     // A read shows what the clear left: permanent codes stay until the car has seen the
     // fault gone over its own drive cycles.
     form_.Link_Click();
+}
+
+void VehicleActions::showPreviousReads()
+{
+    if (previous_ == nullptr) {
+        previous_ = new PreviousReadsWindow(&form_, services_.messageBox, [this](const ReadReport& read) {
+            showRead(read, QStringLiteral("Vehicle report \u2014 kept read of %1").arg(text(readableTime(read.time))));
+            report_->show();
+            report_->raise();
+            report_->activateWindow();
+        });
+    }
+    previous_->list(services_.clearedFolder);
+    if (previous_->reads->rowCount() == 0) {
+        services_.messageBox.show(QStringLiteral("No read has been kept yet: a read is kept in %1 before each clear.")
+                                      .arg(QString::fromStdString(services_.clearedFolder)),
+                                  QStringLiteral("Previous reads"), MsgButtons::Ok, MsgIcon::Information);
+        return;
+    }
+    previous_->show();
+    previous_->raise();
+    previous_->activateWindow();
+}
+
+PreviousReadsWindow* VehicleActions::previousReadsWindow() const
+{
+    return previous_;
 }
 
 }  // namespace vx414

@@ -1,6 +1,7 @@
 #include "reader/elm327/elm327_device_library.h"
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <glob.h>
 #include <mutex>
@@ -71,7 +72,13 @@ struct Elm327DeviceLibrary::Adapter {
 
     LinkReport exchange(const std::stop_token& stop, Deadline deadline, elm327::SessionResult& codes);
     elm327::ClearResult clear(Deadline deadline);
-    LinkStatus connect(Deadline deadline, const std::stop_token& stop);
+    // Opens the pipe, or finds the adapter, and takes what its far end announced.
+    LinkStatus connect(Deadline deadline, const std::stop_token& stop) {
+        const LinkStatus connected = openPipe(deadline, stop);
+        announced_ = connected.isOk() && pipe_ ? pipe_->announced() : EmulatorKind::None;
+        return connected;
+    }
+    LinkStatus openPipe(Deadline deadline, const std::stop_token& stop);
     LinkStatus findAdapter(Deadline deadline, const std::stop_token& stop);
     // `looked` tells whether BlueZ could be asked at all (a machine without Bluetooth has
     // only its serial ports searched, and is told so).
@@ -91,6 +98,8 @@ struct Elm327DeviceLibrary::Adapter {
     std::timed_mutex inUse_;
     mutable std::mutex portMutex_;
     std::string foundPort_;
+    // Written by the worker, read by the caller's thread.
+    std::atomic<EmulatorKind> announced_{EmulatorKind::None};
 };
 
 struct Elm327DeviceLibrary::Handover {
@@ -211,6 +220,8 @@ bool Elm327DeviceLibrary::readingVehicle() const {
 
 std::string Elm327DeviceLibrary::foundPort() const { return adapter_->foundPort(); }
 
+std::string Elm327DeviceLibrary::DeviceLinkName() const { return emulatorLinkName(adapter_->announced_); }
+
 void Elm327DeviceLibrary::startExchange() {
     stopExchange();
     vehicle_.reset();  // a superseded read's vehicle is nobody's
@@ -287,7 +298,7 @@ LinkReport Elm327DeviceLibrary::Adapter::exchange(const std::stop_token& stop, D
     return {LinkStatus::ok(), codes.pending, codes.stored, codes.vehicle};
 }
 
-LinkStatus Elm327DeviceLibrary::Adapter::connect(Deadline deadline, const std::stop_token& stop) {
+LinkStatus Elm327DeviceLibrary::Adapter::openPipe(Deadline deadline, const std::stop_token& stop) {
     if (pipe_ && pipe_->isOpen()) return LinkStatus::ok();
     if (!named_) {
         // The port found before is kept for the rest of the run; only when it can no

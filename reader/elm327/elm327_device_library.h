@@ -142,6 +142,9 @@ public:
     void DeviceNotifyReportReady(std::function<void()> ready) override;
     ReportState DeviceReportState() const override;
     std::optional<VehicleInfo> DeviceReadVehicle() override;
+    // Known once a read has opened the pipe: the pipe opens on the worker, after the
+    // request byte, not at DeviceOpen.
+    std::string DeviceLinkName() const override;
 
     // Service 04 (clear the codes and the check-engine light), for the command line. Waits
     // for its answer on the caller's thread, within ExchangeBound.

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "reader/emulator_announcement.h"
 #include "reader/link_status.h"
 
 namespace vx414::elm327 {
@@ -36,6 +37,10 @@ public:
     // Drops whatever has arrived and not been read yet; never waits, and stops after a
     // bounded amount (a pipe that never runs dry cannot hold it).
     virtual void discardInput() = 0;
+
+    // What the far end announced itself as when the pipe opened (an emulator on a
+    // pseudo-terminal); None for a real adapter and for a pipe that cannot tell.
+    virtual EmulatorKind announced() const { return EmulatorKind::None; }
 };
 
 }  // namespace vx414::elm327

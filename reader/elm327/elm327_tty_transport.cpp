@@ -84,6 +84,7 @@ LinkStatus TtyTransport::open(Deadline deadline) {
     }
     ::tcflush(fd, TCIOFLUSH);
     fd_ = fd;
+    announced_ = announcedEmulator(fd);
     return LinkStatus::ok();
 }
 

@@ -33,6 +33,7 @@ public:
     LinkStatus write(std::string_view bytes, Deadline deadline) override;
     LinkStatus read(std::string& into, std::size_t max, Deadline deadline) override;
     void discardInput() override;
+    EmulatorKind announced() const override { return announced_; }
 
     const std::string& path() const { return path_; }
     int baud() const { return baud_; }
@@ -43,6 +44,7 @@ private:
     std::string path_;
     int baud_;
     int fd_ = -1;
+    EmulatorKind announced_ = EmulatorKind::None;
 };
 
 }  // namespace vx414::elm327

@@ -147,10 +147,11 @@ TEST(Elm327VehicleRead, EachServiceRefusedOrWithoutDataCostsOnlyItsOwnPart) {
          with(canCar(), "0902",
               "7E8 10 13 49 02 01 31 48 47 \r7E8 21 43 4D 38 32 36 33 33 \r7E8 22 41 30 30 34 33 35 00 "),
          AllAsked, "", true, Frame, "P0420"},
+        // Kept and shown with a warning, its make still read.
         {"VIN with a wrong check digit",
          with(canCar(), "0902",
               "7E8 10 14 49 02 01 31 48 47 \r7E8 21 43 4D 38 32 36 34 33 \r7E8 22 41 30 30 34 33 35 32 "),
-         AllAsked, "", true, Frame, "P0420"},
+         AllAsked, "1HGCM82643A004352", true, Frame, "P0420"},
         {"VIN not ASCII",
          with(canCar(), "0902",
               "7E8 10 14 49 02 01 31 48 47 \r7E8 21 43 4D 38 32 36 33 33 \r7E8 22 41 30 30 34 33 35 C3 "),
@@ -207,7 +208,7 @@ TEST(Elm327VehicleRead, LegacyBusVinInFiveFrames) {
     EXPECT_EQ(result.vehicle.make, "honda");
     EXPECT_EQ(result.vehicle.modelYear, 2003);
     EXPECT_EQ(result.vehicle.storedCount, 1);
-    EXPECT_EQ(result.vehicle.inspection, "Likely to fail the inspection (the check-engine light is on)");
+    EXPECT_EQ(result.vehicle.inspection, "Fails the inspection (the check-engine light is on)");
     EXPECT_EQ(result.vehicle.units.size(), 2U);
 }
 

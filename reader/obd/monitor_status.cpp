@@ -18,7 +18,10 @@ constexpr std::array<std::string_view, 8> DieselMonitors = {
 // Byte B: bits 0 to 2 supported, bits 4 to 6 incomplete.
 constexpr std::array<std::string_view, 3> ContinuousMonitors = {"Misfire", "Fuel system", "Comprehensive components"};
 
-constexpr std::string_view EvaporativeSystem = "Evaporative system";
+// Misfire, fuel system and comprehensive components run all the time: shown, never counted.
+bool isContinuousMonitor(std::string_view monitor) {
+    return std::find(ContinuousMonitors.begin(), ContinuousMonitors.end(), monitor) != ContinuousMonitors.end();
+}
 
 MonitorState stateOf(bool supported, bool incomplete) {
     if (!supported) return MonitorState::NotSupported;
@@ -67,21 +70,35 @@ MonitorReport mergeMonitorReports(const std::vector<MonitorReport>& reports) {
     return merged;
 }
 
-std::string inspectionVerdict(const MonitorReport& report, int modelYear) {
-    if (report.mil) return "Likely to fail the inspection (the check-engine light is on)";
-    std::vector<std::string_view> incomplete;
+InspectionJudgement judgeInspection(const MonitorReport& report, int modelYear) {
+    InspectionJudgement judgement;
     for (const MonitorStatus& monitor : report.monitors) {
-        if (monitor.state == MonitorState::Incomplete) incomplete.push_back(monitor.monitor);
+        if (monitor.state == MonitorState::Incomplete && !isContinuousMonitor(monitor.monitor))
+            judgement.incomplete.push_back(monitor.monitor);
     }
-    if (incomplete.empty()) return "Likely to pass the inspection (all supported monitors complete)";
+    if (report.mil) {
+        judgement.verdict = InspectionVerdict::Fails;
+        judgement.text = "Fails the inspection (the check-engine light is on)";
+        return judgement;
+    }
+    // The rare OBD-II car of a model year before 1996 is judged as the 1996 to 2000 ones.
     const bool older = modelYear > 0 && modelYear <= 2000;
-    const bool passes = older ? incomplete.size() <= 2 : incomplete.size() == 1 && incomplete.front() == EvaporativeSystem;
-    std::string text = passes ? "Likely to pass the inspection (incomplete: " : "Likely to fail the inspection (incomplete: ";
-    for (std::size_t i = 0; i < incomplete.size(); ++i) {
-        if (i > 0) text += ", ";
-        text += incomplete[i];
+    const std::size_t allowed = older ? 2 : 1;
+    if (judgement.incomplete.size() > allowed) {
+        judgement.verdict = InspectionVerdict::NotReady;
+        judgement.text = "Not ready for the inspection (incomplete: ";
+        for (std::size_t i = 0; i < judgement.incomplete.size(); ++i) {
+            if (i > 0) judgement.text += ", ";
+            judgement.text += judgement.incomplete[i];
+        }
+        judgement.text += "): drive the car until they complete, then test";
+    } else {
+        judgement.verdict = InspectionVerdict::Ready;
+        judgement.text = "Ready for the inspection";
     }
-    return text + ")";
+    if (modelYear <= 0)
+        judgement.text += " (model year unknown: judged by the rule for 2001 and later, at most one monitor incomplete)";
+    return judgement;
 }
 
 }  // namespace vx414::obd

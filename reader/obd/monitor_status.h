@@ -30,11 +30,19 @@ std::optional<MonitorReport> decodeMonitorStatus(std::span<const std::uint8_t> m
 // ignition kind than the first report's are left out (their bits name other monitors).
 MonitorReport mergeMonitorReports(const std::vector<MonitorReport>& reports);
 
-// The usual emissions-inspection rule, as a guide for the user and not a promise: the
-// check-engine light must be off; model year 2001 and later may have at most one incomplete
-// monitor, and only the evaporative system; 1996 to 2000 at most two. An unknown model year
-// (0) is judged by the stricter, newer rule. "Likely to pass the inspection (…)" or
-// "Likely to fail the inspection (…)".
-std::string inspectionVerdict(const MonitorReport& report, int modelYear);
+// How a US emissions (I/M) inspection takes the car, as a guide and not a promise (local
+// programs differ): the check-engine light on fails it; otherwise it is rejected as not
+// ready, to be driven and tested again, when too many monitors are incomplete: more than
+// two for model years 1996 to 2000, more than one from 2001 on. Only the non-continuous
+// monitors the car supports count; misfire, fuel system and comprehensive components run
+// all the time and are shown but never counted. A diesel is counted the same way over its
+// own monitors. Without a model year (0) the newer, stricter rule is applied and the text
+// says so.
+struct InspectionJudgement {
+    InspectionVerdict verdict = InspectionVerdict::Ready;
+    std::string text;                     // for the owner: "Ready for the inspection" …
+    std::vector<std::string> incomplete;  // the counted monitors not complete, in order
+};
+InspectionJudgement judgeInspection(const MonitorReport& report, int modelYear);
 
 }  // namespace vx414::obd

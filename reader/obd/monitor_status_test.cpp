@@ -87,36 +87,65 @@ TEST(MonitorStatus, UnitsMergeIntoTheCarsPicture) {
               "Oxygen sensor heater ., EGR/VVT system .");
 }
 
-TEST(MonitorStatus, InspectionVerdictByModelYear) {
+TEST(MonitorStatus, InspectionVerdictAsUsProgramsJudgeIt) {
+    constexpr const char* Unknown =
+        " (model year unknown: judged by the rule for 2001 and later, at most one monitor incomplete)";
+    constexpr const char* Drive = "): drive the car until they complete, then test";
     struct Case {
+        const char* what;
         const char* message;
         int modelYear;
-        const char* verdict;
+        InspectionVerdict verdict;
+        std::string text;
+        const char* incomplete;
     };
+    using enum InspectionVerdict;
     const std::vector<Case> cases = {
-        {"41 01 00 07 65 00", 2015, "Likely to pass the inspection (all supported monitors complete)"},
-        {"41 01 00 07 65 04", 2015, "Likely to pass the inspection (incomplete: Evaporative system)"},
-        {"41 01 00 07 65 01", 2015, "Likely to fail the inspection (incomplete: Catalyst)"},
-        {"41 01 00 07 65 05", 2015, "Likely to fail the inspection (incomplete: Catalyst, Evaporative system)"},
-        {"41 01 00 07 65 05", 2001, "Likely to fail the inspection (incomplete: Catalyst, Evaporative system)"},
-        {"41 01 00 07 65 05", 2000, "Likely to pass the inspection (incomplete: Catalyst, Evaporative system)"},
-        {"41 01 00 07 65 05", 1996, "Likely to pass the inspection (incomplete: Catalyst, Evaporative system)"},
-        {"41 01 00 07 65 25", 1999,
-         "Likely to fail the inspection (incomplete: Catalyst, Evaporative system, Oxygen sensor)"},
-        // A continuous monitor counts like any other.
-        {"41 01 00 17 65 04", 2010, "Likely to fail the inspection (incomplete: Misfire, Evaporative system)"},
-        // An unknown model year is judged by the newer rule.
-        {"41 01 00 07 65 01", 0, "Likely to fail the inspection (incomplete: Catalyst)"},
-        {"41 01 00 07 65 04", 0, "Likely to pass the inspection (incomplete: Evaporative system)"},
-        // The light fails it whatever the monitors say.
-        {"41 01 81 07 65 00", 1998, "Likely to fail the inspection (the check-engine light is on)"},
-        // Incomplete bits of unsupported monitors do not count.
-        {"41 01 00 07 00 FF", 2015, "Likely to pass the inspection (all supported monitors complete)"},
-        {"41 01 00 0F EB 40", 2015, "Likely to fail the inspection (incomplete: PM filter)"},
+        {"all complete", "41 01 00 07 65 00", 2015, Ready, "Ready for the inspection", ""},
+        {"2001+: any one may be incomplete", "41 01 00 07 65 01", 2015, Ready, "Ready for the inspection", "Catalyst"},
+        {"2001+: two are too many", "41 01 00 07 65 05", 2012, NotReady,
+         std::string("Not ready for the inspection (incomplete: Catalyst, Evaporative system") + Drive,
+         "Catalyst, Evaporative system"},
+        {"2001 is the first year of the newer rule", "41 01 00 07 65 05", 2001, NotReady,
+         std::string("Not ready for the inspection (incomplete: Catalyst, Evaporative system") + Drive,
+         "Catalyst, Evaporative system"},
+        {"1996-2000: two may be incomplete", "41 01 00 07 65 05", 2000, Ready, "Ready for the inspection",
+         "Catalyst, Evaporative system"},
+        {"1996-2000: three are too many", "41 01 00 07 65 25", 1996, NotReady,
+         std::string("Not ready for the inspection (incomplete: Catalyst, Evaporative system, Oxygen sensor") + Drive,
+         "Catalyst, Evaporative system, Oxygen sensor"},
+        {"continuous monitors are never counted", "41 01 00 77 65 04", 2010, Ready, "Ready for the inspection",
+         "Evaporative system"},
+        {"continuous monitors alone", "41 01 00 77 65 00", 2010, Ready, "Ready for the inspection", ""},
+        {"unsupported monitors do not count", "41 01 00 07 00 FF", 2015, Ready, "Ready for the inspection", ""},
+        {"the light fails it whatever the monitors", "41 01 81 07 65 00", 1998, Fails,
+         "Fails the inspection (the check-engine light is on)", ""},
+        {"the light before readiness", "41 01 82 07 65 25", 2015, Fails,
+         "Fails the inspection (the check-engine light is on)", "Catalyst, Evaporative system, Oxygen sensor"},
+        {"unknown year: the newer rule, said", "41 01 00 07 65 05", 0, NotReady,
+         std::string("Not ready for the inspection (incomplete: Catalyst, Evaporative system") + Drive + Unknown,
+         "Catalyst, Evaporative system"},
+        {"unknown year, ready", "41 01 00 07 65 04", 0, Ready, std::string("Ready for the inspection") + Unknown,
+         "Evaporative system"},
+        {"unknown year, light on: no rule needed", "41 01 81 07 65 00", 0, Fails,
+         "Fails the inspection (the check-engine light is on)", ""},
+        {"diesel 2001+: one of its own may be incomplete", "41 01 00 0F EB 40", 2015, Ready, "Ready for the inspection",
+         "PM filter"},
+        {"diesel 2001+: two are too many", "41 01 00 0F EB 41", 2015, NotReady,
+         std::string("Not ready for the inspection (incomplete: NMHC catalyst, PM filter") + Drive,
+         "NMHC catalyst, PM filter"},
+        {"diesel 1996-2000: two may be", "41 01 00 0F EB 41", 1999, Ready, "Ready for the inspection",
+         "NMHC catalyst, PM filter"},
+        {"diesel: its fuel system is continuous", "41 01 00 2F EB 40", 2015, Ready, "Ready for the inspection",
+         "PM filter"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(inspectionVerdict(*decodeMonitorStatus(bytes(c.message)), c.modelYear), c.verdict)
-            << c.message << " " << c.modelYear;
+        const InspectionJudgement j = judgeInspection(*decodeMonitorStatus(bytes(c.message)), c.modelYear);
+        std::string incomplete;
+        for (const std::string& m : j.incomplete) incomplete += (incomplete.empty() ? "" : ", ") + m;
+        EXPECT_EQ(j.verdict, c.verdict) << c.what;
+        EXPECT_EQ(j.text, c.text) << c.what;
+        EXPECT_EQ(incomplete, c.incomplete) << c.what;
     }
 }
 

@@ -40,14 +40,20 @@ void addOnce(std::vector<TroubleCode>& codes, const TroubleCode& code) {
 }
 
 void readVin(const VehicleAnswers& answers, const WmiTable& wmi, int currentYear, VehicleInfo& info) {
+    // A VIN that passes every check beats one kept despite its check digit.
+    std::optional<VinRead> chosen;
     for (const UnitMessages* unit : answeringUnits(answers.vin)) {
         VinRead read = assembleVin(unit->messages);
-        if (read.fault != VinFault::None) continue;
-        info.vin = std::move(read.vin);
-        info.make = std::string(wmi.makeFor(info.vin));
-        info.modelYear = vinModelYear(info.vin, currentYear);
-        return;
+        if (read.vin.empty()) continue;
+        const bool clean = read.fault == VinFault::None;
+        if (!chosen || (clean && chosen->fault != VinFault::None)) chosen = std::move(read);
+        if (clean) break;
     }
+    if (!chosen) return;
+    info.vin = std::move(chosen->vin);
+    if (chosen->fault == VinFault::CheckDigit) info.vinWarning = "check digit does not match: read it off the windscreen";
+    info.make = std::string(wmi.makeFor(info.vin));
+    info.modelYear = vinModelYear(info.vin, currentYear, answers.protocol);
 }
 
 void readMonitors(const VehicleAnswers& answers, VehicleInfo& info) {
@@ -68,7 +74,10 @@ void readMonitors(const VehicleAnswers& answers, VehicleInfo& info) {
     info.storedCount = merged.storedCount;
     info.compressionIgnition = merged.compressionIgnition;
     info.readiness = merged.monitors;
-    info.inspection = inspectionVerdict(merged, info.modelYear);
+    InspectionJudgement judgement = judgeInspection(merged, info.modelYear);
+    info.inspection = std::move(judgement.text);
+    info.inspectionVerdict = judgement.verdict;
+    info.incompleteMonitors = std::move(judgement.incomplete);
 }
 
 void readFreezeFrame(const VehicleAnswers& answers, VehicleInfo& info) {

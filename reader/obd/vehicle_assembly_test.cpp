@@ -75,7 +75,10 @@ TEST(VehicleAssembly, TheWholePictureFromEveryService) {
     EXPECT_EQ(info.storedCount, 3);
     EXPECT_FALSE(info.compressionIgnition);
     EXPECT_EQ(info.readiness.size(), 11U);
-    EXPECT_EQ(info.inspection, "Likely to fail the inspection (the check-engine light is on)");
+    EXPECT_EQ(info.inspection, "Fails the inspection (the check-engine light is on)");
+    EXPECT_EQ(info.inspectionVerdict, InspectionVerdict::Fails);
+    EXPECT_EQ(info.incompleteMonitors, std::vector<std::string>{"Evaporative system"});
+    EXPECT_EQ(info.vinWarning, "");
     EXPECT_EQ(freezeText(info), "P0420, Coolant temperature 83.000000 °C, Engine speed 1726.000000 rpm, "
                                 "Vehicle speed 60.000000 km/h");
     EXPECT_EQ(unitsText(info), AllCodes);
@@ -118,7 +121,9 @@ TEST(VehicleAssembly, AServiceThatGivesNothingCostsOnlyItsOwnPart) {
         {"09 02 NO DATA", [&](VehicleAnswers& a) { a.vin = noData; }, "", true, Freeze, "P0420"},
         {"09 02 refused", [&](VehicleAnswers& a) { a.vin = refusedBy7E8(0x31); }, "", true, Freeze, "P0420"},
         {"09 02 short", [&](VehicleAnswers& a) { a.vin = badVin("1HGCM82633A00435"); }, "", true, Freeze, "P0420"},
-        {"09 02 wrong digit", [&](VehicleAnswers& a) { a.vin = badVin("1HGCM82643A004352"); }, "", true, Freeze, "P0420"},
+        // Kept, with its warning (the next test).
+        {"09 02 wrong digit", [&](VehicleAnswers& a) { a.vin = badVin("1HGCM82643A004352"); }, "1HGCM82643A004352", true,
+         Freeze, "P0420"},
         {"09 02 not ASCII", [&](VehicleAnswers& a) { a.vin = badVin("1HGCM82633A00435\xC3"); }, "", true, Freeze, "P0420"},
     };
     for (const Case& c : cases) {
@@ -161,10 +166,48 @@ TEST(VehicleAssembly, UnitsOnTheOlderBusesAndADiesel) {
     EXPECT_TRUE(info.compressionIgnition);
     EXPECT_EQ(info.storedCount, 1);
     EXPECT_EQ(info.readiness.size(), 9U);
-    EXPECT_EQ(info.inspection, "Likely to fail the inspection (the check-engine light is on)");
+    EXPECT_EQ(info.inspection, "Fails the inspection (the check-engine light is on)");
     EXPECT_EQ(unitsText(info), "486B10 engine: 07 ; 03 P0401; 0A P0401 P0133 | 486B18 transmission: 07 ; 03 ; 0A  | "
                                "486B11 engine: 07 ; 03 ; 0A P0401");
     EXPECT_EQ(codesText(info.permanent), "P0401 P0133");
+}
+
+TEST(VehicleAssembly, TheVinKeptItsWarningAndTheYearTheBusAllows) {
+    constexpr const char* Warning = "check digit does not match: read it off the windscreen";
+    struct Case {
+        const char* what;
+        std::vector<UnitMessages> units;
+        int protocol;
+        const char* vin;
+        const char* warning;
+        const char* make;
+        int year;
+    };
+    const std::vector<Case> cases = {
+        {"a 1996 Toyota on ISO 9141", {{"486B10", {withText("49 02 01", "JT2BG12K1T0123456")}, {}}}, 3,
+         "JT2BG12K1T0123456", "", "toyota", 1996},
+        {"a 1996 Porsche on KWP: T is 1996, not 2026", {{"7E8", {withText("49 02 01", "WP0ZZZ99ZTS392124")}, {}}}, 4,
+         "WP0ZZZ99ZTS392124", "", "porsche", 1996},
+        {"a Porsche with the same code on CAN is a 2026", {{"7E8", {withText("49 02 01", "WP0ZZZ99ZTS392124")}, {}}}, 6,
+         "WP0ZZZ99ZTS392124", "", "porsche", 2026},
+        {"a European Ford: no year in position 10", {{"7E8", {withText("49 02 01", "WF0SXXGCDS8A12345")}, {}}}, 6,
+         "WF0SXXGCDS8A12345", "", "ford", 0},
+        {"a wrong check digit: kept, make and year still read",
+         {{"7E8", {withText("49 02 01", "1FTFW1ET5DFC10312")}, {}}}, 6, "1FTFW1ET5DFC10312", Warning, "ford", 2013},
+        {"a good VIN from another unit wins over a doubtful one",
+         {{"7E8", {withText("49 02 01", "1FTFW1ET5DFC10312")}, {}}, {"7E9", {withText("49 02", "1FTFW1ET9DFC10312")}, {}}},
+         6, "1FTFW1ET9DFC10312", "", "ford", 2013},
+    };
+    for (const Case& c : cases) {
+        VehicleAnswers answers;
+        answers.protocol = c.protocol;
+        answers.vin = answer(c.units);
+        const VehicleInfo info = assembleVehicleInfo(answers, builtInWmiTable(), 2026);
+        EXPECT_EQ(info.vin, c.vin) << c.what;
+        EXPECT_EQ(info.vinWarning, c.warning) << c.what;
+        EXPECT_EQ(info.make, c.make) << c.what;
+        EXPECT_EQ(info.modelYear, c.year) << c.what;
+    }
 }
 
 }  // namespace

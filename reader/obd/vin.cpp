@@ -12,7 +12,12 @@ constexpr std::array<int, VinLength> Weights = {8, 7, 6, 5, 4, 3, 2, 10, 0, 9, 8
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 bool isVinCharacter(char c) { return isDigit(c) || (c >= 'A' && c <= 'Z' && c != 'I' && c != 'O' && c != 'Q'); }
-bool isNorthAmerican(std::string_view vin) { return vin[0] >= '1' && vin[0] <= '5'; }
+// 1 to 5, and 7F to 7Z, the United States' newer range (7A to 7E are New Zealand's).
+bool isNorthAmerican(std::string_view vin) {
+    if (vin.empty()) return false;
+    if (vin[0] >= '1' && vin[0] <= '5') return true;
+    return vin.size() >= 2 && vin[0] == '7' && vin[1] >= 'F' && vin[1] <= 'Z';
+}
 
 int transliterated(char c) {
     if (isDigit(c)) return c - '0';
@@ -23,12 +28,15 @@ int transliterated(char c) {
 
 VinRead checked(std::string text) {
     const VinFault fault = checkVin(text);
-    if (fault != VinFault::None) return {{}, fault};
-    return {std::move(text), VinFault::None};
+    if (fault != VinFault::None && fault != VinFault::CheckDigit) return {{}, fault};
+    return {std::move(text), fault};
 }
 
+bool isPadding(std::uint8_t byte) { return byte == 0x00 || byte == 0xFF; }
+
 std::string withoutPadding(std::span<const std::uint8_t> bytes) {
-    while (!bytes.empty() && bytes.front() == 0x00) bytes = bytes.subspan(1);
+    while (!bytes.empty() && isPadding(bytes.front())) bytes = bytes.subspan(1);
+    while (!bytes.empty() && isPadding(bytes.back())) bytes = bytes.first(bytes.size() - 1);
     return {bytes.begin(), bytes.end()};
 }
 
@@ -38,9 +46,12 @@ VinRead assembleVin(const std::vector<std::vector<std::uint8_t>>& messages) {
     auto isVinMessage = [](const std::vector<std::uint8_t>& m) { return m.size() >= 3 && m[0] == 0x49 && m[1] == 0x02; };
     if (messages.empty() || !std::all_of(messages.begin(), messages.end(), isVinMessage)) return {};
     if (messages.size() == 1) {
-        const std::vector<std::uint8_t>& message = messages.front();
-        if (message[2] != 0x01 || message.size() <= 7) return {};
-        return checked(withoutPadding(std::span(message).subspan(3)));
+        std::span<const std::uint8_t> rest = std::span(messages.front()).subspan(2);
+        // The message count: no VIN character is 01, so a leading 01 can only be it.
+        if (rest.front() == 0x01) rest = rest.subspan(1);
+        else if (!isPadding(rest.front()) && !isVinCharacter(static_cast<char>(rest.front()))) return {};
+        if (rest.size() <= 4) return {};  // one legacy frame alone
+        return checked(withoutPadding(rest));
     }
     constexpr std::size_t Frames = 5;
     if (messages.size() != Frames) return {};
@@ -69,15 +80,39 @@ char vinCheckDigit(std::string_view vin) {
     return remainder == 10 ? 'X' : static_cast<char>('0' + remainder);
 }
 
-int vinModelYear(std::string_view vin, int currentYear) {
+bool hasValidCheckDigit(std::string_view vin) {
+    return vin.size() == VinLength && std::all_of(vin.begin(), vin.end(), isVinCharacter) && vin[8] == vinCheckDigit(vin);
+}
+
+bool isLegacyProtocol(int protocol) { return protocol >= 1 && protocol <= 5; }
+bool isCanProtocol(int protocol) { return protocol >= 6 && protocol <= 12; }
+
+int vinModelYear(std::string_view vin, int currentYear, int protocol) {
     if (vin.size() != VinLength) return 0;
     const auto code = YearCodes.find(vin[9]);
     if (code == std::string_view::npos) return 0;
+    const bool northAmericanRules = hasValidCheckDigit(vin) || isNorthAmerican(vin);
+    if (!northAmericanRules && !yearInPositionTen(vin)) return 0;
+
+    constexpr int FirstObdYear = 1994;
+    constexpr int LastLegacyBusYear = 2019;
+    constexpr int FirstCanBusYear = 2000;
     const int first = 1980 + static_cast<int>(code);
-    if (isNorthAmerican(vin)) return isDigit(vin[6]) ? first : first + 30;
-    int year = first;
-    while (year + 30 <= currentYear + 1) year += 30;
-    return year;
+    auto possible = [&](int year) {
+        if (year > currentYear + 1 || year < FirstObdYear) return false;
+        if (isLegacyProtocol(protocol) && year > LastLegacyBusYear) return false;
+        if (isCanProtocol(protocol) && year < FirstCanBusYear) return false;
+        return true;
+    };
+    const bool older = possible(first);
+    const bool newer = possible(first + 30);
+    if (northAmericanRules) {
+        if (isDigit(vin[6])) return older ? first : 0;
+        if (newer) return first + 30;
+        return older ? first : 0;
+    }
+    if (older == newer) return 0;  // neither, or both with nothing to choose between them
+    return older ? first : first + 30;
 }
 
 }  // namespace vx414::obd

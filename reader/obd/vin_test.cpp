@@ -16,13 +16,12 @@ using Messages = std::vector<std::vector<std::uint8_t>>;
 
 // The five legacy frames of a 17-character VIN: three bytes of padding, then four
 // characters a frame.
-Messages legacyFrames(std::string_view vin) {
-    const std::string padded = std::string(3, '\0') + std::string(vin);
+Messages legacyFrames(std::string_view vin, char padding = '\0') {
+    const std::string padded = std::string(3, padding) + std::string(vin);
     Messages frames;
     for (std::uint8_t n = 1; n <= 5; ++n) {
         std::vector<std::uint8_t> frame = {0x49, 0x02, n};
-        const std::string part = padded.substr(static_cast<std::size_t>(n - 1) * 4, 4);
-        frame.insert(frame.end(), part.begin(), part.end());
+        for (const char c : padded.substr(static_cast<std::size_t>(n - 1) * 4, 4)) frame.push_back(static_cast<std::uint8_t>(c));
         frames.push_back(frame);
     }
     return frames;
@@ -61,6 +60,15 @@ TEST(Vin, AssembledFromCanAndLegacyAnswers) {
     const std::vector<Case> cases = {
         {"CAN, one message", {withText("49 02 01", honda)}, "1HGCM82633A004352", VinFault::None},
         {"CAN, padded in front", {withText("49 02 01 00 00 00", honda)}, "1HGCM82633A004352", VinFault::None},
+        {"CAN, without the count", {withText("49 02", honda)}, "1HGCM82633A004352", VinFault::None},
+        {"CAN, without the count, padded", {withText("49 02 00 00", honda)}, "1HGCM82633A004352", VinFault::None},
+        {"CAN, padded FF in front", {withText("49 02 01 FF FF FF", honda)}, "1HGCM82633A004352", VinFault::None},
+        {"CAN, trailing 00", {bytes("49 02 01 31 48 47 43 4D 38 32 36 33 33 41 30 30 34 33 35 32 00 00")},
+         "1HGCM82633A004352", VinFault::None},
+        {"CAN, trailing FF", {bytes("49 02 31 48 47 43 4D 38 32 36 33 33 41 30 30 34 33 35 32 FF")}, "1HGCM82633A004352",
+         VinFault::None},
+        {"CAN, 18 characters once stripped", {withText("49 02 01 00", "1HGCM82633A0043521")}, "", VinFault::Length},
+        {"legacy, padded FF", legacyFrames(honda, '\xFF'), "1HGCM82633A004352", VinFault::None},
         {"CAN, European", {withText("49 02 01", "WP0ZZZ99ZTS392124")}, "WP0ZZZ99ZTS392124", VinFault::None},
         {"legacy, five frames", legacyFrames(honda), "1HGCM82633A004352", VinFault::None},
         {"legacy, out of order", shuffled, "1HGCM82633A004352", VinFault::None},
@@ -73,14 +81,17 @@ TEST(Vin, AssembledFromCanAndLegacyAnswers) {
         {"no message", {}, "", VinFault::Frames},
         {"CAN, short", {withText("49 02 01", "1HGCM82633A00435")}, "", VinFault::Length},
         {"CAN, long", {withText("49 02 01", "1HGCM82633A0043521")}, "", VinFault::Length},
-        {"CAN, a wrong check digit", {withText("49 02 01", "1HGCM82643A004352")}, "", VinFault::CheckDigit},
+        {"CAN, a wrong check digit: kept", {withText("49 02 01", "1HGCM82643A004352")}, "1HGCM82643A004352",
+         VinFault::CheckDigit},
         {"CAN, a letter O", {withText("49 02 01", "1HGCM82633AO04352")}, "", VinFault::Character},
         {"CAN, lower case", {withText("49 02 01", "1hgcm82633a004352")}, "", VinFault::Character},
         {"CAN, not ASCII", {bytes("49 02 01 31 48 47 43 4D 38 32 36 33 33 41 30 30 34 33 35 C3")}, "",
          VinFault::Character},
         {"CAN, a zero inside", {bytes("49 02 01 31 48 47 43 4D 38 32 36 33 33 41 30 30 00 33 35 32")}, "",
          VinFault::Character},
-        {"legacy, wrong digit", legacyFrames("1HGCM82643A004352"), "", VinFault::CheckDigit},
+        {"legacy, wrong digit: kept", legacyFrames("1HGCM82643A004352"), "1HGCM82643A004352", VinFault::CheckDigit},
+        {"a single legacy frame", {bytes("49 02 01 00 00 00 31")}, "", VinFault::Frames},
+        {"CAN, something else after 49 02", {withText("49 02 03", honda)}, "", VinFault::Frames},
     };
     for (const Case& c : cases) {
         const VinRead read = assembleVin(c.messages);
@@ -116,36 +127,51 @@ TEST(Vin, CheckDigitWhereItApplies) {
     for (const Case& c : cases) EXPECT_STREQ(faultName(checkVin(c.vin)), faultName(c.fault)) << c.vin;
 }
 
-TEST(Vin, ModelYearFromPositionTen) {
+TEST(Vin, ModelYearOnlyWhereItCanBeKnown) {
+    constexpr int Unknown = 0, Iso9141 = 3, Kwp = 5, J1850 = 1, Can = 6;
     struct Case {
+        const char* what;
         const char* vin;
+        int protocol;
         int currentYear;
         int year;
     };
     const std::vector<Case> cases = {
-        // North America: position 7 a digit, 1980 to 2009; a letter, 2010 to 2039.
-        {"1HGCM82633A004352", 2026, 2003},
-        {"1M8GDM9AXKP042788", 2026, 1989},
-        {"1G1ZT53826F109149", 2026, 2006},
-        {"1FTFW1ET5DFC10312", 2026, 2013},
-        {"1FTFW1ET5AFC10312", 2026, 2010},
-        {"2T1BURHE0YC074033", 2026, 2030},  // the cycle is fixed: no clock needed
-        // Elsewhere: the latest year not past next year's models.
-        {"WVWZZZ1JZ3W386752", 2026, 2003},
-        {"WBA3A5C51CF256651", 2026, 2012},
-        {"WP0ZZZ99ZTS392124", 2025, 2026},
-        {"WP0ZZZ99ZTS392124", 2024, 1996},
-        {"JH4KA7561PC008269", 2026, 2023},
-        {"JH4KA7561PC008269", 2021, 1993},
-        {"VF1AAAAA0Y0000000", 2026, 2000},
-        {"VF1AAAAA090000000", 2026, 2009},
+        // A valid check digit, whatever the first character: position 7 picks the cycle.
+        {"US Honda, digit at 7", "1HGCM82633A004352", Unknown, 2026, 2003},
+        {"US Ford, letter at 7", "1FTFW1ET9DFC10312", Unknown, 2026, 2013},
+        {"US Tesla, letter at 7", "5YJSA1DG9DFP14705", Can, 2026, 2013},
+        {"Japanese-built 1996 Toyota on ISO 9141", "JT2BG12K1T0123456", Iso9141, 2026, 1996},
+        {"Japanese-built 1996 Toyota, bus unknown", "JT2BG12K1T0123456", Unknown, 2026, 1996},
+        {"a digit at 7 means before 2010, which CAN rules out", "JT2BG12K1T0123456", Can, 2026, 0},
+        {"letter at 7, 2027 is next year's model", "1FTFW1EV5VFC10312", Unknown, 2026, 2027},
+        {"letter at 7, 2028 is in the future: the older cycle", "1FTFW1EV3WFC10312", Unknown, 2026, 1998},
+        {"before OBD-II (a 1989 coach)", "1M8GDM9AXKP042788", Unknown, 2026, 0},
+        {"before OBD-II (a 1993 Acura)", "JH4KA7561PC008269", Unknown, 2026, 0},
+        // North American first character, wrong check digit: still the North American rules.
+        {"US Ford, wrong digit", "1FTFW1ET5DFC10312", Unknown, 2026, 2013},
+        {"never a year after next year", "2T1BURHE0YC074033", Unknown, 2026, 2000},
+        // No valid check digit: position 10 only where the maker is known to put the year.
+        {"European Porsche on KWP: 1996", "WP0ZZZ99ZTS392124", Kwp, 2026, 1996},
+        {"European Porsche on J1850: 1996", "WP0ZZZ99ZTS392124", J1850, 2026, 1996},
+        {"European Porsche on CAN: 2026", "WP0ZZZ99ZTS392124", Can, 2026, 2026},
+        {"European Porsche, bus unknown: 1996 or 2026", "WP0ZZZ99ZTS392124", Unknown, 2026, 0},
+        {"European Porsche in 2024: 2026 is too far", "WP0ZZZ99ZTS392124", Unknown, 2024, 1996},
+        {"European Volkswagen", "WVWZZZ1JZ3W386752", Unknown, 2026, 2003},
+        {"European Volkswagen, A is 2010", "WVWZZZ1KZAW394821", Can, 2026, 2010},
+        {"European Audi", "WAUZZZ8K9BA123456", Unknown, 2026, 2011},
+        {"Korean Hyundai", "KMHDH41E88U123456", Unknown, 2026, 2008},
+        {"European Ford: the year is in position 11", "WF0SXXGCDS8A12345", Can, 2026, 0},
+        {"Renault: position 10 is the maker's", "VF1AAAAA0Y0000000", Unknown, 2026, 0},
+        {"German BMW without a check digit", "WBA3A5C51CF256651", Unknown, 2026, 0},
+        {"German BMW with one", "WBA3A5C57CF256651", Unknown, 2026, 2012},
         // Position 10 holds no year code: 0, U, Z.
-        {"WVWZZZ1JZ0W386752", 2026, 0},
-        {"WVWZZZ1JZUW386752", 2026, 0},
-        {"WVWZZZ1JZZW386752", 2026, 0},
-        {"WVWZZZ1JZ3W38675", 2026, 0},
+        {"0 at 10", "WVWZZZ1JZ0W386752", Unknown, 2026, 0},
+        {"U at 10", "WVWZZZ1JZUW386752", Unknown, 2026, 0},
+        {"Z at 10", "WVWZZZ1JZZW386752", Unknown, 2026, 0},
+        {"16 characters", "WVWZZZ1JZ3W38675", Unknown, 2026, 0},
     };
-    for (const Case& c : cases) EXPECT_EQ(vinModelYear(c.vin, c.currentYear), c.year) << c.vin << " " << c.currentYear;
+    for (const Case& c : cases) EXPECT_EQ(vinModelYear(c.vin, c.currentYear, c.protocol), c.year) << c.what;
 }
 
 }  // namespace

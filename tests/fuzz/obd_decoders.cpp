@@ -1,7 +1,7 @@
 // The OBD decoders and assembleVehicleInfo from arbitrary messages: never a read past a
-// message, every value they give well formed, a VIN only when it passes its checks (and the
-// same VIN again when sent in the other bus's form), and the codes of 07 and 03 untouched
-// by whatever the other services answered.
+// message, every value they give well formed, a VIN only when it passes its checks or fails
+// only its check digit (and the same VIN again when sent in the other bus's form), and the
+// codes of 07 and 03 untouched by whatever the other services answered.
 //
 // Input: records of [what] [length] [length bytes]. `what`'s low three bits pick the
 // service (0: 01 01, 1: 02, 2: 0A, 3: 09 02, 4: a codes list, 5: a refusal, 6: NO DATA,
@@ -40,7 +40,13 @@ void checkMessage(std::span<const std::uint8_t> message) {
     if (const auto report = decodeMonitorStatus(message)) {
         check(report->storedCount >= 0 && report->storedCount <= 127);
         check(report->monitors.size() == (report->compressionIgnition ? 9U : 11U));
-        for (const int year : {0, 1998, 2015}) check(inspectionVerdict(*report, year).starts_with("Likely to "));
+        for (const int year : {0, 1998, 2015}) {
+            const InspectionJudgement judgement = judgeInspection(*report, year);
+            check(judgement.text.starts_with(judgement.verdict == InspectionVerdict::Ready      ? "Ready for"
+                                             : judgement.verdict == InspectionVerdict::NotReady ? "Not ready for"
+                                                                                                : "Fails the"));
+            check(judgement.incomplete.size() <= report->monitors.size());
+        }
     }
     if (const auto value = decodeFreezeValue(message)) {
         check(std::isfinite(value->value) && !value->name.empty() && !value->unit.empty());
@@ -72,15 +78,17 @@ std::vector<Message> otherForm(const std::string& vin, bool wasCan) {
 
 void checkVinOf(const std::vector<Message>& messages) {
     const VinRead read = assembleVin(messages);
-    if (read.fault != VinFault::None) {
+    if (read.fault != VinFault::None && read.fault != VinFault::CheckDigit) {
         check(read.vin.empty());
         return;
     }
-    check(read.vin.size() == 17 && checkVin(read.vin) == VinFault::None);
-    const int year = vinModelYear(read.vin, 2026);
-    check(year == 0 || (year >= 1980 && year <= 2039));
+    check(read.vin.size() == 17 && checkVin(read.vin) == read.fault);
+    for (const int protocol : {0, 3, 6}) {
+        const int year = vinModelYear(read.vin, 2026, protocol);
+        check(year == 0 || (year >= 1994 && year <= 2027));
+    }
     const VinRead again = assembleVin(otherForm(read.vin, messages.size() == 1));
-    check(again.fault == VinFault::None && again.vin == read.vin);
+    check(again.fault == read.fault && again.vin == read.vin);
 }
 
 elm327::UnitMessages& unitOf(std::optional<elm327::ServiceAnswer>& answer, const std::string& sender) {
@@ -141,7 +149,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     const VehicleInfo info = assembleVehicleInfo(answers, builtInWmiTable(), 2026);
-    check(info.vin.empty() || checkVin(info.vin) == VinFault::None);
+    check(info.vin.empty() || checkVin(info.vin) == (info.vinWarning.empty() ? VinFault::None : VinFault::CheckDigit));
     check(info.make == std::string(builtInWmiTable().makeFor(info.vin)));
     if (info.vin.empty()) check(info.make.empty() && info.modelYear == 0);
     check(info.readiness.empty() == info.inspection.empty());

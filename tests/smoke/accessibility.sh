@@ -10,7 +10,7 @@
 #
 # Usage: tests/smoke/accessibility.sh [DIR]   DIR holds vx414 and vx414-reader-emulator
 # (default build). Needs xvfb, xauth, dbus, at-spi2-core, gir1.2-atspi-2.0 and python3-gi
-# (tools/install-deps.sh).
+# (tools/install-deps.sh --test).
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 dir=$(cd "${1:-build}" && pwd) || exit 2

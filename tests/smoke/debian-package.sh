@@ -143,8 +143,9 @@ if [[ $lookup == "Found  P0300  "* ]]; then
 else
   fail "the unpacked vx414-read: $lookup"
 fi
-makes=$(bash -c 'source "$1"; COMP_WORDS=(vx414-read --make lan); COMP_CWORD=2; _vx414_read; printf "%s\n" "${COMPREPLY[@]}"' \
-  _ "$tree/usr/share/bash-completion/completions/vx414-read")
+# The completion asks the program it completes for the makes (its --help).
+makes=$(bash -c 'source "$1"; COMP_WORDS=(vx414-read --make lan); COMP_CWORD=2; _vx414_read "$2" lan --make; printf "%s\n" "${COMPREPLY[@]}"' \
+  _ "$tree/usr/share/bash-completion/completions/vx414-read" "$tree/usr/bin/vx414-read")
 if [ "$makes" = "$(printf '%s\n' 'lancia\ lybra' 'land\ rover')" ]; then
   ok "the bash completion offers the makes"
 else

@@ -4,7 +4,8 @@
 # the clone and must end with status 0. A block marked "...; the window stays open" starts
 # the program, which a person closes: it must still be running 10 seconds after the
 # program has started (a bad link name, or a race with an emulator, ends it at once); it is
-# then ended with everything it started.
+# then ended with everything it started. Then every option each program's --help names
+# must appear in its manual page under data/linux/.
 #
 # Usage: tests/smoke/readme.sh [README]   (the program's window is offscreen unless
 # QT_QPA_PLATFORM says otherwise). The blocks build into build/, as the README says.
@@ -84,6 +85,30 @@ for block in $blocks; do
   wait "$session" 2>/dev/null
   session=""
   sed 's/^/   > /' "$log" | tail -n 20
+done
+
+# Every option a program's --help names is in its manual page, so that neither falls
+# behind the other unnoticed. The programs are the ones the blocks built.
+echo "== readme: every option of each --help in its manual page"
+for program in vx414 vx414-read vx414-reader-emulator vx414-elm327-emulator; do
+  page="data/linux/$program.1"
+  if [ ! -x "build/$program" ]; then
+    fail "build/$program was not built by the README's commands"
+    continue
+  fi
+  # The page's source with roff's escapes undone: "\-\-no\-header" reads "--no-header".
+  text=$(sed -e 's/\\-/-/g' -e 's/\\f[BIRP]//g' "$page")
+  options=$("build/$program" --help 2>&1 | grep -oE -- '--[a-z0-9][a-z0-9-]*' | sort -u)
+  [ -n "$options" ] || fail "build/$program --help names no option"
+  missing=""
+  for option in $options; do
+    grep -qF -- "$option" <<<"$text" || missing="$missing $option"
+  done
+  if [ -n "$missing" ]; then
+    fail "$page lacks options its program's --help names:$missing"
+  else
+    echo "   $page: all $(wc -w <<<"$options") options of --help"
+  fi
 done
 
 [ "$failures" = 0 ] && echo "readme: PASS"

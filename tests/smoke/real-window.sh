@@ -6,6 +6,7 @@
 #   - the result table's pixels show one line of definition text per code sent, on the
 #     table's white cells (and the same check finds no rows on the screenshot taken
 #     before the click, so it can tell an empty window from a filled one),
+#   - the window's caption says that the codes come from the reader emulator,
 #   - the emulator received the request byte 0x55 and the end byte 0xAA,
 #   - the program printed nothing on stderr but known harmless lines;
 # then clicks EXIT and checks that the program ends with status 0.
@@ -13,7 +14,7 @@
 # Usage: tests/smoke/real-window.sh [--no-click] [DIR]
 #   DIR holds vx414 and vx414-reader-emulator (default build; also an installed bin/).
 #   --no-click leaves LINK USB alone: the run must then fail (a check of the checks).
-# Needs xvfb, xauth, xdotool and imagemagick (tools/install-deps.sh).
+# Needs xvfb, xauth, xdotool and imagemagick (tools/install-deps.sh --test).
 set -uo pipefail
 
 click=1
@@ -150,6 +151,13 @@ if rows_shown "$work/after.png"; then
 else
   fail "the result table does not show $codes rows"
   if [ -n "${VX414_SMOKE_KEEP:-}" ]; then cp "$work/after.png" "$VX414_SMOKE_KEEP"; fi
+fi
+# The codes are the emulator's, and the caption must say so.
+title=$(xdotool getwindowname "$window")
+if [ "$title" = "CODE Definition — demo: reader emulator" ]; then
+  ok "the caption says \"$title\""
+else
+  fail "the caption says \"$title\", not that the codes come from the reader emulator"
 fi
 for byte in 0x55 0xAA; do
   if received "$byte"; then ok "the emulator received $byte"; else fail "the emulator did not receive $byte"; fi

@@ -7,7 +7,7 @@
 
 namespace vx414::tools {
 
-PseudoTerminal openRawPseudoTerminal() {
+PseudoTerminal openRawPseudoTerminal(EmulatorKind kind) {
     PseudoTerminal terminal;
     terminal.master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (terminal.master < 0 || ::grantpt(terminal.master) != 0 || ::unlockpt(terminal.master) != 0) {
@@ -30,6 +30,10 @@ PseudoTerminal openRawPseudoTerminal() {
             ::cfmakeraw(&mode);
             ::tcsetattr(fd, TCSANOW, &mode);
         }
+    }
+    if (!announceEmulator(terminal.master, kind)) {
+        terminal.error = "cannot announce the emulator on the pseudo-terminal";
+        return terminal;
     }
     terminal.path = name;
     return terminal;

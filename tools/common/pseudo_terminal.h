@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "reader/emulator_announcement.h"
+
 namespace vx414::tools {
 
 struct PseudoTerminal {
@@ -15,7 +17,8 @@ struct PseudoTerminal {
 };
 
 // Both ends non-blocking and raw: no echo, no translation of CR or LF, no special meaning
-// for any byte. The caller closes both descriptors.
-PseudoTerminal openRawPseudoTerminal();
+// for any byte; announced as an emulator of `kind`, so that the program can say it talks
+// to one. The caller closes both descriptors.
+PseudoTerminal openRawPseudoTerminal(EmulatorKind kind);
 
 }  // namespace vx414::tools

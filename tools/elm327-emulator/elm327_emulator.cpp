@@ -74,7 +74,7 @@ Elm327Emulator::~Elm327Emulator() {
 void Elm327Emulator::openTerminal() {
     // Raw on both ends: the adapter's CRs reach the client as they are, and nothing the
     // client sends is echoed by the line discipline (the adapter echoes by itself).
-    const tools::PseudoTerminal terminal = tools::openRawPseudoTerminal();
+    const tools::PseudoTerminal terminal = tools::openRawPseudoTerminal(EmulatorKind::Elm327);
     master_ = terminal.master;
     slave_ = terminal.slave;
     address_ = terminal.path;

@@ -2,7 +2,8 @@
 """vx414-read's completion as a person meets it: an interactive bash on a pseudo-terminal,
 the line typed with TAB in it and Enter, and the words the command then receives.
 
-Usage: completion_in_bash.py COMPLETION-FILE. Exit status 1 when a line completes wrong."""
+Usage: completion_in_bash.py COMPLETION-FILE PROGRAM. Exit status 1 when a line completes
+wrong."""
 import os
 import pty
 import select
@@ -19,6 +20,8 @@ CASES = [
     ("--make='alf\t", ["--make=alfa romeo"]),
     ("--format=j\t", ["--format=json"]),
     ("--no-h\t", ["--no-header"]),
+    ("--make vw\t", ["--make", "vw"]),
+    ("--make=Range\t", ["--make=range rover"]),
 ]
 
 
@@ -41,7 +44,7 @@ def read_for(fd, seconds, until=None):
     return out
 
 
-def complete(completion, typed):
+def complete(completion, program, typed):
     pid, fd = pty.fork()
     if pid == 0:
         os.environ.update(PS1="$ ", INPUTRC="/dev/null", HISTFILE="/dev/null")
@@ -49,8 +52,10 @@ def complete(completion, typed):
     try:
         # Every wait below is bounded: a shell that never answers fails the case.
         read_for(fd, 2, b"$ ")
-        os.write(fd, ("source '%s'; vx414-read() { printf 'ARGS'; printf '<%%s>' \"$@\"; echo; }\n"
-                      % completion).encode())
+        # The completion asks the program's --help for the makes; anything else shows
+        # the arguments the command received.
+        os.write(fd, ("source '%s'; vx414-read() { if [ \"$1\" = --help ]; then '%s' --help; return; fi; "
+                      "printf 'ARGS'; printf '<%%s>' \"$@\"; echo; }\n" % (completion, program)).encode())
         read_for(fd, 2, b"$ ")
         os.write(fd, ("vx414-read " + typed).encode())
         read_for(fd, 1)  # the completion is inserted
@@ -69,9 +74,10 @@ def complete(completion, typed):
 
 def main():
     completion = os.path.abspath(sys.argv[1])
+    program = os.path.abspath(sys.argv[2])
     failures = 0
     for typed, expected in CASES:
-        got = complete(completion, typed)
+        got = complete(completion, program, typed)
         if got != expected:
             print("completion in bash: FAIL: %r gave %r, not %r" % (typed, got, expected))
             failures += 1

@@ -1,8 +1,10 @@
 #include "tools/read/read_arguments.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "definitions/definitions_table.h"
+#include "definitions/make_names.h"
 
 namespace vx414::cli {
 namespace {
@@ -20,6 +22,7 @@ Accepts acceptedBy(Mode mode) {
     case Mode::Glossary: return {false, true, true, false, true, false};
     case Mode::Clear: return {false, false, false, true, true, true};
     case Mode::ListAdapters: return {false, false, false, false, false, false};
+    case Mode::Previous: return {false, true, true, false, false, false};
     case Mode::Help:
     case Mode::Version: break;
     }
@@ -32,6 +35,7 @@ std::string_view modeOption(Mode mode) {
     case Mode::Glossary: return "--glossary";
     case Mode::Clear: return "--clear";
     case Mode::ListAdapters: return "--list-adapters";
+    case Mode::Previous: return "--previous";
     default: return "a read";
     }
 }
@@ -76,7 +80,7 @@ ParsedReadArguments parseReadArguments(std::span<const std::string_view> argumen
         if (takesValue && !value) {
             if (i + 1 == arguments.size()) return fail(std::string(option) + " needs a value");
             value = arguments[++i];
-        } else if (!takesValue && value) {
+        } else if (!takesValue && value && option != "--previous") {
             return fail(std::string(option) + " takes no value");
         }
         const auto setMode = [&](Mode m) -> bool {
@@ -111,6 +115,21 @@ ParsedReadArguments parseReadArguments(std::span<const std::string_view> argumen
             if (!setMode(Mode::Clear)) return twoModes();
         } else if (option == "--list-adapters") {
             if (!setMode(Mode::ListAdapters)) return twoModes();
+        } else if (option == "--previous") {
+            if (mode == Mode::Previous) return fail("--previous given twice");
+            if (!setMode(Mode::Previous)) return twoModes();
+            // The number is optional: taken when the next argument is one.
+            if (!value && i + 1 < arguments.size() && !arguments[i + 1].empty() &&
+                std::all_of(arguments[i + 1].begin(), arguments[i + 1].end(), [](char c) { return c >= '0' && c <= '9'; }))
+                value = arguments[++i];
+            if (value) {
+                const bool digits = !value->empty() && value->size() <= 6 &&
+                                    std::all_of(value->begin(), value->end(), [](char c) { return c >= '0' && c <= '9'; });
+                result.previous = digits ? std::stoi(std::string(*value)) : 0;
+                if (result.previous < 1)
+                    return fail("--previous takes the number of a kept read as --previous lists them (1 the newest), "
+                                "not \"" + std::string(*value) + "\"");
+            }
         } else if (option == "--yes" || option == "-y") {
             result.yes = true;
         } else if (option == "--no-header") {
@@ -120,7 +139,7 @@ ParsedReadArguments parseReadArguments(std::span<const std::string_view> argumen
             if (makeGiven) return fail("--make given twice");
             makeGiven = true;
             result.makeGiven = true;
-            result.make = findMake(*value);
+            result.make = makeNamed(*value);
             if (result.make == nullptr)
                 return fail("unknown make \"" + std::string(*value) + "\"");
         } else if (option == "--format") {
@@ -157,6 +176,8 @@ ParsedReadArguments parseReadArguments(std::span<const std::string_view> argumen
     if (result.link && !accepts.link) return refuse("--link");
     if (result.dataFile && !accepts.data) return refuse("--data");
     if (result.yes && !accepts.yes) return refuse("--yes");
+    if (result.mode == Mode::Previous && result.previous == 0 && formatGiven)
+        return fail("--format goes with --previous N, not with the list");
     return {result, {}};
 }
 
@@ -166,6 +187,7 @@ std::string usageText() {
        vx414-read --glossary TERM [--format FORMAT] [--data FILE]
        vx414-read --clear [--link LINK] [--yes] [--data FILE]
        vx414-read --list-adapters
+       vx414-read --previous [N [--format FORMAT]]
 
 Reads the trouble codes once from the VX-414 reader or an ELM327 adapter and
 prints each with its kind (Pending, Stored, or Permanent from an ELM327 adapter)
@@ -182,7 +204,8 @@ VIN, the check-engine light (MIL), the readiness monitors and the freeze frame.
                    the Bluetooth LE devices BlueZ knows
   --make MAKE      the vehicle make whose definitions win over the generic ones
                    (default: the make the car's VIN names, else generic; upper
-                   or lower case alike; see below)
+                   or lower case, blanks and hyphens alike; the makes and their
+                   other names are below)
   --format FORMAT  text (an aligned table, the default), csv or json. CSV has
                    the time and make in every row, and a row of kind None with
                    an empty code when the car has no codes
@@ -206,26 +229,29 @@ VIN, the check-engine light (MIL), the readiness monitors and the freeze frame.
                    that offer an ELM327 service (name, address, signal) and the
                    usual Wi-Fi adapter's address, each with whether it answered
                    as an ELM327; pairs nothing
+  --previous [N]   list the reads kept before each clear, newest first (date,
+                   VIN, codes); with N, print the Nth of them as a read is
+                   printed, in any --format
   --help           show this text
   --version        show the version
 
 Exit status: 0 the codes were read (none is a read too), the entry was found,
-the codes were cleared or an adapter answered; 1 the read or the clear failed
-or was declined, --lookup or --glossary found nothing, or no adapter answered;
-2 a usage error; 3 the definitions file is missing or damaged.
+the codes were cleared, the kept reads were shown or an adapter answered; 1 the
+read or the clear failed or was declined, --lookup or --glossary found nothing,
+--previous found no such read or could not read it back, or no adapter
+answered; 2 a usage error; 3 the definitions file is missing or damaged.
 
-Makes:
+Makes, one a line, with the other names each is known by:
 )";
-    std::string line = "  ";
-    for (std::size_t i = 0; i < kMakeSections.size(); ++i) {
-        const std::string name = std::string(kMakeSections[i].name) + (i + 1 < kMakeSections.size() ? "," : "");
-        if (line.size() + name.size() + 1 > 80) {
-            text += line + "\n";
-            line = "  ";
-        }
-        line += (line.size() > 2 ? " " : "") + name;
+    // One make a line: several makes share words ("smart smart city", "cabrio", "fortwo"),
+    // which a comma-separated paragraph runs together. The bash completion reads this list.
+    for (const MakeSection& make : kMakeSections) {
+        text += "  " + std::string(make.name);
+        const std::vector<std::string_view> others = otherNamesOf(make);
+        for (std::size_t i = 0; i < others.size(); ++i) text += (i == 0 ? " (also " : ", ") + std::string(others[i]);
+        text += others.empty() ? "\n" : ")\n";
     }
-    return text + line + "\n";
+    return text;
 }
 
 }  // namespace vx414::cli

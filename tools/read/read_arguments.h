@@ -10,7 +10,7 @@
 
 namespace vx414::cli {
 
-enum class Mode { Read, Lookup, Glossary, Clear, ListAdapters, Help, Version };
+enum class Mode { Read, Lookup, Glossary, Clear, Previous, ListAdapters, Help, Version };
 enum class Format { Text, Csv, Json };
 
 struct ReadArguments {
@@ -24,6 +24,7 @@ struct ReadArguments {
     std::string term;                             // --glossary, UTF-8 as given
     bool yes = false;                             // --clear without asking
     bool header = true;                           // CSV with its header row (not --no-header)
+    int previous = 0;                             // --previous N: the kept read N (1 the newest); 0 the list
 };
 
 struct ParsedReadArguments {

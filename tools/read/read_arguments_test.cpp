@@ -34,7 +34,29 @@ TEST(ReadArguments, WhatEachCommandLineAsksFor) {
         {{"--lookup", "p03", "--format", "json"}, Mode::Lookup, Format::Json, "generic", "", "P03"},
         {{"--make", "kia", "--"}, Mode::Read, Format::Text, "kia", "", ""},
         {{"--"}, Mode::Read, Format::Text, "generic", "", ""},
+        // names as people type them (the alias table has its own test)
+        {{"--make", "VW"}, Mode::Read, Format::Text, "volkswagen", "", ""},
+        {{"--make=Range Rover", "--lookup", "P1"}, Mode::Lookup, Format::Text, "land rover", "", "P1"},
+        {{"--make", "landrover"}, Mode::Read, Format::Text, "land rover", "", ""},
     };
+    // --previous with its number or without: the list.
+    const struct {
+        std::vector<std::string_view> arguments;
+        int previous;
+        Format format;
+    } previous[] = {
+        {{"--previous"}, 0, Format::Text},
+        {{"--previous", "2", "--format", "json"}, 2, Format::Json},
+        {{"--previous=12", "--format=csv", "--no-header"}, 12, Format::Csv},
+        {{"--format", "csv", "--previous", "1"}, 1, Format::Csv},
+    };
+    for (const auto& c : previous) {
+        const ParsedReadArguments parsed = parse(c.arguments);
+        ASSERT_TRUE(parsed.arguments) << parsed.error;
+        EXPECT_EQ(parsed.arguments->mode, Mode::Previous);
+        EXPECT_EQ(parsed.arguments->previous, c.previous);
+        EXPECT_EQ(parsed.arguments->format, c.format);
+    }
     for (const Case& c : cases) {
         const ParsedReadArguments parsed = parse(c.arguments);
         const std::string shown = c.arguments.empty() ? "(none)" : std::string(c.arguments.front());
@@ -66,7 +88,7 @@ TEST(ReadArguments, EveryMisuseGetsItsOwnLine) {
         {{"P0300"}, "unexpected argument \"P0300\""},
         {{"--make"}, "--make needs a value"},
         {{"--make", "tesla"}, "unknown make \"tesla\""},
-        {{"--make", "landrover"}, "unknown make \"landrover\""},
+        {{"--make", "volks"}, "unknown make \"volks\""},  // a name is whole
         {{"--make", "bmw", "--make", "audi"}, "--make given twice"},
         {{"--format", "xml"}, "unknown format \"xml\" (text, csv or json)"},
         {{"--format", "csv", "--format", "csv"}, "--format given twice"},
@@ -90,6 +112,13 @@ TEST(ReadArguments, EveryMisuseGetsItsOwnLine) {
         {{"--clear", "--make", "bmw"}, "--make does not go with --clear"},
         {{"--clear", "--format", "csv"}, "--format does not go with --clear"},
         {{"--yes"}, "--yes does not go with a read"},
+        {{"--previous", "0"}, "--previous takes the number of a kept read as --previous lists them (1 the newest), not \"0\""},
+        {{"--previous=x"}, "--previous takes the number of a kept read as --previous lists them (1 the newest), not \"x\""},
+        {{"--previous", "x"}, "unexpected argument \"x\""},
+        {{"--previous", "--format", "csv"}, "--format goes with --previous N, not with the list"},
+        {{"--previous", "1", "--make", "bmw"}, "--make does not go with --previous"},
+        {{"--previous", "1", "--previous", "2"}, "--previous given twice"},
+        {{"--clear", "--previous"}, "--clear and --previous cannot be used together"},
     };
     for (const Case& c : cases) {
         const ParsedReadArguments parsed = parse(c.arguments);
@@ -112,12 +141,26 @@ TEST(ReadArguments, ACodeToLookUpIsACodeOrItsBeginning) {
 TEST(ReadArguments, TheHelpNamesEveryOptionAndEveryMake) {
     const std::string usage = usageText();
     for (std::string_view option : {"--link", "--make", "--format", "--data", "--lookup", "--glossary", "--clear",
-                                    "--yes", "--no-header", "--help", "--version", "--list-adapters", "elm327:PATH", "elm327://HOST:PORT", "elm327:ble:", "VX414_LINK",
+                                    "--yes", "--no-header", "--previous", "--list-adapters", "--help", "--version", "elm327:PATH", "elm327://HOST:PORT", "elm327:ble:", "VX414_LINK",
                                     "/dev/vx414"})
         EXPECT_NE(usage.find(option), std::string::npos) << option;
-    for (const MakeSection& make : kMakeSections)
-        EXPECT_NE(usage.find(std::string(make.name) + (&make == &kMakeSections.back() ? "\n" : ",")), std::string::npos)
-            << make.name;
+    // One make a line, in the list's order, its other names beside it.
+    const std::size_t list = usage.find("\n", usage.find("Makes")) + 1;
+    const std::string shown = usage.substr(list);
+    std::string withoutOthers;  // the list with every "(also ...)" taken off
+    for (std::size_t start = 0; start < shown.size();) {
+        const std::size_t end = shown.find('\n', start);
+        std::string line = shown.substr(start, end - start);
+        line = line.substr(0, line.find(" (also "));
+        withoutOthers += line + "\n";
+        start = end + 1;
+    }
+    std::string plain;
+    for (const MakeSection& make : kMakeSections) plain += "  " + std::string(make.name) + "\n";
+    EXPECT_EQ(withoutOthers, plain);
+    for (const char* line : {"  volkswagen (also vw)\n", "  land rover (also range rover)\n",
+                             "  smart smart city (also smart)\n", "  cabrio\n", "  fortwo\n"})
+        EXPECT_NE(shown.find(line), std::string::npos) << line;
     std::size_t start = 0;
     while (start < usage.size()) {
         const std::size_t end = usage.find('\n', start);

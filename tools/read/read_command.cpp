@@ -16,6 +16,7 @@
 #include "reader/vehicle_format.h"
 #include "reader/tty_device_library.h"
 #include "tools/read/link_read.h"
+#include "tools/read/previous_command.h"
 #include "tools/read/text_output.h"
 
 namespace vx414::cli {
@@ -308,9 +309,16 @@ int clear(const ReadArguments& arguments, CommandEnvironment& environment) {
         if (taken.status == ExitFailed) complain(err, "nothing cleared: the codes are read and kept before a clear");
         return taken.status;
     }
+    // A clear never erases permanent codes: the car drops each once its own drive cycles
+    // have found the fault gone. Said apart, so that nobody expects them gone.
+    std::string permanent;
+    for (const ReportCode& code : taken.report->codes)
+        if (code.kind == "Permanent") permanent += (permanent.empty() ? "" : ", ") + code.code;
     err << "The car holds " << codesInBrief(*taken.report) << ".\n"
-        << "Clearing erases the car's trouble codes, its freeze frame and its readiness monitors.\n"
-           "The engine must be off and the ignition on.\n";
+        << "Clearing erases the car's trouble codes, its check-engine light, its freeze frame and its readiness "
+           "monitors.\n";
+    if (!permanent.empty()) err << "Its permanent codes stay (a clear never erases them): " << permanent << ".\n";
+    err << "The engine must be off and the ignition on.\n";
     if (!arguments.yes) {
         err << "Clear the codes now? [y/N] " << std::flush;
         const std::optional<std::string> answer = environment.readAnswer ? environment.readAnswer() : std::nullopt;
@@ -394,6 +402,7 @@ int runReadCommand(const ReadArguments& arguments, CommandEnvironment& environme
     case Mode::Glossary: return glossary(arguments, environment);
     case Mode::Clear: return clear(arguments, environment);
     case Mode::ListAdapters: return listAdapters(environment);
+    case Mode::Previous: return previous(arguments, environment);
     case Mode::Read: break;
     }
     return read(arguments, environment);

@@ -45,7 +45,7 @@ struct CommandEnvironment {
     std::ostream& out;
     std::ostream& err;
     std::string programFolder;                // where VX-414.dis is looked for
-    std::string clearedFolder;                // where --clear keeps the read (clearedReadsFolder())
+    std::string clearedFolder;                // where --clear keeps the read and --previous finds it
     std::optional<std::string> linkVariable;  // $VX414_LINK
     bool errIsTerminal = false;               // show a status line while the read runs
     bool inIsTerminal = false;                // a person can answer the clear's question

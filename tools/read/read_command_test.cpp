@@ -13,6 +13,7 @@
 #include "definitions/definitions_table.h"
 #include "definitions/make_sections.h"
 #include "definitions/test_support.h"
+#include "reader/cleared_read.h"
 #include "reader/elm327/elm327_device_library.h"
 #include "reader/recording_device_library.h"
 #include "reader/report_encoder.h"
@@ -523,7 +524,9 @@ TEST_F(ReadCommand, ClearingAsksFirstAndKeepsTheReadBeforeAnAdapterThatCanClearI
     const std::string notReader = " cannot clear codes; --clear needs an ELM327 adapter (--link elm327:...)\n";
     const LinkStatus refused(LinkCode::Protocol, "car refused the request");
     const std::string warning = "The car holds 2 codes: U0100 (Stored), U0100 (Permanent).\n"
-                                "Clearing erases the car's trouble codes, its freeze frame and its readiness monitors.\n"
+                                "Clearing erases the car's trouble codes, its check-engine light, its freeze frame "
+                                "and its readiness monitors.\n"
+                                "Its permanent codes stay (a clear never erases them): U0100.\n"
                                 "The engine must be off and the ignition on.\n";
     const std::string keptLine = "The read is kept in " + (kept / "vx414-cleared-20261207-123456.json").string() + "\n";
     const Case cases[] = {
@@ -592,6 +595,64 @@ TEST_F(ReadCommand, ClearingAsksFirstAndKeepsTheReadBeforeAnAdapterThatCanClearI
                   std::string::npos) << json;
         EXPECT_NE(json.find(R"("kind": "Permanent", "code": "U0100")"), std::string::npos) << json;
     }
+}
+
+TEST_F(ReadCommand, PreviousReadsAreListedNewestFirstAndEachPrintsInAnyFormat) {
+    const std::filesystem::path kept = folder.path() / "kept";
+    ReadReport older{LocalTime{2026, 12, 1, 8, 0, 0, 0}, "bmw", {{"Stored", "P0420", "Catalyst", ""}}, {}};
+    ReadReport newer{LocalTime{2026, 12, 7, 22, 49, 1, 60}, "audi",
+                     {{"Pending", "P0300", "Misfire", "engine"}, {"Permanent", "P0171", "Lean", "engine"}}, {}};
+    newer.vehicle.vin = "WAUZZZ8K9BA123456";
+    const std::string damaged = (kept / "vx414-cleared-20261203-120000.json").string();
+    const auto keepAll = [&] {
+        ASSERT_TRUE(keepReadBeforeClearing(kept.string(), older).ok());
+        ASSERT_TRUE(keepReadBeforeClearing(kept.string(), newer).ok());
+        std::ofstream(damaged) << "{\"version\": 2, \"time\": 7}";
+    };
+    const std::string damagedError =
+        damaged + ": not a vx414 read at byte 24: \"time\" is not a text";
+    const struct {
+        const char* name;
+        std::vector<std::string_view> arguments;
+        bool keep;  // reads kept before
+        int status;
+        std::string out;
+        std::string err;
+    } cases[] = {
+        {"the list", {"--previous"}, true, ExitOk,
+         "  1  2026-12-07 22:49:01 UTC+01:00  WAUZZZ8K9BA123456  P0300 (Pending), P0171 (Permanent)\n"
+         "  2  cannot be read: " + damagedError + "\n"
+         "  3  2026-12-01 08:00:00 UTC+00:00  VIN not read       P0420 (Stored)\n",
+         ""},
+        {"the newest as JSON", {"--previous", "1", "--format", "json"}, true, ExitOk, reportAsJson(newer), ""},
+        {"the oldest as CSV", {"--previous=3", "--format=csv"}, true, ExitOk, reportAsCsv(older), ""},
+        {"as CSV for a log", {"--previous", "3", "--format", "csv", "--no-header"}, true, ExitOk,
+         reportAsCsv(older, CsvHeader::Without), ""},
+        {"a damaged one", {"--previous", "2"}, true, ExitFailed, "",
+         "vx414-read: cannot read the kept read 2 back: " + damagedError + "\n"},
+        {"past the last", {"--previous", "4"}, true, ExitFailed, "",
+         "vx414-read: there is no kept read 4: 3 are kept (see --previous)\n"},
+        {"nothing kept", {"--previous"}, false, ExitFailed, "",
+         "vx414-read: no read has been kept yet in " + kept.string() + "; a read is kept there before each clear\n"},
+    };
+    clearedFolder = kept.string();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(kept);
+        if (c.keep) keepAll();
+        const Outcome result = run(c.arguments);
+        EXPECT_EQ(result.status, c.status);
+        EXPECT_EQ(result.out, c.out);
+        EXPECT_EQ(result.err, c.err);
+    }
+    // In text, as a read is printed; and the damaged file is left as it was.
+    keepAll();
+    const Outcome text = run({"--previous", "1"});
+    EXPECT_EQ(text.status, ExitOk);
+    EXPECT_NE(text.out.find("Make: audi\n"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("P0171"), std::string::npos) << text.out;
+    std::ifstream file(damaged);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(file)), {}), "{\"version\": 2, \"time\": 7}");
 }
 
 }  // namespace

@@ -141,6 +141,10 @@ TEST(ReadProgramElm327, ReadsEveryCodeInEachFormatOverATerminalAndOverTcp) {
         const ChildResult csv = readProgram({"--link", link, "--format", "csv"});
         ASSERT_EQ(csv.status, 0) << csv.err;
         EXPECT_EQ(codesOfCsv(csv.out), expected) << csv.out;
+        // The VIN closes every row, the heading's last column.
+        EXPECT_EQ(csv.out.find("definition,unit,vin\r\n"), csv.out.find("\r\n") - std::string("definition,unit,vin").size())
+            << csv.out;
+        EXPECT_NE(csv.out.find(",engine,1FAHP3F27CL123456\r\n"), std::string::npos) << csv.out;
         const ChildResult json = readProgram({"--link", link, "--format", "json"});
         ASSERT_EQ(json.status, 0) << json.err;
         EXPECT_EQ(codesOfJson(json.out), expected) << json.out;
@@ -176,7 +180,9 @@ TEST(ReadProgramElm327, ClearingSendsService04AndTheCarConfirmsIt) {
         EXPECT_EQ(cleared.out, "The car confirmed: its trouble codes are cleared.\nConfirmed by unit 7E8, unit 7E9.\n");
         EXPECT_TRUE(cleared.err.starts_with(
             "The car holds 3 codes: P0171 (Pending), P0420 (Stored), P0420 (Permanent).\n"
-            "Clearing erases the car's trouble codes, its freeze frame and its readiness monitors.\n"
+            "Clearing erases the car's trouble codes, its check-engine light, its freeze frame and its readiness "
+            "monitors.\n"
+            "Its permanent codes stay (a clear never erases them): P0420.\n"
             "The engine must be off and the ignition on.\n"
             "The read is kept in " + (kept / "vx414-cleared-").string())) << cleared.err;
         // The codes were read (07, 03) and kept before 04 went out.
@@ -194,6 +200,16 @@ TEST(ReadProgramElm327, ClearingSendsService04AndTheCarConfirmsIt) {
         EXPECT_NE(after.out.find("\nPermanent  P0420  engine"), std::string::npos) << after.out;
         EXPECT_NE(after.out.find("\nTotal: 1\n"), std::string::npos) << after.out;
         EXPECT_EQ(after.out.find("Stored "), std::string::npos) << after.out;
+
+        // The read kept before the clear can be had again, listed and whole.
+        const ChildResult list = readProgram({"--previous"});
+        EXPECT_EQ(list.status, 0) << list.err;
+        EXPECT_TRUE(list.out.starts_with("  1  ")) << list.out;
+        EXPECT_NE(list.out.find("  1FAHP3F27CL123456  P0171 (Pending), P0420 (Stored), P0420 (Permanent)\n"),
+                  std::string::npos) << list.out;
+        const ChildResult again = readProgram({"--previous", "1", "--format", "csv"});
+        EXPECT_EQ(again.status, 0) << again.err;
+        EXPECT_EQ(codesOfCsv(again.out), "Pending P0171\nStored P0420\nPermanent P0420\n") << again.out;
     }
 
     // The transmission unit refuses 04: cleared all the same, and the refusal is named.

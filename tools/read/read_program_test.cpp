@@ -183,10 +183,11 @@ TEST(ReadProgram, EachFormatReadsBackToTheCodesTheReaderSent) {
     ASSERT_EQ(csv.status, 0) << csv.err;
     const auto records = recordsOfCsv(csv.out);
     ASSERT_EQ(records.size(), rows.size() + 1);
-    EXPECT_EQ(records[0], (std::vector<std::string>{"time", "make", "kind", "code", "definition", "unit"}));
+    EXPECT_EQ(records[0], (std::vector<std::string>{"time", "make", "kind", "code", "definition", "unit", "vin"}));
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        ASSERT_EQ(records[i + 1].size(), 6u);
+        ASSERT_EQ(records[i + 1].size(), 7u);
         EXPECT_EQ(records[i + 1][5], "");  // the VX-414 reader names no unit
+        EXPECT_EQ(records[i + 1][6], "");  // nor the VIN
         EXPECT_EQ(records[i + 1][1], "audi");
         EXPECT_EQ((Row{records[i + 1][2], records[i + 1][3], records[i + 1][4]}), rows[i]);
     }
@@ -232,11 +233,11 @@ TEST(ReadProgram, ALogAppendedReadByReadHasOneHeaderAndARowForACleanCar) {
     }
     const auto records = recordsOfCsv(log);
     ASSERT_EQ(records.size(), 6u) << log;
-    EXPECT_EQ(records[0], (std::vector<std::string>{"time", "make", "kind", "code", "definition", "unit"}));
+    EXPECT_EQ(records[0], (std::vector<std::string>{"time", "make", "kind", "code", "definition", "unit", "vin"}));
     const std::vector<std::pair<std::string, std::string>> expected = {
         {"Pending", "P0300"}, {"Stored", "P0420"}, {"None", ""}, {"Pending", "P0300"}, {"Stored", "P0420"}};
     for (std::size_t i = 0; i < expected.size(); ++i) {
-        ASSERT_EQ(records[i + 1].size(), 6u) << i;
+        ASSERT_EQ(records[i + 1].size(), 7u) << i;
         EXPECT_EQ(records[i + 1][0].size(), 25u) << records[i + 1][0];
         EXPECT_EQ(records[i + 1][1], "generic");
         EXPECT_EQ(std::make_pair(records[i + 1][2], records[i + 1][3]), expected[i]) << i;

@@ -129,6 +129,7 @@ TEST(ReaderLinkEndToEnd, EveryReplyThroughAPseudoTerminal) {
         // written to the closed link.
         EXPECT_EQ(emulator.received(2), (Bytes{RequestByte, EndByte}));
         EXPECT_FALSE(link.isOpen());
+        EXPECT_EQ(link.DeviceLinkName(), "reader emulator");  // announced beside the bytes, not in them
     }
 }
 

@@ -260,7 +260,7 @@ ReaderEmulator::ReaderEmulator(Options options) : options_(std::move(options)) {
         error_ = "cannot create a pipe";
         return;
     }
-    const tools::PseudoTerminal terminal = tools::openRawPseudoTerminal();
+    const tools::PseudoTerminal terminal = tools::openRawPseudoTerminal(EmulatorKind::Reader);
     master_ = terminal.master;
     slave_ = terminal.slave;
     slavePath_ = terminal.path;

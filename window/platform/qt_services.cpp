@@ -4,6 +4,7 @@
 #include <QCursor>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QPushButton>
 
 #include <cstdio>
 #include <cstdlib>
@@ -13,7 +14,9 @@ namespace vx414 {
 MsgAnswer QtMessageBox::show(const QString& text, const QString& title, MsgButtons buttons,
                              MsgIcon icon, const QString& informative)
 {
-    QMessageBox box(icon == MsgIcon::Information ? QMessageBox::Information : QMessageBox::NoIcon,
+    QMessageBox box(icon == MsgIcon::Information ? QMessageBox::Information
+                    : icon == MsgIcon::Warning   ? QMessageBox::Warning
+                                                 : QMessageBox::NoIcon,
                     title, text,
                     buttons == MsgButtons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel
                                                     : QMessageBox::Ok);
@@ -26,6 +29,20 @@ MsgAnswer QtMessageBox::show(const QString& text, const QString& title, MsgButto
     const int answer = box.exec();
     QGuiApplication::restoreOverrideCursor();
     return answer == QMessageBox::Ok ? MsgAnswer::Ok : MsgAnswer::Cancel;
+}
+
+MsgAnswer QtMessageBox::ask(const Question& question)
+{
+    QMessageBox box(QMessageBox::Warning, question.title, question.text, QMessageBox::NoButton);
+    QPushButton* act = box.addButton(question.act, QMessageBox::AcceptRole);
+    QPushButton* cancel = box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(cancel);
+    box.setEscapeButton(cancel);
+    box.setAccessibleName(question.title.trimmed());
+    QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
+    box.exec();
+    QGuiApplication::restoreOverrideCursor();
+    return box.clickedButton() == act ? MsgAnswer::Ok : MsgAnswer::Cancel;
 }
 
 void QtBeep::beep()

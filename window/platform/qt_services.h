@@ -12,6 +12,7 @@ class QtMessageBox final : public MessageBox {
 public:
     MsgAnswer show(const QString& text, const QString& title, MsgButtons buttons,
                    MsgIcon icon, const QString& informative) override;
+    MsgAnswer ask(const Question& question) override;
 };
 
 class QtBeep final : public Beep {

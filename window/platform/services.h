@@ -8,8 +8,17 @@
 namespace vx414 {
 
 enum class MsgButtons { Ok, OkCancel };
-enum class MsgIcon { None, Information };
+enum class MsgIcon { None, Information, Warning };
 enum class MsgAnswer { Ok, Cancel };
+
+// A question before something that cannot be undone: a warning whose first button names the
+// act ("Clear codes") and whose other is Cancel, the default, so that Enter or closing the
+// box does nothing.
+struct Question {
+    QString text;
+    QString title;
+    QString act;  // the first button's text
+};
 
 class MessageBox {
 public:
@@ -18,6 +27,8 @@ public:
     // `informative`, when not empty, is a second paragraph under the text (why it happened).
     virtual MsgAnswer show(const QString& text, const QString& title, MsgButtons buttons,
                            MsgIcon icon, const QString& informative = QString()) = 0;
+    // Modal: Ok when the user pressed the act's button, Cancel otherwise.
+    virtual MsgAnswer ask(const Question& question) = 0;
 };
 
 class Beep {

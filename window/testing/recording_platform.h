@@ -17,6 +17,7 @@ struct ShownMessage {
     MsgButtons buttons;
     MsgIcon icon;
     QString informative;
+    QString act;  // a question's act button ("Clear codes"); empty for a message
 };
 
 class ScriptedMessageBox final : public MessageBox {
@@ -24,16 +25,29 @@ public:
     MsgAnswer show(const QString& text, const QString& title, MsgButtons buttons,
                    MsgIcon icon, const QString& informative) override
     {
-        shown.push_back({text, title, buttons, icon, informative});
+        shown.push_back({text, title, buttons, icon, informative, QString()});
+        return next();
+    }
+
+    // A question is recorded among the messages, with the icon of its warning.
+    MsgAnswer ask(const Question& question) override
+    {
+        shown.push_back({question.text, question.title, MsgButtons::OkCancel, MsgIcon::Warning, QString(), question.act});
+        return next();
+    }
+
+    std::deque<MsgAnswer> answers;  // answered in order; Ok once they run out
+    std::vector<ShownMessage> shown;
+
+private:
+    MsgAnswer next()
+    {
         if (answers.empty())
             return MsgAnswer::Ok;
         const MsgAnswer a = answers.front();
         answers.pop_front();
         return a;
     }
-
-    std::deque<MsgAnswer> answers;  // answered in order; Ok once they run out
-    std::vector<ShownMessage> shown;
 };
 
 class CountingBeep final : public Beep {

@@ -1,0 +1,44 @@
+// "Previous reads…": the reads kept before each clear (reader/cleared_read.h), listed with
+// their date, VIN and codes, newest first; one chosen (double click, Enter or "Show") is
+// shown in the Vehicle report window. A kept read that cannot be read back is listed with
+// the reason and opens to a message; its file is left as it is.
+#pragma once
+
+#include "reader/cleared_read.h"
+
+#include <QDialog>
+
+#include <functional>
+#include <vector>
+
+class QPushButton;
+class QTableWidget;
+
+namespace vx414 {
+
+class MessageBox;
+
+class PreviousReadsWindow final : public QDialog {
+    Q_OBJECT
+public:
+    // `show` is called with the read chosen.
+    PreviousReadsWindow(QWidget* parent, MessageBox& messageBox, std::function<void(const ReadReport&)> show);
+
+    // Lists the reads kept in `folder` afresh.
+    void list(const std::string& folder);
+    // Shows the read of the row (0 the newest), as the Show button does.
+    void showRow(int row);
+
+    QTableWidget* reads;  // Date, VIN, Codes
+    QPushButton* showButton;
+
+private:
+    MessageBox& messageBox_;
+    std::function<void(const ReadReport&)> show_;
+    std::vector<PreviousRead> listed_;
+};
+
+// "P0300 (Pending), P0171 (Stored)", or "no codes".
+QString codesInBrief(const ReadReport& read);
+
+}  // namespace vx414
