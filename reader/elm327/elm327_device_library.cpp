@@ -38,6 +38,7 @@ std::vector<std::string> portsMatching(const std::vector<std::string>& patterns)
 }
 
 Deadline probeDeadline(Deadline whole) { return std::min(whole, Clock::now() + elm327::ProbeBound); }
+Deadline finishingDeadline(Deadline whole) { return std::min(whole, Clock::now() + elm327::FinishingBound); }
 Deadline openDeadline(Deadline whole) { return std::min(whole, Clock::now() + elm327::OpenBound); }
 Deadline bleOpenDeadline(Deadline whole) { return std::min(whole, Clock::now() + elm327::BleOpenBound); }
 
@@ -95,6 +96,7 @@ struct Elm327DeviceLibrary::Adapter {
     std::unique_ptr<elm327::Conversation> conversation_;
     std::unique_ptr<elm327::Transport> pipe_;
     bool speedKnown_ = false;
+    bool searchSpeedOnAnyTty_ = false;
     std::timed_mutex inUse_;
     mutable std::mutex portMutex_;
     std::string foundPort_;
@@ -109,7 +111,8 @@ struct Elm327DeviceLibrary::Handover {
     bool ended = false;  // the worker is done with the adapter: nothing more will come
     LinkReport report;
     std::optional<VehicleInfo> vehicle;  // the rest of the picture, when it was read whole
-    Deadline deadline;
+    Deadline deadline;         // of the codes
+    Deadline vehicleDeadline;  // of the rest, once the codes are handed over
 };
 
 struct Elm327DeviceLibrary::Notifier {
@@ -206,7 +209,7 @@ std::optional<VehicleInfo> Elm327DeviceLibrary::awaitVehicle() {
     {
         // The worker keeps the read's deadline itself; the grace is DeviceReadReport's.
         std::unique_lock lock(vehicle_->mutex);
-        vehicle_->finished.wait_until(lock, vehicle_->deadline + std::chrono::milliseconds(200),
+        vehicle_->finished.wait_until(lock, vehicle_->vehicleDeadline + std::chrono::milliseconds(200),
                                       [this] { return vehicle_->ended; });
     }
     return DeviceReadVehicle();
@@ -222,11 +225,14 @@ std::string Elm327DeviceLibrary::foundPort() const { return adapter_->foundPort(
 
 std::string Elm327DeviceLibrary::DeviceLinkName() const { return emulatorLinkName(adapter_->announced_); }
 
+void Elm327DeviceLibrary::searchSpeedOnAnyTty() { adapter_->searchSpeedOnAnyTty_ = true; }
+
 void Elm327DeviceLibrary::startExchange() {
     stopExchange();
     vehicle_.reset();  // a superseded read's vehicle is nobody's
     auto handover = std::make_shared<Handover>();
     handover->deadline = Clock::now() + elm327::ExchangeBound;
+    handover->vehicleDeadline = handover->deadline + elm327::VehicleBound;
     handover_ = handover;
     running_ = handover;
     // The worker owns what it uses: a worker left running past StopBound outlives nothing.
@@ -242,6 +248,7 @@ void Elm327DeviceLibrary::startExchange() {
             handover->report = std::move(report);
             handover->done = true;
             handover->ended = !more;
+            handover->vehicleDeadline = Clock::now() + elm327::VehicleBound;
         }
         handover->finished.notify_all();
         // A stopped read's report is nobody's: its caller has moved on.
@@ -250,7 +257,8 @@ void Elm327DeviceLibrary::startExchange() {
 
         // The codes are out; the rest of the picture follows over the same adapter, still
         // held, within the same deadline.
-        VehicleInfo vehicle = adapter->conversation_->readVehicle(*adapter->pipe_, handover->deadline, stop, codes);
+        VehicleInfo vehicle =
+            adapter->conversation_->readVehicle(*adapter->pipe_, handover->vehicleDeadline, stop, codes);
         use.unlock();
         const bool stopped = stop.stop_requested();
         {
@@ -329,6 +337,10 @@ LinkStatus Elm327DeviceLibrary::Adapter::openPipe(Deadline deadline, const std::
     const LinkStatus opened = tty->open(openDeadline(deadline));
     pipe_ = std::move(tty);
     if (!opened.isOk()) return opened;
+    // A pseudo-terminal or a Bluetooth port takes any speed: nothing to search.
+    if (!speedKnown_ && !searchSpeedOnAnyTty_ && !static_cast<elm327::TtyTransport&>(*pipe_).speedMatters()) {
+        speedKnown_ = true;
+    }
     return speedKnown_ ? LinkStatus::ok() : findSpeed(deadline, stop);
 }
 
@@ -340,7 +352,8 @@ LinkStatus Elm327DeviceLibrary::Adapter::findSpeed(Deadline deadline, const std:
         if (Clock::now() >= deadline) break;
         if (stop.stop_requested()) return Stopped;
         tty.setBaud(baud);
-        if (conversation_->answersAsElm327(tty, probeDeadline(deadline))) {
+        // An adapter still finishing an earlier answer is waited out at this speed first.
+        if (conversation_->answersAsElm327Within(tty, finishingDeadline(deadline), elm327::ProbeBound)) {
             named_->baud = baud;
             speedKnown_ = true;
             conversation_->forget();
@@ -369,7 +382,9 @@ LinkStatus Elm327DeviceLibrary::Adapter::findAdapter(Deadline deadline, const st
             if (stop.stop_requested()) return Stopped;
             auto tty = std::make_unique<elm327::TtyTransport>(port, elm327::DefaultBaud);
             if (!tty->open(probeDeadline(deadline)).isOk()) continue;
-            if (!conversation_->answersAsElm327(*tty, probeDeadline(deadline))) continue;
+            // A Bluetooth adapter may be slow to say anything at all.
+            const auto silence = tty->speedMatters() ? elm327::ProbeBound : elm327::BluetoothProbeBound;
+            if (!conversation_->answersAsElm327Within(*tty, finishingDeadline(deadline), silence)) continue;
             conversation_->forget();
             pipe_ = std::move(tty);
             const std::lock_guard lock(portMutex_);
@@ -393,7 +408,10 @@ LinkStatus Elm327DeviceLibrary::Adapter::findBleAdapter(Deadline deadline, const
         if (stop.stop_requested()) return Stopped;
         auto ble = std::make_unique<elm327::BleTransport>(device.address);
         if (!ble->open(std::min(end, bleOpenDeadline(deadline))).isOk()) continue;
-        if (!conversation_->answersAsElm327(*ble, probeDeadline(end))) continue;
+        // A Bluetooth adapter may be slow to say anything at all, as on rfcomm.
+        if (!conversation_->answersAsElm327Within(*ble, std::min(end, finishingDeadline(deadline)),
+                                                  elm327::BluetoothProbeBound))
+            continue;
         conversation_->forget();
         pipe_ = std::move(ble);
         const std::lock_guard lock(portMutex_);

@@ -58,6 +58,11 @@ public:
     }
     virtual ClearResult clearCodes(Transport& link, Deadline deadline, std::stop_token stop) = 0;
     virtual bool answersAsElm327(Transport& link, Deadline deadline) = 0;
+    // The same where no answer at all within `silence` means no adapter (a Bluetooth port
+    // is given longer); a conversation that does not tell silence apart asks as above.
+    virtual bool answersAsElm327Within(Transport& link, Deadline deadline, Clock::duration /*silence*/) {
+        return answersAsElm327(link, deadline);
+    }
     virtual void forget() = 0;
 };
 
@@ -76,17 +81,30 @@ public:
         return session_.clearCodes(link, deadline, std::move(stop));
     }
     bool answersAsElm327(Transport& link, Deadline deadline) override { return Session::answersAsElm327(link, deadline); }
+    bool answersAsElm327Within(Transport& link, Deadline deadline, Clock::duration silence) override {
+        return Session::answersAsElm327(link, deadline, silence);
+    }
     void forget() override { session_.forget(); }
 
 private:
     Session session_;
 };
 
-// The whole read, from the request byte to the report: ten seconds at most.
-inline constexpr std::chrono::seconds ExchangeBound{10};
+// The codes' read, from the request byte to the report: ten seconds on an adapter that
+// answers at the usual pace (the session keeps it), and this at most on a slow one.
+inline constexpr std::chrono::seconds ExchangeBound{20};
+// The rest of the vehicle's picture after the codes were handed over: as long as the
+// adapter's measured pace needs (the session sizes it), and never longer than this.
+inline constexpr std::chrono::seconds VehicleBound{30};
+// An adapter still finishing an answer an earlier program cut short, when it is asked
+// whether it is an ELM327 (silence still ends the try within ProbeBound).
+inline constexpr std::chrono::seconds FinishingBound{3};
 // One port's probe while looking for the adapter, and one speed's try on a tty whose
 // speed the link name does not give.
 inline constexpr std::chrono::milliseconds ProbeBound{500};
+// The same on a Bluetooth port, whose adapter may keep each line a second on the way: its
+// answer to the identification (an echo and a line) can take two.
+inline constexpr std::chrono::milliseconds BluetoothProbeBound{2500};
 // Opening the pipe: a Wi-Fi adapter on the local network connects within milliseconds;
 // one that is out of reach (its SYN never answered) fails within the three seconds a
 // user waits for a failure, and an exit during that wait is not held up for long.
@@ -163,6 +181,9 @@ public:
     // The port the adapter was found on when it was looked for (elm327:ble:ADDRESS for a
     // Bluetooth LE one); empty before (tests, logs).
     std::string foundPort() const;
+    // Tests stand a pseudo-terminal in for a serial line: its speed is then searched as a
+    // serial adapter's is. Otherwise a pseudo-terminal, a Bluetooth port or TCP never is.
+    void searchSpeedOnAnyTty();
 
 private:
     struct Adapter;   // the pipe, the conversation and the port found: what a worker uses

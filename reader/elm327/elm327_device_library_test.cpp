@@ -412,6 +412,7 @@ TEST(Elm327DeviceLibrary, ATtySpeedNotNamedIsFoundOnceInTheUsualOrder) {
     a.answeringPath = pty.path;
     a.answeringBaud = 115200;
     Elm327DeviceLibrary link(ttyName(pty.path, 0), std::move(adapter));
+    link.searchSpeedOnAnyTty();
     startRead(link);
     ASSERT_TRUE(link.DeviceReadReport()->status.isOk());
     endRead(link);
@@ -424,9 +425,20 @@ TEST(Elm327DeviceLibrary, ATtySpeedNotNamedIsFoundOnceInTheUsualOrder) {
     EXPECT_TRUE(link.DeviceReadReport()->status.isOk());
     EXPECT_EQ(a.probes, 3);
 
+    // A pseudo-terminal (as a Bluetooth port) takes any speed: none is searched.
+    Pty free;  // the first one is held by the library above
+    auto anySpeed = std::make_unique<ScriptedAdapter>();
+    ScriptedAdapter& b = *anySpeed;
+    Elm327DeviceLibrary plain(ttyName(free.path, 0), std::move(anySpeed));
+    startRead(plain);
+    EXPECT_TRUE(plain.DeviceReadReport()->status.isOk());
+    endRead(plain);
+    EXPECT_EQ(b.probes, 0);
+
     // No speed answers: the failure comes after the three probes, well within 3 s.
     auto deaf = std::make_unique<ScriptedAdapter>();
     Elm327DeviceLibrary silent(ttyName(pty.path, 0), std::move(deaf));
+    silent.searchSpeedOnAnyTty();
     const auto start = Clock::now();
     startRead(silent);
     EXPECT_FALSE(silent.DeviceReadReport()->status.isOk());

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "reader/elm327/elm327_answer.h"
+#include "reader/elm327/elm327_exchange.h"
 #include "reader/elm327/elm327_service_answer.h"
 #include "reader/elm327/elm327_vehicle_read.h"
 #include "reader/obd/vehicle_assembly.h"
@@ -17,212 +18,29 @@ namespace vx414::elm327 {
 namespace {
 
 using namespace std::chrono_literals;
+using wire::CommandWait;
+using wire::compact;
+using wire::exchange;
+using wire::Expect;
+using wire::failure;
+using wire::hearOut;
+using wire::isNoise;
+using wire::Listening;
+using wire::MaxAnswer;
+using wire::MaxLine;
+using wire::mentions;
+using wire::QuietGap;
+using wire::ReadSlice;
+using wire::Reply;
+using wire::withoutEcho;
 
-// ATZ and ATWS restart the chip: real ones answer within about a second. A silent adapter
-// fails here, within the three seconds a user waits for a failure.
-constexpr auto ResetWait = 2000ms;
-// Every other AT command is answered at once.
-constexpr auto CommandWait = 1000ms;
-// Each read waits at most this long, so that a stop is seen soon.
-constexpr auto ReadSlice = 50ms;
-// A clone that sends no prompt: an answer that looks complete ends after this much quiet.
-constexpr auto QuietGap = 300ms;
-// An adapter that prompts after AT commands, before its first answer from the car shows
-// whether it prompts there too (some clones do not): longer than any pause the chip makes
-// between two units' answers, as its own wait for a further unit is at most about 1 s.
-constexpr auto LongQuietGap = 1500ms;
-// The largest answer one unit can give is 4095 bytes, about 12 KiB of formatted lines;
-// several units and their noise fit well within this.
-constexpr std::size_t MaxAnswer = 64 * 1024;
-// No line of an answer or a banner comes near this.
-constexpr std::size_t MaxLine = 256;
-// An answer cut short is left to end on its own before the next command: the chip sends
-// its prompt at the latest its timeout (200 ms as it starts, 1 s at most) after the last
-// frame it was waiting for. Whatever it is still sending then is dropped with the input.
-constexpr auto SettleBound = 1000ms;
+// Hearing out an adapter found still sending: until it has been quiet this long (a slow
+// adapter's lines come up to a second apart), within the bound after.
+constexpr auto FirstQuiet = 1200ms;
+constexpr auto FirstHearing = 5000ms;
 // The services after the codes end this long before the exchange's deadline, so that
 // however slow they are the codes are handed over in time.
 constexpr auto VehicleMargin = 1000ms;
-
-LinkStatus failure(const char* reason) { return {LinkCode::Protocol, reason}; }
-
-enum class Expect : std::uint8_t {
-    Banner,    // ATZ, ATI: any text
-    Ok,        // set-up commands: OK
-    Protocol,  // ATDPN: a protocol number
-    Car,       // an OBD request: the car's answer, after a search if need be
-};
-
-std::string compact(std::string_view line) {
-    std::string text;
-    for (const char c : line) {
-        if (c == ' ' || c == '\t' || c == '\0') continue;
-        text.push_back(c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c);
-    }
-    return text;
-}
-
-// Lines that say nothing about the answer: blanks, the echo a clone sends in spite of
-// ATE0, an "OK" a clone adds, the adapter's progress while it searches for the car.
-bool isNoise(std::string_view line, std::string_view command, Expect expect) {
-    const std::string text = compact(line);
-    if (text.empty() || text == compact(command)) return true;
-    if (expect == Expect::Ok) return false;
-    if (text == "OK") return true;
-    return expect == Expect::Car && (text.starts_with("SEARCHING") || text == "BUSINIT:..." ||
-                                     (text.starts_with("BUSINIT") && text.ends_with("OK")));
-}
-
-// Whether text holds a line that is not noise; with `ended`, one that has its line end.
-bool hasAnswer(std::string_view text, std::string_view command, Expect expect, bool ended) {
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t end = text.find_first_of("\r\n", start);
-        if (end == std::string_view::npos) return !ended && !isNoise(text.substr(start), command, expect);
-        if (!isNoise(text.substr(start, end - start), command, expect)) return true;
-        start = end + 1;
-    }
-    return false;
-}
-
-bool mentions(std::string_view text, std::string_view word) { return compact(text).find(word) != std::string::npos; }
-
-// The answer without the lines that repeat the request (a clone's echo in spite of ATE0).
-std::string withoutEcho(std::string_view text, std::string_view request) {
-    std::string kept;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find_first_of("\r\n", start);
-        if (end == std::string_view::npos) end = text.size();
-        const std::string_view line = text.substr(start, end - start);
-        if (compact(line) != compact(request)) {
-            kept += line;
-            kept += '\r';
-        }
-        start = end + 1;
-    }
-    return kept;
-}
-
-struct Reply {
-    LinkStatus status;
-    std::string text;  // everything before the prompt
-};
-
-// What an exchange must know to tell when an answer has ended.
-struct Listening {
-    AdapterState& adapter;      // what is known of its prompts (learnt here)
-    std::uint8_t service = 0;   // of a request to the car, for "response pending"
-    int protocol = 0;
-};
-
-// How much quiet ends an answer that looks complete and has no prompt; none when only the
-// prompt ends it.
-std::optional<Clock::duration> quietGap(const AdapterState& adapter, Expect expect) {
-    // An AT command's answer has no second part: a prompt or a short quiet ends it.
-    if (expect != Expect::Car) return QuietGap;
-    if (adapter.carPrompt) return *adapter.carPrompt ? std::nullopt : std::optional<Clock::duration>(QuietGap);
-    return adapter.promptSeen ? LongQuietGap : QuietGap;
-}
-
-// Reads and drops what is left of an answer cut short, up to its prompt (or, from an
-// adapter that ends its answers from the car without one, up to a quiet gap), within
-// SettleBound. A command sent before the chip has prompted would stop it ("STOPPED") and
-// the rest of the old answer would be taken for the new one's.
-LinkStatus settle(Transport& link, Deadline answerBy, const std::stop_token& stop, AdapterState& adapter) {
-    const Deadline settled = std::min(answerBy, Clock::now() + SettleBound);
-    const bool prompts = adapter.carPrompt.value_or(adapter.promptSeen);
-    Clock::time_point lastByte = Clock::now();
-    std::string text;
-    for (;;) {
-        if (stop.stop_requested()) return {LinkCode::Timeout, "stopped"};
-        const Clock::time_point now = Clock::now();
-        if (now >= settled || (!prompts && now - lastByte >= QuietGap)) break;
-        text.clear();
-        const LinkStatus status = link.read(text, MaxAnswer, std::min(settled, now + ReadSlice));
-        if (!status.isOk()) return status;
-        if (text.find('>') != std::string::npos) break;
-        if (!text.empty()) lastByte = Clock::now();
-    }
-    adapter.answerOwed = false;
-    return LinkStatus::ok();
-}
-
-// Sends one command and reads its answer. An adapter that ends its answers from the car
-// with a '>' prompt is read up to the prompt, however long it pauses before it (a second
-// unit may answer late); one that does not is read up to a quiet gap after a complete line,
-// and which of the two it is, is learnt from its first answer from the car. A prompt with
-// nothing before it is left over from an earlier answer and skipped. A unit that said
-// "response pending" (7F xx 78) is waited for, prompt or not, until it answers.
-Reply exchange(Transport& link, std::string_view command, Expect expect, Deadline answerBy,
-               const std::stop_token& stop, const Listening& listening) {
-    if (listening.adapter.answerOwed) {
-        if (const LinkStatus status = settle(link, answerBy, stop, listening.adapter); !status.isOk()) {
-            return {status, {}};
-        }
-    }
-    link.discardInput();
-    const Deadline writeBy = std::min(answerBy, Clock::now() + CommandWait);
-    if (const LinkStatus status = link.write(std::string(command) + "\r", writeBy); !status.isOk()) {
-        return {status, {}};
-    }
-    // Until the answer is read to its end, whatever cuts it short leaves it owed.
-    listening.adapter.answerOwed = true;
-    const auto pending = [&](std::string_view text) {
-        return expect == Expect::Car &&
-               awaitsAnswer(withoutEcho(text, command), listening.service, listening.protocol);
-    };
-    const std::optional<Clock::duration> gap = quietGap(listening.adapter, expect);
-    Reply reply;
-    std::string& text = reply.text;
-    std::size_t scanned = 0;
-    std::size_t lineLength = 0;
-    Clock::time_point lastByte = Clock::now();
-    for (;;) {
-        if (stop.stop_requested()) return {{LinkCode::Timeout, "stopped"}, {}};
-        const Clock::time_point now = Clock::now();
-        if (now >= answerBy) {
-            return {{LinkCode::Timeout, text.empty() ? "adapter silent" : "answer incomplete"}, {}};
-        }
-        const LinkStatus status = link.read(text, MaxAnswer + 1 - text.size(), std::min(answerBy, now + ReadSlice));
-        if (!status.isOk()) return {status, {}};
-        if (text.size() > MaxAnswer) return {failure("answer too long"), {}};
-        if (text.size() == scanned) {
-            if (gap && Clock::now() - lastByte >= *gap && hasAnswer(text, command, expect, true) && !pending(text)) {
-                if (expect == Expect::Car) listening.adapter.carPrompt = false;
-                listening.adapter.answerOwed = false;
-                return reply;
-            }
-            continue;
-        }
-        lastByte = Clock::now();
-        while (scanned < text.size()) {
-            const char c = text[scanned];
-            lineLength = (c == '\r' || c == '\n') ? 0 : lineLength + 1;
-            if (lineLength > MaxLine) return {failure("line too long"), {}};
-            if (c != '>') {
-                ++scanned;
-                continue;
-            }
-            listening.adapter.promptSeen = true;
-            const std::string_view before = std::string_view(text).substr(0, scanned);
-            if (hasAnswer(before, command, expect, false)) {
-                if (pending(before)) {
-                    // The adapter gave up waiting; the unit's answer follows, with a prompt.
-                    text[scanned] = '\r';
-                    continue;
-                }
-                text.resize(scanned);
-                if (expect == Expect::Car) listening.adapter.carPrompt = true;
-                listening.adapter.answerOwed = false;
-                return reply;
-            }
-            text.erase(0, scanned + 1);
-            scanned = 0;
-            lineLength = 0;
-        }
-    }
-}
 
 // "A6" (found by the search, or the automatic setting's first try) or "6": 1 to 9, A to C;
 // 0 for anything else ("?", "0", "A0": no protocol yet).
@@ -275,12 +93,18 @@ constexpr const char* ResetReason = "adapter reset";
 class Conversation {
 public:
     Conversation(Transport& link, Deadline deadline, std::stop_token stop, AdapterState& state)
-        : link_(link), deadline_(deadline), stop_(std::move(stop)), state_(state) {}
+        : link_(link), hard_(deadline), started_(Clock::now()), stop_(std::move(stop)), state_(state) {}
 
     // Opens the pipe if need be and sets the adapter up as far as this read needs.
     LinkStatus start() {
         if (!link_.isOpen()) {
-            if (const LinkStatus status = link_.open(deadline_); !status.isOk()) return status;
+            if (const LinkStatus status = link_.open(deadline()); !status.isOk()) return status;
+        }
+        // The first read of a run, or one after a failure: an adapter still sending an
+        // answer an earlier program (or read) cut short is heard out before the first
+        // command, so that neither takes the other's lines.
+        if (state_.probe || !state_.setUp) {
+            hearOut(link_, std::min(deadline(), Clock::now() + FirstHearing), FirstQuiet, stop_);
         }
         if (state_.setUp) {
             // Later reads: an adapter still set up and connected answers ATDPN with the
@@ -323,8 +147,16 @@ public:
     int protocol() const { return state_.protocol; }
     bool stopped() const { return stop_.stop_requested(); }
 
-    // Requests to the car from here on end by `deadline` at the latest.
-    void narrowDeadline(Deadline deadline) { deadline_ = std::min(deadline_, deadline); }
+    // Requests to the car from here on end by `deadline` at the latest (and never past the
+    // conversation's upper bound).
+    void narrowDeadline(Deadline deadline) { narrowed_ = deadline; }
+
+    // When requests to the car must have ended: the set bound, else as long as the codes'
+    // read may take on an adapter of the pace measured.
+    Deadline deadline() const {
+        return std::min(hard_, narrowed_ ? *narrowed_ : started_ + state_.timing.codesTime());
+    }
+    const AdapterTiming& timing() const { return state_.timing; }
 
     // A request to the car and its answer unit by unit, for the services beyond the codes.
     ServiceAnswer askService(std::string_view request) {
@@ -338,10 +170,10 @@ public:
 private:
     Reply ask(std::string_view command, Expect expect) {
         const bool restart = command == "ATZ" || command == "ATWS";
-        const auto wait = restart ? ResetWait : CommandWait;
-        const Deadline answerBy = expect == Expect::Car ? deadline_ : std::min(deadline_, Clock::now() + wait);
+        const auto wait = restart ? state_.timing.resetWait() : state_.timing.commandWait();
+        const Deadline answerBy = expect == Expect::Car ? deadline() : std::min(deadline(), Clock::now() + wait);
         const Listening listening{state_, expect == Expect::Car ? serviceOf(command) : std::uint8_t{0},
-                                  state_.protocol};
+                                  state_.protocol, deadline()};
         Reply reply = exchange(link_, command, expect, answerBy, stop_, listening);
         if (!reply.status.isOk()) return reply;
         // A banner inside any other answer: the adapter restarted and lost its set-up.
@@ -428,7 +260,9 @@ private:
     }
 
     Transport& link_;
-    Deadline deadline_;
+    Deadline hard_;
+    Clock::time_point started_;
+    std::optional<Deadline> narrowed_;
     std::stop_token stop_;
     AdapterState& state_;
     bool automatic_ = false;   // the probe saw the protocol setting automatic
@@ -470,24 +304,40 @@ int currentYear() {
     return static_cast<int>(std::chrono::year_month_day(today).year());
 }
 
-// Readiness, freeze frame, permanent codes and the VIN, after the codes: nothing they
-// answer fails the read or touches a code. An adapter lost on the way gets the full set-up
-// at the next read.
-void readVehicleServices(Conversation& talk, SessionResult& result, AdapterState& state, Deadline deadline) {
+// The requests the services after the codes make at most on a car of two units, for sizing
+// their time: on CAN 01 and 02 go several PIDs to a request.
+std::size_t plannedRequests(int protocol) { return protocol >= 6 ? 9 : 18; }
+
+// Every item of the vehicle part, not read for `reason`.
+std::vector<ItemNotRead> noneRead(const std::string& reason) {
+    std::vector<ItemNotRead> items;
+    for (const VehicleItem item : {VehicleItem::Readiness, VehicleItem::FreezeFrame, VehicleItem::Permanent, VehicleItem::Vin}) {
+        items.push_back({item, reason});
+    }
+    return items;
+}
+
+// Readiness, freeze frame, permanent codes and the VIN, after the codes, ending by
+// `deadline`: nothing they answer fails the read or touches a code. An adapter lost on the
+// way gets the full set-up at the next read.
+std::size_t readVehicleServices(Conversation& talk, SessionResult& result, AdapterState& state, Deadline deadline) {
     std::vector<obd::UnitCodeLists> codes;
     for (const UnitCodes& unit : result.vehicle.units) codes.push_back({unit.address, unit.pending, unit.stored});
     VehicleRead read;
-    // With no time left for them the services are not asked at all.
-    if (Clock::now() < deadline - VehicleMargin) {
-        talk.narrowDeadline(deadline - VehicleMargin);
+    if (Clock::now() < deadline) {
+        talk.narrowDeadline(deadline);
         read = readVehicleAnswers([&talk](std::string_view request) { return talk.askService(request); },
                                   codes.size(), talk.protocol());
+    } else {
+        // With no time left for them the services are not asked at all.
+        read.answers.notRead = noneRead(notReadReason({LinkCode::Timeout, "no time left"}));
     }
     read.answers.codes = std::move(codes);
     result.vehicle = obd::assembleVehicleInfo(read.answers, obd::builtInWmiTable(), currentYear());
     // A stop (a new read, the program's end) loses nothing: the answer it cut short is
     // waited out before the next command, and the adapter stays set up.
     if (read.adapterLost && !talk.stopped()) failed(state);
+    return read.requests;
 }
 
 }  // namespace
@@ -497,7 +347,9 @@ SessionResult Session::readCodes(Transport& link, Deadline deadline, std::stop_t
     Conversation talk(link, deadline, std::move(stop), state_);
     result.status = talk.start();
     if (result.status.isOk()) result.status = readTroubleCodes(talk, result);
-    if (result.status.isOk() && readVehicle_) readVehicleServices(talk, result, state_, deadline);
+    if (result.status.isOk() && readVehicle_) {
+        vehicleRequests_ = readVehicleServices(talk, result, state_, std::min(talk.deadline(), deadline) - VehicleMargin);
+    }
     if (!result.status.isOk()) {
         failed(state_);
         result.pending.clear();
@@ -514,9 +366,15 @@ VehicleInfo Session::readVehicleInfo(Transport& link, Deadline deadline, std::st
                                      const SessionResult& codes) {
     SessionResult result = codes;
     // An adapter the codes' read did not leave set up gets no request: its codes stand alone.
-    if (!codes.status.isOk() || !state_.setUp) return std::move(result.vehicle);
+    if (!codes.status.isOk() || !state_.setUp) {
+        result.vehicle.notRead = noneRead("the adapter was not ready");
+        return std::move(result.vehicle);
+    }
     Conversation talk(link, deadline, std::move(stop), state_);
-    readVehicleServices(talk, result, state_, deadline);
+    // As long as the requests take on this adapter, measured on the codes' own: a slow
+    // Bluetooth adapter gets the time it needs, within `deadline`.
+    const Deadline budget = Clock::now() + state_.timing.forRequests(plannedRequests(state_.protocol), VehicleFloor);
+    vehicleRequests_ = readVehicleServices(talk, result, state_, std::min(deadline, budget));
     return std::move(result.vehicle);
 }
 
@@ -537,10 +395,63 @@ ClearResult Session::clearCodes(Transport& link, Deadline deadline, std::stop_to
     return result;
 }
 
-bool Session::answersAsElm327(Transport& link, Deadline deadline) {
-    AdapterState unknown;
-    const Reply reply = exchange(link, "ATI", Expect::Banner, deadline, {}, Listening{unknown});
-    return reply.status.isOk() && mentions(reply.text, "ELM327");
+namespace {
+
+// Text an adapter could have sent at this speed: printable characters and line ends. At a
+// wrong speed its bytes come out as anything.
+bool readable(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return c == '\r' || c == '\n' || (byte >= 0x20 && byte < 0x7F);
+    });
+}
+
+// What an ELM327 still finishing an earlier answer sends before it takes a command: the
+// rest of that answer (lines of hex, NO DATA), STOPPED, "?" for the rest of the command
+// that stopped it.
+bool finishing(std::string_view text) {
+    if (!readable(text)) return false;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find_first_of("\r\n>", start);
+        if (end == std::string_view::npos) end = text.size();
+        const std::string line = compact(text.substr(start, end - start));
+        start = end + 1;
+        const bool hex = line.size() >= 2 && std::all_of(line.begin(), line.end(), [](char c) {
+            return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || c == ':';
+        });
+        if (hex || line == "STOPPED" || line == "?" || line == "NODATA") return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool Session::answersAsElm327(Transport& link, Deadline deadline, Clock::duration silence) {
+    const Deadline silentBy = std::min(deadline, Clock::now() + silence);
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        link.discardInput();
+        if (!link.write("ATI\r", std::min(deadline, Clock::now() + CommandWait)).isOk()) return false;
+        std::string text;
+        Clock::time_point lastByte = Clock::now();
+        for (;;) {
+            const Clock::time_point now = Clock::now();
+            const bool stillFinishing = finishing(text);
+            if (now >= deadline || (now >= silentBy && !stillFinishing)) return false;
+            const std::size_t before = text.size();
+            if (!link.read(text, MaxLine, std::min(deadline, now + ReadSlice)).isOk()) return false;
+            if (text.size() > MaxAnswer) return false;
+            if (text.size() != before) lastByte = Clock::now();
+            const std::string shown = compact(text);  // a clone may answer in lower case
+            const std::size_t banner = shown.find("ELM327");
+            if (banner != std::string::npos && shown.find_first_of("\r>", banner) != std::string::npos) return true;
+            // An adapter still finishing an earlier answer has prompted and gone quiet: it
+            // is asked again at the same speed.
+            if (stillFinishing && text.find('>') != std::string::npos && Clock::now() - lastByte >= QuietGap) break;
+        }
+        if (Clock::now() >= deadline) return false;
+    }
+    return false;
 }
 
 }  // namespace vx414::elm327

@@ -7,6 +7,7 @@
 #include <stop_token>
 #include <vector>
 
+#include "reader/elm327/elm327_adapter_timing.h"
 #include "reader/elm327/elm327_answer.h"
 #include "reader/elm327/elm327_transport.h"
 #include "reader/link_status.h"
@@ -14,6 +15,10 @@
 #include "reader/vehicle_info.h"
 
 namespace vx414::elm327 {
+
+// The least time the services after the codes are given, as on an adapter at the usual
+// pace: the chip's waits on the older buses (17 requests) fit well within it.
+inline constexpr std::chrono::seconds VehicleFloor{8};
 
 struct SessionResult {
     // Ok, possibly with a note as its reason ("protocol number unknown"); else why the read
@@ -37,6 +42,7 @@ struct AdapterState {
     // A command was cut short (a stop, its deadline) before its answer ended: the adapter
     // may still be sending the rest, and the next command waits for it to end first.
     bool answerOwed = false;
+    AdapterTiming timing;  // how fast it answers, from its answers so far
 };
 
 class Session {
@@ -45,6 +51,8 @@ public:
     // not show it set up, a warm start the first time; a full set-up after a failure; only
     // ATDPN on later reads), then asks for pending codes (07) and stored codes (03). Ends by
     // `deadline`, or soon after `stop` is requested.
+    // `deadline` is the upper bound; an adapter that answers at the usual pace is given
+    // 10 s from the call (AdapterTiming::codesTime).
     SessionResult readCodes(Transport& link, Deadline deadline, std::stop_token stop = {});
 
     // Service 04 after the same set-up: Ok when at least one unit confirmed (44); which
@@ -52,8 +60,16 @@ public:
     ClearResult clearCodes(Transport& link, Deadline deadline, std::stop_token stop = {});
 
     // Whether an ELM327 answers on this open transport (used to find the adapter among the
-    // serial ports); bounded by `deadline`.
-    static bool answersAsElm327(Transport& link, Deadline deadline);
+    // serial ports and its speed). Nothing at all within `silence` is a no; an adapter still
+    // finishing an answer an earlier read cut short (STOPPED, hex lines, a prompt) is heard
+    // out and asked again at the same speed, within `deadline`.
+    static bool answersAsElm327(Transport& link, Deadline deadline,
+                                Clock::duration silence = std::chrono::milliseconds(500));
+
+    // The adapter's measured pace (tests, benchmarks).
+    const AdapterTiming& timing() const { return state_.timing; }
+    // Requests sent to the car by the last vehicle read (benchmarks, figures).
+    std::size_t vehicleRequests() const { return vehicleRequests_; }
 
     // The protocol number the adapter found (1 to 12), 0 while unknown.
     int protocol() const { return state_.protocol; }
@@ -70,13 +86,16 @@ public:
     // The services readCodes asks after the codes when vehicle reading is on, as a call of
     // their own right after a successful readCodes with it off: the same requests, in the
     // same order, over the adapter as that read left it. `codes` is that read's result; the
-    // vehicle returned holds its codes unit by unit, whatever the services answer. Ends by
-    // `deadline` (less the margin the codes' read keeps), or soon after `stop`.
+    // vehicle returned holds its codes unit by unit, whatever the services answer, and says
+    // which items were not read and why. The time it takes is sized by how fast the adapter
+    // answered the codes (at least VehicleFloor), never past `deadline`; it ends soon after
+    // `stop`.
     VehicleInfo readVehicleInfo(Transport& link, Deadline deadline, std::stop_token stop, const SessionResult& codes);
 
 private:
     AdapterState state_;
     bool readVehicle_ = true;
+    std::size_t vehicleRequests_ = 0;
 };
 
 }  // namespace vx414::elm327

@@ -6,6 +6,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -48,6 +49,15 @@ bool setRaw(int fd, int baud) {
 }  // namespace
 
 bool isSupportedBaud(int baud) { return speedOf(baud) != B0; }
+
+// Character device majors (Linux's devices.txt): 136 to 143 the Unix98 pseudo-terminal
+// slaves, 3 the old BSD ones, 216 the Bluetooth RFCOMM ttys.
+bool TtyTransport::speedMatters() const {
+    struct stat status {};
+    if (fd_ < 0 || ::fstat(fd_, &status) != 0 || !S_ISCHR(status.st_mode)) return false;
+    const unsigned kind = major(status.st_rdev);
+    return !((kind >= 136 && kind <= 143) || kind == 3 || kind == 216);
+}
 
 TtyTransport::TtyTransport(std::string path, int baud) : path_(std::move(path)), baud_(baud) {}
 

@@ -39,6 +39,10 @@ public:
     int baud() const { return baud_; }
     // Takes effect at once on an open tty, else at the next open.
     void setBaud(int baud);
+    // Whether the line's speed means anything: not on a pseudo-terminal, nor on a Bluetooth
+    // rfcomm port, whose adapter talks at the radio link's pace whatever is set. False
+    // while the tty is not open.
+    bool speedMatters() const;
 
 private:
     std::string path_;

@@ -1,114 +1,131 @@
 #include "reader/elm327/elm327_vehicle_read.h"
 
 #include <algorithm>
-#include <map>
+#include <array>
 
 #include "reader/obd/freeze_frame.h"
-#include "reader/obd/supported_pids.h"
 
 namespace vx414::elm327 {
 namespace {
 
-using obd::SupportedPids;
-
-std::string hexByte(unsigned value) {
-    constexpr std::string_view Digits = "0123456789ABCDEF";
-    return {Digits[(value >> 4U) & 0xFU], Digits[value & 0xFU]};
+// Why an answer leaves its item unknown, or nothing when it tells the item (read, or not
+// supported by the car: NO DATA, a refusal). `listed`: some unit said it supports what was
+// asked, so that NO DATA is no answer rather than none.
+std::optional<std::string> missing(const ServiceAnswer& answer, bool listed) {
+    if (!answer.status.isOk()) return notReadReason(answer.status);
+    if (listed && answer.noData) return "no answer in time";
+    return std::nullopt;
 }
 
-// Whether an answer means the adapter or the car is gone, or a stop was asked for: no
-// further request is worth sending.
-bool endsTheRead(const ServiceAnswer& answer) {
-    const LinkCode code = answer.status.code();
-    return code == LinkCode::Timeout || code == LinkCode::Io || code == LinkCode::NoVehicle ||
-           code == LinkCode::NoDevice || std::string_view(answer.status.reason()) == "adapter reset";
-}
-
-class Asking {
+class Items {
 public:
-    explicit Asking(const ServiceAsker& ask) : ask_(ask) {}
-
-    // `request` with the number of answers to wait for, when it is known and fits one digit.
-    ServiceAnswer operator()(const std::string& request, std::size_t answers = 0) {
-        if (lost_) return {{LinkCode::Timeout, "not asked"}, false, {}};
-        const bool counted = digits_ && answers > 0 && answers <= 0xF;
-        ServiceAnswer answer = ask_(counted ? request + hexByte(static_cast<unsigned>(answers)).substr(1) : request);
-        if (counted && std::string_view(answer.status.reason()) == "adapter did not understand") {
-            digits_ = false;
-            answer = ask_(request);
-        }
-        lost_ = endsTheRead(answer);
-        return answer;
+    explicit Items(std::vector<ItemNotRead>& notRead) : notRead_(notRead) {}
+    // Records `item` as not read because of `answer`, when its answer leaves it unknown;
+    // true when it did.
+    bool check(VehicleItem item, const ServiceAnswer& answer, bool listed = false) {
+        const auto reason = missing(answer, listed);
+        if (reason) add(item, *reason);
+        return reason.has_value();
     }
-
-    bool lost() const { return lost_; }
+    void add(VehicleItem item, std::string reason) {
+        const bool known = std::any_of(notRead_.begin(), notRead_.end(), [item](const ItemNotRead& entry) {
+            return entry.item == item;
+        });
+        if (!known) notRead_.push_back({item, std::move(reason)});
+    }
 
 private:
-    const ServiceAsker& ask_;
-    bool digits_ = true;
-    bool lost_ = false;
+    std::vector<ItemNotRead>& notRead_;
 };
 
-// What each unit's answer to a "supported PIDs" request (01 00, 02 00 00, 09 00) declares.
-std::map<std::string, SupportedPids> supportBySender(const ServiceAnswer& answer) {
-    std::map<std::string, SupportedPids> support;
-    if (!answer.status.isOk() || answer.noData) return support;
-    for (const UnitMessages& unit : answer.units) {
-        for (const std::vector<std::uint8_t>& message : unit.messages) {
-            obd::addSupportedPids(message, support[unit.sender]);
-        }
-    }
-    return support;
+const ServiceAnswer* answerFor(const std::vector<std::pair<std::uint8_t, ServiceAnswer>>& answers, std::uint8_t pid) {
+    const auto found = std::find_if(answers.begin(), answers.end(), [pid](const auto& a) { return a.first == pid; });
+    return found == answers.end() ? nullptr : &found->second;
 }
 
-std::size_t supporting(const std::map<std::string, SupportedPids>& support, std::uint8_t pid) {
-    return static_cast<std::size_t>(
-        std::count_if(support.begin(), support.end(), [pid](const auto& unit) { return unit.second.has(pid); }));
+// PID 01 is asked straight away rather than after 01 00: a unit that supports it answers,
+// the others stay silent or refuse, so the list of supported PIDs would only cost a request
+// (and on a slow adapter a line a unit) without changing what is learnt.
+void readReadiness(CarRequests& requests, std::size_t unitCount, obd::VehicleAnswers& answers, Items& items) {
+    answers.monitorStatus = requests("0101", unitCount);
+    items.check(VehicleItem::Readiness, *answers.monitorStatus);
+}
+
+void readFreezeFrame(PidReader& pids, obd::VehicleAnswers& answers, Items& items) {
+    constexpr std::array<std::uint8_t, 2> Asked = {0x00, 0x02};
+    const auto read = pids.read(0x02, Asked);
+    const ServiceAnswer* support = answerFor(read, 0x00);
+    if (support != nullptr && items.check(VehicleItem::FreezeFrame, *support)) return;
+    // No unit listing PID 02: no unit keeps a frame.
+    if (support == nullptr || supporting(supportBySender(*support), 0x02) == 0) return;
+    const ServiceAnswer* code = answerFor(read, 0x02);
+    if (code == nullptr) return;
+    answers.freezeFrame.push_back(*code);
+    if (items.check(VehicleItem::FreezeFrame, *code, true)) return;
+    // The values, from the units that hold a frame (their code is not 0000), of the PIDs
+    // each of them lists.
+    const PidSupport listed = supportBySender(*support);
+    PidSupport holders;
+    for (const UnitMessages& unit : code->units) {
+        const auto found = listed.find(unit.sender);
+        if (found != listed.end() && !unit.messages.empty() && obd::decodeFreezeFrameCode(unit.messages.front())) {
+            holders[unit.sender] = found->second;
+        }
+    }
+    if (holders.empty()) return;
+    const std::span<const std::uint8_t> values = obd::freezeFramePids();
+    for (auto& [pid, answer] : pids.read(0x02, values, &holders)) {
+        items.check(VehicleItem::FreezeFrame, answer, true);
+        answers.freezeFrame.push_back(std::move(answer));
+    }
 }
 
 }  // namespace
+
+std::string notReadReason(const LinkStatus& status) {
+    const std::string_view reason = status.reason();
+    switch (status.code()) {
+    case LinkCode::Ok: return {};
+    case LinkCode::Timeout:
+        if (reason == "stopped" || reason == "the read was stopped") return "the read was stopped";
+        return "no answer in time";
+    case LinkCode::Io:
+    case LinkCode::NoDevice: return "the adapter stopped answering";
+    case LinkCode::NoVehicle: return "the car stopped answering";
+    default: break;
+    }
+    if (reason == "adapter reset") return "the adapter reset";
+    return "the answer could not be read";
+}
 
 VehicleRead readVehicleAnswers(const ServiceAsker& ask, std::size_t unitCount, int protocol) {
     VehicleRead read;
     obd::VehicleAnswers& answers = read.answers;
     answers.protocol = protocol;
-    Asking asking(ask);
+    Items items(answers.notRead);
+    CarRequests requests(ask);
+    PidReader pids(requests, protocol >= 6, unitCount);
 
-    // Readiness: PID 01 of every unit that lists it.
-    const auto live = supportBySender(asking("0100", unitCount));
-    if (const std::size_t units = supporting(live, 0x01); units > 0) answers.monitorStatus = asking("0101", units);
-
-    // Freeze frame 0: which units keep one and what it holds, the code that stored it,
-    // then each value the units holding a frame list.
-    const auto frame = supportBySender(asking("020000", unitCount));
-    if (const std::size_t units = supporting(frame, 0x02); units > 0) {
-        answers.freezeFrame.push_back(asking("020200", units));
-        const ServiceAnswer& codeAnswer = answers.freezeFrame.front();
-        std::map<std::string, SupportedPids> holders;
-        for (const UnitMessages& unit : codeAnswer.status.isOk() ? codeAnswer.units : std::vector<UnitMessages>{}) {
-            const auto listed = frame.find(unit.sender);
-            if (listed != frame.end() && !unit.messages.empty() && obd::decodeFreezeFrameCode(unit.messages.front())) {
-                holders[unit.sender] = listed->second;
-            }
-        }
-        for (const std::uint8_t pid : obd::freezeFramePids()) {
-            const std::size_t holding = supporting(holders, pid);
-            if (holding > 0 && !asking.lost()) answers.freezeFrame.push_back(asking("02" + hexByte(pid) + "00", holding));
-        }
-    }
+    readReadiness(requests, unitCount, answers, items);
+    readFreezeFrame(pids, answers, items);
 
     // Permanent codes: no unit tells beforehand whether it keeps them.
-    if (!asking.lost()) answers.permanentCodes = asking("0A");
+    answers.permanentCodes = requests("0A");
+    items.check(VehicleItem::Permanent, *answers.permanentCodes);
 
     // The VIN, from the units that list info type 02: 20 bytes, three frames on CAN, five
     // numbered frames on the older buses.
-    const auto info = asking.lost() ? std::map<std::string, SupportedPids>{} : supportBySender(asking("0900", unitCount));
-    if (const std::size_t units = supporting(info, 0x02); units > 0 && !asking.lost()) {
-        const std::size_t frames = protocol == 0 ? 0 : protocol >= 6 ? 3 : 5;
-        answers.vin = asking("0902", units * frames);
+    const ServiceAnswer info = requests("0900", unitCount);
+    if (!items.check(VehicleItem::Vin, info)) {
+        if (const std::size_t units = supporting(supportBySender(info), 0x02); units > 0) {
+            const std::size_t frames = protocol == 0 ? 0 : protocol >= 6 ? 3 : 5;
+            answers.vin = requests("0902", units * frames);
+            items.check(VehicleItem::Vin, *answers.vin, true);
+        }
     }
 
-    read.adapterLost = asking.lost();
+    read.adapterLost = requests.lost();
+    read.requests = requests.sent();
     return read;
 }
 

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <stop_token>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "reader/elm327/elm327_session.h"
@@ -18,11 +20,78 @@ using namespace std::chrono_literals;
 using Reply = ScriptedTransport::Reply;
 using Answers = std::map<std::string, std::string>;
 
+// How the scripted car takes a request for several PIDs.
+enum class Several { Answered, Refused, Short };
+
+std::vector<std::uint8_t> hexBytes(const std::string& text) {
+    std::vector<std::uint8_t> bytes;
+    for (std::size_t i = 0; i + 1 < text.size(); i += 2) bytes.push_back(static_cast<std::uint8_t>(std::stoi(text.substr(i, 2), nullptr, 16)));
+    return bytes;
+}
+
+std::string hexText(std::uint8_t byte) {
+    constexpr const char* Digits = "0123456789ABCDEF";
+    return {Digits[byte >> 4U], Digits[byte & 0xFU], ' '};
+}
+
+// A CAN car's answer to a request for several PIDs of 01 or 02, put together from its
+// answers (single frames) to each PID alone: per unit one message, in as many frames as it
+// needs; units that answered none of them stay silent.
+std::string severalAtOnce(const Answers& car, const std::string& request, Several form) {
+    const std::uint8_t service = hexBytes(request.substr(0, 2)).front();
+    const std::size_t step = service == 0x02 ? 4 : 2;
+    std::vector<std::string> headers;
+    std::map<std::string, std::vector<std::uint8_t>> messages;
+    for (std::size_t at = 2; at + step <= request.size(); at += step) {
+        const auto found = car.find(request.substr(0, 2) + request.substr(at, step));
+        if (found == car.end()) continue;
+        std::size_t start = 0;
+        while (start < found->second.size()) {
+            std::size_t end = found->second.find('\r', start);
+            if (end == std::string::npos) end = found->second.size();
+            std::string line = found->second.substr(start, end - start);
+            start = end + 1;
+            std::erase(line, ' ');
+            const std::vector<std::uint8_t> frame = hexBytes(line.substr(3));
+            if (frame.size() < 2 || frame[1] != service + 0x40U) continue;  // refusals stay out
+            const std::string header = line.substr(0, 3);
+            if (!messages.contains(header)) {
+                headers.push_back(header);
+                messages[header] = {frame[1]};
+            }
+            messages[header].insert(messages[header].end(), frame.begin() + 2, frame.begin() + 1 + frame[0]);
+        }
+        if (form == Several::Short) break;
+    }
+    std::string text;
+    for (const std::string& header : headers) {
+        const std::vector<std::uint8_t>& data = messages[header];
+        if (form == Several::Refused) {
+            text += header + " 03 7F " + hexText(service) + "12 00 00 00 00 \r";
+        } else if (data.size() <= 7) {
+            text += header + " " + hexText(static_cast<std::uint8_t>(data.size()));
+            for (const std::uint8_t byte : data) text += hexText(byte);
+            text += "\r";
+        } else {
+            text += header + " 10 " + hexText(static_cast<std::uint8_t>(data.size()));
+            for (std::size_t i = 0; i < 6; ++i) text += hexText(data[i]);
+            for (std::size_t i = 6, index = 1; i < data.size(); i += 7, ++index) {
+                text += "\r" + header + " " + hexText(static_cast<std::uint8_t>(0x20 + index));
+                for (std::size_t j = i; j < i + 7; ++j) text += hexText(j < data.size() ? data[j] : 0);
+            }
+            text += "\r";
+        }
+    }
+    return text.empty() ? "NO DATA" : text;
+}
+
 // An adapter an earlier run set up (the probe finds protocol `protocol`), with the car's
 // answers by request (without a count digit; lines separated by CR); NO DATA to the rest.
-// One that does not know the count digit answers "?" to a request that has one.
-ScriptedTransport::Script adapter(Answers car, bool countDigit = true, char protocol = '6') {
-    return [car = std::move(car), countDigit, protocol](const std::string& command) {
+// One that does not know the count digit answers "?" to a request that has one. On CAN a
+// request for several PIDs is answered as `several` says.
+ScriptedTransport::Script adapter(Answers car, bool countDigit = true, char protocol = '6',
+                                  Several several = Several::Answered) {
+    return [car = std::move(car), countDigit, protocol, several](const std::string& command) {
         std::string body;
         if (command == "ATDPN") {
             body = std::string("A") + protocol;
@@ -33,7 +102,12 @@ ScriptedTransport::Script adapter(Answers car, bool countDigit = true, char prot
         } else {
             const std::string request = command.size() % 2 == 1 ? command.substr(0, command.size() - 1) : command;
             const auto found = car.find(request);
-            body = !countDigit && request != command ? "?" : found != car.end() ? found->second : "NO DATA";
+            const bool many = (request.starts_with("01") && request.size() > 4) ||
+                              (request.starts_with("02") && request.size() > 6);
+            body = !countDigit && request != command ? "?"
+                   : many                            ? severalAtOnce(car, request, several)
+                   : found != car.end()              ? found->second
+                                                     : "NO DATA";
         }
         return Reply{{0ms, body + "\r\r>"}};
     };
@@ -46,7 +120,8 @@ Answers canCar() {
         {"03", "7E8 06 43 02 04 20 01 33 00 \r7E9 04 43 01 C1 00 00 00 00 "},
         {"0100", "7E8 06 41 00 BE 3F A8 13 00 \r7E9 06 41 00 98 18 80 01 00 "},
         {"0101", "7E8 06 41 01 82 07 65 04 00 \r7E9 06 41 01 81 07 65 00 00 "},
-        {"020000", "7E8 07 42 00 00 5E 3B 80 00 "},
+        // Frame 0 holds the code, coolant, engine speed and vehicle speed.
+        {"020000", "7E8 07 42 00 00 48 18 00 00 "},
         {"020200", "7E8 05 42 02 00 04 20 00 00 "},
         {"020500", "7E8 04 42 05 00 7B 00 00 00 "},
         {"020C00", "7E8 05 42 0C 00 1A F8 00 00 "},
@@ -102,10 +177,21 @@ SessionResult read(Session& session, Transport& link, Deadline deadline, bool sp
     return result;
 }
 
-// Every request with the count digit of the units that list it.
-constexpr const char* AllAsked =
-    "01002 01012 0200002 0202001 0204001 0205001 0206001 0207001 020B001 020C001 020D001 020F001 0210001 0211001 "
-    "0A 09002 09023";
+// The items not read, as "item: reason" joined by "; ".
+std::string notReadText(const VehicleInfo& info) {
+    constexpr const char* Names[] = {"readiness", "freeze_frame", "permanent", "vin"};
+    std::string text;
+    for (const ItemNotRead& item : info.notRead) {
+        text += (text.empty() ? "" : "; ") + std::string(Names[static_cast<int>(item.item)]) + ": " + item.reason;
+    }
+    return text;
+}
+
+// Every request with the count digit of the frames to come: 01 01 of each unit; 02 00 and
+// 02 02 together, two frames from each unit; the frame's three values together.
+constexpr const char* AllAsked = "01012 02000002004 0205000C000D002 0A 09002 09023";
+// One PID a request, after the units refused or answered short the first request for two.
+constexpr const char* OneByOne = "01012 02000002004 0200002 0202001 0205001 020C001 020D001 0A 09002 09023";
 constexpr const char* Frame = "P0420, 83 °C, 1726 rpm, 60 km/h";
 
 TEST(Elm327VehicleRead, EachServiceRefusedOrWithoutDataCostsOnlyItsOwnPart) {
@@ -118,35 +204,33 @@ TEST(Elm327VehicleRead, EachServiceRefusedOrWithoutDataCostsOnlyItsOwnPart) {
         bool readiness;
         const char* freeze;
         const char* permanent;
+        const char* notRead = "";
         bool countDigit = true;
+        Several several = Several::Answered;
     };
     const std::vector<Case> cases = {
         {"every service answers", canCar(), AllAsked, Vin, true, Frame, "P0420"},
-        {"01 01 NO DATA", with(canCar(), "0101", nullptr), AllAsked, Vin, false, Frame, "P0420"},
+        {"01 01 NO DATA: no readiness", with(canCar(), "0101", nullptr), AllAsked, Vin, false, Frame, "P0420"},
         {"01 01 refused", with(canCar(), "0101", "7E8 03 7F 01 12 00 00 00 00 \r7E9 03 7F 01 12 00 00 00 00 "),
          AllAsked, Vin, false, Frame, "P0420"},
-        {"01 00 lists no PID 01: 01 01 not asked",
-         with(canCar(), "0100", "7E8 06 41 00 3E 3F A8 13 00 \r7E9 06 41 00 18 18 80 01 00 "),
-         "01002 0200002 0202001 0204001 0205001 0206001 0207001 020B001 020C001 020D001 020F001 0210001 0211001 0A "
-         "09002 09023",
-         Vin, false, Frame, "P0420"},
-        {"02 NO DATA", with(canCar(), "020000", nullptr), "01002 01012 0200002 0A 09002 09023", Vin, true, "none", "P0420"},
+        {"01 01 unreadable", with(canCar(), "0101", "7E8 04 41 01 82 07 00 00 00 "), AllAsked, Vin, false, Frame,
+         "P0420", "readiness: the answer could not be read"},
+        {"02 NO DATA: no frame kept", with(canCar(), "020000", nullptr), "01012 02000002004 0A 09002 09023", Vin,
+         true, "none", "P0420"},
         {"02 02 refused", with(canCar(), "020200", "7E8 03 7F 02 12 00 00 00 00 "),
-         "01002 01012 0200002 0202001 0A 09002 09023", Vin, true, "none", "P0420"},
+         "01012 02000002004 0200002 0202001 0A 09002 09023", Vin, true, "none", "P0420"},
         {"02 02: no frame stored", with(canCar(), "020200", "7E8 05 42 02 00 00 00 00 00 "),
-         "01002 01012 0200002 0202001 0A 09002 09023", Vin, true, "none", "P0420"},
+         "01012 02000002004 0A 09002 09023", Vin, true, "none", "P0420"},
         {"0A NO DATA", with(canCar(), "0A", nullptr), AllAsked, Vin, true, Frame, ""},
         {"0A refused", with(canCar(), "0A", "7E8 03 7F 0A 11 00 00 00 00 \r7E9 03 7F 0A 11 00 00 00 00 "), AllAsked,
          Vin, true, Frame, ""},
-        {"09 00 NO DATA: no VIN asked", with(canCar(), "0900", nullptr),
-         "01002 01012 0200002 0202001 0204001 0205001 0206001 0207001 020B001 020C001 020D001 020F001 0210001 0211001 "
-         "0A 09002",
+        {"09 00 NO DATA: no VIN asked", with(canCar(), "0900", nullptr), "01012 02000002004 0205000C000D002 0A 09002",
          "", true, Frame, "P0420"},
         {"09 02 refused", with(canCar(), "0902", "7E8 03 7F 09 12 00 00 00 00 "), AllAsked, "", true, Frame, "P0420"},
         {"VIN short",
          with(canCar(), "0902",
               "7E8 10 13 49 02 01 31 48 47 \r7E8 21 43 4D 38 32 36 33 33 \r7E8 22 41 30 30 34 33 35 00 "),
-         AllAsked, "", true, Frame, "P0420"},
+         AllAsked, "", true, Frame, "P0420", "vin: the answer could not be read"},
         // Kept and shown with a warning, its make still read.
         {"VIN with a wrong check digit",
          with(canCar(), "0902",
@@ -155,17 +239,18 @@ TEST(Elm327VehicleRead, EachServiceRefusedOrWithoutDataCostsOnlyItsOwnPart) {
         {"VIN not ASCII",
          with(canCar(), "0902",
               "7E8 10 14 49 02 01 31 48 47 \r7E8 21 43 4D 38 32 36 33 33 \r7E8 22 41 30 30 34 33 35 C3 "),
-         AllAsked, "", true, Frame, "P0420"},
+         AllAsked, "", true, Frame, "P0420", "vin: the answer could not be read"},
         {"VIN frames missing", with(canCar(), "0902", "7E8 10 14 49 02 01 31 48 47 \r7E8 21 43 4D 38 32 36 33 33 "),
-         AllAsked, "", true, Frame, "P0420"},
-        {"an adapter without the count digit", canCar(),
-         "01002 0100 0101 020000 020200 020400 020500 020600 020700 020B00 020C00 020D00 020F00 021000 021100 0A 0900 "
-         "0902",
-         Vin, true, Frame, "P0420", false},
+         AllAsked, "", true, Frame, "P0420", "vin: the answer could not be read"},
+        {"an adapter without the count digit", canCar(), "01012 0101 0200000200 0205000C000D00 0A 0900 0902", Vin,
+         true, Frame, "P0420", "", false},
+        {"units refuse several PIDs a request", canCar(), OneByOne, Vin, true, Frame, "P0420", "", true,
+         Several::Refused},
+        {"units answer several PIDs short", canCar(), OneByOne, Vin, true, Frame, "P0420", "", true, Several::Short},
     };
     for (const Case& c : cases) for (const bool split : {false, true}) {
         SCOPED_TRACE(split ? "split" : "whole");
-        ScriptedTransport link(adapter(c.car, c.countDigit));
+        ScriptedTransport link(adapter(c.car, c.countDigit, '6', c.several));
         Session session;
         const SessionResult result = read(session, link, Clock::now() + 5s, split);
         ASSERT_EQ(result.status.toString(), "ok") << c.what;
@@ -179,11 +264,54 @@ TEST(Elm327VehicleRead, EachServiceRefusedOrWithoutDataCostsOnlyItsOwnPart) {
         EXPECT_EQ(v.mil.value_or(false), c.readiness) << c.what;
         EXPECT_EQ(freezeText(v), c.freeze) << c.what;
         EXPECT_EQ(codesText(v.permanent), c.permanent) << c.what;
+        EXPECT_EQ(notReadText(v), c.notRead) << c.what;
         ASSERT_EQ(v.units.size(), 2U) << c.what;
         EXPECT_EQ(v.units[0].address + " " + v.units[0].name + ": " + codesText(v.units[0].stored), "7E8 engine: P0420 P0133")
             << c.what;
         EXPECT_EQ(v.units[1].address + " " + v.units[1].name + ": " + codesText(v.units[1].stored), "7E9 transmission: U0100")
             << c.what;
+    }
+}
+
+// An adapter too slow for the time given, or a read stopped, at each request: every item
+// from there on is not read, with its reason, and none of them looks like "none".
+TEST(Elm327VehicleRead, ItemsNotReadWhenTooSlowOrStopped) {
+    struct Case {
+        const char* at;  // the request that gets no answer in time, or during which the stop comes
+        const char* notRead;
+    };
+    const std::vector<Case> cases = {
+        {"0101", "readiness, freeze_frame, permanent, vin"},
+        {"0200000200", "freeze_frame, permanent, vin"},
+        {"0205000C000D00", "freeze_frame, permanent, vin"},
+        {"0A", "permanent, vin"},
+        {"0902", "vin"},
+    };
+    for (const Case& c : cases) for (const bool stopped : {false, true}) {
+        SCOPED_TRACE(stopped ? "stopped" : "too slow");
+        std::stop_source stop;
+        const ScriptedTransport::Script base = adapter(canCar());
+        ScriptedTransport link([&](const std::string& command) -> Reply {
+            const bool counted = command.size() % 2 == 1 && command.size() > 2;
+            if ((counted ? command.substr(0, command.size() - 1) : command) != c.at) return base(command);
+            if (stopped) stop.request_stop();
+            return {{2s, "NO DATA\r\r>"}};
+        });
+        Session session;
+        session.readVehicle(false);
+        const SessionResult codes = session.readCodes(link, Clock::now() + 5s);
+        ASSERT_TRUE(codes.status.isOk());
+        const Clock::time_point start = Clock::now();
+        const VehicleInfo v = session.readVehicleInfo(link, start + 600ms, stop.get_token(), codes);
+        EXPECT_LT(Clock::now() - start, 900ms) << c.at;
+        std::string items;
+        for (const ItemNotRead& item : v.notRead) {
+            constexpr const char* Names[] = {"readiness", "freeze_frame", "permanent", "vin"};
+            items += (items.empty() ? "" : ", ") + std::string(Names[static_cast<int>(item.item)]);
+            EXPECT_EQ(item.reason, stopped ? "the read was stopped" : "no answer in time") << c.at;
+        }
+        EXPECT_EQ(items, c.notRead) << c.at;
+        EXPECT_EQ(v.units.size(), 2U) << c.at << ": the codes stay";
     }
 }
 
@@ -203,7 +331,7 @@ TEST(Elm327VehicleRead, LegacyBusVinInFiveFrames) {
     const SessionResult result = session.readCodes(link, Clock::now() + 5s);
     ASSERT_TRUE(result.status.isOk()) << result.status.toString();
     EXPECT_EQ(codesText(result.stored), "P0133 P01BB");
-    EXPECT_EQ(servicesAsked(link), "01002 01011 0200002 0A 09002 09025");
+    EXPECT_EQ(servicesAsked(link), "01012 0200002 0A 09002 09025");
     EXPECT_EQ(result.vehicle.vin, "1HGCM82633A004352");
     EXPECT_EQ(result.vehicle.make, "honda");
     EXPECT_EQ(result.vehicle.modelYear, 2003);
@@ -233,10 +361,11 @@ TEST(Elm327VehicleRead, AnAdapterLostOnTheWayKeepsTheCodesAndIsSetUpAgain) {
         const SessionResult result = read(session, link, start + 3s, split);
         EXPECT_EQ(result.status.toString(), "ok") << c.what;
         EXPECT_EQ(codesText(result.stored), "P0420 P0133 U0100") << c.what;
-        EXPECT_EQ(servicesAsked(link), "01002 01012") << c.what;
+        EXPECT_EQ(servicesAsked(link), "01012") << c.what;
         EXPECT_TRUE(result.vehicle.readiness.empty()) << c.what;
-        // A silent adapter is given up a second before the exchange's deadline.
-        EXPECT_LT(Clock::now() - start, 2500ms) << c.what;
+        EXPECT_EQ(result.vehicle.notRead.size(), 4U) << c.what;
+        // A silent adapter is given up by the deadline.
+        EXPECT_LT(Clock::now() - start, 3500ms) << c.what;
         link.clearCommands();
         EXPECT_EQ(session.readCodes(link, Clock::now() + 3s).status.toString(), "ok") << c.what;
         EXPECT_EQ(link.commands().front(), "ATWS") << c.what << ": the full set-up";

@@ -126,6 +126,30 @@ void readPermanentCodes(const VehicleAnswers& answers, VehicleInfo& info) {
     }
 }
 
+// The items the read left unknown, and those whose answers came but do not read (a unit
+// answered and nothing could be taken from it), in the order of VehicleItem.
+void listNotRead(const VehicleAnswers& answers, VehicleInfo& info) {
+    info.notRead = answers.notRead;
+    const auto add = [&info](VehicleItem item) {
+        const bool known = std::any_of(info.notRead.begin(), info.notRead.end(),
+                                       [item](const ItemNotRead& entry) { return entry.item == item; });
+        if (!known) info.notRead.push_back({item, "the answer could not be read"});
+    };
+    if (!answeringUnits(answers.monitorStatus).empty() && info.readiness.empty()) add(VehicleItem::Readiness);
+    if (!answers.freezeFrame.empty() && !info.freezeFrame) {
+        // A unit that answered 0000 holds no frame: that is known.
+        const auto units = answeringUnits(&answers.freezeFrame.front());
+        const bool anyCode = std::any_of(units.begin(), units.end(), [](const UnitMessages* unit) {
+            const auto& message = unit->messages.front();
+            return !(message.size() == 5 && message[3] == 0 && message[4] == 0);
+        });
+        if (anyCode) add(VehicleItem::FreezeFrame);
+    }
+    if (!answeringUnits(answers.vin).empty() && info.vin.empty()) add(VehicleItem::Vin);
+    std::stable_sort(info.notRead.begin(), info.notRead.end(),
+                     [](const ItemNotRead& a, const ItemNotRead& b) { return a.item < b.item; });
+}
+
 }  // namespace
 
 VehicleInfo assembleVehicleInfo(const VehicleAnswers& answers, const WmiTable& wmi, int currentYear) {
@@ -139,6 +163,7 @@ VehicleInfo assembleVehicleInfo(const VehicleAnswers& answers, const WmiTable& w
     readMonitors(answers, info);
     readFreezeFrame(answers, info);
     readPermanentCodes(answers, info);
+    listNotRead(answers, info);
     return info;
 }
 

@@ -28,6 +28,9 @@ struct VehicleAnswers {
     std::vector<elm327::ServiceAnswer> freezeFrame;        // 02 pid 00, for each PID asked (02 02 among them)
     std::optional<elm327::ServiceAnswer> permanentCodes;   // 0A
     std::optional<elm327::ServiceAnswer> vin;              // 09 02
+    // Items asked and not learned (no answer in time, the read stopped, the adapter gone),
+    // as the read found them; the assembly adds those whose answer does not read.
+    std::vector<ItemNotRead> notRead;
 };
 
 // `currentYear` places a VIN's model year in its 30-year cycle where the VIN does not.

@@ -7,7 +7,7 @@
 namespace vx414::elmemu {
 namespace {
 
-constexpr std::array<QuirkEntry, 14> Quirks = {{
+constexpr std::array<QuirkEntry, 16> Quirks = {{
     {Quirk::Echo, "echo", "echo stays on whatever ATE0 says"},
     {Quirk::LowerCase, "lowercase", "hex digits in lower case (7e8 10 08 43 ...)"},
     {Quirk::OkNoise, "ok-noise", "a stray OK line before every OBD answer"},
@@ -22,6 +22,8 @@ constexpr std::array<QuirkEntry, 14> Quirks = {{
     {Quirk::LateUnit, "late-unit", "the second unit answers 350 ms after the first"},
     {Quirk::ResponsePending, "pending-78", "03 / 07 / 04: the first unit sends 7F xx 78, its answer 1 s later"},
     {Quirk::RefusingUnit, "unit-refuses", "the second unit refuses every service but 01 (7F xx 11)"},
+    {Quirk::MultiPidRefused, "multi-refuse", "a request for several PIDs is refused (7F 01 12)"},
+    {Quirk::MultiPidShort, "multi-short", "a request for several PIDs is answered for its first alone"},
 }};
 
 constexpr int LateUnitMilliseconds = 350;
@@ -91,7 +93,37 @@ Adapter::Adapter(const AdapterSetup& setup)
       search_(setup.searchMilliseconds >= 0 ? setup.searchMilliseconds : defaultSearchMilliseconds(setup.car.kind)),
       resetTime_(std::max(0, setup.resetMilliseconds)),
       warmTime_(setup.warmStartMilliseconds >= 0 ? setup.warmStartMilliseconds : resetTime_ / 3),
-      answerTimeout_(std::max(0, setup.answerTimeoutMilliseconds)) {}
+      answerTimeout_(std::max(0, setup.answerTimeoutMilliseconds)),
+      lineDelayMin_(std::max(0, setup.lineDelayMinMilliseconds)),
+      lineDelayMax_(std::max(lineDelayMin_, setup.lineDelayMaxMilliseconds)) {}
+
+void Adapter::delayLines(Reply& reply) {
+    if (lineDelayMax_ == 0) return;
+    std::uniform_int_distribution<int> draw(lineDelayMin_, lineDelayMax_);
+    std::vector<Step> spread;
+    for (Step& step : reply.steps) {
+        int wait = step.delayMilliseconds;
+        std::size_t start = 0;
+        while (start < step.text.size()) {
+            std::size_t end = step.text.find('\r', start);
+            if (end == std::string::npos) {
+                // The prompt, or a line still being written ("BUS INIT: "), follows at once.
+                spread.push_back({wait, step.text.substr(start)});
+                wait = 0;
+                break;
+            }
+            if (end + 1 < step.text.size() && step.text[end + 1] == '\n') ++end;
+            const std::string line = step.text.substr(start, end + 1 - start);
+            // A blank line goes with the next one.
+            const bool blank = line.find_first_not_of("\r\n") == std::string::npos;
+            spread.push_back({wait + (blank ? 0 : draw(lineDelays_)), line});
+            wait = 0;
+            start = end + 1;
+        }
+        if (start >= step.text.size() && wait != 0) spread.push_back({wait, {}});
+    }
+    reply.steps = std::move(spread);
+}
 
 void useRealTiming(AdapterSetup& setup) {
     setup.resetMilliseconds = 800;
@@ -142,7 +174,9 @@ std::optional<Reply> Adapter::receive(char byte) {
             reply.steps.push_back({delay_, "?" + lineEnd() + closing()});
             return reply;
         }
-        return command(raw);
+        Reply reply = command(raw);
+        delayLines(reply);
+        return reply;
     }
     // Line feeds, NULs and other control characters are ignored, as the chip does.
     if (static_cast<unsigned char>(byte) < 0x20 || byte == 0x7F) return std::nullopt;
@@ -258,6 +292,20 @@ Reply Adapter::atCommand(std::string_view command, Reply reply) {
     return answer("?");
 }
 
+// A request for several PIDs (01 with more than one, 02 with more than one pair) as a unit
+// that does not take that form answers it: refused, or answered for the first PID alone.
+std::vector<EcuMessage> Adapter::carAnswer(std::span<const std::uint8_t> request) {
+    const bool several = (request[0] == 0x01 && request.size() > 2) || (request[0] == 0x02 && request.size() > 3);
+    if (!several || !isCan(found_) || !(has(Quirk::MultiPidRefused) || has(Quirk::MultiPidShort))) {
+        return car_.answer(request);
+    }
+    std::vector<EcuMessage> messages = car_.answer(request.first(request[0] == 0x01 ? 2 : 3));
+    if (has(Quirk::MultiPidRefused)) {
+        for (EcuMessage& message : messages) message.data = {NegativeResponse, request[0], 0x12};
+    }
+    return messages;
+}
+
 Reply Adapter::obdRequest(std::span<const std::uint8_t> request, Reply reply) {
     int pending = delay_;
     auto emit = [&reply, &pending](int wait, std::string text) {
@@ -304,7 +352,7 @@ Reply Adapter::obdRequest(std::span<const std::uint8_t> request, Reply reply) {
     } else if (codes && has(Quirk::BufferFull)) {
         parts.push_back({0, {"BUFFER FULL"}});
     } else {
-        std::vector<EcuMessage> messages = car_.answer(request);
+        std::vector<EcuMessage> messages = carAnswer(request);
         for (const EcuMessage& message : messages) {
             const std::size_t size = message.data.size();
             frames += !isCan(found_) || size <= 7 ? 1 : 1 + static_cast<int>((size - 6 + 6) / 7);

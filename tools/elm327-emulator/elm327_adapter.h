@@ -5,6 +5,7 @@
 #pragma once
 
 #include <optional>
+#include <random>
 #include <span>
 #include <string>
 #include <string_view>
@@ -30,6 +31,8 @@ enum class Quirk {
     LateUnit,        // the second unit answers 350 ms after the first
     ResponsePending, // the first unit answers 03, 07 and 04 with 7F xx 78, the answer a second later
     RefusingUnit,    // the second unit refuses every service but 01 (7F xx 11)
+    MultiPidRefused, // a request for several PIDs is refused (7F 01 12 / 7F 02 12) by every unit
+    MultiPidShort,   // a request for several PIDs is answered for its first PID alone
 };
 
 struct QuirkEntry {
@@ -54,7 +57,15 @@ struct AdapterSetup {
     int answerTimeoutMilliseconds = 0;
     // The bytes sent are paced as on a serial line at this speed (ten bits a byte); 0 unpaced.
     int baud = 0;
+    // Every line of every reply (the echo too) comes this long late, drawn afresh for each
+    // line from the range, as through a Bluetooth adapter's radio link; 0 and 0 not late.
+    int lineDelayMinMilliseconds = 0;
+    int lineDelayMaxMilliseconds = 0;
 };
+
+// A Bluetooth adapter as users' logs show the slow ones: each line 0.3 to 1.0 s late.
+inline constexpr int SlowLineMinMilliseconds = 300;
+inline constexpr int SlowLineMaxMilliseconds = 1000;
 
 // The adapter's own waits as a real chip imposes them, for benchmarks: ATZ 800 ms, ATWS
 // 100 ms, 200 ms for units that do not answer, 38,400 baud.
@@ -101,6 +112,9 @@ private:
     void restoreDefaults();
     void reset();
     bool has(Quirk quirk) const;
+    // Spreads a reply's lines out in time, each by a draw from the line delay range.
+    void delayLines(Reply& reply);
+    std::vector<EcuMessage> carAnswer(std::span<const std::uint8_t> request);
 
     Car car_;
     std::vector<Quirk> quirks_;
@@ -109,6 +123,9 @@ private:
     int resetTime_;
     int warmTime_;
     int answerTimeout_;
+    int lineDelayMin_;
+    int lineDelayMax_;
+    std::minstd_rand lineDelays_{414};  // the same run of delays every time, for comparable figures
     int expectedAnswers_ = 0;  // the request's number of answers to wait for; 0 when not given
 
     std::string line_;

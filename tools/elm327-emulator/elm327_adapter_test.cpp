@@ -185,6 +185,12 @@ TEST(Elm327Adapter, VinReadinessFreezeFrameAndPermanentCodesOfEachCar) {
           {"020C00", "7E8 05 42 0C 00 0C 80 \r\r>"},
           {"020500", "7E8 04 42 05 00 7B \r\r>"},
           {"020C01", "NO DATA\r\r>"},
+          // Several PIDs a request: one message a unit, in as many frames as it takes.
+          {"010001", "7E8 10 0B 41 00 BE 3F A8 13 \r7E9 10 0B 41 00 98 18 80 01 \r7E8 21 01 83 07 65 00 00 00 \r"
+                     "7E9 21 01 81 07 65 00 00 00 \r\r>"},
+          {"0200000200", "7E8 10 0B 42 00 00 5E 3B 80 \r7E8 21 00 02 00 04 20 00 00 \r\r>"},
+          {"020C000500", "7E8 10 08 42 0C 00 0C 80 05 \r7E8 21 00 7B 00 00 00 00 00 \r\r>"},
+          {"020C000E00", "7E8 05 42 0C 00 0C 80 \r\r>"},  // a PID the frame does not hold is left out
           {"0A", "7E8 04 4A 01 04 20 \r7E9 02 4A 00 \r\r>"},
           {"04", "7E8 01 44 \r7E9 01 44 \r\r>"},
           {"0101", "7E8 06 41 01 00 07 65 65 \r7E9 06 41 01 00 07 65 65 \r\r>"},
@@ -194,7 +200,7 @@ TEST(Elm327Adapter, VinReadinessFreezeFrameAndPermanentCodesOfEachCar) {
         // Legacy frames: 09 00 with a message count, the VIN in five numbered frames.
         {{"--car", "iso9141"},
          {{"0900", "49 00 01 40 00 00 00 \r\r>"},
-          {"0902", "49 02 01 00 00 00 4A \r49 02 02 54 44 4B 42 \r49 02 03 32 30 55 36 \r49 02 04 39 33 34 37 \r"
+          {"0902", "49 02 01 00 00 00 4A \r49 02 02 54 44 4B 42 \r49 02 03 32 30 55 32 \r49 02 04 39 33 34 37 \r"
                    "49 02 05 39 33 38 37 \r\r>"},
           {"0101", "41 01 84 07 65 04 \r\r>"},
           {"020D00", "42 0D 00 00 \r\r>"},
@@ -360,6 +366,17 @@ TEST(Elm327Adapter, AdaptersThatKnowLessAnswerWithAQuestionMark) {
         {"no-atws", {{"ATE0", "ATE0\rOK\r\r>"}, {"ATWS", "?\r\r>"}, {"ATZ", "\r\rELM327 v1.5\r\r>"}}},
         {"no-dpn", {{"ATE0", "ATE0\rOK\r\r>"}, {"ATDPN", "?\r\r>"}, {"ATDP", "AUTO\r\r>"}}},
         {"no-spa", {{"ATE0", "ATE0\rOK\r\r>"}, {"ATSPA6", "?\r\r>"}, {"ATSP0", "OK\r\r>"}, {"ATSP6", "OK\r\r>"}}},
+        {"multi-refuse",
+         {{"ATE0", "ATE0\rOK\r\r>"},
+          {"ATH1", "OK\r\r>"},
+          {"0100", "SEARCHING...\r7E8 06 41 00 BE 3F A8 13 \r7E9 06 41 00 98 18 80 01 \r\r>"},
+          {"010001", "7E8 03 7F 01 12 \r7E9 03 7F 01 12 \r\r>"},
+          {"0101", "7E8 06 41 01 83 07 65 00 \r7E9 06 41 01 81 07 65 00 \r\r>"}}},
+        {"multi-short",
+         {{"ATE0", "ATE0\rOK\r\r>"},
+          {"ATH1", "OK\r\r>"},
+          {"0100", "SEARCHING...\r7E8 06 41 00 BE 3F A8 13 \r7E9 06 41 00 98 18 80 01 \r\r>"},
+          {"010001", "7E8 06 41 00 BE 3F A8 13 \r7E9 06 41 00 98 18 80 01 \r\r>"}}},
         // The first unit asks for time; its answer follows, then the other unit's.
         {"pending-78",
          {{"ATE0", "ATE0\rOK\r\r>"},
@@ -373,6 +390,32 @@ TEST(Elm327Adapter, AdaptersThatKnowLessAnswerWithAQuestionMark) {
         const Client client = Client::terminal(running.emulator().address());
         ASSERT_TRUE(client.open());
         expectExchanges(client, c.exchanges);
+    }
+}
+
+// A slow Bluetooth adapter: every line of an answer, the echo too, comes late by the
+// delay; the prompt follows the last line at once.
+TEST(Elm327Adapter, LateLines) {
+    using Clock = std::chrono::steady_clock;
+    RunningEmulator running(optionsFrom({"--line-delay", "150-150"}));
+    const Client client = Client::terminal(running.emulator().address());
+    ASSERT_TRUE(client.open());
+    struct Case {
+        const char* command;
+        const char* answer;
+        int lines;
+    };
+    const Case cases[] = {
+        {"ATE0", "ATE0\rOK\r\r>", 2},
+        {"ATI", "ELM327 v1.5\r\r>", 1},
+        {"0100", "SEARCHING...\r41 00 BE 3F A8 13 \r41 00 98 18 80 01 \r\r>", 3},
+    };
+    for (const Case& c : cases) {
+        const Clock::time_point start = Clock::now();
+        EXPECT_EQ(escapeBytes(client.ask(c.command)), escapeBytes(c.answer)) << c.command;
+        const auto took = Clock::now() - start;
+        EXPECT_GE(took, milliseconds(150 * c.lines)) << c.command;
+        EXPECT_LT(took, milliseconds(150 * c.lines + 250)) << c.command;
     }
 }
 

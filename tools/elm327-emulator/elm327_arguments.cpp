@@ -50,7 +50,8 @@ ATDP, ATDPN, ATST hh, ATSH, ATRV, ATPC (others: "?") and the OBD requests 0100, 
 02xx00 (freeze frame 0, kept while a code is stored), 0A (permanent codes), 0900, 0902
 (the VIN) and 04 (clear: later 03 and 07 find none, every monitor is incomplete, the
 permanent code stays), in either letter case, with or without spaces; a bare CR repeats
-the last command. Echo, line feeds, spaces, headers and CAN formatting follow the
+the last command. On CAN, 01 takes up to six PIDs and 02 up to three PID and frame pairs
+in one request, answered in one message per unit. Echo, line feeds, spaces, headers and CAN formatting follow the
 settings. The first request after a reset or ATSP searches for the car ("SEARCHING...")
 unless the protocol is set; K-line cars then say "BUS INIT: ...OK". A character sent
 during a search stops it ("STOPPED").
@@ -93,6 +94,9 @@ Options:
                       free port. One client at a time; the next is accepted when it
                       leaves.
   --delay MS          wait MS milliseconds before every answer (default 0)
+  --slow              every line of every answer 0.3 to 1.0 s late, as through a slow
+                      Bluetooth adapter (the same run of delays each time)
+  --line-delay MIN-MAX  every line of every answer MIN to MAX milliseconds late
   --search-ms MS      how long the protocol search, a bus initialisation, or giving up on
                       a missing car takes (default per car: CAN 50, J1850 100, kwp 200,
                       iso9141 300, nocar 1000, slow 4000)
@@ -138,6 +142,11 @@ ParsedArguments parseArguments(std::span<const std::string_view> arguments) {
             options.verbose = true;
             continue;
         }
+        if (argument == "--slow") {
+            options.adapter.lineDelayMinMilliseconds = SlowLineMinMilliseconds;
+            options.adapter.lineDelayMaxMilliseconds = SlowLineMaxMilliseconds;
+            continue;
+        }
         if (!argument.starts_with("--")) return fail("unexpected argument: " + std::string(argument));
         if (i + 1 >= arguments.size()) return fail(std::string(argument) + " needs a value");
         const std::string_view value = arguments[++i];
@@ -171,6 +180,13 @@ ParsedArguments parseArguments(std::span<const std::string_view> arguments) {
         } else if (argument == "--delay") {
             if (!parseNumber(value, options.adapter.delayMilliseconds, 0, 60'000)) {
                 return fail("--delay needs milliseconds from 0 to 60000");
+            }
+        } else if (argument == "--line-delay") {
+            const std::size_t dash = value.find('-');
+            AdapterSetup& adapter = options.adapter;
+            if (dash == std::string_view::npos || !parseNumber(value.substr(0, dash), adapter.lineDelayMinMilliseconds, 0, 10'000) ||
+                !parseNumber(value.substr(dash + 1), adapter.lineDelayMaxMilliseconds, adapter.lineDelayMinMilliseconds, 10'000)) {
+                return fail("--line-delay needs MIN-MAX milliseconds, 0 <= MIN <= MAX <= 10000");
             }
         } else if (argument == "--search-ms") {
             if (!parseNumber(value, options.adapter.searchMilliseconds, 0, 60'000)) {

@@ -223,21 +223,29 @@ std::vector<EcuMessage> Car::answer(std::span<const std::uint8_t> request) {
         messages.push_back({header, std::move(data)});
     };
     switch (request[0]) {
-    case 0x01:
-        if (request.size() < 2) break;
+    case 0x01: {
+        // On CAN a request may name up to six PIDs, answered in one message of each unit
+        // that supports any of them; the older buses answer the first PID alone.
+        const std::size_t last = isCan(protocol_) ? request.size() : std::min<std::size_t>(request.size(), 2);
+        if (request.size() < 2 || request.size() > 7) break;
         for (const Ecu& ecu : ecus_) {
-            if (request[1] == 0x00) {
-                add(ecu, {0x41, 0x00, ecu.supported[0], ecu.supported[1], ecu.supported[2], ecu.supported[3]});
-            } else if (request[1] == 0x01) {
-                // The warning lamp is on while any code is stored; then the number of codes and
-                // the monitors, every supported one incomplete after a clear.
-                const auto count = static_cast<std::uint8_t>(std::min<std::size_t>(ecu.stored.size(), 0x7F));
-                const auto& [b, c, d] = vehicle_->monitors;
-                add(ecu, {0x41, 0x01, static_cast<std::uint8_t>(count == 0 ? 0x00 : 0x80U | count), b, c,
-                          cleared_ ? c : d});
+            std::vector<std::uint8_t> data = {0x41};
+            for (std::size_t i = 1; i < last; ++i) {
+                if (request[i] == 0x00) {
+                    data.insert(data.end(), {0x00, ecu.supported[0], ecu.supported[1], ecu.supported[2], ecu.supported[3]});
+                } else if (request[i] == 0x01) {
+                    // The warning lamp is on while any code is stored; then the number of codes
+                    // and the monitors, every supported one incomplete after a clear.
+                    const auto count = static_cast<std::uint8_t>(std::min<std::size_t>(ecu.stored.size(), 0x7F));
+                    const auto& [b, c, d] = vehicle_->monitors;
+                    data.insert(data.end(), {0x01, static_cast<std::uint8_t>(count == 0 ? 0x00 : 0x80U | count), b,
+                                             c, cleared_ ? c : d});
+                }
             }
+            if (data.size() > 1) add(ecu, std::move(data));
         }
         break;
+    }
     case 0x03:
     case 0x07:
         if (kind_ == CarKind::NoCodes) break;

@@ -16,9 +16,9 @@ namespace {
 constexpr std::array<VehicleProfile, 6> Profiles = {{
     {"ford", "1FAHP3F27CL123456", {0x07, 0x65, 0x00}, "Ford, 2012; all monitors complete"},
     {"gm", "1G1ZT53826F109149", {0x07, 0x65, 0x00}, "Chevrolet, 2006"},
-    {"toyota", "JTDKB20U693479387", {0x07, 0x65, 0x04}, "Toyota, 2009; evaporative system incomplete"},
+    {"toyota", "JTDKB20U293479387", {0x07, 0x65, 0x04}, "Toyota, 2009; evaporative system incomplete"},
     {"vw", "WVWZZZ1KZ6W123456", {0x07, 0x65, 0x00}, "Volkswagen, 2006"},
-    {"bmw", "WBA3A5C51CF256651", {0x07, 0xE5, 0x00}, "BMW, 2012; EGR/VVT monitored too"},
+    {"bmw", "WBA3A5C57CF256651", {0x07, 0xE5, 0x00}, "BMW, 2012; EGR/VVT monitored too"},
     {"diesel", "WVWZZZ3CZEE123456", {0x0F, 0xEB, 0x40}, "Volkswagen diesel, 2014; PM filter incomplete"},
 }};
 
@@ -82,25 +82,33 @@ std::vector<EcuMessage> Car::vehicleAnswer(std::span<const std::uint8_t> request
     };
     switch (request[0]) {
     case 0x02: {
-        // Frame 0 only, kept by the engine unit while it holds a stored code.
-        if (request.size() < 3 || request[2] != 0x00) break;
+        // Frame 0 only, kept by the engine unit while it holds a stored code. On CAN a
+        // request may name up to three PIDs, each with its frame number, answered in one
+        // message; the older buses answer the first alone.
+        if (request.size() < 3 || request.size() > 7 || request.size() % 2 == 0) break;
+        const std::size_t last = can ? request.size() : 3;
         const bool held = !engine.stored.empty() && kind_ != CarKind::NoCodes;
-        if (request[1] == 0x00) {
-            const auto bits = frameBitmap();
-            add({0x42, 0x00, 0x00, bits[0], bits[1], bits[2], bits[3]});
-            break;
-        }
-        for (const auto& [pid, bytes] : FreezeValues) {
-            if (pid != request[1]) continue;
-            if (pid == 0x02) {
-                const Code code = held ? engine.stored.front() : Code{0, 0};
-                add({0x42, 0x02, 0x00, code[0], code[1]});
-            } else if (held) {
-                std::vector<std::uint8_t> data = {0x42, pid, 0x00};
-                data.insert(data.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(valueLength(pid)));
-                add(std::move(data));
+        std::vector<std::uint8_t> data = {0x42};
+        for (std::size_t i = 1; i + 1 < last; i += 2) {
+            const std::uint8_t pid = request[i];
+            if (request[i + 1] != 0x00) continue;
+            if (pid == 0x00) {
+                const auto bits = frameBitmap();
+                data.insert(data.end(), {0x00, 0x00, bits[0], bits[1], bits[2], bits[3]});
+                continue;
+            }
+            for (const auto& [valuePid, bytes] : FreezeValues) {
+                if (valuePid != pid) continue;
+                if (pid == 0x02) {
+                    const Code code = held ? engine.stored.front() : Code{0, 0};
+                    data.insert(data.end(), {0x02, 0x00, code[0], code[1]});
+                } else if (held) {
+                    data.insert(data.end(), {pid, 0x00});
+                    data.insert(data.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(valueLength(pid)));
+                }
             }
         }
+        if (data.size() > 1) add(std::move(data));
         break;
     }
     case 0x09:
