@@ -48,6 +48,12 @@ void DefaultDeviceLibrary::DeviceNotifyReportReady(std::function<void()> ready) 
 
 ReportState DefaultDeviceLibrary::DeviceReportState() const { return current_->DeviceReportState(); }
 
+ClearResult DefaultDeviceLibrary::DeviceClearCodes() {
+    // The reader at /dev/vx414 may have been plugged in since the caller asked.
+    if (Elm327DeviceLibrary* link = adapter()) return link->clearCodes();
+    return {LinkStatus(LinkCode::NoDevice, "the link is the VX-414 reader, which cannot clear codes"), {}, {}};
+}
+
 Elm327DeviceLibrary* DefaultDeviceLibrary::adapter() { return readerPresent() ? nullptr : adapter_.get(); }
 
 Elm327DeviceLibrary* asElm327(DeviceLibrary& link) {

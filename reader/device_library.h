@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "reader/clear_result.h"
 #include "reader/link_status.h"
 #include "reader/trouble_code.h"
 #include "reader/vehicle_info.h"
@@ -70,6 +71,27 @@ public:
     // open that reached it; empty for a real reader or adapter, and before any open. Never
     // waits.
     virtual std::string DeviceLinkName() const { return {}; }
+
+    // Whether this link can clear the car's codes (an ELM327 adapter can, the VX-414 reader
+    // cannot); for a link that chooses at each read, the link the next read would use.
+    // Never waits.
+    virtual bool DeviceCanClear() { return false; }
+    // Clears the car's codes (service 04) and waits for the car's answer, within the link's
+    // own bound, on the caller's thread: Ok once a unit has confirmed. Called while no read
+    // runs; a link that cannot clear says so (NoDevice).
+    virtual ClearResult DeviceClearCodes() {
+        return {LinkStatus(LinkCode::NoDevice, "this link cannot clear codes"), {}, {}};
+    }
+    // Why a read through this link failed, in the user's words (one or two sentences); empty
+    // where the one failure message says it all (the VX-414 reader). Never waits.
+    virtual std::string DeviceFailureCause(const LinkStatus& status) const {
+        (void)status;
+        return {};
+    }
+    // For a caller that shows a read once (the command line): waits, within the read's own
+    // bound, for the vehicle's picture of the read whose codes were taken; std::nullopt when
+    // none comes, and always for a link that reads codes alone.
+    virtual std::optional<VehicleInfo> DeviceAwaitVehicle() { return std::nullopt; }
 };
 
 // The program's link to the reader: a raw byte pipe over the tty named by the environment

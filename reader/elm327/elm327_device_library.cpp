@@ -10,6 +10,7 @@
 #include "reader/elm327/elm327_ble_transport.h"
 #include "reader/elm327/elm327_tcp_transport.h"
 #include "reader/elm327/elm327_tty_transport.h"
+#include "reader/link_failure_cause.h"
 #include "reader/report_receiver.h"
 
 namespace vx414 {
@@ -219,6 +220,10 @@ bool Elm327DeviceLibrary::readingVehicle() const {
     if (!vehicle_) return false;
     const std::lock_guard lock(vehicle_->mutex);
     return !vehicle_->ended || vehicle_->vehicle.has_value();
+}
+
+std::string Elm327DeviceLibrary::DeviceFailureCause(const LinkStatus& status) const {
+    return std::string(adapterFailureCause(status));
 }
 
 std::string Elm327DeviceLibrary::foundPort() const { return adapter_->foundPort(); }

@@ -160,6 +160,10 @@ public:
     void DeviceNotifyReportReady(std::function<void()> ready) override;
     ReportState DeviceReportState() const override;
     std::optional<VehicleInfo> DeviceReadVehicle() override;
+    bool DeviceCanClear() override { return true; }
+    ClearResult DeviceClearCodes() override { return clearCodes(); }
+    std::string DeviceFailureCause(const LinkStatus& status) const override;
+    std::optional<VehicleInfo> DeviceAwaitVehicle() override { return awaitVehicle(); }
     // Known once a read has opened the pipe: the pipe opens on the worker, after the
     // request byte, not at DeviceOpen.
     std::string DeviceLinkName() const override;

@@ -11,7 +11,6 @@
 #include "definitions/definitions_table.h"
 #include "definitions/glossary.h"
 #include "reader/cleared_read.h"
-#include "reader/link_failure_cause.h"
 #include "reader/report_format.h"
 #include "reader/vehicle_format.h"
 #include "reader/tty_device_library.h"
@@ -213,7 +212,7 @@ TakenRead takeRead(const ReadArguments& arguments, CommandEnvironment& environme
     if (environment.errIsTerminal) err << "\r\033[K" << std::flush;
     if (!outcome.ok() && outcome.wholeReport) {
         complain(err, "no report from the adapter through " + link.shown + ": " +
-                          std::string(adapterFailureCause(outcome.status)) + " (" + outcome.status.toString() + ")");
+                          device.DeviceFailureCause(outcome.status) + " (" + outcome.status.toString() + ")");
         return {std::nullopt, ExitFailed};
     }
     if (!outcome.ok()) {
@@ -337,7 +336,7 @@ int clear(const ReadArguments& arguments, CommandEnvironment& environment) {
     }
     err << "The read is kept in " << kept.path << "\n";
     if (environment.errIsTerminal) err << "Clearing the codes through " << link->shown << " ..." << std::flush;
-    const elm327::ClearResult cleared = environment.links.clearCodes(*device);
+    const ClearResult cleared = environment.links.clearCodes(*device);
     if (environment.errIsTerminal) err << "\r\033[K" << std::flush;
     if (cleared.status.code() == LinkCode::NoDevice) {
         complain(err, "no ELM327 adapter answered through " + link->shown + " (" + cleared.status.toString() +

@@ -13,7 +13,6 @@
 
 #include "reader/adapter_listing.h"
 #include "reader/device_library.h"
-#include "reader/elm327/elm327_answer.h"
 #include "reader/link_name.h"
 #include "tools/read/read_arguments.h"
 
@@ -33,7 +32,7 @@ struct LinkServices {
     std::function<std::unique_ptr<DeviceLibrary>(const std::optional<LinkName>&)> open;
     std::function<bool(DeviceLibrary& link)> canClear;
     // Service 04 through `link`: Ok once a unit has confirmed; which confirmed, which refused.
-    std::function<elm327::ClearResult(DeviceLibrary& link)> clearCodes;
+    std::function<ClearResult(DeviceLibrary& link)> clearCodes;
     // What --list-adapters shows.
     std::function<AdapterListing()> listAdapters;
 };
