@@ -37,6 +37,7 @@
 #include "reader/device_library.h"
 #include "reader/elm327/elm327_session.h"
 #include "reader/elm327/elm327_transport.h"
+#include "reader/link_failure_cause.h"
 #include "reader/link_name.h"
 
 namespace vx414 {
@@ -119,10 +120,10 @@ inline constexpr std::chrono::seconds BleOpenBound{4};
 inline constexpr std::chrono::milliseconds StopBound{100};
 // The reasons of two "no device" failures that the user is told apart: a socket's refusal
 // (the TCP transport's) and a search of the serial ports that found nothing.
-inline constexpr const char* ConnectionRefused = "connection refused";
-inline constexpr const char* NoAdapterOnSerialPorts = "no ELM327 on the serial ports";
+inline constexpr const char* ConnectionRefused = vx414::ConnectionRefused;
+inline constexpr const char* NoAdapterOnSerialPorts = vx414::NoAdapterOnSerialPorts;
 // ... and one that also tried the Bluetooth LE devices BlueZ knows.
-inline constexpr const char* NoAdapterFound = "no ELM327 on the serial ports or Bluetooth LE";
+inline constexpr const char* NoAdapterFound = vx414::NoAdapterFound;
 // Where an adapter is looked for when nothing names one, in this order: USB-serial
 // adapters, USB CDC-ACM adapters, Bluetooth ports bound with rfcomm.
 inline const std::vector<std::string> SerialPortPatterns = {"/dev/ttyUSB*", "/dev/ttyACM*", "/dev/rfcomm*"};

@@ -14,7 +14,6 @@
 #include "definitions/make_sections.h"
 #include "definitions/test_support.h"
 #include "reader/cleared_read.h"
-#include "reader/elm327/elm327_device_library.h"
 #include "reader/link_failure_cause.h"
 #include "reader/recording_device_library.h"
 #include "reader/report_encoder.h"
@@ -288,9 +287,9 @@ TEST_F(ReadCommand, AnAdapterIsReadTheMomentItsReportIsThereAndItsFailureSaysWhy
     const Case cases[] = {
         {LinkStatus(LinkCode::NoVehicle, "UNABLE TO CONNECT"),
          "The adapter answered, but no car did. Is the ignition on? (no vehicle: UNABLE TO CONNECT)"},
-        {LinkStatus(LinkCode::NoDevice, elm327::NoAdapterOnSerialPorts),
+        {LinkStatus(LinkCode::NoDevice, NoAdapterOnSerialPorts),
          "No adapter was found on the serial ports. (no device: no ELM327 on the serial ports)"},
-        {LinkStatus(LinkCode::NoDevice, elm327::ConnectionRefused),
+        {LinkStatus(LinkCode::NoDevice, ConnectionRefused),
          "The adapter refused the connection. (no device: connection refused)"},
         {LinkStatus(LinkCode::Timeout, "adapter silent"), "The adapter stopped answering. (timeout: adapter silent)"},
     };
