@@ -48,6 +48,29 @@ void DefaultDeviceLibrary::DeviceNotifyReportReady(std::function<void()> ready) 
 
 ReportState DefaultDeviceLibrary::DeviceReportState() const { return current_->DeviceReportState(); }
 
+ClearResult DefaultDeviceLibrary::DeviceClearCodes() {
+    // The reader at /dev/vx414 may have been plugged in since the caller asked.
+    if (Elm327DeviceLibrary* link = adapter()) return link->clearCodes();
+    return {LinkStatus(LinkCode::NoDevice, "the link is the VX-414 reader, which cannot clear codes"), {}, {}};
+}
+
+LinkStatus DefaultDeviceLibrary::DevicePollLive(std::stop_token stop, LiveWatcher& watcher) {
+    if (Elm327DeviceLibrary* link = adapter()) return link->pollLive(std::move(stop), watcher);
+    return DeviceLibrary::DevicePollLive(std::move(stop), watcher);
+}
+
+void DefaultDeviceLibrary::DeviceStartLive(std::shared_ptr<LiveWatcher> watcher,
+                                           std::function<void(const LinkStatus&)> ended) {
+    if (Elm327DeviceLibrary* link = adapter()) {
+        link->startLive(std::move(watcher), std::move(ended));
+    } else {
+        DeviceLibrary::DeviceStartLive(std::move(watcher), std::move(ended));
+    }
+}
+
+// Whichever link polls: the adapter's library stops only what it started itself.
+void DefaultDeviceLibrary::DeviceStopLive() { adapter_->stopLive(); }
+
 Elm327DeviceLibrary* DefaultDeviceLibrary::adapter() { return readerPresent() ? nullptr : adapter_.get(); }
 
 Elm327DeviceLibrary* asElm327(DeviceLibrary& link) {

@@ -29,6 +29,18 @@ public:
     void DeviceNotifyReportReady(std::function<void()> ready) override;
     ReportState DeviceReportState() const override;
     std::string DeviceLinkName() const override { return current_->DeviceLinkName(); }
+    // The adapter's, when the next read would go to it.
+    bool DeviceCanClear() override { return adapter() != nullptr; }
+    ClearResult DeviceClearCodes() override;
+    std::string DeviceFailureCause(const LinkStatus& status) const override {
+        return current_->DeviceFailureCause(status);
+    }
+    std::optional<VehicleInfo> DeviceAwaitVehicle() override { return current_->DeviceAwaitVehicle(); }
+    // Live data: the adapter's, when the next read would go to it.
+    bool DeviceGivesLiveData() override { return adapter() != nullptr; }
+    LinkStatus DevicePollLive(std::stop_token stop, LiveWatcher& watcher) override;
+    void DeviceStartLive(std::shared_ptr<LiveWatcher> watcher, std::function<void(const LinkStatus&)> ended) override;
+    void DeviceStopLive() override;
 
     // The adapter's library when the next read would go to the adapter, else nullptr.
     Elm327DeviceLibrary* adapter();

@@ -5,10 +5,13 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
+#include "reader/clear_result.h"
 #include "reader/link_status.h"
+#include "reader/live_watcher.h"
 #include "reader/trouble_code.h"
 #include "reader/vehicle_info.h"
 
@@ -70,6 +73,45 @@ public:
     // open that reached it; empty for a real reader or adapter, and before any open. Never
     // waits.
     virtual std::string DeviceLinkName() const { return {}; }
+
+    // Whether this link can clear the car's codes (an ELM327 adapter can, the VX-414 reader
+    // cannot); for a link that chooses at each read, the link the next read would use.
+    // Never waits.
+    virtual bool DeviceCanClear() { return false; }
+    // Clears the car's codes (service 04) and waits for the car's answer, within the link's
+    // own bound, on the caller's thread: Ok once a unit has confirmed. Called while no read
+    // runs; a link that cannot clear says so (NoDevice).
+    virtual ClearResult DeviceClearCodes() {
+        return {LinkStatus(LinkCode::NoDevice, "this link cannot clear codes"), {}, {}};
+    }
+    // Why a read through this link failed, in the user's words (one or two sentences); empty
+    // where the one failure message says it all (the VX-414 reader). Never waits.
+    virtual std::string DeviceFailureCause(const LinkStatus& status) const {
+        (void)status;
+        return {};
+    }
+    // For a caller that shows a read once (the command line): waits, within the read's own
+    // bound, for the vehicle's picture of the read whose codes were taken; std::nullopt when
+    // none comes, and always for a link that reads codes alone.
+    virtual std::optional<VehicleInfo> DeviceAwaitVehicle() { return std::nullopt; }
+
+    // Live data (an ELM327 adapter gives it, the VX-414 reader holds codes only). Whether
+    // this link gives it, as DeviceCanClear. Never waits.
+    virtual bool DeviceGivesLiveData() { return false; }
+    // Polls on the caller's thread (the command line) until `stop`, or until the adapter or
+    // the car is lost: Ok when stopped.
+    virtual LinkStatus DevicePollLive(std::stop_token stop, LiveWatcher& watcher) {
+        (void)stop;
+        (void)watcher;
+        return {LinkCode::NoDevice, "this link gives no live data"};
+    }
+    // Polls on the link's worker (the window) and returns at once; `ended` is called there
+    // once polling ends. A read, a clear, DeviceStopLive or the link's end stops it.
+    virtual void DeviceStartLive(std::shared_ptr<LiveWatcher> watcher, std::function<void(const LinkStatus&)> ended) {
+        (void)watcher;
+        ended(LinkStatus(LinkCode::NoDevice, "this link gives no live data"));
+    }
+    virtual void DeviceStopLive() {}
 };
 
 // The program's link to the reader: a raw byte pipe over the tty named by the environment

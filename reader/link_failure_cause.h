@@ -9,6 +9,13 @@
 
 namespace vx414 {
 
+// The reasons of the "no device" failures the user is told apart, as the back-ends give
+// them: a socket's refusal, and a search that found nothing (on the serial ports alone, or
+// on them and among the Bluetooth LE devices).
+inline constexpr const char* ConnectionRefused = "connection refused";
+inline constexpr const char* NoAdapterOnSerialPorts = "no ELM327 on the serial ports";
+inline constexpr const char* NoAdapterFound = "no ELM327 on the serial ports or Bluetooth LE";
+
 // One sentence (or two) ending in a full stop; empty for a status that is ok.
 std::string_view adapterFailureCause(const LinkStatus& status);
 

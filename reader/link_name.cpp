@@ -13,6 +13,7 @@ namespace {
 
 constexpr std::string_view TtyScheme = "elm327:";
 constexpr std::string_view TcpScheme = "elm327://";
+constexpr std::string_view BleScheme = "elm327:ble:";
 constexpr std::string_view BaudQuery = "?baud=";
 
 LinkNameParse failure(std::string text) { return {std::nullopt, std::move(text)}; }
@@ -75,6 +76,29 @@ LinkNameParse parseTcp(std::string_view whole, std::string_view rest) {
     return {name, {}};
 }
 
+// Six pairs of hex digits split by colons, as BlueZ names a device; kept in upper case,
+// as BlueZ spells it.
+LinkNameParse parseBle(std::string_view whole, std::string_view rest) {
+    const auto bad = [&] {
+        return failure("bad Bluetooth address in " + quoted(whole) + " (expected elm327:ble:AA:BB:CC:DD:EE:FF)");
+    };
+    if (rest.size() != 17) return bad();
+    LinkName name;
+    name.kind = LinkName::Kind::Elm327Ble;
+    for (std::size_t i = 0; i < rest.size(); ++i) {
+        const char c = rest[i];
+        if (i % 3 == 2) {
+            if (c != ':') return bad();
+            name.address += c;
+            continue;
+        }
+        const bool hex = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+        if (!hex) return bad();
+        name.address += (c >= 'a' && c <= 'f') ? static_cast<char>(c - 'a' + 'A') : c;
+    }
+    return {name, {}};
+}
+
 LinkNameParse parseTty(std::string_view whole, std::string_view rest) {
     LinkName name;
     name.kind = LinkName::Kind::Elm327Tty;
@@ -102,6 +126,7 @@ LinkNameParse parseTty(std::string_view whole, std::string_view rest) {
 LinkNameParse parseLinkName(std::string_view text) {
     if (text.empty()) return failure("empty link name");
     if (text.substr(0, TcpScheme.size()) == TcpScheme) return parseTcp(text, text.substr(TcpScheme.size()));
+    if (text.substr(0, BleScheme.size()) == BleScheme) return parseBle(text, text.substr(BleScheme.size()));
     if (text.substr(0, TtyScheme.size()) == TtyScheme) return parseTty(text, text.substr(TtyScheme.size()));
     // A scheme is letters (then letters, digits, +, - or .) and a colon before any slash;
     // everything else is a path, as a link name always was.
@@ -116,7 +141,7 @@ LinkNameParse parseLinkName(std::string_view text) {
         }
         if (scheme) {
             return failure("unknown link scheme " + quoted(text.substr(0, colon + 1)) + " in " + quoted(text) +
-                           " (use a tty path, elm327:PATH or elm327://HOST:PORT)");
+                           " (use a tty path, elm327:PATH, elm327://HOST:PORT or elm327:ble:ADDRESS)");
         }
     }
     LinkName name;

@@ -2,6 +2,7 @@
 //   /dev/ttyUSB0                 the VX-414 reader on a tty (its byte protocol)
 //   elm327:/dev/ttyUSB0?baud=N   an ELM327 adapter on a tty (baud optional)
 //   elm327://HOST:PORT           an ELM327 adapter over TCP (Wi-Fi adapters)
+//   elm327:ble:AA:BB:CC:DD:EE:FF an ELM327 adapter over Bluetooth Low Energy (BlueZ)
 // Named by --link, else by $VX414_LINK; with neither, /dev/vx414 when it exists, else an
 // ELM327 found on the serial ports.
 #pragma once
@@ -17,12 +18,13 @@
 namespace vx414 {
 
 struct LinkName {
-    enum class Kind : std::uint8_t { ReaderTty, Elm327Tty, Elm327Tcp };
+    enum class Kind : std::uint8_t { ReaderTty, Elm327Tty, Elm327Tcp, Elm327Ble };
     Kind kind = Kind::ReaderTty;
     std::string path;         // ReaderTty, Elm327Tty
     int baud = 0;             // Elm327Tty: 0 = try the usual speeds
     std::string host;         // Elm327Tcp
     std::uint16_t port = 0;   // Elm327Tcp
+    std::string address = {}; // Elm327Ble: the device's address, upper case (AA:BB:CC:DD:EE:FF)
 };
 
 struct LinkNameParse {
@@ -40,7 +42,9 @@ inline constexpr const char* LinkNameForms =
     "  /dev/ttyUSB0                  the VX-414 reader on a tty\n"
     "  elm327:/dev/ttyUSB0[?baud=N]  an ELM327 adapter on a tty (USB or Bluetooth rfcomm);\n"
     "                                without baud, 38400, then 9600 and 115200 are tried\n"
-    "  elm327://HOST:PORT            an ELM327 adapter over TCP (Wi-Fi: 192.168.0.10:35000)\n";
+    "  elm327://HOST:PORT            an ELM327 adapter over TCP (Wi-Fi: 192.168.0.10:35000)\n"
+    "  elm327:ble:AA:BB:CC:DD:EE:FF  an ELM327 adapter over Bluetooth Low Energy, paired\n"
+    "                                or seen by BlueZ\n";
 
 // The link the program uses: `named` (from --link) when given, else $VX414_LINK, else
 // /dev/vx414 or an ELM327 found on the serial ports at the first read.

@@ -34,13 +34,17 @@ TEST(LinkName, FormsThatName) {
         {"elm327://127.0.0.1:1", Kind::Elm327Tcp, "127.0.0.1", 1},
         {"elm327://obd-adapter.local:65535", Kind::Elm327Tcp, "obd-adapter.local", 65535},
         {"elm327://[::1]:35000", Kind::Elm327Tcp, "::1", 35000},
+        {"elm327:ble:AA:BB:CC:DD:EE:FF", Kind::Elm327Ble, "AA:BB:CC:DD:EE:FF", 0},
+        {"elm327:ble:00:1a:7d:da:71:0b", Kind::Elm327Ble, "00:1A:7D:DA:71:0B", 0},  // BlueZ's spelling
     };
     for (const Case& c : cases) {
         const LinkNameParse p = parseLinkName(c.text);
         ASSERT_TRUE(p.name.has_value()) << c.text << ": " << p.error;
         EXPECT_TRUE(p.error.empty()) << c.text;
         EXPECT_EQ(p.name->kind, c.kind) << c.text;
-        if (c.kind == Kind::Elm327Tcp) {
+        if (c.kind == Kind::Elm327Ble) {
+            EXPECT_EQ(p.name->address, c.pathOrHost) << c.text;
+        } else if (c.kind == Kind::Elm327Tcp) {
             EXPECT_EQ(p.name->host, c.pathOrHost) << c.text;
             EXPECT_EQ(p.name->port, c.baudOrPort) << c.text;
         } else {
@@ -77,6 +81,12 @@ TEST(LinkName, FormsThatFailWithOneLine) {
         {"elm327:/dev/ttyUSB0?baud=", "bad baud rate"},
         {"elm327:/dev/ttyUSB0?baud=9600x", "bad baud rate"},
         {"elm327:/dev/ttyUSB0?speed=9600", "unknown option"},
+        {"elm327:ble:", "bad Bluetooth address"},
+        {"elm327:ble:AA:BB:CC:DD:EE", "bad Bluetooth address"},
+        {"elm327:ble:AA:BB:CC:DD:EE:FF:00", "bad Bluetooth address"},
+        {"elm327:ble:AA-BB-CC-DD-EE-FF", "bad Bluetooth address"},
+        {"elm327:ble:AG:BB:CC:DD:EE:FF", "bad Bluetooth address"},
+        {"elm327:ble:AAB:B:CC:DD:EE:FF", "bad Bluetooth address"},
     };
     for (const Case& c : cases) {
         const LinkNameParse p = parseLinkName(c.text);

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "reader/device_library.h"
+#include "reader/link_failure_cause.h"
 
 namespace vx414 {
 
@@ -66,6 +67,10 @@ public:
     // What DeviceLinkName answers: an emulator's announcement, or empty for a real reader.
     std::string linkName;
     std::string DeviceLinkName() const override { return linkName; }
+    // A scripted whole report stands for an adapter's: its failures have the adapter's causes.
+    std::string DeviceFailureCause(const LinkStatus& status) const override {
+        return std::string(adapterFailureCause(status));
+    }
 
     bool isOpen() const { return open_; }
 

@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include "reader/elm327/elm327_device_library.h"
 #include "reader/link_failure_cause.h"
 
 #include <optional>
@@ -79,8 +78,8 @@ TEST(BuiltHelpFile, OpensAtItsContentsPageWithPagesPictureAndStylesheet)
     ASSERT_TRUE(trouble.has_value());
     EXPECT_TRUE(trouble->contains("USB without pending ! Please check USB cable and test again."));
     // Every cause the window shows under it for an ELM327 adapter is explained there.
-    for (const LinkStatus& status : {LinkStatus(LinkCode::NoDevice, elm327::NoAdapterOnSerialPorts),
-                                     LinkStatus(LinkCode::NoDevice, elm327::ConnectionRefused),
+    for (const LinkStatus& status : {LinkStatus(LinkCode::NoDevice, NoAdapterOnSerialPorts),
+                                     LinkStatus(LinkCode::NoDevice, ConnectionRefused),
                                      LinkStatus(LinkCode::NoVehicle, ""), LinkStatus(LinkCode::Timeout, "")}) {
         const std::string_view cause = adapterFailureCause(status);
         EXPECT_TRUE(trouble->contains(QByteArray(cause.data(), static_cast<qsizetype>(cause.size())))) << cause;

@@ -143,7 +143,7 @@ void frmLiveData::ended(const LinkStatus& status)
     if (!status.isOk()) {
         const std::string_view cause = adapterFailureCause(status);
         statusLabel->setText(QStringLiteral("Live data stopped. ") + (cause.empty() ? text(status.toString()) : text(cause)));
-    } else if (std::string_view(status.reason()) == elm327::NoLiveValues) {
+    } else if (std::string_view(status.reason()) == NoLiveValues) {
         statusLabel->setText(QStringLiteral("The car gives none of the live values this program reads."));
     } else if (!wasRecording) {
         statusLabel->setText(QStringLiteral("Stopped."));
@@ -209,7 +209,7 @@ void frmLiveData::sendChoice()
 {
     if (!feed_)
         return;
-    elm327::LiveChoice choice;
+    LiveChoice choice;
     const auto addPid = [&choice](std::uint8_t pid) {
         if (std::find(choice.followed.begin(), choice.followed.end(), pid) == choice.followed.end())
             choice.followed.push_back(pid);

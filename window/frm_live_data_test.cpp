@@ -3,7 +3,7 @@
 // seconds is complete, and a read or closing the window stops polling at once.
 #include "window/frm_live_data.h"
 
-#include "reader/elm327/elm327_device_library.h"
+#include "reader/link_name.h"
 #include "reader/report_receiver.h"
 #include "window/strip_chart.h"
 #include "tools/elm327-emulator/elm327_test_client.h"
@@ -31,10 +31,7 @@ namespace {
 struct LiveFixture {
     LiveFixture()
     {
-        LinkName name;
-        name.kind = LinkName::Kind::Elm327Tty;
-        name.path = running.emulator().address();
-        link = std::make_unique<Elm327DeviceLibrary>(name);
+        link = makeDeviceLibrary(parseLinkName("elm327:" + running.emulator().address()).name);
         polling = std::make_unique<LinkLivePolling>(*link);
         std::string folder = (std::filesystem::temp_directory_path() / "vx414-live-window-XXXXXX").string();
         folder_ = mkdtemp(folder.data());
@@ -60,7 +57,7 @@ struct LiveFixture {
     }
 
     elmemu::testing::RunningEmulator running{elmemu::testing::optionsFrom({"--car", "can11"})};
-    std::unique_ptr<Elm327DeviceLibrary> link;
+    std::unique_ptr<DeviceLibrary> link;
     std::unique_ptr<LinkLivePolling> polling;
     std::filesystem::path folder_;
     std::vector<UnitSystem> chosen;
@@ -155,7 +152,7 @@ TEST(LiveDataWindow, UnitsConvertTheValuesShownAndAreKept)
 class NoLivePolling final : public LivePolling {
 public:
     bool canPoll() override { return false; }
-    void start(std::shared_ptr<elm327::LiveWatcher>, std::function<void(const LinkStatus&)>) override { ++starts; }
+    void start(std::shared_ptr<LiveWatcher>, std::function<void(const LinkStatus&)>) override { ++starts; }
     void stop() override {}
     int starts = 0;
 };

@@ -88,7 +88,7 @@ public:
         told.units = codes.vehicle.units;
         return told;
     }
-    elm327::ClearResult clearCodes(elm327::Transport&, elm327::Deadline, std::stop_token) override { return {}; }
+    ClearResult clearCodes(elm327::Transport&, elm327::Deadline, std::stop_token) override { return {}; }
     bool answersAsElm327(elm327::Transport&, elm327::Deadline) override { return true; }
     void forget() override {}
 

@@ -1,7 +1,7 @@
 // A read from a link that hands over whole reports (an ELM327 adapter): the same window
 // steps, codes the reader's frame cannot carry, and more codes than the table's 99 data
 // rows hold.
-#include "reader/elm327/elm327_device_library.h"
+#include "reader/link_failure_cause.h"
 #include "window/testing/form_fixture.h"
 
 #include <gtest/gtest.h>
@@ -111,9 +111,9 @@ TEST(LinkReportRead, AFailedOrOversizedReportTakesTheFailurePathAndSaysWhyUnderI
     const Case cases[] = {
         {"no car", {LinkStatus(LinkCode::NoVehicle, "UNABLE TO CONNECT"), {}, {}},
          "The adapter answered, but no car did. Is the ignition on?"},
-        {"no adapter", {LinkStatus(LinkCode::NoDevice, elm327::NoAdapterOnSerialPorts), {}, {}},
+        {"no adapter", {LinkStatus(LinkCode::NoDevice, NoAdapterOnSerialPorts), {}, {}},
          "No adapter was found on the serial ports."},
-        {"refused", {LinkStatus(LinkCode::NoDevice, elm327::ConnectionRefused), {}, {}},
+        {"refused", {LinkStatus(LinkCode::NoDevice, ConnectionRefused), {}, {}},
          "The adapter refused the connection."},
         {"silent", {LinkStatus(LinkCode::Timeout, "adapter silent"), {}, {}}, "The adapter stopped answering."},
         {"line lost", {LinkStatus(LinkCode::Io, "the tty hung up"), {}, {}}, "The adapter stopped answering."},

@@ -4,7 +4,6 @@
 // and the tick's work runs then, early or late, without the window ever waiting for it.
 #include "window/frm_main.h"
 
-#include "reader/link_failure_cause.h"
 
 #include "window/logic/progress.h"
 #include "window/mod_process_bar.h"
@@ -87,7 +86,7 @@ void frmMain::Timer1_Timer()
     if (!result.ok()) {
         readFailed(wholeReport == ReportState::None
                        ? QString()
-                       : QString::fromUtf8(adapterFailureCause(result.status)));
+                       : QString::fromStdString(platform_.device.DeviceFailureCause(result.status)));
         return;
     }
 

@@ -191,7 +191,7 @@ TEST(VehicleWindow, TheVinsMakeIsSelectedAndItsDefinitionsFollowUnlessTheUserCho
 class RecordingClearing final : public CarClearing {
 public:
     bool canClear() override { return adapter; }
-    elm327::ClearResult clearCodes() override
+    ClearResult clearCodes() override
     {
         ++clears;
         if (onClear)
@@ -199,7 +199,7 @@ public:
         return answer;
     }
     bool adapter = true;
-    elm327::ClearResult answer{LinkStatus::ok(), {"7E8"}, {}};
+    ClearResult answer{LinkStatus::ok(), {"7E8"}, {}};
     std::atomic<int> clears = 0;
     std::function<void()> onClear;
 };
@@ -408,12 +408,12 @@ TEST(VehicleWindow, ClearingAsksThenKeepsTheReadThenClearsOffTheWindowsThreadAnd
             files.push_back(it->path());
         return files;
     };
-    const elm327::ClearResult confirmed{LinkStatus::ok(), {"7E8"}, {}};
+    const ClearResult confirmed{LinkStatus::ok(), {"7E8"}, {}};
     const struct {
         const char* name;
         bool adapter;
         MsgAnswer answer;
-        elm327::ClearResult carAnswer;
+        ClearResult carAnswer;
         bool blockKeeping;
         int clears;
         bool readAgain;

@@ -208,13 +208,13 @@ void VehicleActions::clearCodesInCar()
     if (worker_.joinable())
         worker_.join();  // the last clear's worker, finished by now
     worker_ = std::jthread([this, vehicle = read.vehicle] {
-        const elm327::ClearResult result = services_.clearing.clearCodes();
+        const ClearResult result = services_.clearing.clearCodes();
         QMetaObject::invokeMethod(
             this, [this, result, vehicle] { clearFinished(result, vehicle); }, Qt::QueuedConnection);
     });
 }
 
-void VehicleActions::clearFinished(const elm327::ClearResult& result, const VehicleInfo& vehicle)
+void VehicleActions::clearFinished(const ClearResult& result, const VehicleInfo& vehicle)
 {
     clearing_ = false;
     services_.pointers.setWindowPointer(PointerDefault);

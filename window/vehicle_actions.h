@@ -74,7 +74,7 @@ private:
     bool canClearNow();
     // Says which units confirmed and which refused (named from `vehicle`, the read before
     // the clear), then reads again when one confirmed.
-    void clearFinished(const elm327::ClearResult& result, const VehicleInfo& vehicle);
+    void clearFinished(const ClearResult& result, const VehicleInfo& vehicle);
 
     frmMain& form_;
     VehicleServices services_;

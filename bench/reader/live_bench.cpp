@@ -16,7 +16,7 @@
 
 #include "bench/common/emulator_process.h"
 
-#include "reader/elm327/elm327_live_watcher.h"
+#include "reader/live_watcher.h"
 #include "reader/elm327/elm327_session.h"
 #include "reader/elm327/elm327_tty_transport.h"
 
@@ -27,12 +27,12 @@ using vx414::elm327::Clock;
 
 const std::vector<std::uint8_t> Pids = {0x0C, 0x0D, 0x05, 0x04, 0x11, 0x10, 0x06, 0x07, 0x0B, 0x0E, 0x0F, 0x1F};
 
-class TimingWatcher final : public vx414::elm327::LiveWatcher {
+class TimingWatcher final : public vx414::LiveWatcher {
 public:
     TimingWatcher(std::size_t pids, std::size_t rounds, std::stop_source& stop)
         : pids_(Pids.begin(), Pids.begin() + static_cast<std::ptrdiff_t>(pids)), rounds_(rounds), stop_(stop) {}
     void supported(const std::vector<std::uint8_t>&) override {}
-    vx414::elm327::LiveChoice choice() override { return {pids_, {}, 0ms}; }
+    vx414::LiveChoice choice() override { return {pids_, {}, 0ms}; }
     void sample(const vx414::obd::LiveSample& sample) override {
         if (sample.values.size() < pids_.size()) incomplete = true;
         if (count_++ == 0) first_ = Clock::now();

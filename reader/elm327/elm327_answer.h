@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "reader/clear_result.h"
 #include "reader/link_status.h"
 #include "reader/trouble_code.h"
 
@@ -44,11 +45,7 @@ struct CodesAnswer {
 CodesAnswer parseCodesAnswer(std::string_view answer, Service service, int protocol);
 
 // What the car said to service 04, unit by unit.
-struct ClearResult {
-    LinkStatus status;  // Ok when at least one unit confirmed
-    std::vector<std::string> confirmed;  // the senders of 44, in the order they answered
-    std::vector<std::string> refused;    // the senders of 7F 04 xx (22: conditions not correct)
-};
+using ClearResult = vx414::ClearResult;
 
 // The answer to service 04: Ok when at least one unit confirmed (44); "NO DATA", refusals
 // alone or anything malformed fail.

@@ -6,8 +6,11 @@
 #include <glob.h>
 #include <mutex>
 
+#include "reader/elm327/ble_discovery.h"
+#include "reader/elm327/elm327_ble_transport.h"
 #include "reader/elm327/elm327_tcp_transport.h"
 #include "reader/elm327/elm327_tty_transport.h"
+#include "reader/link_failure_cause.h"
 #include "reader/report_receiver.h"
 
 namespace vx414 {
@@ -38,6 +41,7 @@ std::vector<std::string> portsMatching(const std::vector<std::string>& patterns)
 Deadline probeDeadline(Deadline whole) { return std::min(whole, Clock::now() + elm327::ProbeBound); }
 Deadline finishingDeadline(Deadline whole) { return std::min(whole, Clock::now() + elm327::FinishingBound); }
 Deadline openDeadline(Deadline whole) { return std::min(whole, Clock::now() + elm327::OpenBound); }
+Deadline bleOpenDeadline(Deadline whole) { return std::min(whole, Clock::now() + elm327::BleOpenBound); }
 
 const LinkStatus Stopped(LinkCode::Timeout, "the read was stopped");
 
@@ -70,7 +74,7 @@ struct Elm327DeviceLibrary::Adapter {
 
     LinkReport exchange(const std::stop_token& stop, Deadline deadline, elm327::SessionResult& codes);
     elm327::ClearResult clear(Deadline deadline);
-    LinkStatus live(const std::stop_token& stop, elm327::LiveWatcher& watcher);
+    LinkStatus live(const std::stop_token& stop, LiveWatcher& watcher);
     // Opens the pipe, or finds the adapter, and takes what its far end announced.
     LinkStatus connect(Deadline deadline, const std::stop_token& stop) {
         const LinkStatus connected = openPipe(deadline, stop);
@@ -79,6 +83,9 @@ struct Elm327DeviceLibrary::Adapter {
     }
     LinkStatus openPipe(Deadline deadline, const std::stop_token& stop);
     LinkStatus findAdapter(Deadline deadline, const std::stop_token& stop);
+    // `looked` tells whether BlueZ could be asked at all (a machine without Bluetooth has
+    // only its serial ports searched, and is told so).
+    LinkStatus findBleAdapter(Deadline deadline, const std::stop_token& stop, bool& looked);
     LinkStatus findSpeed(Deadline deadline, const std::stop_token& stop);
     void dropPipe();
     std::string foundPort() const {
@@ -216,6 +223,10 @@ bool Elm327DeviceLibrary::readingVehicle() const {
     return !vehicle_->ended || vehicle_->vehicle.has_value();
 }
 
+std::string Elm327DeviceLibrary::DeviceFailureCause(const LinkStatus& status) const {
+    return std::string(adapterFailureCause(status));
+}
+
 std::string Elm327DeviceLibrary::foundPort() const { return adapter_->foundPort(); }
 
 std::string Elm327DeviceLibrary::DeviceLinkName() const { return emulatorLinkName(adapter_->announced_); }
@@ -307,8 +318,13 @@ LinkStatus Elm327DeviceLibrary::Adapter::openPipe(Deadline deadline, const std::
         // The port found before is kept for the rest of the run; only when it can no
         // longer be opened (unplugged, renumbered) is the search run again.
         if (!foundPort_.empty()) {
-            pipe_ = std::make_unique<elm327::TtyTransport>(foundPort_, elm327::DefaultBaud);
-            if (pipe_->open(openDeadline(deadline)).isOk()) return LinkStatus::ok();
+            if (foundPort_.starts_with(elm327::BleLinkPrefix)) {
+                pipe_ = std::make_unique<elm327::BleTransport>(foundPort_.substr(std::string_view(elm327::BleLinkPrefix).size()));
+                if (pipe_->open(bleOpenDeadline(deadline)).isOk()) return LinkStatus::ok();
+            } else {
+                pipe_ = std::make_unique<elm327::TtyTransport>(foundPort_, elm327::DefaultBaud);
+                if (pipe_->open(openDeadline(deadline)).isOk()) return LinkStatus::ok();
+            }
             pipe_.reset();
             const std::lock_guard lock(portMutex_);
             foundPort_.clear();
@@ -318,6 +334,10 @@ LinkStatus Elm327DeviceLibrary::Adapter::openPipe(Deadline deadline, const std::
     if (named_->kind == LinkName::Kind::Elm327Tcp) {
         pipe_ = std::make_unique<elm327::TcpTransport>(named_->host, named_->port);
         return pipe_->open(openDeadline(deadline));
+    }
+    if (named_->kind == LinkName::Kind::Elm327Ble) {
+        pipe_ = std::make_unique<elm327::BleTransport>(named_->address);
+        return pipe_->open(bleOpenDeadline(deadline));
     }
     auto tty = std::make_unique<elm327::TtyTransport>(named_->path, named_->baud != 0 ? named_->baud : elm327::DefaultBaud);
     const LinkStatus opened = tty->open(openDeadline(deadline));
@@ -351,23 +371,60 @@ LinkStatus Elm327DeviceLibrary::Adapter::findSpeed(Deadline deadline, const std:
 
 // Each matching port in turn: one another program holds is skipped, each probe takes at
 // most ProbeBound at the factory speed, and the first port that answers as an ELM327 is
-// kept.
+// kept. Then, where the patterns say so, the Bluetooth LE devices BlueZ knows.
 LinkStatus Elm327DeviceLibrary::Adapter::findAdapter(Deadline deadline, const std::stop_token& stop) {
-    for (const std::string& port : portsMatching(patterns_)) {
-        if (Clock::now() >= deadline) return {LinkCode::NoDevice, elm327::NoAdapterOnSerialPorts};
+    bool triedBluetooth = false;
+    const auto nothing = [&]() -> LinkStatus {
+        return {LinkCode::NoDevice, triedBluetooth ? elm327::NoAdapterFound : elm327::NoAdapterOnSerialPorts};
+    };
+    for (const std::string& pattern : patterns_) {
+        if (pattern == elm327::BluetoothLeDevices) {
+            if (const LinkStatus found = findBleAdapter(deadline, stop, triedBluetooth); found.isOk()) return found;
+            if (stop.stop_requested()) return Stopped;
+            continue;
+        }
+        for (const std::string& port : portsMatching({pattern})) {
+            if (Clock::now() >= deadline) return nothing();
+            if (stop.stop_requested()) return Stopped;
+            auto tty = std::make_unique<elm327::TtyTransport>(port, elm327::DefaultBaud);
+            if (!tty->open(probeDeadline(deadline)).isOk()) continue;
+            // A Bluetooth adapter may be slow to say anything at all.
+            const auto silence = tty->speedMatters() ? elm327::ProbeBound : elm327::BluetoothProbeBound;
+            if (!conversation_->answersAsElm327Within(*tty, finishingDeadline(deadline), silence)) continue;
+            conversation_->forget();
+            pipe_ = std::move(tty);
+            const std::lock_guard lock(portMutex_);
+            foundPort_ = port;
+            return LinkStatus::ok();
+        }
+    }
+    return nothing();
+}
+
+// The devices BlueZ knows that offer an ELM327 service, the connected ones and the
+// strongest signals first, within BleSearchBound of the start; nothing is scanned for,
+// paired or trusted.
+LinkStatus Elm327DeviceLibrary::Adapter::findBleAdapter(Deadline deadline, const std::stop_token& stop, bool& looked) {
+    const Deadline end = std::min(deadline, Clock::now() + elm327::BleSearchBound);
+    const elm327::BleDiscovery known = elm327::knownBleAdapters(end);
+    looked = known.status.isOk();
+
+    for (const elm327::BleCandidate& device : known.devices) {
+        if (Clock::now() >= end) break;
         if (stop.stop_requested()) return Stopped;
-        auto tty = std::make_unique<elm327::TtyTransport>(port, elm327::DefaultBaud);
-        if (!tty->open(probeDeadline(deadline)).isOk()) continue;
-        // A Bluetooth adapter may be slow to say anything at all.
-        const auto silence = tty->speedMatters() ? elm327::ProbeBound : elm327::BluetoothProbeBound;
-        if (!conversation_->answersAsElm327Within(*tty, finishingDeadline(deadline), silence)) continue;
+        auto ble = std::make_unique<elm327::BleTransport>(device.address);
+        if (!ble->open(std::min(end, bleOpenDeadline(deadline))).isOk()) continue;
+        // A Bluetooth adapter may be slow to say anything at all, as on rfcomm.
+        if (!conversation_->answersAsElm327Within(*ble, std::min(end, finishingDeadline(deadline)),
+                                                  elm327::BluetoothProbeBound))
+            continue;
         conversation_->forget();
-        pipe_ = std::move(tty);
+        pipe_ = std::move(ble);
         const std::lock_guard lock(portMutex_);
-        foundPort_ = port;
+        foundPort_ = elm327::BleLinkPrefix + device.address;
         return LinkStatus::ok();
     }
-    return {LinkCode::NoDevice, elm327::NoAdapterOnSerialPorts};
+    return {LinkCode::NoDevice, elm327::NoAdapterFound};
 }
 
 // The conversation is not told: it sets the adapter up from the start after a failure
@@ -402,7 +459,7 @@ elm327::ClearResult Elm327DeviceLibrary::clearCodes() {
 
 namespace vx414 {
 
-LinkStatus Elm327DeviceLibrary::Adapter::live(const std::stop_token& stop, elm327::LiveWatcher& watcher) {
+LinkStatus Elm327DeviceLibrary::Adapter::live(const std::stop_token& stop, LiveWatcher& watcher) {
     if (const LinkStatus connected = connect(Clock::now() + elm327::ExchangeBound, stop); !connected.isOk()) {
         dropPipe();
         return connected;
@@ -413,7 +470,7 @@ LinkStatus Elm327DeviceLibrary::Adapter::live(const std::stop_token& stop, elm32
     return stop.stop_requested() ? LinkStatus::ok() : ended;
 }
 
-LinkStatus Elm327DeviceLibrary::pollLive(std::stop_token stop, elm327::LiveWatcher& watcher) {
+LinkStatus Elm327DeviceLibrary::pollLive(std::stop_token stop, LiveWatcher& watcher) {
     stopExchange();
     handover_.reset();
     vehicle_.reset();
@@ -424,7 +481,7 @@ LinkStatus Elm327DeviceLibrary::pollLive(std::stop_token stop, elm327::LiveWatch
     return adapter_->live(stop, watcher);
 }
 
-void Elm327DeviceLibrary::startLive(std::shared_ptr<elm327::LiveWatcher> watcher,
+void Elm327DeviceLibrary::startLive(std::shared_ptr<LiveWatcher> watcher,
                                     std::function<void(const LinkStatus&)> ended) {
     stopExchange();
     handover_.reset();

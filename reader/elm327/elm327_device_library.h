@@ -37,6 +37,7 @@
 #include "reader/device_library.h"
 #include "reader/elm327/elm327_session.h"
 #include "reader/elm327/elm327_transport.h"
+#include "reader/link_failure_cause.h"
 #include "reader/link_name.h"
 
 namespace vx414 {
@@ -116,6 +117,9 @@ inline constexpr std::chrono::milliseconds BluetoothProbeBound{2500};
 // one that is out of reach (its SYN never answered) fails within the three seconds a
 // user waits for a failure, and an exit during that wait is not held up for long.
 inline constexpr std::chrono::seconds OpenBound{2};
+// Opening a Bluetooth LE adapter: BlueZ connects a device in about a second and then
+// discovers its services; one out of reach fails once this has passed.
+inline constexpr std::chrono::seconds BleOpenBound{4};
 // How long the caller's thread (the window's, at EXIT, a window close or a second LINK USB)
 // gives a stopped worker to end. A stopped session ends within its 50 ms read slice; a
 // worker caught in a transport's open or a port's probe (up to OpenBound) is left to end on
@@ -123,21 +127,34 @@ inline constexpr std::chrono::seconds OpenBound{2};
 inline constexpr std::chrono::milliseconds StopBound{100};
 // The reasons of two "no device" failures that the user is told apart: a socket's refusal
 // (the TCP transport's) and a search of the serial ports that found nothing.
-inline constexpr const char* ConnectionRefused = "connection refused";
-inline constexpr const char* NoAdapterOnSerialPorts = "no ELM327 on the serial ports";
+inline constexpr const char* ConnectionRefused = vx414::ConnectionRefused;
+inline constexpr const char* NoAdapterOnSerialPorts = vx414::NoAdapterOnSerialPorts;
+// ... and one that also tried the Bluetooth LE devices BlueZ knows.
+inline constexpr const char* NoAdapterFound = vx414::NoAdapterFound;
 // Where an adapter is looked for when nothing names one, in this order: USB-serial
 // adapters, USB CDC-ACM adapters, Bluetooth ports bound with rfcomm.
 inline const std::vector<std::string> SerialPortPatterns = {"/dev/ttyUSB*", "/dev/ttyACM*", "/dev/rfcomm*"};
+// In the search's list, the Bluetooth LE devices BlueZ knows (paired or seen lately) that
+// offer one of the ELM327 services.
+inline constexpr const char* BluetoothLeDevices = "bluetooth-le";
+// The whole search with nothing named: the serial ports, then Bluetooth LE.
+inline const std::vector<std::string> AdapterSearch = {"/dev/ttyUSB*", "/dev/ttyACM*", "/dev/rfcomm*", BluetoothLeDevices};
+// The Bluetooth LE part of the search, from its start: a device already connected answers
+// within a second; one more to connect takes up to BleOpenBound.
+inline constexpr std::chrono::seconds BleSearchBound{5};
+// foundPort() of an adapter found over Bluetooth LE: this and its address.
+inline constexpr const char* BleLinkPrefix = "elm327:ble:";
 
 }  // namespace elm327
 
 class Elm327DeviceLibrary final : public DeviceLibrary {
 public:
-    // An adapter at a named place (kind Elm327Tty or Elm327Tcp).
+    // An adapter at a named place (kind Elm327Tty, Elm327Tcp or Elm327Ble).
     explicit Elm327DeviceLibrary(LinkName named, std::unique_ptr<elm327::Conversation> conversation = nullptr);
-    // An adapter looked for on the serial ports matching `patterns` at the first read, and
-    // kept for the rest of the run.
-    explicit Elm327DeviceLibrary(std::vector<std::string> patterns = elm327::SerialPortPatterns,
+    // An adapter looked for on the serial ports matching `patterns` (and among the Bluetooth
+    // LE devices where they hold BluetoothLeDevices) at the first read, and kept for the
+    // rest of the run.
+    explicit Elm327DeviceLibrary(std::vector<std::string> patterns = elm327::AdapterSearch,
                                  std::unique_ptr<elm327::Conversation> conversation = nullptr);
     ~Elm327DeviceLibrary() override;
     Elm327DeviceLibrary(const Elm327DeviceLibrary&) = delete;
@@ -151,6 +168,16 @@ public:
     void DeviceNotifyReportReady(std::function<void()> ready) override;
     ReportState DeviceReportState() const override;
     std::optional<VehicleInfo> DeviceReadVehicle() override;
+    bool DeviceCanClear() override { return true; }
+    bool DeviceGivesLiveData() override { return true; }
+    LinkStatus DevicePollLive(std::stop_token stop, LiveWatcher& watcher) override { return pollLive(std::move(stop), watcher); }
+    void DeviceStartLive(std::shared_ptr<LiveWatcher> watcher, std::function<void(const LinkStatus&)> ended) override {
+        startLive(std::move(watcher), std::move(ended));
+    }
+    void DeviceStopLive() override { stopLive(); }
+    ClearResult DeviceClearCodes() override { return clearCodes(); }
+    std::string DeviceFailureCause(const LinkStatus& status) const override;
+    std::optional<VehicleInfo> DeviceAwaitVehicle() override { return awaitVehicle(); }
     // Known once a read has opened the pipe: the pipe opens on the worker, after the
     // request byte, not at DeviceOpen.
     std::string DeviceLinkName() const override;
@@ -167,11 +194,11 @@ public:
     // Live data on the caller's thread (the command line): the adapter is opened or found as
     // for a read, then polled until `stop` or until it or the car is lost. A running read is
     // stopped first.
-    LinkStatus pollLive(std::stop_token stop, elm327::LiveWatcher& watcher);
+    LinkStatus pollLive(std::stop_token stop, LiveWatcher& watcher);
     // The same on the worker, for the window: returns at once; `ended` is called on the
     // worker once polling ends (Ok when stopped). A read, a clear, stopLive or the library's
     // end stops it within StopBound.
-    void startLive(std::shared_ptr<elm327::LiveWatcher> watcher, std::function<void(const LinkStatus&)> ended);
+    void startLive(std::shared_ptr<LiveWatcher> watcher, std::function<void(const LinkStatus&)> ended);
     // Stops the polling startLive began, if it still runs (a read started since is left be).
     void stopLive();
 
@@ -180,7 +207,8 @@ public:
     // Whether the vehicle part of the read whose codes were taken is still to be handed over:
     // being read, or read and not yet taken (tests, benchmarks).
     bool readingVehicle() const;
-    // The port the adapter was found on when it was looked for; empty before (tests, logs).
+    // The port the adapter was found on when it was looked for (elm327:ble:ADDRESS for a
+    // Bluetooth LE one); empty before (tests, logs).
     std::string foundPort() const;
     // Tests stand a pseudo-terminal in for a serial line: its speed is then searched as a
     // serial adapter's is. Otherwise a pseudo-terminal, a Bluetooth port or TCP never is.

@@ -9,7 +9,7 @@
 #include <stop_token>
 #include <vector>
 
-#include "reader/elm327/elm327_live_watcher.h"
+#include "reader/live_watcher.h"
 #include "reader/elm327/elm327_pid_request.h"
 #include "reader/link_status.h"
 #include "reader/obd/live_pids.h"

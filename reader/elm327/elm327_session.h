@@ -9,7 +9,7 @@
 
 #include "reader/elm327/elm327_adapter_timing.h"
 #include "reader/elm327/elm327_answer.h"
-#include "reader/elm327/elm327_live_watcher.h"
+#include "reader/live_watcher.h"
 #include "reader/elm327/elm327_transport.h"
 #include "reader/link_status.h"
 #include "reader/trouble_code.h"

@@ -11,8 +11,6 @@
 namespace vx414::obd {
 namespace {
 
-using elm327::ServiceAnswer;
-using elm327::UnitMessages;
 
 // The units that answered with messages (not a refusal), or none when the answer failed.
 std::vector<const UnitMessages*> answeringUnits(const ServiceAnswer* answer) {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "reader/elm327/elm327_service_answer.h"
+#include "reader/obd/unit_messages.h"
 #include "reader/obd/wmi_table.h"
 #include "reader/vehicle_info.h"
 
@@ -24,10 +24,10 @@ struct UnitCodeLists {
 struct VehicleAnswers {
     int protocol = 0;  // the OBD protocol as ATDPN numbers it (1-2 J1850, 3 ISO 9141, 4-5 KWP, 6-C CAN), 0 unknown
     std::vector<UnitCodeLists> codes;                      // 07 and 03, per unit
-    std::optional<elm327::ServiceAnswer> monitorStatus;    // 01 01
-    std::vector<elm327::ServiceAnswer> freezeFrame;        // 02 pid 00, for each PID asked (02 02 among them)
-    std::optional<elm327::ServiceAnswer> permanentCodes;   // 0A
-    std::optional<elm327::ServiceAnswer> vin;              // 09 02
+    std::optional<ServiceAnswer> monitorStatus;            // 01 01
+    std::vector<ServiceAnswer> freezeFrame;        // 02 pid 00, for each PID asked (02 02 among them)
+    std::optional<ServiceAnswer> permanentCodes;   // 0A
+    std::optional<ServiceAnswer> vin;              // 09 02
     // Items asked and not learned (no answer in time, the read stopped, the adapter gone),
     // as the read found them; the assembly adds those whose answer does not read.
     std::vector<ItemNotRead> notRead;

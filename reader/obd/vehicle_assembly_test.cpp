@@ -11,8 +11,6 @@
 namespace vx414::obd {
 namespace {
 
-using elm327::ServiceAnswer;
-using elm327::UnitMessages;
 using testing::bytes;
 using testing::withText;
 

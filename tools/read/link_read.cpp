@@ -2,7 +2,6 @@
 
 #include <thread>
 
-#include "reader/elm327/elm327_device_library.h"
 #include "reader/report_receiver.h"
 
 namespace vx414::cli {
@@ -43,9 +42,7 @@ ReadOutcome readCodesOnce(DeviceLibrary& link, std::chrono::milliseconds wait) {
         link.DeviceClose();
         // The output is printed once: an adapter's picture of the vehicle, which follows its
         // codes, is waited for (within the read's own bound).
-        if (Elm327DeviceLibrary* adapter = asElm327(link)) {
-            if (std::optional<VehicleInfo> vehicle = adapter->awaitVehicle()) outcome.vehicle = std::move(*vehicle);
-        }
+        if (std::optional<VehicleInfo> vehicle = link.DeviceAwaitVehicle()) outcome.vehicle = std::move(*vehicle);
     } else {
         outcome.codes.clear();
         link.DeviceOpen();

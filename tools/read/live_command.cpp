@@ -27,7 +27,7 @@ std::string pidNamed(std::uint8_t pid) {
 }
 
 // Writes each round as it comes, flushed, and says on stderr what the car left out.
-class PrintingWatcher final : public elm327::LiveWatcher {
+class PrintingWatcher final : public LiveWatcher {
 public:
     PrintingWatcher(const ReadArguments& arguments, CommandEnvironment& environment, std::stop_source& stop)
         : arguments_(arguments), environment_(environment), stop_(stop),
@@ -56,7 +56,7 @@ public:
         if (arguments_.format == Format::Csv && arguments_.header) write(liveCsvHeader(columns_, units_));
     }
 
-    elm327::LiveChoice choice() override {
+    LiveChoice choice() override {
         return {followed_, {}, std::chrono::milliseconds(arguments_.intervalMs)};
     }
 
@@ -105,7 +105,7 @@ int runLive(const ReadArguments& arguments, CommandEnvironment& environment, con
     std::ostream& err = environment.err;
     const auto complain = [&err](const std::string& line) { err << Program << ": " << line << '\n'; };
     const std::unique_ptr<DeviceLibrary> device = environment.links.open(named);
-    if (!environment.links.canClear(*device) || !environment.links.pollLive) {
+    if (!environment.links.givesLiveData || !environment.links.pollLive || !environment.links.givesLiveData(*device)) {
         complain("the VX-414 reader holds codes only; --live needs an ELM327 adapter (--link elm327:...)");
         return ExitUsage;
     }
@@ -140,7 +140,7 @@ int runLive(const ReadArguments& arguments, CommandEnvironment& environment, con
                  ": " + (cause.empty() ? status.toString() : cause));
         return ExitFailed;
     }
-    if (watcher.noneSupported() || std::string_view(status.reason()) == elm327::NoLiveValues) {
+    if (watcher.noneSupported() || std::string_view(status.reason()) == NoLiveValues) {
         complain(arguments.livePids.empty() ? "the car gives none of the live values this program reads"
                                             : "the car supports none of the PIDs asked; nothing to follow");
         return ExitFailed;

@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "reader/cleared_read.h"
-#include "reader/elm327/elm327_device_library.h"
 #include "reader/link_name.h"
 #include "reader/tty_device_library.h"
 #include "tools/read/read_command.h"
@@ -75,10 +74,12 @@ int main(int argc, char** argv) {
     environment.readAnswer = readAnswer;
     environment.links.parse = vx414::parseLinkName;
     environment.links.open = [](const std::optional<vx414::LinkName>& named) { return vx414::makeDeviceLibrary(named); };
-    environment.links.canClear = [](vx414::DeviceLibrary& link) { return vx414::asElm327(link) != nullptr; };
-    environment.links.clearCodes = [](vx414::DeviceLibrary& link) { return vx414::asElm327(link)->clearCodes(); };
-    environment.links.pollLive = [](vx414::DeviceLibrary& link, std::stop_token stop, vx414::elm327::LiveWatcher& watcher) {
-        return vx414::asElm327(link)->pollLive(std::move(stop), watcher);
+    environment.links.canClear = [](vx414::DeviceLibrary& link) { return link.DeviceCanClear(); };
+    environment.links.clearCodes = [](vx414::DeviceLibrary& link) { return link.DeviceClearCodes(); };
+    environment.links.listAdapters = vx414::listAdapters;
+    environment.links.givesLiveData = [](vx414::DeviceLibrary& link) { return link.DeviceGivesLiveData(); };
+    environment.links.pollLive = [](vx414::DeviceLibrary& link, std::stop_token stop, vx414::LiveWatcher& watcher) {
+        return link.DevicePollLive(std::move(stop), watcher);
     };
     std::optional<StopOnSignals> signals;
     if (parsed.arguments->mode == Mode::Live) {

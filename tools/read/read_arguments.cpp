@@ -25,6 +25,7 @@ Accepts acceptedBy(Mode mode) {
     case Mode::Lookup: return {true, true, false, false, true, false};
     case Mode::Glossary: return {false, true, true, false, true, false};
     case Mode::Clear: return {false, false, false, true, true, true};
+    case Mode::ListAdapters: return {false, false, false, false, false, false};
     case Mode::Previous: return {false, true, true, false, false, false};
     case Mode::Live: return {false, true, true, true, false, false, true};
     case Mode::Help:
@@ -38,6 +39,7 @@ std::string_view modeOption(Mode mode) {
     case Mode::Lookup: return "--lookup";
     case Mode::Glossary: return "--glossary";
     case Mode::Clear: return "--clear";
+    case Mode::ListAdapters: return "--list-adapters";
     case Mode::Previous: return "--previous";
     case Mode::Live: return "--live";
     default: return "a read";
@@ -176,6 +178,8 @@ ParsedReadArguments parseReadArguments(std::span<const std::string_view> argumen
             if (!result.units) return fail("unknown units \"" + std::string(*value) + "\" (metric or us)");
         } else if (option == "--clear") {
             if (!setMode(Mode::Clear)) return twoModes();
+        } else if (option == "--list-adapters") {
+            if (!setMode(Mode::ListAdapters)) return twoModes();
         } else if (option == "--previous") {
             if (mode == Mode::Previous) return fail("--previous given twice");
             if (!setMode(Mode::Previous)) return twoModes();
@@ -254,6 +258,7 @@ std::string usageText() {
        vx414-read --lookup CODE [--make MAKE] [--format text|json] [--data FILE]
        vx414-read --glossary TERM [--format FORMAT] [--data FILE]
        vx414-read --clear [--link LINK] [--yes] [--data FILE]
+       vx414-read --list-adapters
        vx414-read --previous [N [--format FORMAT]]
        vx414-read --live PIDS|all [--interval MS] [--duration S]
                   [--format csv|json] [--units metric|us] [--link LINK]
@@ -264,10 +269,13 @@ and its definition for the make. Through an ELM327 adapter it also shows the
 VIN, the check-engine light (MIL), the readiness monitors and the freeze frame.
 
   --link LINK      where the reader is: a tty path (the VX-414 reader),
-                   elm327:PATH[?baud=N] (an ELM327 adapter on a tty) or
-                   elm327://HOST:PORT (an ELM327 adapter over TCP). Without it,
-                   $VX414_LINK, else /dev/vx414, else an ELM327 adapter found on
-                   /dev/ttyUSB*, /dev/ttyACM* and /dev/rfcomm*
+                   elm327:PATH[?baud=N] (an ELM327 adapter on a tty),
+                   elm327://HOST:PORT (an ELM327 adapter over TCP) or
+                   elm327:ble:AA:BB:CC:DD:EE:FF (an ELM327 adapter over
+                   Bluetooth LE, paired or seen by BlueZ). Without it,
+                   $VX414_LINK, else /dev/vx414, else an ELM327 adapter found
+                   on /dev/ttyUSB*, /dev/ttyACM* and /dev/rfcomm*, then among
+                   the Bluetooth LE devices BlueZ knows
   --make MAKE      the vehicle make whose definitions win over the generic ones
                    (default: the make the car's VIN names, else generic; upper
                    or lower case, blanks and hyphens alike; the makes and their
@@ -291,6 +299,10 @@ VIN, the check-engine light (MIL), the readiness monitors and the freeze frame.
                    Asks first unless --yes is given; without a terminal to ask
                    on, --yes is needed
   --yes            clear without asking
+  --list-adapters  list the serial ports, the Bluetooth LE devices BlueZ knows
+                   that offer an ELM327 service (name, address, signal) and the
+                   usual Wi-Fi adapter's address, each with whether it answered
+                   as an ELM327; pairs nothing
   --previous [N]   list the reads kept before each clear, newest first (date,
                    VIN, codes); with N, print the Nth of them as a read is
                    printed, in any --format
@@ -310,13 +322,13 @@ VIN, the check-engine light (MIL), the readiness monitors and the freeze frame.
   --version        show the version
 
 Exit status: 0 the codes were read (none is a read too), the entry was found,
-the codes were cleared or the kept reads were shown; 1 the read or the clear
-failed or was declined, --lookup or --glossary found nothing, or --previous
-found no such read or could not read it back; 2 a usage error; 3 the
-definitions file is missing or damaged. A live run: 0 its duration ended, 1 the
-adapter or the car was lost (the cause on stderr) or none of the PIDs is
-supported, 130 it was stopped with Ctrl+C (or SIGTERM); every line written
-before stays written.
+the codes were cleared, the kept reads were shown or an adapter answered; 1 the
+read or the clear failed or was declined, --lookup or --glossary found nothing,
+--previous found no such read or could not read it back, or no adapter
+answered; 2 a usage error; 3 the definitions file is missing or damaged. A
+live run: 0 its duration ended, 1 the adapter or the car was lost (the cause on
+stderr) or none of the PIDs is supported, 130 it was stopped with Ctrl+C (or
+SIGTERM); every line written before stays written.
 
 Makes, one a line, with the other names each is known by:
 )";

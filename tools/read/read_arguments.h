@@ -13,7 +13,7 @@
 
 namespace vx414::cli {
 
-enum class Mode { Read, Lookup, Glossary, Clear, Previous, Live, Help, Version };
+enum class Mode { Read, Lookup, Glossary, Clear, Previous, ListAdapters, Live, Help, Version };
 enum class Format { Text, Csv, Json };
 
 struct ReadArguments {

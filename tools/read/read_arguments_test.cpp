@@ -30,6 +30,7 @@ TEST(ReadArguments, WhatEachCommandLineAsksFor) {
          "elm327:/dev/ttyUSB0", ""},
         {{"--make", "audi", "--help"}, Mode::Help, Format::Text, "audi", "", ""},
         {{"--version"}, Mode::Version, Format::Text, "generic", "", ""},
+        {{"--list-adapters"}, Mode::ListAdapters, Format::Text, "generic", "", ""},
         {{"--lookup", "p03", "--format", "json"}, Mode::Lookup, Format::Json, "generic", "", "P03"},
         {{"--make", "kia", "--"}, Mode::Read, Format::Text, "kia", "", ""},
         {{"--"}, Mode::Read, Format::Text, "generic", "", ""},
@@ -182,8 +183,9 @@ TEST(ReadArguments, ACodeToLookUpIsACodeOrItsBeginning) {
 TEST(ReadArguments, TheHelpNamesEveryOptionAndEveryMake) {
     const std::string usage = usageText();
     for (std::string_view option : {"--link", "--make", "--format", "--data", "--lookup", "--glossary", "--clear",
-                                    "--yes", "--no-header", "--previous", "--live", "--interval", "--duration", "--units",
-                                    "--help", "--version", "elm327:PATH", "elm327://HOST:PORT", "VX414_LINK",
+                                    "--yes", "--no-header", "--previous", "--list-adapters", "--live", "--interval",
+                                    "--duration", "--units", "--help", "--version", "elm327:PATH", "elm327://HOST:PORT",
+                                    "elm327:ble:", "VX414_LINK",
                                     "/dev/vx414"})
         EXPECT_NE(usage.find(option), std::string::npos) << option;
     // One make a line, in the list's order, its other names beside it.

@@ -11,7 +11,6 @@
 #include "definitions/definitions_table.h"
 #include "definitions/glossary.h"
 #include "reader/cleared_read.h"
-#include "reader/link_failure_cause.h"
 #include "reader/report_format.h"
 #include "reader/vehicle_format.h"
 #include "reader/tty_device_library.h"
@@ -214,7 +213,7 @@ TakenRead takeRead(const ReadArguments& arguments, CommandEnvironment& environme
     if (environment.errIsTerminal) err << "\r\033[K" << std::flush;
     if (!outcome.ok() && outcome.wholeReport) {
         complain(err, "no report from the adapter through " + link.shown + ": " +
-                          std::string(adapterFailureCause(outcome.status)) + " (" + outcome.status.toString() + ")");
+                          device.DeviceFailureCause(outcome.status) + " (" + outcome.status.toString() + ")");
         return {std::nullopt, ExitFailed};
     }
     if (!outcome.ok()) {
@@ -338,7 +337,7 @@ int clear(const ReadArguments& arguments, CommandEnvironment& environment) {
     }
     err << "The read is kept in " << kept.path << "\n";
     if (environment.errIsTerminal) err << "Clearing the codes through " << link->shown << " ..." << std::flush;
-    const elm327::ClearResult cleared = environment.links.clearCodes(*device);
+    const ClearResult cleared = environment.links.clearCodes(*device);
     if (environment.errIsTerminal) err << "\r\033[K" << std::flush;
     if (cleared.status.code() == LinkCode::NoDevice) {
         complain(err, "no ELM327 adapter answered through " + link->shown + " (" + cleared.status.toString() +
@@ -359,6 +358,40 @@ int clear(const ReadArguments& arguments, CommandEnvironment& environment) {
     return ExitOk;
 }
 
+// One section a kind of link, a line an adapter: its link name, a Bluetooth device's name
+// and signal, and whether it answered as an ELM327 or why not.
+int listAdapters(CommandEnvironment& environment) {
+    if (!environment.links.listAdapters) return ExitFailed;
+    const AdapterListing listing = environment.links.listAdapters();
+    const struct {
+        ListedAdapter::Kind kind;
+        const char* title;
+    } sections[] = {{ListedAdapter::Kind::SerialPort, "Serial ports"},
+                    {ListedAdapter::Kind::BluetoothLe, "Bluetooth LE devices BlueZ knows"},
+                    {ListedAdapter::Kind::WiFi, "Wi-Fi"}};
+    bool anyAnswered = false;
+    for (const auto& section : sections) {
+        environment.out << section.title << ":\n";
+        bool any = false;
+        for (const ListedAdapter& adapter : listing.adapters) {
+            if (adapter.kind != section.kind) continue;
+            any = true;
+            anyAnswered = anyAnswered || adapter.answered;
+            std::string line = "  " + adapter.link;
+            if (!adapter.name.empty()) line += "  \"" + adapter.name + "\"";
+            if (adapter.rssi) line += "  " + std::to_string(*adapter.rssi) + " dBm";
+            line += adapter.answered ? "  answered as an ELM327" : "  " + adapter.note;
+            environment.out << line << "\n";
+        }
+        if (section.kind == ListedAdapter::Kind::BluetoothLe && !listing.bluetooth.empty()) {
+            environment.out << "  " << listing.bluetooth << "\n";
+        } else if (!any) {
+            environment.out << "  none\n";
+        }
+    }
+    return anyAnswered ? ExitOk : ExitFailed;
+}
+
 }  // namespace
 
 int runReadCommand(const ReadArguments& arguments, CommandEnvironment& environment) {
@@ -368,6 +401,7 @@ int runReadCommand(const ReadArguments& arguments, CommandEnvironment& environme
     case Mode::Lookup: return lookup(arguments, environment);
     case Mode::Glossary: return glossary(arguments, environment);
     case Mode::Clear: return clear(arguments, environment);
+    case Mode::ListAdapters: return listAdapters(environment);
     case Mode::Previous: return previous(arguments, environment);
     case Mode::Live: {
         const std::optional<ChosenLink> link = chooseLink(arguments, environment);

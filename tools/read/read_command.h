@@ -12,9 +12,9 @@
 #include <stop_token>
 #include <string_view>
 
+#include "reader/adapter_listing.h"
 #include "reader/device_library.h"
-#include "reader/elm327/elm327_answer.h"
-#include "reader/elm327/elm327_live_watcher.h"
+#include "reader/live_watcher.h"
 #include "reader/link_name.h"
 #include "tools/read/read_arguments.h"
 
@@ -34,10 +34,13 @@ struct LinkServices {
     std::function<std::unique_ptr<DeviceLibrary>(const std::optional<LinkName>&)> open;
     std::function<bool(DeviceLibrary& link)> canClear;
     // Service 04 through `link`: Ok once a unit has confirmed; which confirmed, which refused.
-    std::function<elm327::ClearResult(DeviceLibrary& link)> clearCodes;
-    // Live data through `link` (an ELM327 adapter) until `stop`: Ok when stopped, else why
-    // the adapter or the car was lost.
-    std::function<LinkStatus(DeviceLibrary& link, std::stop_token stop, elm327::LiveWatcher& watcher)> pollLive;
+    std::function<ClearResult(DeviceLibrary& link)> clearCodes;
+    // What --list-adapters shows.
+    std::function<AdapterListing()> listAdapters;
+    // Whether `link` gives live data (an ELM327 adapter), and live data through it until
+    // `stop`: Ok when stopped, else why the adapter or the car was lost.
+    std::function<bool(DeviceLibrary& link)> givesLiveData;
+    std::function<LinkStatus(DeviceLibrary& link, std::stop_token stop, LiveWatcher& watcher)> pollLive;
 };
 
 struct CommandEnvironment {

@@ -14,7 +14,7 @@
 #include "definitions/make_sections.h"
 #include "definitions/test_support.h"
 #include "reader/cleared_read.h"
-#include "reader/elm327/elm327_device_library.h"
+#include "reader/link_failure_cause.h"
 #include "reader/recording_device_library.h"
 #include "reader/report_encoder.h"
 #include "reader/report_receiver.h"
@@ -35,6 +35,7 @@ public:
     void DeviceWriteByte(std::uint8_t byte) override { to_.DeviceWriteByte(byte); }
     std::optional<LinkReport> DeviceReadReport() override { return to_.DeviceReadReport(); }
     ReportState DeviceReportState() const override { return to_.DeviceReportState(); }
+    std::string DeviceFailureCause(const LinkStatus& status) const override { return to_.DeviceFailureCause(status); }
 
 private:
     DeviceLibrary& to_;
@@ -60,6 +61,9 @@ public:
     ReportState DeviceReportState() const override {
         if (!asked) return ReportState::None;
         return std::chrono::steady_clock::now() >= readyAt ? ReportState::Ready : ReportState::Gathering;
+    }
+    std::string DeviceFailureCause(const LinkStatus& status) const override {
+        return std::string(adapterFailureCause(status));
     }
     LinkReport report;
     std::chrono::milliseconds takes{0};
@@ -167,7 +171,7 @@ protected:
     std::optional<std::string> answer;
     bool canClear = true;
     int clears = 0;
-    elm327::ClearResult clearAnswer{LinkStatus::ok(), {"7E8"}, {}};
+    ClearResult clearAnswer{LinkStatus::ok(), {"7E8"}, {}};
     std::function<void()> onClear;
     std::string clearedFolder;
 };
@@ -283,9 +287,9 @@ TEST_F(ReadCommand, AnAdapterIsReadTheMomentItsReportIsThereAndItsFailureSaysWhy
     const Case cases[] = {
         {LinkStatus(LinkCode::NoVehicle, "UNABLE TO CONNECT"),
          "The adapter answered, but no car did. Is the ignition on? (no vehicle: UNABLE TO CONNECT)"},
-        {LinkStatus(LinkCode::NoDevice, elm327::NoAdapterOnSerialPorts),
+        {LinkStatus(LinkCode::NoDevice, NoAdapterOnSerialPorts),
          "No adapter was found on the serial ports. (no device: no ELM327 on the serial ports)"},
-        {LinkStatus(LinkCode::NoDevice, elm327::ConnectionRefused),
+        {LinkStatus(LinkCode::NoDevice, ConnectionRefused),
          "The adapter refused the connection. (no device: connection refused)"},
         {LinkStatus(LinkCode::Timeout, "adapter silent"), "The adapter stopped answering. (timeout: adapter silent)"},
     };
@@ -509,7 +513,7 @@ TEST_F(ReadCommand, ClearingAsksFirstAndKeepsTheReadBeforeAnAdapterThatCanClearI
         bool adapter;  // the link made can clear
         bool terminal;
         std::optional<std::string> answer;
-        elm327::ClearResult clearAnswer;
+        ClearResult clearAnswer;
         int status;
         int clears;
         std::string ending;  // how standard error ends
@@ -519,7 +523,7 @@ TEST_F(ReadCommand, ClearingAsksFirstAndKeepsTheReadBeforeAnAdapterThatCanClearI
     };
     const std::vector<std::string_view> elm = {"--clear", "--link", "elm327:/dev/ttyUSB0"};
     const std::vector<std::string_view> elmYes = {"--clear", "--yes", "--link", "elm327:/dev/ttyUSB0"};
-    const elm327::ClearResult ok{LinkStatus::ok(), {"7E8", "7E9"}, {}};
+    const ClearResult ok{LinkStatus::ok(), {"7E8", "7E9"}, {}};
     const std::string confirmed = "The car confirmed: its trouble codes are cleared.\nConfirmed by unit 7E8, unit 7E9.\n";
     const std::string notReader = " cannot clear codes; --clear needs an ELM327 adapter (--link elm327:...)\n";
     const LinkStatus refused(LinkCode::Protocol, "car refused the request");

@@ -2,7 +2,7 @@
 
 namespace vx414 {
 
-void LiveFeed::setChoice(elm327::LiveChoice choice) {
+void LiveFeed::setChoice(LiveChoice choice) {
     const std::lock_guard lock(mutex_);
     choice_ = std::move(choice);
 }
@@ -19,7 +19,7 @@ void LiveFeed::supported(const std::vector<std::uint8_t>& pids) {
     news_.supported = pids;
 }
 
-elm327::LiveChoice LiveFeed::choice() {
+LiveChoice LiveFeed::choice() {
     const std::lock_guard lock(mutex_);
     return choice_;
 }

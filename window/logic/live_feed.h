@@ -8,12 +8,12 @@
 #include <optional>
 #include <vector>
 
-#include "reader/elm327/elm327_live_watcher.h"
+#include "reader/live_watcher.h"
 #include "reader/link_status.h"
 
 namespace vx414 {
 
-class LiveFeed final : public elm327::LiveWatcher {
+class LiveFeed final : public LiveWatcher {
 public:
     // What came since the window last took it.
     struct News {
@@ -23,12 +23,12 @@ public:
     };
 
     // The window's side.
-    void setChoice(elm327::LiveChoice choice);
+    void setChoice(LiveChoice choice);
     News take();
 
     // The polling thread's side.
     void supported(const std::vector<std::uint8_t>& pids) override;
-    elm327::LiveChoice choice() override;
+    LiveChoice choice() override;
     void sample(const obd::LiveSample& sample) override;
     void ended(const LinkStatus& status);
 
@@ -38,7 +38,7 @@ public:
 
 private:
     std::mutex mutex_;
-    elm327::LiveChoice choice_;
+    LiveChoice choice_;
     News news_;
 };
 

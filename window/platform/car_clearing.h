@@ -1,10 +1,10 @@
 // Clearing the car's codes (service 04) through the link, as the window asks for it: only
-// an ELM327 adapter can, and the clear runs off the window's thread.
+// the link says whether it can (an ELM327 adapter can), and the clear runs off the window's
+// thread.
 #pragma once
 
+#include "reader/clear_result.h"
 #include "reader/device_library.h"
-#include "reader/elm327/elm327_answer.h"
-#include "reader/link_status.h"
 
 namespace vx414 {
 
@@ -16,15 +16,15 @@ public:
     // Sends service 04 and waits for the car's answer, within the link's own bound: Ok once
     // a unit has confirmed, with the units that confirmed and those that refused. Called on
     // a worker thread while no read runs.
-    virtual elm327::ClearResult clearCodes() = 0;
+    virtual ClearResult clearCodes() = 0;
 };
 
-// The program's: the ELM327 library behind the window's link.
+// The program's: the window's link itself.
 class LinkCarClearing final : public CarClearing {
 public:
     explicit LinkCarClearing(DeviceLibrary& link) : link_(link) {}
     bool canClear() override;
-    elm327::ClearResult clearCodes() override;
+    ClearResult clearCodes() override;
 
 private:
     DeviceLibrary& link_;

@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "reader/device_library.h"
-#include "reader/elm327/elm327_live_watcher.h"
+#include "reader/live_watcher.h"
 #include "reader/link_status.h"
 
 namespace vx414 {
@@ -18,7 +18,7 @@ public:
     virtual bool canPoll() = 0;
     // Starts polling on the link's worker and returns at once. `watcher` is called on that
     // thread, and `ended` once, there too, when polling ends (Ok when stopped).
-    virtual void start(std::shared_ptr<elm327::LiveWatcher> watcher, std::function<void(const LinkStatus&)> ended) = 0;
+    virtual void start(std::shared_ptr<LiveWatcher> watcher, std::function<void(const LinkStatus&)> ended) = 0;
     // Stops polling; returns within the link's stop bound, without waiting on the adapter.
     virtual void stop() = 0;
 };
@@ -28,7 +28,7 @@ class LinkLivePolling final : public LivePolling {
 public:
     explicit LinkLivePolling(DeviceLibrary& link) : link_(link) {}
     bool canPoll() override;
-    void start(std::shared_ptr<elm327::LiveWatcher> watcher, std::function<void(const LinkStatus&)> ended) override;
+    void start(std::shared_ptr<LiveWatcher> watcher, std::function<void(const LinkStatus&)> ended) override;
     void stop() override;
 
 private:

@@ -8,7 +8,7 @@
 
 #include "reader/obd/live_pids.h"
 
-namespace vx414::elm327 {
+namespace vx414 {
 
 struct LiveChoice {
     std::vector<std::uint8_t> followed;  // asked every round, first
@@ -30,4 +30,4 @@ public:
 // The reason of an Ok status when no unit supports any value this program reads.
 inline constexpr const char* NoLiveValues = "no live values";
 
-}  // namespace vx414::elm327
+}  // namespace vx414

@@ -1,0 +1,92 @@
+#include <algorithm>
+#include <glob.h>
+
+#include "reader/adapter_listing.h"
+#include "reader/elm327/ble_discovery.h"
+#include "reader/elm327/elm327_ble_transport.h"
+#include "reader/elm327/elm327_device_library.h"
+#include "reader/elm327/elm327_session.h"
+#include "reader/elm327/elm327_tcp_transport.h"
+#include "reader/elm327/elm327_tty_transport.h"
+#include "reader/link_failure_cause.h"
+
+namespace vx414 {
+namespace {
+
+using elm327::Clock;
+
+// The address and port nearly every Wi-Fi ELM327 adapter ships with.
+constexpr const char* WiFiHost = "192.168.0.10";
+constexpr std::uint16_t WiFiPort = 35000;
+
+std::vector<std::string> matching(const std::string& pattern) {
+    std::vector<std::string> paths;
+    glob_t found{};
+    if (::glob(pattern.c_str(), 0, nullptr, &found) == 0) paths.assign(found.gl_pathv, found.gl_pathv + found.gl_pathc);
+    ::globfree(&found);
+    std::sort(paths.begin(), paths.end(), [](const std::string& a, const std::string& b) {
+        return a.size() != b.size() ? a.size() < b.size() : a < b;
+    });
+    return paths;
+}
+
+ListedAdapter listed(ListedAdapter::Kind kind, std::string link, std::string name = {}) {
+    ListedAdapter entry;
+    entry.kind = kind;
+    entry.link = std::move(link);
+    entry.name = std::move(name);
+    return entry;
+}
+
+// Opens and asks ATI, each within `bound`; the note says what went wrong.
+void tryOne(elm327::Transport& pipe, std::chrono::milliseconds openBound, ListedAdapter& entry) {
+    const LinkStatus opened = pipe.open(Clock::now() + openBound);
+    if (!opened.isOk()) {
+        const std::string_view cause = adapterFailureCause(opened);
+        entry.note = opened.code() == LinkCode::NoDevice && std::string_view(opened.reason()).find("held") != std::string_view::npos
+                         ? "held by another program"
+                         : std::string(cause);
+        return;
+    }
+    entry.answered = elm327::Session::answersAsElm327(pipe, Clock::now() + elm327::ProbeBound);
+    if (!entry.answered) entry.note = "no ELM327 answer";
+    pipe.close();
+}
+
+}  // namespace
+
+AdapterListing listAdapters() {
+    AdapterListing listing;
+    for (const std::string& pattern : elm327::SerialPortPatterns) {
+        for (const std::string& path : matching(pattern)) {
+            ListedAdapter entry = listed(ListedAdapter::Kind::SerialPort, "elm327:" + path);
+            elm327::TtyTransport tty(path, elm327::DefaultBaud);
+            tryOne(tty, elm327::ProbeBound, entry);
+            listing.adapters.push_back(entry);
+        }
+    }
+
+    const auto bluetoothEnd = Clock::now() + elm327::BleSearchBound;
+    const elm327::BleDiscovery known = elm327::knownBleAdapters(bluetoothEnd);
+    if (!known.status.isOk()) listing.bluetooth = std::string(adapterFailureCause(known.status));
+    for (const elm327::BleCandidate& device : known.devices) {
+        ListedAdapter entry = listed(ListedAdapter::Kind::BluetoothLe, elm327::BleLinkPrefix + device.address, device.name);
+        if (device.hasRssi) entry.rssi = device.rssi;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(bluetoothEnd - Clock::now());
+        if (left.count() <= 0) {
+            entry.note = "not tried (out of time)";
+        } else {
+            elm327::BleTransport ble(device.address);
+            tryOne(ble, std::min(left, std::chrono::milliseconds(elm327::BleOpenBound)), entry);
+        }
+        listing.adapters.push_back(entry);
+    }
+
+    ListedAdapter wifi = listed(ListedAdapter::Kind::WiFi, std::string("elm327://") + WiFiHost + ":" + std::to_string(WiFiPort));
+    elm327::TcpTransport tcp(WiFiHost, WiFiPort);
+    tryOne(tcp, elm327::ProbeBound, wifi);
+    listing.adapters.push_back(wifi);
+    return listing;
+}
+
+}  // namespace vx414
