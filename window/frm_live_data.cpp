@@ -37,7 +37,12 @@ frmLiveData::frmLiveData(Services services, UnitSystem units, QWidget* parent)
     list = new QTreeWidget(this);
     list->setColumnCount(3);
     list->setHeaderLabels({QStringLiteral("Value"), QStringLiteral("Now"), QStringLiteral("Unit")});
+    // The names take what the value and its unit leave; the list is wide enough for the
+    // longest names ("Oxygen sensor 1, bank 1: voltage") beside a value.
+    list->header()->setStretchLastSection(false);
+    list->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     list->header()->setSectionResizeMode(NameColumn, QHeaderView::Stretch);
+    list->setMinimumWidth(380);
     list->setRootIsDecorated(true);
     chart = new StripChart(this);
     chart->setUnits(units_);
@@ -53,6 +58,7 @@ frmLiveData::frmLiveData(Services services, UnitSystem units, QWidget* parent)
     splitter->addWidget(list);
     splitter->addWidget(chart);
     splitter->setStretchFactor(1, 1);
+    splitter->setSizes({440, 560});
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(startButton);
     buttons->addWidget(recordButton);
@@ -61,7 +67,7 @@ frmLiveData::frmLiveData(Services services, UnitSystem units, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(splitter, 1);
     layout->addLayout(buttons);
-    resize(900, 520);
+    resize(1000, 560);
 
     timer_ = new QTimer(this);
     timer_->setInterval(TakeMilliseconds);
