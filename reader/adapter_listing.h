@@ -25,8 +25,13 @@ struct AdapterListing {
     std::string bluetooth;  // empty, or why no Bluetooth device could be listed
 };
 
+// The address nearly every Wi-Fi ELM327 adapter ships with.
+inline constexpr const char* UsualWiFiHost = "192.168.0.10";
+inline constexpr unsigned UsualWiFiPort = 35000;
+
 // Bounded: half a second a serial port, five seconds for the Bluetooth devices together,
-// a second for the Wi-Fi address.
-AdapterListing listAdapters();
+// a second for the Wi-Fi address, `wifiHost`:`wifiPort` (an adapter set up on another
+// address, or a test's own adapter on this computer).
+AdapterListing listAdapters(const std::string& wifiHost = UsualWiFiHost, unsigned wifiPort = UsualWiFiPort);
 
 }  // namespace vx414

@@ -15,10 +15,6 @@ namespace {
 
 using elm327::Clock;
 
-// The address and port nearly every Wi-Fi ELM327 adapter ships with.
-constexpr const char* WiFiHost = "192.168.0.10";
-constexpr std::uint16_t WiFiPort = 35000;
-
 std::vector<std::string> matching(const std::string& pattern) {
     std::vector<std::string> paths;
     glob_t found{};
@@ -55,7 +51,7 @@ void tryOne(elm327::Transport& pipe, std::chrono::milliseconds openBound, Listed
 
 }  // namespace
 
-AdapterListing listAdapters() {
+AdapterListing listAdapters(const std::string& wifiHost, unsigned wifiPort) {
     AdapterListing listing;
     for (const std::string& pattern : elm327::SerialPortPatterns) {
         for (const std::string& path : matching(pattern)) {
@@ -82,8 +78,8 @@ AdapterListing listAdapters() {
         listing.adapters.push_back(entry);
     }
 
-    ListedAdapter wifi = listed(ListedAdapter::Kind::WiFi, std::string("elm327://") + WiFiHost + ":" + std::to_string(WiFiPort));
-    elm327::TcpTransport tcp(WiFiHost, WiFiPort);
+    ListedAdapter wifi = listed(ListedAdapter::Kind::WiFi, "elm327://" + wifiHost + ":" + std::to_string(wifiPort));
+    elm327::TcpTransport tcp(wifiHost, static_cast<std::uint16_t>(wifiPort));
     tryOne(tcp, elm327::ProbeBound, wifi);
     listing.adapters.push_back(wifi);
     return listing;

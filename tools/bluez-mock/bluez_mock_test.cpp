@@ -169,7 +169,10 @@ TEST(BluetoothLe, ListAdaptersShowsTheDevicesBlueZKnows) {
         const auto mock = startMock(bus, c.mock);
         testing::ChildOptions options;
         options.environment["DBUS_SYSTEM_BUS_ADDRESS"] = bus.address();
+        // The Wi-Fi address tried is a closed port of this computer's: a test reaches no network.
+        options.environment["VX414_WIFI_ADAPTER"] = "127.0.0.1:9";
         const testing::ChildResult result = testing::runChild(testing::buildProgram("vx414-read"), {"--list-adapters"}, options);
+        EXPECT_NE(result.out.find("elm327://127.0.0.1:9"), std::string::npos) << result.out;
         EXPECT_NE(result.out.find(c.line), std::string::npos) << result.out;
         if (c.answered) {
             EXPECT_EQ(result.status, 0) << result.out;
