@@ -96,9 +96,9 @@ void checkVinOf(const std::vector<Message>& messages) {
     check(again.fault == read.fault && again.vin == read.vin);
 }
 
-elm327::UnitMessages& unitOf(std::optional<elm327::ServiceAnswer>& answer, const std::string& sender) {
-    if (!answer) answer = elm327::ServiceAnswer{};
-    for (elm327::UnitMessages& unit : answer->units) {
+obd::UnitMessages& unitOf(std::optional<obd::ServiceAnswer>& answer, const std::string& sender) {
+    if (!answer) answer = obd::ServiceAnswer{};
+    for (obd::UnitMessages& unit : answer->units) {
         if (unit.sender == sender) return unit;
     }
     answer->units.push_back({sender, {}, {}});
@@ -110,7 +110,7 @@ elm327::UnitMessages& unitOf(std::optional<elm327::ServiceAnswer>& answer, const
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const std::string Senders[] = {"7E8", "7E9", "486B10", "18DAF118"};
     VehicleAnswers answers;
-    std::optional<elm327::ServiceAnswer> freeze;
+    std::optional<obd::ServiceAnswer> freeze;
     std::set<std::string> codeUnits;
     std::span<const std::uint8_t> input(data, size);
     while (input.size() >= 2) {
@@ -143,14 +143,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (freeze) {
         // Each unit's messages one by one, as separate requests give them.
-        for (const elm327::UnitMessages& unit : freeze->units) {
+        for (const obd::UnitMessages& unit : freeze->units) {
             for (const Message& message : unit.messages) {
                 answers.freezeFrame.push_back({LinkStatus::ok(), false, {{unit.sender, {message}, {}}}});
             }
         }
     }
     if (answers.vin) {
-        for (const elm327::UnitMessages& unit : answers.vin->units) checkVinOf(unit.messages);
+        for (const obd::UnitMessages& unit : answers.vin->units) checkVinOf(unit.messages);
     }
 
     const VehicleInfo info = assembleVehicleInfo(answers, builtInWmiTable(), 2026);
