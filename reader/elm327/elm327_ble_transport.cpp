@@ -209,12 +209,16 @@ void BleTransport::Link::close() {
                             receiver_.data(), slot);
         }
     }
-    // The connection goes first: Qt's D-Bus module follows the receiver's end with a blocking
-    // call into the connection's thread, which is the receiver's own, so the receiver may
-    // only end there once the connection has (its deletion is queued behind the connection's).
     QDBusConnection::disconnectFromBus(connectionName_);
     bus_ = QDBusConnection(connectionName_);
-    if (receiver_) receiver_->deleteLater();
+    if (receiver_) {
+        // Qt's D-Bus module hears of a hooked receiver's end through a blocking call into the
+        // connection's thread, which is the receiver's own: were that still wired when the
+        // receiver ends there, its thread would wait on itself for good. Its hooks are gone
+        // (above) or gone with the connection, so nothing is left for it to hear.
+        QObject::disconnect(receiver_.data(), &QObject::destroyed, nullptr, nullptr);
+        receiver_->deleteLater();
+    }
     receiver_.clear();
     inbox_.reset();
     connectedByUs_ = false;
