@@ -166,4 +166,13 @@ std::unique_ptr<DeviceLibrary> makeDeviceLibrary(const std::optional<LinkName>& 
     return std::make_unique<Elm327DeviceLibrary>(*name);
 }
 
+std::unique_ptr<DeviceLibrary> openLink(const std::optional<LinkName>& name, const LinkSearch& search) {
+    if (name && name->kind == LinkName::Kind::ReaderTty) return std::make_unique<TtyDeviceLibrary>(name->path);
+    if (name) return std::make_unique<Elm327DeviceLibrary>(*name);
+    std::vector<std::string> patterns = search.serialPorts.value_or(elm327::SerialPortPatterns);
+    if (search.bluetoothLe) patterns.push_back(elm327::BluetoothLeDevices);
+    return std::make_unique<DefaultDeviceLibrary>(search.readerPath.value_or(DefaultLinkPath),
+                                                  std::make_unique<Elm327DeviceLibrary>(std::move(patterns)));
+}
+
 }  // namespace vx414

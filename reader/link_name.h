@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "reader/device_library.h"
 
@@ -49,5 +50,18 @@ inline constexpr const char* LinkNameForms =
 // The link the program uses: `named` (from --link) when given, else $VX414_LINK, else
 // /dev/vx414 or an ELM327 found on the serial ports at the first read.
 std::unique_ptr<DeviceLibrary> makeDeviceLibrary(const std::optional<LinkName>& named);
+
+// Where the automatic choice looks: the VX-414 reader's path, then an ELM327 adapter on the
+// serial ports and among the Bluetooth LE devices BlueZ knows. Tests steer it away from
+// this computer's own devices.
+struct LinkSearch {
+    std::optional<std::string> readerPath;               // nothing: /dev/vx414
+    std::optional<std::vector<std::string>> serialPorts;  // nothing: /dev/ttyUSB*, /dev/ttyACM*, /dev/rfcomm*
+    bool bluetoothLe = true;
+};
+
+// The library for `name`, without looking at $VX414_LINK; nothing named: automatic, as
+// `search` says.
+std::unique_ptr<DeviceLibrary> openLink(const std::optional<LinkName>& name, const LinkSearch& search = {});
 
 }  // namespace vx414
