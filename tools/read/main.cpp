@@ -69,6 +69,7 @@ int main(int argc, char** argv) {
     CommandEnvironment environment{std::cout, std::cerr, programFolder(argc > 0 ? argv[0] : nullptr)};
     environment.clearedFolder = vx414::clearedReadsFolder();
     if (const char* link = std::getenv(vx414::LinkEnvironmentVariable)) environment.linkVariable = link;
+    environment.linkChoiceFolder = vx414::unitChoiceFolder();
     environment.errIsTerminal = ::isatty(STDERR_FILENO) == 1;
     environment.inIsTerminal = ::isatty(STDIN_FILENO) == 1;
     environment.readAnswer = readAnswer;

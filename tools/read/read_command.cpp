@@ -11,6 +11,7 @@
 #include "definitions/definitions_table.h"
 #include "definitions/glossary.h"
 #include "reader/cleared_read.h"
+#include "reader/link_choice.h"
 #include "reader/report_format.h"
 #include "reader/vehicle_format.h"
 #include "reader/tty_device_library.h"
@@ -74,7 +75,8 @@ struct ChosenLink {
     std::string shown;              // how the status line and the messages name it
 };
 
-// --link, else $VX414_LINK; either must parse. Empty when it does not (the line is said).
+// --link, else $VX414_LINK, either of which must parse, else the adapter chosen in the window
+// (see reader/link_choice.h). Empty when a name does not parse (the line is said).
 std::optional<ChosenLink> chooseLink(const ReadArguments& arguments, const CommandEnvironment& environment) {
     std::optional<std::string> text = arguments.link;
     std::string_view origin = "--link";
@@ -84,6 +86,11 @@ std::optional<ChosenLink> chooseLink(const ReadArguments& arguments, const Comma
     }
     ChosenLink chosen;
     if (!text) {
+        if (std::optional<LinkName> kept = loadLinkChoice(environment.linkChoiceFolder)) {
+            chosen.shown = linkNameText(*kept);
+            chosen.named = std::move(kept);
+            return chosen;
+        }
         std::error_code ignored;
         chosen.shown = std::filesystem::exists(DefaultLinkPath, ignored) ? DefaultLinkPath
                                                                          : "an ELM327 adapter on the serial ports";

@@ -52,6 +52,7 @@ struct CommandEnvironment {
     std::string programFolder;                // where VX-414.dis is looked for
     std::string clearedFolder;                // where --clear keeps the read and --previous finds it
     std::optional<std::string> linkVariable;  // $VX414_LINK
+    std::string linkChoiceFolder;             // where the window keeps the adapter chosen; empty: none
     bool errIsTerminal = false;               // show a status line while the read runs
     bool inIsTerminal = false;                // a person can answer the clear's question
     std::function<std::optional<std::string>()> readAnswer;  // one line typed, nothing at its end

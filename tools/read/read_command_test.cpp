@@ -131,6 +131,7 @@ protected:
         environment.errIsTerminal = errIsTerminal;
         environment.inIsTerminal = inIsTerminal;
         environment.linkVariable = linkVariable;
+        environment.linkChoiceFolder = linkChoiceFolder;
         environment.readAnswer = [this] { return answer; };
         environment.now = [] { return std::chrono::system_clock::from_time_t(1796646896); };  // 2026-12-07 12:34:56
         environment.readDelay = readDelay;
@@ -168,6 +169,7 @@ protected:
     bool errIsTerminal = false;
     bool inIsTerminal = false;
     std::optional<std::string> linkVariable;
+    std::string linkChoiceFolder;
     std::optional<std::string> answer;
     bool canClear = true;
     int clears = 0;
@@ -348,27 +350,38 @@ TEST_F(ReadCommand, TheLinkIsNamedAsTheWindowFindsIt) {
     struct Case {
         std::optional<std::string> option;
         std::optional<std::string> variable;
+        std::string kept;  // the adapter chosen in the window; "" none
         int status;
         std::string opened;  // "" none
         std::string err;
     };
     const std::string missing = (folder.path() / "nothing-here").string();
+    const std::string elsewhere = (folder.path() / "elsewhere").string();
     const Case cases[] = {
-        {tty(), std::nullopt, ExitOk, tty(), ""},
-        {std::nullopt, tty(), ExitOk, tty(), ""},
-        {tty(), "bad:", ExitOk, tty(), ""},  // --link wins over the variable
-        {std::nullopt, "", ExitOk, "(searched)", ""},  // an empty variable names nothing
-        {"bad:", std::nullopt, ExitUsage, "", "vx414-read: --link: unknown scheme \"bad\"\n"},
-        {std::nullopt, "bad:", ExitUsage, "", "vx414-read: VX414_LINK: unknown scheme \"bad\"\n"},
-        {missing, std::nullopt, ExitFailed, "", "vx414-read: no reader at " + missing + "\n"},
+        {tty(), std::nullopt, "", ExitOk, tty(), ""},
+        {std::nullopt, tty(), "", ExitOk, tty(), ""},
+        {tty(), "bad:", "", ExitOk, tty(), ""},  // --link wins over the variable
+        {std::nullopt, "", "", ExitOk, "(searched)", ""},  // an empty variable names nothing
+        {"bad:", std::nullopt, "", ExitUsage, "", "vx414-read: --link: unknown scheme \"bad\"\n"},
+        {std::nullopt, "bad:", "", ExitUsage, "", "vx414-read: VX414_LINK: unknown scheme \"bad\"\n"},
+        {missing, std::nullopt, "", ExitFailed, "", "vx414-read: no reader at " + missing + "\n"},
+        // Nothing named: the window's choice; either name wins over it.
+        {std::nullopt, std::nullopt, tty(), ExitOk, tty(), ""},
+        {std::nullopt, "", tty(), ExitOk, tty(), ""},
+        {std::nullopt, tty(), elsewhere, ExitOk, tty(), ""},
+        {tty(), std::nullopt, elsewhere, ExitOk, tty(), ""},
+        {std::nullopt, std::nullopt, "\x01" "damaged", ExitOk, "(searched)", ""},
     };
     for (const Case& c : cases) {
         opened.clear();
         linkVariable = c.variable;
+        const ScratchFolder config;
+        linkChoiceFolder = config.path().string();
+        if (!c.kept.empty()) std::ofstream(config.path() / "link") << c.kept << "\n";
         std::vector<std::string_view> arguments;
         if (c.option) arguments = {"--link", *c.option};
         const Outcome result = run(arguments);
-        SCOPED_TRACE(c.option.value_or("-") + " / " + c.variable.value_or("-"));
+        SCOPED_TRACE(c.option.value_or("-") + " / " + c.variable.value_or("-") + " / " + c.kept);
         EXPECT_EQ(result.status, c.status);
         EXPECT_EQ(opened, c.opened.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.opened});
         if (c.status != ExitOk) {
@@ -376,6 +389,7 @@ TEST_F(ReadCommand, TheLinkIsNamedAsTheWindowFindsIt) {
             EXPECT_EQ(result.out, "");
         }
     }
+    linkChoiceFolder.clear();
 }
 
 TEST_F(ReadCommand, AStatusLineShowsOnlyOnATerminalAndIsWipedAfterwards) {

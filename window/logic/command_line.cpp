@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "reader/link_choice.h"
+
 namespace vx414 {
 namespace {
 
@@ -28,13 +30,16 @@ std::string usageText() {
            LinkNameForms +
            "\n"
            "Without --link the environment variable VX414_LINK names the link, in the same forms.\n"
-           "With neither, the program uses the VX-414 reader at /dev/vx414 when that exists;\n"
-           "otherwise the first LINK USB looks for an ELM327 adapter on /dev/ttyUSB*, /dev/ttyACM*\n"
-           "and /dev/rfcomm* (a port another program holds is skipped, each probe takes at most\n"
-           "half a second) and keeps the one that answers for the rest of the run.\n";
+           "With neither, the adapter last chosen in \"Choose adapter...\" (right-click LINK USB,\n"
+           "or Ctrl+K), kept in $XDG_CONFIG_HOME/vx414/link. With none of these, the program uses\n"
+           "the VX-414 reader at /dev/vx414 when that exists; otherwise the first LINK USB looks\n"
+           "for an ELM327 adapter on /dev/ttyUSB*, /dev/ttyACM* and /dev/rfcomm* (a port another\n"
+           "program holds is skipped, each probe takes at most half a second), then among the\n"
+           "Bluetooth LE devices BlueZ knows, and keeps the one that answers for the rest of the run.\n";
 }
 
-CommandLine parseCommandLine(std::span<const char* const> arguments, const char* environmentLink) {
+CommandLine parseCommandLine(std::span<const char* const> arguments, const char* environmentLink,
+                             const std::string& keptFolder) {
     CommandLine line;
     std::optional<std::string> linkText;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
@@ -70,15 +75,9 @@ CommandLine parseCommandLine(std::span<const char* const> arguments, const char*
             return fail("unexpected argument \"" + std::string(argument) + "\" (see vx414 --help)");
         }
     }
-    if (linkText) {
-        LinkNameParse parsed = parseLinkName(*linkText);
-        if (!parsed.name) return fail("--link: " + parsed.error);
-        line.link = std::move(parsed.name);
-    } else if (environmentLink != nullptr && environmentLink[0] != '\0') {
-        LinkNameParse parsed = parseLinkName(environmentLink);
-        if (!parsed.name) return fail("VX414_LINK: " + parsed.error);
-        line.link = std::move(parsed.name);
-    }
+    LinkInUse use = chooseLinkInUse(linkText, environmentLink, keptFolder);
+    if (!use.error.empty()) return fail(use.error);
+    line.link = std::move(use.name);
     return line;
 }
 

@@ -14,7 +14,7 @@ namespace vx414 {
 struct CommandLine {
     enum class Action { Run, Help, Version, Fail };
     Action action = Action::Run;
-    // The link named by --link, else by $VX414_LINK; empty when neither names one.
+    // The link named by --link, else by $VX414_LINK, else the kept choice; empty: automatic.
     std::optional<LinkName> link;
     // --units: the units the live data and the vehicle report show, kept for later runs;
     // empty: the kept choice.
@@ -23,8 +23,11 @@ struct CommandLine {
 };
 
 // `arguments` without the program name; `environmentLink` is $VX414_LINK (nullptr when
-// unset). --link wins over the environment, whose value is then not looked at.
-CommandLine parseCommandLine(std::span<const char* const> arguments, const char* environmentLink);
+// unset); `keptFolder` holds the adapter chosen in the window (empty: none is looked for).
+// --link wins over the environment, whose value is then not looked at, and either over the
+// kept choice.
+CommandLine parseCommandLine(std::span<const char* const> arguments, const char* environmentLink,
+                             const std::string& keptFolder = {});
 
 // What --help prints.
 std::string usageText();
