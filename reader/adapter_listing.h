@@ -34,4 +34,9 @@ inline constexpr unsigned UsualWiFiPort = 35000;
 // address, or a test's own adapter on this computer).
 AdapterListing listAdapters(const std::string& wifiHost = UsualWiFiHost, unsigned wifiPort = UsualWiFiPort);
 
+// The same with the Wi-Fi address $VX414_WIFI_ADAPTER names (HOST:PORT, an adapter set up on
+// another address), else the usual one: what vx414-read --list-adapters and the window's
+// "Choose adapter…" list.
+AdapterListing listAdaptersAsSetUp();
+
 }  // namespace vx414

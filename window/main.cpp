@@ -13,6 +13,9 @@
 #include "window/platform/live_polling.h"
 #include "reader/cleared_read.h"
 #include "window/platform/car_clearing.h"
+#include "window/adapter_choice.h"
+#include "reader/adapter_listing.h"
+#include "reader/chosen_device_library.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -30,8 +33,10 @@ int main(int argc, char** argv)
     // The command line is read before Qt sees it and before any window, so that --help
     // and a bad link name need no display.
     const std::span<const char* const> arguments(argv + 1, static_cast<std::size_t>(argc > 0 ? argc - 1 : 0));
+    // Settings kept between runs: the units, and the adapter chosen in "Choose adapter…".
+    const std::string configFolder = vx414::unitChoiceFolder();
     const vx414::CommandLine line =
-        vx414::parseCommandLine(arguments, std::getenv(vx414::LinkEnvironmentVariable));
+        vx414::parseCommandLine(arguments, std::getenv(vx414::LinkEnvironmentVariable), configFolder);
     if (line.action == vx414::CommandLine::Action::Help || line.action == vx414::CommandLine::Action::Version) {
         std::fputs(line.message.c_str(), stdout);
         return 0;
@@ -50,7 +55,9 @@ int main(int argc, char** argv)
     vx414::QtBeep beep;
     vx414::QtPointers pointers;
     vx414::QtProgramEnd programEnd;
-    const std::unique_ptr<vx414::DeviceLibrary> device = vx414::makeDeviceLibrary(line.link);
+    // "Choose adapter…" may change the link between reads.
+    const auto device = std::make_unique<vx414::ChosenDeviceLibrary>(
+        line.link, [](const std::optional<vx414::LinkName>& link) { return vx414::openLink(link); });
     vx414::Platform platform{messageBox, beep, pointers, programEnd, *device,
                              vx414::programFolder()};
 
@@ -77,11 +84,12 @@ int main(int argc, char** argv)
                                                  return std::nullopt;
                                              return path;
                                          },
-                                         vx414::unitChoiceFolder()},
+                                         configFolder},
                                         line.units);
     // The vehicle report, its copy, file and printed page give the freeze frame in the
     // units chosen there.
     exporter->setUnits([live] { return live->units(); });
+    new vx414::AdapterChoice(form, {*device, vx414::listAdaptersAsSetUp, configFolder, messageBox});  // owned by the form
     pointers.setWindow(&form);
     // The definitions and the glossary are read once the window is on the screen.
     form.SetDeferredLoad(true);

@@ -78,14 +78,7 @@ int main(int argc, char** argv) {
     environment.links.canClear = [](vx414::DeviceLibrary& link) { return link.DeviceCanClear(); };
     environment.links.clearCodes = [](vx414::DeviceLibrary& link) { return link.DeviceClearCodes(); };
     // A Wi-Fi adapter set up on another address than the usual one: VX414_WIFI_ADAPTER=HOST:PORT.
-    environment.links.listAdapters = [] {
-        const char* named = std::getenv("VX414_WIFI_ADAPTER");
-        const vx414::LinkNameParse wifi =
-            vx414::parseLinkName(named != nullptr && *named != '\0' ? "elm327://" + std::string(named) : std::string());
-        if (wifi.name && wifi.name->kind == vx414::LinkName::Kind::Elm327Tcp)
-            return vx414::listAdapters(wifi.name->host, wifi.name->port);
-        return vx414::listAdapters();
-    };
+    environment.links.listAdapters = [] { return vx414::listAdaptersAsSetUp(); };
     environment.links.givesLiveData = [](vx414::DeviceLibrary& link) { return link.DeviceGivesLiveData(); };
     environment.links.pollLive = [](vx414::DeviceLibrary& link, std::stop_token stop, vx414::LiveWatcher& watcher) {
         return link.DevicePollLive(std::move(stop), watcher);
