@@ -36,6 +36,8 @@ public:
         return current_->DeviceFailureCause(status);
     }
     std::optional<VehicleInfo> DeviceAwaitVehicle() override { return current_->DeviceAwaitVehicle(); }
+    // The window takes the rest of the vehicle's picture here, as told by the ready call.
+    std::optional<VehicleInfo> DeviceReadVehicle() override { return current_->DeviceReadVehicle(); }
     // Live data: the adapter's, when the next read would go to it.
     bool DeviceGivesLiveData() override { return adapter() != nullptr; }
     LinkStatus DevicePollLive(std::stop_token stop, LiveWatcher& watcher) override;
