@@ -1,8 +1,8 @@
 // LINK USB through a link whose worker gathers the whole report: the ELM327 library with a
-// scripted car behind a loopback socket. The window keeps turning while the worker works,
+// scripted car behind a loopback socket (reader/slow_adapter.h). The window keeps turning while the worker works,
 // takes the report the moment it is there, and EXIT, a window close or another LINK USB
 // during a slow read act at once, even when the worker does not heed the stop.
-#include "reader/elm327/elm327_device_library.h"
+#include "reader/slow_adapter.h"
 #include "window/frm_main.h"
 #include "window/testing/data_files.h"
 #include "window/testing/recording_platform.h"
@@ -13,14 +13,7 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <memory>
 #include <thread>
 
@@ -33,87 +26,12 @@ using testing::RecordingPointers;
 using testing::RecordingProgramEnd;
 using testing::ScriptedMessageBox;
 
-// A listening loopback socket: the adapter's pipe connects to it and is never read.
-struct Listener {
-    Listener()
-    {
-        fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof address;
-        ::bind(fd, reinterpret_cast<sockaddr*>(&address), size);
-        ::listen(fd, 8);
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-        port = ntohs(address.sin_port);
-    }
-    ~Listener() { ::close(fd); }
-    int fd = -1;
-    std::uint16_t port = 0;
-};
-
-// Read n answers P030n after `first` (the first read) or `later`; with heedsStop false it
-// sleeps through a stop, as a worker caught in a transport's open would.
-class SlowCar final : public elm327::Conversation {
-public:
-    explicit SlowCar(std::shared_ptr<std::atomic<int>> finished) : finished_(std::move(finished)) {}
-
-    elm327::SessionResult readCodes(elm327::Transport&, elm327::Deadline deadline, std::stop_token stop) override
-    {
-        const int n = ++reads_;
-        const auto until = std::min(deadline, elm327::Clock::now() + (n == 1 ? first : later));
-        if (heedsStop) {
-            std::mutex mutex;
-            std::condition_variable_any wake;
-            std::unique_lock lock(mutex);
-            wake.wait_until(lock, stop, until, [] { return false; });
-        } else {
-            std::this_thread::sleep_until(until);
-        }
-        ++*finished_;
-        if (stop.stop_requested())
-            return {LinkStatus(LinkCode::Timeout, "stopped"), {}, {}, {}};
-        const auto bytes = encodeTroubleCode("P030" + std::to_string(n));
-        return {LinkStatus::ok(), {decodeTroubleCode((*bytes)[0], (*bytes)[1])}, {}, {}};
-    }
-    // The vehicle part, `vehicleTakes` after the codes; its units are the codes'.
-    VehicleInfo readVehicle(elm327::Transport&, elm327::Deadline deadline, std::stop_token stop,
-                            const elm327::SessionResult& codes) override
-    {
-        std::mutex mutex;
-        std::condition_variable_any wake;
-        std::unique_lock lock(mutex);
-        wake.wait_until(lock, stop, std::min(deadline, elm327::Clock::now() + vehicleTakes), [] { return false; });
-        VehicleInfo told = vehicle;
-        told.units = codes.vehicle.units;
-        return told;
-    }
-    ClearResult clearCodes(elm327::Transport&, elm327::Deadline, std::stop_token) override { return {}; }
-    bool answersAsElm327(elm327::Transport&, elm327::Deadline) override { return true; }
-    void forget() override {}
-
-    std::chrono::milliseconds first{0};
-    std::chrono::milliseconds later{50};
-    bool heedsStop = true;
-    std::chrono::milliseconds vehicleTakes{0};
-    VehicleInfo vehicle;
-
-private:
-    std::shared_ptr<std::atomic<int>> finished_;
-    std::atomic<int> reads_{0};
-};
-
 struct AdapterForm {
     explicit AdapterForm(std::chrono::milliseconds first, bool heedsStop = true,
                          QString folder = QStringLiteral("/nonexistent"))
-        : car(new SlowCar(finished))
+        : adapter(testing::SlowCarScript{first, 50ms, heedsStop, 0ms, {}})
     {
-        car->first = first;
-        car->heedsStop = heedsStop;
-        device = std::make_unique<Elm327DeviceLibrary>(
-            LinkName{LinkName::Kind::Elm327Tcp, {}, 0, "127.0.0.1", listener.port},
-            std::unique_ptr<elm327::Conversation>(car));
-        platform = std::make_unique<Platform>(Platform{box, beep, pointers, end, *device, std::move(folder)});
+        platform = std::make_unique<Platform>(Platform{box, beep, pointers, end, adapter.library(), std::move(folder)});
         form = std::make_unique<frmMain>(*platform);
         if (platform->programFolder == "/nonexistent")
             form->Vehicle->addItem("generic");
@@ -123,11 +41,11 @@ struct AdapterForm {
     ~AdapterForm()
     {
         form.reset();
-        device.reset();
+        adapter.end();
         // A worker left to end on its own is waited for here, so that none outlives its test.
         QElapsedTimer t;
         t.start();
-        while (*finished < startedReads() && t.elapsed() < 5000)
+        while (adapter.finishedReads() < startedReads() && t.elapsed() < 5000)
             std::this_thread::sleep_for(10ms);
     }
     int startedReads() const { return expectedReads; }
@@ -142,10 +60,7 @@ struct AdapterForm {
         return form->Link->isEnabled();
     }
 
-    Listener listener;
-    std::shared_ptr<std::atomic<int>> finished = std::make_shared<std::atomic<int>>(0);
-    SlowCar* car;  // owned by the device library
-    std::unique_ptr<Elm327DeviceLibrary> device;
+    testing::SlowAdapter adapter;
     ScriptedMessageBox box;
     CountingBeep beep;
     RecordingPointers pointers;
@@ -179,7 +94,7 @@ TEST(AdapterRead, TheWindowTurnsWhileTheAdapterWorksAndTakesTheReportTheMomentIt
         QTimer beat;
         beat.setInterval(10);
         QObject::connect(&beat, &QTimer::timeout, [&] {
-            if (ticks > 0 && a.device->busy())
+            if (ticks > 0 && a.adapter.busy())
                 ++beatsAfterTickWhileGathering;
             if (ticksWhenFilled < 0 && m.Link->isEnabled())
                 ticksWhenFilled = ticks;
@@ -225,7 +140,7 @@ TEST(AdapterRead, ExitACloseOrAnotherLinkDuringASlowReadActAtOnce)
         m.show();
         m.Link_Click();
         QTest::qWait(100);  // the worker is with the car now
-        ASSERT_TRUE(a.device->busy()) << c.what;
+        ASSERT_TRUE(a.adapter.busy()) << c.what;
 
         QElapsedTimer t;
         t.start();
@@ -237,7 +152,7 @@ TEST(AdapterRead, ExitACloseOrAnotherLinkDuringASlowReadActAtOnce)
         case Act::Close:
             m.close();
             a.form.reset();
-            a.device.reset();
+            a.adapter.end();
             break;
         case Act::LinkAgain:
             m.Link_Click();
@@ -256,7 +171,7 @@ TEST(AdapterRead, ExitACloseOrAnotherLinkDuringASlowReadActAtOnce)
         EXPECT_TRUE(a.box.shown.empty()) << c.what;
         QElapsedTimer late;
         late.start();
-        while (*a.finished < 2 && late.elapsed() < 5000)
+        while (a.adapter.finishedReads() < 2 && late.elapsed() < 5000)
             QTest::qWait(10);
         QTest::qWait(50);
         EXPECT_EQ(a.beep.count, 1) << c.what;
@@ -273,11 +188,11 @@ TEST(AdapterRead, TheCodesShowFirstThenTheVehiclesPermanentRowsAndMakeFollowWith
     sources.sections["audi"] = {{"P0301", "Audi: misfire, cylinder 1", "t"}};
     const testing::DataFolder folder(sources);
     AdapterForm a(100ms, true, folder.path());
-    a.car->vehicleTakes = 700ms;
-    a.car->vehicle.vin = "WAUZZZ8K9BA123456";
-    a.car->vehicle.make = "audi";
+    a.adapter.script().vehicleTakes = 700ms;
+    a.adapter.script().vehicle.vin = "WAUZZZ8K9BA123456";
+    a.adapter.script().vehicle.make = "audi";
     const auto bytes = encodeTroubleCode("P0420");
-    a.car->vehicle.permanent = {decodeTroubleCode((*bytes)[0], (*bytes)[1])};
+    a.adapter.script().vehicle.permanent = {decodeTroubleCode((*bytes)[0], (*bytes)[1])};
     frmMain& m = *a.form;
     m.show();
     ASSERT_EQ(m.Vehicle->currentText(), "generic");
@@ -288,7 +203,7 @@ TEST(AdapterRead, TheCodesShowFirstThenTheVehiclesPermanentRowsAndMakeFollowWith
     ASSERT_TRUE(a.waitForReadEnd());
     // The codes, as the read's own timing gives them, while the vehicle is still being read.
     EXPECT_LT(t.elapsed(), 600);
-    EXPECT_TRUE(a.device->readingVehicle());
+    EXPECT_TRUE(a.adapter.readingVehicle());
     const struct {
         const char* when;
         std::vector<QString> kinds;  // column 0 of rows 1.., the total line last
