@@ -273,9 +273,11 @@ VIN, the check-engine light (MIL), the readiness monitors and the freeze frame.
                    elm327://HOST:PORT (an ELM327 adapter over TCP) or
                    elm327:ble:AA:BB:CC:DD:EE:FF (an ELM327 adapter over
                    Bluetooth LE, paired or seen by BlueZ). Without it,
-                   $VX414_LINK, else /dev/vx414, else an ELM327 adapter found
-                   on /dev/ttyUSB*, /dev/ttyACM* and /dev/rfcomm*, then among
-                   the Bluetooth LE devices BlueZ knows
+                   $VX414_LINK, else the adapter chosen in the window's
+                   "Choose adapter..." ($XDG_CONFIG_HOME/vx414/link), else
+                   /dev/vx414, else an ELM327 adapter found on /dev/ttyUSB*,
+                   /dev/ttyACM* and /dev/rfcomm*, then among the Bluetooth LE
+                   devices BlueZ knows
   --make MAKE      the vehicle make whose definitions win over the generic ones
                    (default: the make the car's VIN names, else generic; upper
                    or lower case, blanks and hyphens alike; the makes and their

@@ -35,7 +35,8 @@ std::string usageText() {
            "the VX-414 reader at /dev/vx414 when that exists; otherwise the first LINK USB looks\n"
            "for an ELM327 adapter on /dev/ttyUSB*, /dev/ttyACM* and /dev/rfcomm* (a port another\n"
            "program holds is skipped, each probe takes at most half a second), then among the\n"
-           "Bluetooth LE devices BlueZ knows, and keeps the one that answers for the rest of the run.\n";
+           "Bluetooth LE devices BlueZ knows, and keeps the one that answers for the rest of\n"
+           "the run.\n";
 }
 
 CommandLine parseCommandLine(std::span<const char* const> arguments, const char* environmentLink,
