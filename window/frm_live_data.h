@@ -13,6 +13,7 @@
 #include <QString>
 #include <QWidget>
 
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -66,6 +67,8 @@ public:
 
     // The interval at which the window takes what polling sent.
     static constexpr int TakeMilliseconds = 100;
+    // The updates a second shown are counted over this many seconds of rounds.
+    static constexpr double RateSeconds = 2.0;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -75,6 +78,10 @@ private:
     void fillList(const std::vector<std::uint8_t>& pids);
     void ticksChanged();
     void showSample(const obd::LiveSample& sample);
+    // The status while polling runs: what is followed (or recorded) and how often it comes.
+    void showFollowing();
+    // Any other status, which stays until the ticks change or polling starts or stops.
+    void say(const QString& status);
     void showValue(const obd::LiveValue& value);
     void ended(const LinkStatus& status);
     void stopRecording();
@@ -95,6 +102,8 @@ private:
     std::vector<const obd::PidField*> recorded_;
     LiveRecording recording_;
     QString recordingPath_;
+    bool followingShown_ = false;   // the status is showFollowing()'s, to be kept up to date
+    std::deque<double> roundTimes_;  // the seconds of the rounds of the last RateSeconds
 };
 
 }  // namespace vx414

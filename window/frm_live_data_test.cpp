@@ -16,6 +16,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QMenu>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -84,6 +85,10 @@ TEST(LiveDataWindow, ChartsFollowTheTickedValuesAndARecordingIsComplete)
         << "engine speed stayed at " << rpm;
     x.window->chart->repaint();
     EXPECT_NE(x.window->chart->grab().toImage(), before) << "the charts did not change";
+    // The status says what is followed and how often it comes.
+    const QRegularExpression following(QStringLiteral("^Following 3 values, [0-9]+(\\.[0-9])? updates a second\\.$"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return following.match(x.window->statusLabel->text()).hasMatch(); }, 3000))
+        << x.window->statusLabel->text().toStdString();
     for (const StripChart::Trace& trace : traces) {
         EXPECT_GE(trace.points.front().first, trace.points.back().first - StripChart::SpanSeconds);
         EXPECT_LT(trace.points.front().first, trace.points.back().first);
@@ -92,6 +97,8 @@ TEST(LiveDataWindow, ChartsFollowTheTickedValuesAndARecordingIsComplete)
     // Five seconds recorded: a heading and one whole row a round, spanning them.
     x.window->toggleRecording();
     ASSERT_TRUE(x.window->recording()) << x.window->statusLabel->text().toStdString();
+    EXPECT_TRUE(x.window->statusLabel->text().startsWith(QStringLiteral("Recording 3 values to ") + x.recordingPath()))
+        << x.window->statusLabel->text().toStdString();
     QTest::qWait(5000);
     x.window->toggleRecording();
     EXPECT_FALSE(x.window->recording());
@@ -108,6 +115,14 @@ TEST(LiveDataWindow, ChartsFollowTheTickedValuesAndARecordingIsComplete)
     ASSERT_GE(times.size(), 20U);
     EXPECT_GE(times.back() - times.front(), 4.5);
     EXPECT_TRUE(std::is_sorted(times.begin(), times.end()));
+
+    // None ticked: the window says so again, while it polls on.
+    for (const std::uint8_t pid : {std::uint8_t{0x0C}, std::uint8_t{0x05}, std::uint8_t{0x0D}})
+        x.window->follow(pid, false);
+    EXPECT_EQ(x.window->statusLabel->text(), QStringLiteral("Tick the values to follow."));
+    QTest::qWait(300);
+    EXPECT_EQ(x.window->statusLabel->text(), QStringLiteral("Tick the values to follow."));
+    EXPECT_TRUE(x.window->polling());
 
     // A read of the codes stops polling at once; so does closing the window.
     x.link->DeviceWriteByte(RequestByte);
