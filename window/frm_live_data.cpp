@@ -96,6 +96,8 @@ void frmLiveData::start()
         say(QStringLiteral("Live data needs an ELM327 adapter; the VX-414 reader holds codes only."));
         return;
     }
+    if (refusedWhileBusy())
+        return;
     feed_ = std::make_shared<LiveFeed>();
     roundTimes_.clear();  // a new polling counts its seconds from 0
     sendChoice();
@@ -111,7 +113,15 @@ void frmLiveData::start()
     updateButtons();
 }
 
-void frmLiveData::stop()
+bool frmLiveData::refusedWhileBusy()
+{
+    if (!services_.adapterBusy || !services_.adapterBusy())
+        return false;
+    say(QStringLiteral("The codes in the car are being cleared; start again once that is done."));
+    return true;
+}
+
+void frmLiveData::stop(const QString& why)
 {
     if (!polling_)
         return;
@@ -122,7 +132,9 @@ void frmLiveData::stop()
     feed_.reset();
     const bool wasRecording = recording_.isOpen();
     stopRecording();
-    if (!wasRecording)
+    if (!why.isEmpty())
+        say(wasRecording ? why + QLatin1Char(' ') + statusLabel->text() : why);
+    else if (!wasRecording)
         say(QStringLiteral("Stopped."));
     updateButtons();
 }
@@ -314,6 +326,8 @@ void frmLiveData::toggleRecording()
         say(QStringLiteral("Tick the values to record first."));
         return;
     }
+    if (!polling_ && refusedWhileBusy())
+        return;
     const std::optional<QString> path = services_.askRecordingPath ? services_.askRecordingPath(this) : std::nullopt;
     if (!path)
         return;

@@ -40,6 +40,9 @@ public:
         std::function<std::optional<QString>(QWidget* parent)> askRecordingPath;
         // The units chosen here, to keep between runs and show in the vehicle report.
         std::function<void(UnitSystem)> unitsChosen;
+        // Whether something else uses the adapter now (a clear of the codes): polling
+        // does not start meanwhile.
+        std::function<bool()> adapterBusy{};
     };
 
     frmLiveData(Services services, UnitSystem units, QWidget* parent = nullptr);
@@ -52,9 +55,9 @@ public:
     QComboBox* unitsBox;
     QLabel* statusLabel;
 
-    // Start and Stop: stop returns at once.
+    // Start and Stop: stop returns at once; `why`, when given, is what the status says.
     void start();
-    void stop();
+    void stop(const QString& why = {});
     bool polling() const { return polling_; }
 
     // Record… and Stop recording.
@@ -82,6 +85,8 @@ private:
     void showFollowing();
     // Any other status, which stays until the ticks change or polling starts or stops.
     void say(const QString& status);
+    // Says so and returns true when something else uses the adapter now.
+    bool refusedWhileBusy();
     void showValue(const obd::LiveValue& value);
     void ended(const LinkStatus& status);
     void stopRecording();
