@@ -92,11 +92,11 @@ BENCHMARK(BM_LiveSlowBus)
     ->UseManualTime()
     ->Iterations(1);
 
-// The other 10.4 kbit/s bus: J1850 VPW, one PID a request, with no pause asked between a
+// The other 10.4 kbit/s bus: J1850 VPW, one PID a request, with no pause asked between an
 // answer and the next request. 13 ms late: the two frames alone (a request of 6 bytes and
 // an answer of 8, about 96 us a bit on average with the start, end and separation symbols;
-// docs/performance.md) and a unit that answers at once; 100 ms: a unit that takes the whole
-// response window the bus gives it.
+// docs/performance.md) and a unit that answers at once; 100 ms: a unit that takes as long
+// as an interface waits for it.
 void BM_LiveJ1850Vpw(benchmark::State& state) {
     poll(state, {"--car", "j1850vpw", "--timed", "--delay", std::to_string(state.range(1))}, 10);
 }
