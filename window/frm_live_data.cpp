@@ -350,8 +350,7 @@ void frmLiveData::stopRecording()
         return;
     const std::size_t rows = recording_.rows();
     const bool written = recording_.close();
-    say(written ? QStringLiteral("%1 rows recorded in %2").arg(rows).arg(recordingPath_)
-                                 : text(recording_.error()));
+    say(written ? QStringLiteral("%1 rows recorded in %2").arg(rows).arg(recordingPath_) : text(recording_.error()));
     recorded_.clear();
     sendChoice();
     updateButtons();
