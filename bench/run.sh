@@ -38,19 +38,22 @@ for area in reader elm327 definitions window live; do
   "$binary" --benchmark_repetitions="$area_reps" --benchmark_report_aggregates_only=true \
     --benchmark_format=json 2>"$work/$area.log" >"$work/$area.json" || { cat "$work/$area.log" >&2; exit 1; }
   # Google Benchmark's JSON has one key per line; each run ends with "}".
-  awk -F': ' '
+  # With one repetition there are no aggregates: the run itself is the median.
+  single=0
+  [ "$area_reps" -eq 1 ] && single=1
+  awk -F': ' -v single="$single" '
     /"name":/ { name = $2; gsub(/[",]/, "", name) }
     /"aggregate_name":/ { aggregate = $2; gsub(/[",]/, "", aggregate) }
     /"real_time":/ { time = $2; gsub(/,/, "", time) }
     /"time_unit":/ { unit = $2; gsub(/[",]/, "", unit) }
     /^ *}/ {
-      if (aggregate == "median") {
+      if (aggregate == "median" || (single && aggregate == "" && name != "" && time != "")) {
         sub(/_median$/, "", name); sub(/\/iterations:[0-9]+/, "", name); sub(/\/repeats:[0-9]+/, "", name)
         sub(/\/manual_time$/, "", name)
         f = (unit == "ns") ? 0.001 : (unit == "us") ? 1 : (unit == "ms") ? 1000 : 1000000
         print name, time * f
       }
-      aggregate = ""
+      aggregate = ""; name = ""; time = ""
     }' "$work/$area.json" >>"$work/medians"
 done
 

@@ -228,11 +228,11 @@ TEST(LiveDataWindow, AClearStopsPollingBeforeItUsesTheAdapterAndPollingWaitsForT
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         QTemporaryDir scratch;
+        SharedAdapter adapter;  // outlives the form, whose end closes the Live data window
         testing::FormFixture f;
         testing::ScriptedSaveDialog saveDialog;
         testing::PdfPrintDialog printDialog;
         ResultExport exporter(*f.form, {f.box, saveDialog, printDialog});
-        SharedAdapter adapter;
         LiveActions* live = nullptr;
         VehicleActions vehicle(*f.form, exporter.menu(ResultExport::Grid::Results),
                                {f.box, f.pointers, adapter, [&exporter] { return exporter.readReport(); },
