@@ -6,13 +6,17 @@
 #
 # Builds the `bench` target first (configuring BUILD_DIR if it is not yet). The machine is
 # assumed shared and noisy: every figure is the median of VX414_BENCH_REPETITIONS runs
-# (default 9), start-up that of VX414_STARTUP_RUNS process starts (default 21).
+# (default 9; live data's of VX414_LIVE_BENCH_REPETITIONS, default 3), start-up that of
+# VX414_STARTUP_RUNS process starts (default 21). Live data's figures are the time of one
+# round of all the values followed (its target: 100 ms is 10 rounds a second); a figure
+# without a reference (-) stands alone.
 set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
 reps=${VX414_BENCH_REPETITIONS:-9}
 startup_runs=${VX414_STARTUP_RUNS:-21}
+live_reps=${VX414_LIVE_BENCH_REPETITIONS:-3}
 
 [ -f "$build/CMakeCache.txt" ] || cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" --target bench -j"${VX414_BUILD_JOBS:-2}" >/dev/null
@@ -24,25 +28,32 @@ mkdir -m 700 "$work/xdg"
 export XDG_RUNTIME_DIR="$work/xdg"
 
 # "<name> <median real time in microseconds>" for every benchmark.
-for area in reader elm327 definitions window; do
+for area in reader elm327 definitions window live; do
   binary=$build/bench/${area}_bench
   [ -x "$binary" ] || { echo "run.sh: $binary not built" >&2; exit 1; }
   echo "running $area benchmarks ..." >&2
-  "$binary" --benchmark_repetitions="$reps" --benchmark_report_aggregates_only=true \
+  # Live data polls the timed emulator for seconds a case: fewer runs of it.
+  area_reps=$reps
+  [ "$area" = live ] && area_reps=$live_reps
+  "$binary" --benchmark_repetitions="$area_reps" --benchmark_report_aggregates_only=true \
     --benchmark_format=json 2>"$work/$area.log" >"$work/$area.json" || { cat "$work/$area.log" >&2; exit 1; }
   # Google Benchmark's JSON has one key per line; each run ends with "}".
-  awk -F': ' '
+  # With one repetition there are no aggregates: the run itself is the median.
+  single=0
+  [ "$area_reps" -eq 1 ] && single=1
+  awk -F': ' -v single="$single" '
     /"name":/ { name = $2; gsub(/[",]/, "", name) }
     /"aggregate_name":/ { aggregate = $2; gsub(/[",]/, "", aggregate) }
     /"real_time":/ { time = $2; gsub(/,/, "", time) }
     /"time_unit":/ { unit = $2; gsub(/[",]/, "", unit) }
     /^ *}/ {
-      if (aggregate == "median") {
+      if (aggregate == "median" || (single && aggregate == "" && name != "" && time != "")) {
         sub(/_median$/, "", name); sub(/\/iterations:[0-9]+/, "", name); sub(/\/repeats:[0-9]+/, "", name)
+        sub(/\/manual_time$/, "", name)
         f = (unit == "ns") ? 0.001 : (unit == "us") ? 1 : (unit == "ms") ? 1000 : 1000000
         print name, time * f
       }
-      aggregate = ""
+      aggregate = ""; name = ""; time = ""
     }' "$work/$area.json" >>"$work/medians"
 done
 
@@ -55,6 +66,13 @@ vx414-read/can_adapter|vx414-read/ref:version|900000|0
 LINK_USB_to_table/first_read|LINK_USB_to_table/ref:first_exchange|700000|0
 LINK_USB_to_table/later_read|LINK_USB_to_table/ref:later_exchange|300000|0
 GUI_thread/longest_gap_in_read|GUI_thread/ref:longest_gap_idle|50000|0
+LiveData/longest_gap_charting_12|LiveData/ref:longest_gap_closed|16000|0
+BM_LiveCan/6|-|100000|0
+BM_LiveCan/12|-|0|0
+BM_LiveSlowBus/pids:6/late_ms:40|-|500000|0
+BM_LiveSlowBus/pids:6/late_ms:95|-|500000|0
+BM_LiveJ1850Vpw/pids:6/late_ms:13|-|500000|0
+BM_LiveJ1850Vpw/pids:6/late_ms:100|-|500000|0
 BM_GlossaryLoad|BM_GlossaryReference|0|0
 BM_FordWalk|BM_FordReference|0|0
 TimerBar_Timer/tick|TimerBar_Timer/ref:plain_fill|1000|0
@@ -79,8 +97,13 @@ awk -F'|' '
   }
   {
     figure = $1; reference = $2; limit = $3 + 0; ratioLimit = $4 + 0
-    if (!(figure in median) || !(reference in median)) { printf "%-40s missing from the run\n", figure; bad = 1; next }
-    m = median[figure]; r = median[reference]; ratio = m / r
+    if (!(figure in median) || (reference != "-" && !(reference in median))) { printf "%-40s missing from the run\n", figure; bad = 1; next }
+    m = median[figure]
+    if (reference == "-") {
+      r = 0; ratio = 0
+    } else {
+      r = median[reference]; ratio = m / r
+    }
     target = ""; verdict = "-"
     if (limit > 0) target = "<= " shown(limit)
     if (ratioLimit > 0) target = target (target == "" ? "" : ", ") "<= " ratioLimit "x"
@@ -89,7 +112,10 @@ awk -F'|' '
       if (limit > 0 && m > limit) verdict = sprintf("missed by %.0f%%", (m / limit - 1) * 100)
       if (ratioLimit > 0 && ratio > ratioLimit) verdict = "missed (ratio)"
     } else target = "-"
-    printf "%-38s %12s  %-45s %12s %8.2f  %-22s %s\n", figure, shown(m), reference, shown(r), ratio, target, verdict
+    if (reference == "-")
+      printf "%-38s %12s  %-45s %12s %8s  %-22s %s\n", figure, shown(m), "-", "-", "-", target, verdict
+    else
+      printf "%-38s %12s  %-45s %12s %8.2f  %-22s %s\n", figure, shown(m), reference, shown(r), ratio, target, verdict
   }
 ' "$work/medians" "$work/pairs"
 

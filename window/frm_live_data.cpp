@@ -93,13 +93,16 @@ void frmLiveData::start()
     if (polling_)
         return;
     if (!services_.polling.canPoll()) {
-        statusLabel->setText(QStringLiteral("Live data needs an ELM327 adapter; the VX-414 reader holds codes only."));
+        say(QStringLiteral("Live data needs an ELM327 adapter; the VX-414 reader holds codes only."));
         return;
     }
+    if (refusedWhileBusy())
+        return;
     feed_ = std::make_shared<LiveFeed>();
+    roundTimes_.clear();  // a new polling counts its seconds from 0
     sendChoice();
     polling_ = true;
-    statusLabel->setText(QStringLiteral("Asking the car which values it gives\u2026"));
+    say(QStringLiteral("Asking the car which values it gives\u2026"));
     // The feed outlives the window if need be: the worker holds it until it ends.
     std::weak_ptr<LiveFeed> feed = feed_;
     services_.polling.start(feed_, [feed](const LinkStatus& status) {
@@ -110,7 +113,15 @@ void frmLiveData::start()
     updateButtons();
 }
 
-void frmLiveData::stop()
+bool frmLiveData::refusedWhileBusy()
+{
+    if (!services_.adapterBusy || !services_.adapterBusy())
+        return false;
+    say(QStringLiteral("The codes in the car are being cleared; start again once that is done."));
+    return true;
+}
+
+void frmLiveData::stop(const QString& why)
 {
     if (!polling_)
         return;
@@ -121,8 +132,10 @@ void frmLiveData::stop()
     feed_.reset();
     const bool wasRecording = recording_.isOpen();
     stopRecording();
-    if (!wasRecording)
-        statusLabel->setText(QStringLiteral("Stopped."));
+    if (!why.isEmpty())
+        say(wasRecording ? why + QLatin1Char(' ') + statusLabel->text() : why);
+    else if (!wasRecording)
+        say(QStringLiteral("Stopped."));
     updateButtons();
 }
 
@@ -135,8 +148,38 @@ void frmLiveData::takeNews()
         fillList(*news.supported);
     for (const obd::LiveSample& sample : news.samples)
         showSample(sample);
+    if (followingShown_ && !news.samples.empty())
+        showFollowing();
     if (news.ended)
         ended(*news.ended);
+}
+
+void frmLiveData::showFollowing()
+{
+    QString status;
+    const std::size_t followed = recording_.isOpen() ? recorded_.size() : tickOrder_.size();
+    if (followed == 0) {
+        status = QStringLiteral("Tick the values to follow.");
+    } else {
+        const QString values = followed == 1 ? QStringLiteral("1 value") : QStringLiteral("%1 values").arg(followed);
+        status = recording_.isOpen() ? QStringLiteral("Recording %1 to %2").arg(values, recordingPath_)
+                                     : QStringLiteral("Following %1").arg(values);
+        // Rounds, not values: each round asks every followed value once.
+        const double span = roundTimes_.size() < 2 ? 0 : roundTimes_.back() - roundTimes_.front();
+        if (span > 0) {
+            const double rate = static_cast<double>(roundTimes_.size() - 1) / span;
+            status += QStringLiteral(", %1 updates a second").arg(rate, 0, 'f', rate < 10 ? 1 : 0);
+        }
+        status += QLatin1Char('.');
+    }
+    statusLabel->setText(status);
+    followingShown_ = true;
+}
+
+void frmLiveData::say(const QString& status)
+{
+    statusLabel->setText(status);
+    followingShown_ = false;
 }
 
 void frmLiveData::ended(const LinkStatus& status)
@@ -148,11 +191,11 @@ void frmLiveData::ended(const LinkStatus& status)
     stopRecording();
     if (!status.isOk()) {
         const std::string_view cause = adapterFailureCause(status);
-        statusLabel->setText(QStringLiteral("Live data stopped. ") + (cause.empty() ? text(status.toString()) : text(cause)));
+        say(QStringLiteral("Live data stopped. ") + (cause.empty() ? text(status.toString()) : text(cause)));
     } else if (std::string_view(status.reason()) == NoLiveValues) {
-        statusLabel->setText(QStringLiteral("The car gives none of the live values this program reads."));
+        say(QStringLiteral("The car gives none of the live values this program reads."));
     } else if (!wasRecording) {
-        statusLabel->setText(QStringLiteral("Stopped."));
+        say(QStringLiteral("Stopped."));
     }
     updateButtons();
 }
@@ -180,8 +223,8 @@ void frmLiveData::fillList(const std::vector<std::uint8_t>& pids)
         }
     }
     filling_ = false;
-    statusLabel->setText(pids.empty() ? QStringLiteral("The car gives none of the live values this program reads.")
-                                      : QStringLiteral("Tick the values to follow."));
+    if (pids.empty())
+        say(QStringLiteral("The car gives none of the live values this program reads."));
     ticksChanged();
 }
 
@@ -209,6 +252,10 @@ void frmLiveData::ticksChanged()
         bands.push_back({text(field->name), std::string(field->unit), field->decimals});
     chart->setBands(bands);
     sendChoice();
+    // A new choice comes at its own pace: its rate is counted afresh.
+    roundTimes_.clear();
+    if (polling_ && !supported_.empty())
+        showFollowing();
 }
 
 void frmLiveData::sendChoice()
@@ -241,6 +288,9 @@ void frmLiveData::follow(std::uint8_t pid, bool on)
 
 void frmLiveData::showSample(const obd::LiveSample& sample)
 {
+    roundTimes_.push_back(sample.seconds);
+    while (roundTimes_.front() < sample.seconds - RateSeconds)
+        roundTimes_.pop_front();
     for (const obd::LiveValue& value : sample.values) {
         showValue(value);
         const auto at = std::find(tickOrder_.begin(), tickOrder_.end(), value.field);
@@ -254,7 +304,7 @@ void frmLiveData::showSample(const obd::LiveSample& sample)
         }
     }
     if (recording_.isOpen() && !recording_.add(sample)) {
-        statusLabel->setText(text(recording_.error()));
+        say(text(recording_.error()));
         stopRecording();
     }
 }
@@ -273,19 +323,21 @@ void frmLiveData::toggleRecording()
         return;
     }
     if (tickOrder_.empty()) {
-        statusLabel->setText(QStringLiteral("Tick the values to record first."));
+        say(QStringLiteral("Tick the values to record first."));
         return;
     }
+    if (!polling_ && refusedWhileBusy())
+        return;
     const std::optional<QString> path = services_.askRecordingPath ? services_.askRecordingPath(this) : std::nullopt;
     if (!path)
         return;
     recorded_ = tickOrder_;
     if (!recording_.open(path->toStdString(), recorded_, units_)) {
-        statusLabel->setText(text(recording_.error()));
+        say(text(recording_.error()));
         return;
     }
     recordingPath_ = *path;
-    statusLabel->setText(QStringLiteral("Recording to %1").arg(*path));
+    showFollowing();
     sendChoice();
     if (!polling_)
         start();
@@ -298,8 +350,7 @@ void frmLiveData::stopRecording()
         return;
     const std::size_t rows = recording_.rows();
     const bool written = recording_.close();
-    statusLabel->setText(written ? QStringLiteral("%1 rows recorded in %2").arg(rows).arg(recordingPath_)
-                                 : text(recording_.error()));
+    say(written ? QStringLiteral("%1 rows recorded in %2").arg(rows).arg(recordingPath_) : text(recording_.error()));
     recorded_.clear();
     sendChoice();
     updateButtons();

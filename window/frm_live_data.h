@@ -13,6 +13,7 @@
 #include <QString>
 #include <QWidget>
 
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -39,6 +40,9 @@ public:
         std::function<std::optional<QString>(QWidget* parent)> askRecordingPath;
         // The units chosen here, to keep between runs and show in the vehicle report.
         std::function<void(UnitSystem)> unitsChosen;
+        // Whether something else uses the adapter now (a clear of the codes): polling
+        // does not start meanwhile.
+        std::function<bool()> adapterBusy{};
     };
 
     frmLiveData(Services services, UnitSystem units, QWidget* parent = nullptr);
@@ -51,9 +55,9 @@ public:
     QComboBox* unitsBox;
     QLabel* statusLabel;
 
-    // Start and Stop: stop returns at once.
+    // Start and Stop: stop returns at once; `why`, when given, is what the status says.
     void start();
-    void stop();
+    void stop(const QString& why = {});
     bool polling() const { return polling_; }
 
     // Record… and Stop recording.
@@ -66,6 +70,8 @@ public:
 
     // The interval at which the window takes what polling sent.
     static constexpr int TakeMilliseconds = 100;
+    // The updates a second shown are counted over this many seconds of rounds.
+    static constexpr double RateSeconds = 2.0;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -75,6 +81,12 @@ private:
     void fillList(const std::vector<std::uint8_t>& pids);
     void ticksChanged();
     void showSample(const obd::LiveSample& sample);
+    // The status while polling runs: what is followed (or recorded) and how often it comes.
+    void showFollowing();
+    // Any other status, which stays until the ticks change or polling starts or stops.
+    void say(const QString& status);
+    // Says so and returns true when something else uses the adapter now.
+    bool refusedWhileBusy();
     void showValue(const obd::LiveValue& value);
     void ended(const LinkStatus& status);
     void stopRecording();
@@ -95,6 +107,8 @@ private:
     std::vector<const obd::PidField*> recorded_;
     LiveRecording recording_;
     QString recordingPath_;
+    bool followingShown_ = false;   // the status is showFollowing()'s, to be kept up to date
+    std::deque<double> roundTimes_;  // the seconds of the rounds of the last RateSeconds
 };
 
 }  // namespace vx414

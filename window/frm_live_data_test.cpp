@@ -1,14 +1,17 @@
 // The Live data window against the ELM327 emulator's moving engine, through the real device
 // library and session: three values ticked are drawn as they change, a recording of five
-// seconds is complete, and a read or closing the window stops polling at once.
+// seconds is complete, and a read, a clear or closing the window stops polling at once.
 #include "window/frm_live_data.h"
 
 #include "reader/link_name.h"
 #include "reader/report_receiver.h"
 #include "window/strip_chart.h"
 #include "tools/elm327-emulator/elm327_test_client.h"
+#include "reader/trouble_code.h"
+#include "window/frm_main.h"
 #include "window/live_actions.h"
 #include "window/result_export.h"
+#include "window/vehicle_actions.h"
 #include "window/testing/export_dialogs.h"
 #include "window/testing/form_fixture.h"
 
@@ -16,13 +19,18 @@
 #include <QAction>
 #include <QLabel>
 #include <QMenu>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 
 namespace vx414 {
@@ -84,6 +92,10 @@ TEST(LiveDataWindow, ChartsFollowTheTickedValuesAndARecordingIsComplete)
         << "engine speed stayed at " << rpm;
     x.window->chart->repaint();
     EXPECT_NE(x.window->chart->grab().toImage(), before) << "the charts did not change";
+    // The status says what is followed and how often it comes.
+    const QRegularExpression following(QStringLiteral("^Following 3 values, [0-9]+(\\.[0-9])? updates a second\\.$"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return following.match(x.window->statusLabel->text()).hasMatch(); }, 3000))
+        << x.window->statusLabel->text().toStdString();
     for (const StripChart::Trace& trace : traces) {
         EXPECT_GE(trace.points.front().first, trace.points.back().first - StripChart::SpanSeconds);
         EXPECT_LT(trace.points.front().first, trace.points.back().first);
@@ -92,6 +104,8 @@ TEST(LiveDataWindow, ChartsFollowTheTickedValuesAndARecordingIsComplete)
     // Five seconds recorded: a heading and one whole row a round, spanning them.
     x.window->toggleRecording();
     ASSERT_TRUE(x.window->recording()) << x.window->statusLabel->text().toStdString();
+    EXPECT_TRUE(x.window->statusLabel->text().startsWith(QStringLiteral("Recording 3 values to ") + x.recordingPath()))
+        << x.window->statusLabel->text().toStdString();
     QTest::qWait(5000);
     x.window->toggleRecording();
     EXPECT_FALSE(x.window->recording());
@@ -108,6 +122,14 @@ TEST(LiveDataWindow, ChartsFollowTheTickedValuesAndARecordingIsComplete)
     ASSERT_GE(times.size(), 20U);
     EXPECT_GE(times.back() - times.front(), 4.5);
     EXPECT_TRUE(std::is_sorted(times.begin(), times.end()));
+
+    // None ticked: the window says so again, while it polls on.
+    for (const std::uint8_t pid : {std::uint8_t{0x0C}, std::uint8_t{0x05}, std::uint8_t{0x0D}})
+        x.window->follow(pid, false);
+    EXPECT_EQ(x.window->statusLabel->text(), QStringLiteral("Tick the values to follow."));
+    QTest::qWait(300);
+    EXPECT_EQ(x.window->statusLabel->text(), QStringLiteral("Tick the values to follow."));
+    EXPECT_TRUE(x.window->polling());
 
     // A read of the codes stops polling at once; so does closing the window.
     x.link->DeviceWriteByte(RequestByte);
@@ -146,6 +168,117 @@ TEST(LiveDataWindow, UnitsConvertTheValuesShownAndAreKept)
     EXPECT_GE(fahrenheit, 66);
     EXPECT_LE(fahrenheit, 80);
     EXPECT_EQ(x.chosen, std::vector<UnitSystem>{UnitSystem::Us});
+}
+
+// The adapter as a clear and live polling share it: whether the clear ever found polling
+// running, and how often polling started. The clear holds on until the test lets it end,
+// so that Start can be tried while it runs.
+class SharedAdapter final : public LivePolling, public CarClearing {
+public:
+    bool canPoll() override { return true; }
+    void start(std::shared_ptr<LiveWatcher> watcher, std::function<void(const LinkStatus&)>) override
+    {
+        watcher->supported({0x0C, 0x05});
+        polling = true;
+        ++starts;
+    }
+    void stop() override { polling = false; }
+    bool canClear() override { return true; }
+    ClearResult clearCodes() override
+    {
+        clearing = true;
+        if (polling)
+            ++overlaps;
+        std::unique_lock lock(mutex_);
+        released_.wait_for(lock, std::chrono::seconds(5), [this] { return release_; });
+        clearing = false;
+        return {LinkStatus::ok(), {"7E8"}, {}};
+    }
+    void letTheClearEnd()
+    {
+        {
+            const std::lock_guard lock(mutex_);
+            release_ = true;
+        }
+        released_.notify_all();
+    }
+    std::atomic<bool> polling = false;
+    std::atomic<bool> clearing = false;
+    std::atomic<int> overlaps = 0;
+    std::atomic<int> starts = 0;
+
+private:
+    std::mutex mutex_;
+    std::condition_variable released_;
+    bool release_ = false;
+};
+
+TEST(LiveDataWindow, AClearStopsPollingBeforeItUsesTheAdapterAndPollingWaitsForTheClear)
+{
+    const struct {
+        const char* name;
+        bool polling;    // the Live data window polls when the clear is asked for
+        bool recording;  // and records
+        const char* status;  // the start of what the window then says; "" unchanged
+    } cases[] = {
+        {"polling", true, false, "Stopped while the codes in the car are cleared."},
+        {"recording", true, true, "Stopped while the codes in the car are cleared. 0 rows recorded in "},
+        {"stopped", false, false, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir scratch;
+        SharedAdapter adapter;  // outlives the form, whose end closes the Live data window
+        testing::FormFixture f;
+        testing::ScriptedSaveDialog saveDialog;
+        testing::PdfPrintDialog printDialog;
+        ResultExport exporter(*f.form, {f.box, saveDialog, printDialog});
+        LiveActions* live = nullptr;
+        VehicleActions vehicle(*f.form, exporter.menu(ResultExport::Grid::Results),
+                               {f.box, f.pointers, adapter, [&exporter] { return exporter.readReport(); },
+                                scratch.filePath("cleared").toStdString(), {}, {}, [&live] { live->stopForClear(); }});
+        live = new LiveActions(*f.form, exporter.menu(ResultExport::Grid::Results),
+                               {adapter, [&scratch](QWidget*) { return std::optional<QString>(scratch.filePath("live.csv")); },
+                                scratch.filePath("config").toStdString(), {}, [&vehicle] { return vehicle.clearing(); }});
+        // A read through the adapter is shown: the clear is offered.
+        const auto stored = encodeTroubleCode("P0171");
+        f.form->Link_Click();
+        f.device.giveReport(LinkReport{LinkStatus::ok(), {}, {decodeTroubleCode((*stored)[0], (*stored)[1])}});
+        f.form->Timer1_Timer();
+        live->showLive();
+        frmLiveData& window = *live->liveWindow();
+        ASSERT_TRUE(QTest::qWaitFor([&window] { return window.list->topLevelItemCount() > 0; }, 2000));
+        if (c.recording) {
+            window.follow(0x0C, true);
+            window.toggleRecording();
+            ASSERT_TRUE(window.recording());
+        }
+        if (!c.polling)
+            window.stop();
+        const QString before = window.statusLabel->text();
+
+        vehicle.clearAction->trigger();
+        ASSERT_TRUE(QTest::qWaitFor([&adapter] { return adapter.clearing.load(); }, 2000));
+        EXPECT_FALSE(window.polling());
+        EXPECT_FALSE(window.recording());
+        EXPECT_TRUE(window.statusLabel->text().startsWith(*c.status ? QString::fromUtf8(c.status) : before))
+            << window.statusLabel->text().toStdString();
+        // Neither Start nor Record… nor Ctrl+L starts polling while the clear runs.
+        const int starts = adapter.starts;
+        window.start();
+        window.toggleRecording();
+        live->liveAction->trigger();
+        EXPECT_EQ(adapter.starts, starts);
+        EXPECT_EQ(window.statusLabel->text(),
+                  QStringLiteral("The codes in the car are being cleared; start again once that is done."));
+
+        adapter.letTheClearEnd();
+        ASSERT_TRUE(QTest::qWaitFor([&vehicle] { return !vehicle.clearing(); }, 6000));
+        EXPECT_EQ(adapter.overlaps, 0) << "the clear found polling running";
+        window.start();
+        EXPECT_TRUE(window.polling());
+        EXPECT_EQ(adapter.starts, starts + 1);
+    }
 }
 
 // The VX-414 reader (or any link without live data): the window says so and asks nothing.

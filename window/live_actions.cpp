@@ -35,16 +35,24 @@ frmLiveData* LiveActions::liveWindow() const
     return window_;
 }
 
+void LiveActions::stopForClear()
+{
+    if (window_ != nullptr && window_->polling())
+        window_->stop(QStringLiteral("Stopped while the codes in the car are cleared."));
+}
+
 void LiveActions::showLive()
 {
     if (window_ == nullptr) {
-        frmLiveData::Services services{services_.polling, services_.askRecordingPath, [this](UnitSystem units) {
+        frmLiveData::Services services{services_.polling, services_.askRecordingPath,
+                                       [this](UnitSystem units) {
                                            units_ = units;
                                            if (!services_.configFolder.empty())
                                                saveUnitChoice(services_.configFolder, units);
                                            if (services_.unitsChanged)
                                                services_.unitsChanged(units);
-                                       }};
+                                       },
+                                       services_.clearing};
         window_ = new frmLiveData(std::move(services), units_, &form_);
         window_->setAttribute(Qt::WA_DeleteOnClose);
     }

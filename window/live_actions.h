@@ -29,6 +29,9 @@ struct LiveServices {
     std::string configFolder;
     // Told of each new choice (the vehicle report shows its values in them).
     std::function<void(UnitSystem)> unitsChanged{};
+    // Whether the codes are being cleared through the adapter (VehicleActions::clearing):
+    // polling does not start meanwhile.
+    std::function<bool()> clearing{};
 };
 
 class LiveActions final : public QObject {
@@ -43,6 +46,8 @@ public:
     void showLive();
     frmLiveData* liveWindow() const;
     UnitSystem units() const { return units_; }
+    // A clear is about to use the adapter: polling stops, and the window says why.
+    void stopForClear();
 
 private:
     frmMain& form_;

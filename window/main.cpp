@@ -69,23 +69,32 @@ int main(int argc, char** argv)
     vx414::LinkLivePolling livePolling(*device);
     vx414::frmMain form(platform);
     auto* exporter = new vx414::ResultExport(form, {messageBox, saveDialog, printDialog});  // owned by the form
-    new vx414::VehicleActions(form, exporter->menu(vx414::ResultExport::Grid::Results),  // owned by the form
-                              {messageBox, pointers, clearing, [exporter] { return exporter->readReport(); },
-                               vx414::clearedReadsFolder(),
-                               [exporter] { exporter->saveAs(vx414::ResultExport::Grid::Results); },
-                               [exporter] { exporter->print(vx414::ResultExport::Grid::Results); }});
-    auto* live = new vx414::LiveActions(form, exporter->menu(vx414::ResultExport::Grid::Results),  // owned by the form
-                                        {livePolling,
-                                         [](QWidget* parent) -> std::optional<QString> {
-                                             const QString path = QFileDialog::getSaveFileName(
-                                                 parent, QStringLiteral("Record live data"), QStringLiteral("live-data.csv"),
-                                                 QStringLiteral("CSV files (*.csv)"));
-                                             if (path.isEmpty())
-                                                 return std::nullopt;
-                                             return path;
-                                         },
-                                         configFolder},
-                                        line.units);
+    // A clear and live polling take turns on the adapter: the clear stops polling first,
+    // and polling does not start while a clear runs.
+    vx414::LiveActions* live = nullptr;
+    auto* vehicle = new vx414::VehicleActions(
+        form, exporter->menu(vx414::ResultExport::Grid::Results),  // owned by the form
+        {messageBox, pointers, clearing, [exporter] { return exporter->readReport(); }, vx414::clearedReadsFolder(),
+         [exporter] { exporter->saveAs(vx414::ResultExport::Grid::Results); },
+         [exporter] { exporter->print(vx414::ResultExport::Grid::Results); },
+         [&live] {
+             if (live != nullptr)
+                 live->stopForClear();
+         }});
+    live = new vx414::LiveActions(form, exporter->menu(vx414::ResultExport::Grid::Results),  // owned by the form
+                                  {livePolling,
+                                   [](QWidget* parent) -> std::optional<QString> {
+                                       const QString path = QFileDialog::getSaveFileName(
+                                           parent, QStringLiteral("Record live data"), QStringLiteral("live-data.csv"),
+                                           QStringLiteral("CSV files (*.csv)"));
+                                       if (path.isEmpty())
+                                           return std::nullopt;
+                                       return path;
+                                   },
+                                   configFolder,
+                                   {},
+                                   [vehicle] { return vehicle->clearing(); }},
+                                  line.units);
     // The vehicle report, its copy, file and printed page give the freeze frame in the
     // units chosen there.
     exporter->setUnits([live] { return live->units(); });

@@ -201,9 +201,12 @@ void VehicleActions::clearCodesInCar()
         return;
     }
 
-    // No read may start on the adapter while it clears.
+    // No read may start on the adapter while it clears, nor live polling (which asks
+    // clearing()); polling that runs is stopped before the clear's worker touches the link.
     clearing_ = true;
     form_.Link->setEnabled(false);
+    if (services_.stopLiveData)
+        services_.stopLiveData();
     services_.pointers.setWindowPointer(PointerArrowHourglass);
     if (worker_.joinable())
         worker_.join();  // the last clear's worker, finished by now

@@ -39,6 +39,10 @@ struct VehicleServices {
     // print on the results), for the report window's own; nothing when not given.
     std::function<void()> saveRead{};
     std::function<void()> printRead{};
+    // Stops live data polling, if it runs, before a clear (LiveActions::stopForClear): the
+    // clear and the polling never use the adapter at once. Returns within the link's stop
+    // bound, without waiting on the adapter; nothing when there is no live data.
+    std::function<void()> stopLiveData{};
 };
 
 class VehicleActions final : public QObject {

@@ -5,6 +5,7 @@
 // 55 ms a unit may ask before the next request counted in too).
 //   BM_LiveCan/N      N PIDs followed on CAN (up to six a request, the answer count given)
 //   BM_LiveSlowBus/pids:N/late_ms:D  N PIDs followed on the K-line car (one a request)
+//   BM_LiveJ1850Vpw/pids:N/late_ms:D N PIDs followed on the J1850 VPW car (one a request)
 // The figure is the counter RoundsPerSecond: rounds of all N values, measured over the
 // rounds after the first (the discovery and the set-up are not counted).
 // The emulator is started as a child process (vx414-elm327-emulator beside bench/).
@@ -86,6 +87,21 @@ void BM_LiveSlowBus(benchmark::State& state) {
 }
 BENCHMARK(BM_LiveSlowBus)
     ->ArgsProduct({{1, 6, 12}, {40, 95}})
+    ->ArgNames({"pids", "late_ms"})
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(1);
+
+// The other 10.4 kbit/s bus: J1850 VPW, one PID a request, with no pause asked between an
+// answer and the next request. 13 ms late: the two frames alone (a request of 6 bytes and
+// an answer of 8, about 96 us a bit on average with the start, end and separation symbols;
+// docs/performance.md) and a unit that answers at once; 100 ms: a unit that takes as long
+// as an interface waits for it.
+void BM_LiveJ1850Vpw(benchmark::State& state) {
+    poll(state, {"--car", "j1850vpw", "--timed", "--delay", std::to_string(state.range(1))}, 10);
+}
+BENCHMARK(BM_LiveJ1850Vpw)
+    ->ArgsProduct({{1, 6, 12}, {13, 100}})
     ->ArgNames({"pids", "late_ms"})
     ->Unit(benchmark::kMillisecond)
     ->UseManualTime()
