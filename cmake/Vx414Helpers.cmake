@@ -59,8 +59,11 @@ function(vx414_add_test)
     target_link_libraries(${T_NAME} PRIVATE GTest::gtest_main)
   endif()
   add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+  # The programs keep the chosen adapter and units under XDG_CONFIG_HOME and the reads kept
+  # before a clear under XDG_DATA_HOME: a test sees neither the user's own nor another test's
+  # unless it sets them up itself.
   set_tests_properties(${T_NAME} PROPERTIES
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VX414_BUILD_DIR=${PROJECT_BINARY_DIR};VX414_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VX414_BUILD_DIR=${PROJECT_BINARY_DIR};VX414_SOURCE_DIR=${PROJECT_SOURCE_DIR};XDG_CONFIG_HOME=${PROJECT_BINARY_DIR}/test-home/${T_NAME}/config;XDG_DATA_HOME=${PROJECT_BINARY_DIR}/test-home/${T_NAME}/data"
     TIMEOUT 600)
 endfunction()
 
