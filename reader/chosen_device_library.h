@@ -34,6 +34,7 @@ public:
     ReportState DeviceReportState() const override { return current_->DeviceReportState(); }
     std::optional<VehicleInfo> DeviceReadVehicle() override { return current_->DeviceReadVehicle(); }
     std::string DeviceLinkName() const override { return current_->DeviceLinkName(); }
+    std::string DeviceAdapterInUse() const override { return current_->DeviceAdapterInUse(); }
     bool DeviceCanClear() override { return current_->DeviceCanClear(); }
     ClearResult DeviceClearCodes() override { return current_->DeviceClearCodes(); }
     std::string DeviceFailureCause(const LinkStatus& status) const override {

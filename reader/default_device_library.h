@@ -29,6 +29,7 @@ public:
     void DeviceNotifyReportReady(std::function<void()> ready) override;
     ReportState DeviceReportState() const override;
     std::string DeviceLinkName() const override { return current_->DeviceLinkName(); }
+    std::string DeviceAdapterInUse() const override { return current_->DeviceAdapterInUse(); }
     // The adapter's, when the next read would go to it.
     bool DeviceCanClear() override { return adapter() != nullptr; }
     ClearResult DeviceClearCodes() override;

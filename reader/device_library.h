@@ -74,6 +74,12 @@ public:
     // waits.
     virtual std::string DeviceLinkName() const { return {}; }
 
+    // The adapter this link holds open between reads, as a link name ("elm327:/dev/ttyUSB0",
+    // "elm327:ble:AA:BB:CC:DD:EE:FF", "elm327://HOST:PORT"); empty when it holds none. Whoever
+    // looks for adapters leaves that one be: a second program's probe would talk into its
+    // conversation. Never waits.
+    virtual std::string DeviceAdapterInUse() const { return {}; }
+
     // Whether this link can clear the car's codes (an ELM327 adapter can, the VX-414 reader
     // cannot); for a link that chooses at each read, the link the next read would use.
     // Never waits.

@@ -29,7 +29,12 @@ AdapterDialog* AdapterChoice::openDialog()
         dialog_->activateWindow();
         return dialog_;
     }
-    dialog_ = new AdapterDialog(services_.list, services_.link.chosen(), &form_);
+    // The adapter the last read went through stays open for the next one (and the rest of
+    // the vehicle's picture or live data may be on it now): the listing leaves it be.
+    dialog_ = new AdapterDialog([list = services_.list, inUse = services_.link.DeviceAdapterInUse()] {
+        return list ? list(inUse) : AdapterListing{};
+    },
+                                services_.link.chosen(), &form_);
     dialog_->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog_, &QDialog::accepted, this, [this] {
         if (dialog_)

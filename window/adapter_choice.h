@@ -22,9 +22,9 @@ class frmMain;
 
 struct AdapterChoiceServices {
     ChosenDeviceLibrary& link;  // the window's link
-    // What the dialog lists; runs on a thread of its own (listAdapters, with the Wi-Fi
-    // address the user set).
-    std::function<AdapterListing()> list;
+    // What the dialog lists; runs on a thread of its own (listAdaptersAsSetUp, with the Wi-Fi
+    // address the user set), given the adapter the link holds open, which it must not probe.
+    std::function<AdapterListing(const std::string& inUse)> list;
     // Where the choice is kept (unitChoiceFolder()); empty: not kept.
     std::string configFolder;
     MessageBox& messageBox;  // a choice that could not be kept is said

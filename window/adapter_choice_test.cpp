@@ -56,9 +56,9 @@ struct HeldListing {
         std::unique_lock lock(mutex);
         return changed.wait_for(lock, std::chrono::seconds(5), [this] { return finished; });
     }
-    static std::function<AdapterListing()> of(std::shared_ptr<HeldListing> held)
+    static std::function<AdapterListing(const std::string&)> of(std::shared_ptr<HeldListing> held)
     {
-        return [held] {
+        return [held](const std::string&) {
             std::unique_lock lock(held->mutex);
             held->changed.wait_for(lock, std::chrono::seconds(5), [&] { return held->released; });
             held->finished = true;
@@ -72,7 +72,7 @@ struct HeldListing {
 // and the kept choice in `config`; with nothing chosen the search looks at no port of this
 // computer and at no Bluetooth device.
 struct ChoiceForm {
-    ChoiceForm(std::string config, std::function<AdapterListing()> list)
+    ChoiceForm(std::string config, std::function<AdapterListing(const std::string&)> list)
         : folder(std::move(config)),
           device(parseCommandLine({}, nullptr, folder).link,
                  [](const std::optional<LinkName>& link) {
@@ -214,7 +214,7 @@ TEST(ChooseAdapter, AWiFiAdapterTypedInIsReadThroughNowAndAtTheNextStart)
     const std::vector<QString> codes = {"P0171", "P0301", "P0420", "P0301"};
 
     {
-        ChoiceForm f(folder, [] { return AdapterListing{}; });
+        ChoiceForm f(folder, [](const std::string&) { return AdapterListing{}; });
         // Entries that are not a link are said and keep nothing; the dialog stays open.
         struct Case {
             const char* typed;
@@ -248,12 +248,22 @@ TEST(ChooseAdapter, AWiFiAdapterTypedInIsReadThroughNowAndAtTheNextStart)
     std::string kept;
     std::getline(std::ifstream(std::filesystem::path(folder) / "link"), kept);
     EXPECT_EQ(kept, "elm327://" + typedIn);
-    ChoiceForm next(folder, [] { return AdapterListing{}; });
+    // Written on the listing's thread before it hands its listing over, read after.
+    auto inUse = std::make_shared<std::string>();
+    ChoiceForm next(folder, [inUse](const std::string& held) {
+        *inUse = held;
+        return AdapterListing{};
+    });
     EXPECT_EQ(next.readCodes(4), codes);
 
-    // Automatic chosen again is kept as such.
+    // The adapter stays open for the next read: the listing is told to leave it be, since a
+    // second connection's probe would talk into that conversation.
     AdapterDialog* dialog = next.choice->openDialog();
     ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(ChoiceForm::waitFor([&] { return !dialog->looking(); }, 5000));
+    EXPECT_EQ(*inUse, "elm327://" + typedIn);
+
+    // Automatic chosen again is kept as such.
     dialog->adapters->setCurrentRow(0);
     dialog->buttons->button(QDialogButtonBox::Ok)->click();
     EXPECT_FALSE(next.device.chosen());
@@ -266,7 +276,7 @@ TEST(ChooseAdapter, AChoiceThatCannotBeKeptIsSaid)
 {
     const testing::ScratchFolder config;
     std::ofstream(config.path() / "file") << "x";
-    ChoiceForm f((config.path() / "file" / "vx414").string(), [] { return AdapterListing{}; });
+    ChoiceForm f((config.path() / "file" / "vx414").string(), [](const std::string&) { return AdapterListing{}; });
     AdapterDialog* dialog = f.choice->openDialog();
     ASSERT_NE(dialog, nullptr);
     dialog->typed->setText(QStringLiteral("127.0.0.1:35000"));

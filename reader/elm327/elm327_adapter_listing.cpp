@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cctype>
 #include <glob.h>
 
 #include "reader/adapter_listing.h"
@@ -49,15 +50,33 @@ void tryOne(elm327::Transport& pipe, std::chrono::milliseconds openBound, Listed
     pipe.close();
 }
 
+bool sameLink(std::string_view a, std::string_view b) {
+    // A Bluetooth address may be typed in either case.
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+// The adapter this program talks through answered as an ELM327 already; a probe from here
+// would only talk into that conversation.
+bool leftBe(const std::string& inUse, ListedAdapter& entry) {
+    if (inUse.empty() || !sameLink(inUse, entry.link)) return false;
+    entry.answered = true;
+    entry.note = "in use by this window: not tried again";
+    return true;
+}
+
 }  // namespace
 
-AdapterListing listAdapters(const std::string& wifiHost, unsigned wifiPort) {
+AdapterListing listAdapters(const std::string& wifiHost, unsigned wifiPort, const std::string& inUse) {
     AdapterListing listing;
     for (const std::string& pattern : elm327::SerialPortPatterns) {
         for (const std::string& path : matching(pattern)) {
             ListedAdapter entry = listed(ListedAdapter::Kind::SerialPort, "elm327:" + path);
-            elm327::TtyTransport tty(path, elm327::DefaultBaud);
-            tryOne(tty, elm327::ProbeBound, entry);
+            if (!leftBe(inUse, entry)) {
+                elm327::TtyTransport tty(path, elm327::DefaultBaud);
+                tryOne(tty, elm327::ProbeBound, entry);
+            }
             listing.adapters.push_back(entry);
         }
     }
@@ -69,7 +88,9 @@ AdapterListing listAdapters(const std::string& wifiHost, unsigned wifiPort) {
         ListedAdapter entry = listed(ListedAdapter::Kind::BluetoothLe, elm327::BleLinkPrefix + device.address, device.name);
         if (device.hasRssi) entry.rssi = device.rssi;
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(bluetoothEnd - Clock::now());
-        if (left.count() <= 0) {
+        if (leftBe(inUse, entry)) {
+            // answered already
+        } else if (left.count() <= 0) {
             entry.note = "not tried (out of time)";
         } else {
             elm327::BleTransport ble(device.address);
@@ -79,8 +100,10 @@ AdapterListing listAdapters(const std::string& wifiHost, unsigned wifiPort) {
     }
 
     ListedAdapter wifi = listed(ListedAdapter::Kind::WiFi, "elm327://" + wifiHost + ":" + std::to_string(wifiPort));
-    elm327::TcpTransport tcp(wifiHost, static_cast<std::uint16_t>(wifiPort));
-    tryOne(tcp, elm327::ProbeBound, wifi);
+    if (!leftBe(inUse, wifi)) {
+        elm327::TcpTransport tcp(wifiHost, static_cast<std::uint16_t>(wifiPort));
+        tryOne(tcp, elm327::ProbeBound, wifi);
+    }
     listing.adapters.push_back(wifi);
     return listing;
 }

@@ -79,6 +79,10 @@ struct Elm327DeviceLibrary::Adapter {
     LinkStatus connect(Deadline deadline, const std::stop_token& stop) {
         const LinkStatus connected = openPipe(deadline, stop);
         announced_ = connected.isOk() && pipe_ ? pipe_->announced() : EmulatorKind::None;
+        if (connected.isOk() && pipe_) {
+            const std::lock_guard lock(portMutex_);
+            heldLink_ = heldLinkName();
+        }
         return connected;
     }
     LinkStatus openPipe(Deadline deadline, const std::stop_token& stop);
@@ -88,9 +92,14 @@ struct Elm327DeviceLibrary::Adapter {
     LinkStatus findBleAdapter(Deadline deadline, const std::stop_token& stop, bool& looked);
     LinkStatus findSpeed(Deadline deadline, const std::stop_token& stop);
     void dropPipe();
+    std::string heldLinkName() const;
     std::string foundPort() const {
         const std::lock_guard lock(portMutex_);
         return foundPort_;
+    }
+    std::string heldLink() const {
+        const std::lock_guard lock(portMutex_);
+        return heldLink_;
     }
 
     std::optional<LinkName> named_;
@@ -102,6 +111,7 @@ struct Elm327DeviceLibrary::Adapter {
     std::timed_mutex inUse_;
     mutable std::mutex portMutex_;
     std::string foundPort_;
+    std::string heldLink_;  // the open pipe's link name, as listAdapters spells it; empty when closed
     // Written by the worker, read by the caller's thread.
     std::atomic<EmulatorKind> announced_{EmulatorKind::None};
 };
@@ -228,6 +238,8 @@ std::string Elm327DeviceLibrary::DeviceFailureCause(const LinkStatus& status) co
 }
 
 std::string Elm327DeviceLibrary::foundPort() const { return adapter_->foundPort(); }
+
+std::string Elm327DeviceLibrary::DeviceAdapterInUse() const { return adapter_->heldLink(); }
 
 std::string Elm327DeviceLibrary::DeviceLinkName() const { return emulatorLinkName(adapter_->announced_); }
 
@@ -432,6 +444,18 @@ LinkStatus Elm327DeviceLibrary::Adapter::findBleAdapter(Deadline deadline, const
 void Elm327DeviceLibrary::Adapter::dropPipe() {
     if (pipe_) pipe_->close();
     pipe_.reset();
+    const std::lock_guard lock(portMutex_);
+    heldLink_.clear();
+}
+
+// Called with portMutex_ held. A serial port without its speed: the listing names ports so.
+std::string Elm327DeviceLibrary::Adapter::heldLinkName() const {
+    if (!named_) return foundPort_.starts_with(elm327::BleLinkPrefix) ? foundPort_ : "elm327:" + foundPort_;
+    switch (named_->kind) {
+    case LinkName::Kind::Elm327Tcp: return "elm327://" + named_->host + ":" + std::to_string(named_->port);
+    case LinkName::Kind::Elm327Ble: return elm327::BleLinkPrefix + named_->address;
+    default: return "elm327:" + named_->path;
+    }
 }
 
 elm327::ClearResult Elm327DeviceLibrary::Adapter::clear(Deadline deadline) {

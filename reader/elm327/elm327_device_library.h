@@ -181,6 +181,7 @@ public:
     // Known once a read has opened the pipe: the pipe opens on the worker, after the
     // request byte, not at DeviceOpen.
     std::string DeviceLinkName() const override;
+    std::string DeviceAdapterInUse() const override;
 
     // Service 04 (clear the codes and the check-engine light), for the command line. Waits
     // for its answer on the caller's thread, within ExchangeBound.

@@ -137,6 +137,7 @@ TEST(Elm327DeviceLibrary, TheWindowsSequencesAndAPipeKeptBetweenReads) {
     EXPECT_LT(startRead(link), 50ms) << "the request must not wait for the adapter";
     EXPECT_TRUE(link.busy());
     EXPECT_EQ(link.DeviceReadByte(), std::nullopt);
+    EXPECT_EQ(link.DeviceAdapterInUse(), "") << "nothing is held before a read has opened it";
     const auto waited = Clock::now();
     const std::optional<LinkReport> report = link.DeviceReadReport();
     EXPECT_GE(Clock::now() - waited, 200ms);
@@ -154,6 +155,7 @@ TEST(Elm327DeviceLibrary, TheWindowsSequencesAndAPipeKeptBetweenReads) {
     endRead(link);
     EXPECT_EQ(a.reads, 2);
     EXPECT_EQ(a.lastPipe, firstPipe) << "the pipe stays open between good reads";
+    EXPECT_EQ(link.DeviceAdapterInUse(), "elm327:" + pty.path) << "so whoever lists adapters leaves it be";
     EXPECT_EQ(a.forgets, 0) << "a good read keeps the adapter's set-up";
     EXPECT_EQ(a.probes, 0) << "a speed the name gives is not searched for";
 
@@ -172,6 +174,7 @@ TEST(Elm327DeviceLibrary, AFailureDropsThePipeAndTheNextReadWorks) {
     ASSERT_TRUE(failed.has_value());
     EXPECT_EQ(failed->status.code(), LinkCode::Io);
     EXPECT_TRUE(failed->pending.empty());
+    EXPECT_EQ(link.DeviceAdapterInUse(), "") << "a dropped pipe holds nothing";
     // the window's failure path
     link.DeviceOpen();
     link.DeviceClose();
@@ -380,6 +383,7 @@ TEST(Elm327DeviceLibrary, TheSerialPortsAreSearchedOnceSkippingHeldAndSilentOnes
     ASSERT_TRUE(link.DeviceReadReport()->status.isOk());
     endRead(link);
     EXPECT_EQ(link.foundPort(), answering.path);
+    EXPECT_EQ(link.DeviceAdapterInUse(), "elm327:" + answering.path);
     EXPECT_EQ(a.probed, (std::vector<std::string>{silent.path + "@38400", answering.path + "@38400"}));
 
     startRead(link);
