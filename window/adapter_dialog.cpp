@@ -60,10 +60,11 @@ AdapterDialog::AdapterDialog(std::function<AdapterListing()> list, std::optional
 {
     setWindowTitle(QStringLiteral("Choose adapter\u2026"));
     status = new QLabel(QStringLiteral("Looking for adapters\u2026 (this takes a few seconds)"), this);
+    // What the listing says of Bluetooth can be a long sentence: it wraps within the dialog.
+    status->setWordWrap(true);
     adapters = new QListWidget(this);
     auto* automatic = new QListWidgetItem(
-        QStringLiteral("Automatic: the VX-414 reader at /dev/vx414, else an ELM327 adapter found on the serial "
-                       "ports or among the Bluetooth LE devices BlueZ knows"),
+        QStringLiteral("Automatic: the VX-414 reader, else an ELM327 adapter on a serial port or Bluetooth LE"),
         adapters);
     automatic->setData(Qt::UserRole, QString());
     adapters->setCurrentRow(0);
