@@ -35,6 +35,7 @@ public:
     std::optional<VehicleInfo> DeviceReadVehicle() override { return current_->DeviceReadVehicle(); }
     std::string DeviceLinkName() const override { return current_->DeviceLinkName(); }
     std::string DeviceAdapterInUse() const override { return current_->DeviceAdapterInUse(); }
+    void DeviceEndReading() override { current_->DeviceEndReading(); }
     bool DeviceCanClear() override { return current_->DeviceCanClear(); }
     ClearResult DeviceClearCodes() override { return current_->DeviceClearCodes(); }
     std::string DeviceFailureCause(const LinkStatus& status) const override {

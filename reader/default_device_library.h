@@ -30,6 +30,7 @@ public:
     ReportState DeviceReportState() const override;
     std::string DeviceLinkName() const override { return current_->DeviceLinkName(); }
     std::string DeviceAdapterInUse() const override { return current_->DeviceAdapterInUse(); }
+    void DeviceEndReading() override { current_->DeviceEndReading(); }
     // The adapter's, when the next read would go to it.
     bool DeviceCanClear() override { return adapter() != nullptr; }
     ClearResult DeviceClearCodes() override;

@@ -80,6 +80,12 @@ public:
     // conversation. Never waits.
     virtual std::string DeviceAdapterInUse() const { return {}; }
 
+    // Ends the read still at work on the link (an adapter reading the rest of a vehicle's
+    // picture after the codes), which then hands nothing more over; within the link's stop
+    // bound. The window calls it on its own thread before a clear's worker takes the link,
+    // so that no two threads end that read at once.
+    virtual void DeviceEndReading() {}
+
     // Whether this link can clear the car's codes (an ELM327 adapter can, the VX-414 reader
     // cannot); for a link that chooses at each read, the link the next read would use.
     // Never waits.

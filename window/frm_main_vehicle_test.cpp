@@ -31,6 +31,8 @@
 
 #include <atomic>
 #include <filesystem>
+#include <optional>
+#include <thread>
 #include <fstream>
 #include <functional>
 
@@ -191,8 +193,10 @@ TEST(VehicleWindow, TheVinsMakeIsSelectedAndItsDefinitionsFollowUnlessTheUserCho
 class RecordingClearing final : public CarClearing {
 public:
     bool canClear() override { return adapter; }
+    void endReading() override { readingEndedOn = std::this_thread::get_id(); }
     ClearResult clearCodes() override
     {
+        readingEndedFirst = readingEndedOn.has_value();
         ++clears;
         if (onClear)
             onClear();
@@ -202,6 +206,8 @@ public:
     ClearResult answer{LinkStatus::ok(), {"7E8"}, {}};
     std::atomic<int> clears = 0;
     std::function<void()> onClear;
+    std::optional<std::thread::id> readingEndedOn;  // written before the worker starts, read after it ended
+    bool readingEndedFirst = false;
 };
 
 struct ActionsFixture {
@@ -466,6 +472,9 @@ TEST(VehicleWindow, ClearingAsksThenKeepsTheReadThenClearsOffTheWindowsThreadAnd
             EXPECT_EQ(x.f.box.shown.front().act, "Clear codes");
         }
         if (c.clears == 1) {
+            // The read still at work was ended on the window's thread, before the clear.
+            EXPECT_TRUE(x.clearing.readingEndedFirst);
+            EXPECT_EQ(x.clearing.readingEndedOn, std::this_thread::get_id());
             // On disk before the car was asked, with everything the read showed.
             ASSERT_EQ(keptAtClear.size(), 1U);
             std::ifstream file(keptAtClear[0]);

@@ -207,6 +207,9 @@ void VehicleActions::clearCodesInCar()
     form_.Link->setEnabled(false);
     if (services_.stopLiveData)
         services_.stopLiveData();
+    // The rest of the vehicle's picture of the last read may still be coming: it ends here,
+    // on the window's thread that takes it, not on the clear's worker.
+    services_.clearing.endReading();
     services_.pointers.setWindowPointer(PointerArrowHourglass);
     if (worker_.joinable())
         worker_.join();  // the last clear's worker, finished by now

@@ -468,10 +468,17 @@ elm327::ClearResult Elm327DeviceLibrary::Adapter::clear(Deadline deadline) {
     return cleared;
 }
 
-elm327::ClearResult Elm327DeviceLibrary::clearCodes() {
+void Elm327DeviceLibrary::DeviceEndReading() {
     stopExchange();
     handover_.reset();
     vehicle_.reset();
+}
+
+elm327::ClearResult Elm327DeviceLibrary::clearCodes() {
+    // The window has ended the read on its own thread already (DeviceEndReading), and reads
+    // what is left of it there while this runs on the clear's worker: nothing is written
+    // here then. The command line, on one thread, has it ended here.
+    if (worker_.joinable() || handover_ || vehicle_) DeviceEndReading();
     const Deadline deadline = Clock::now() + elm327::ExchangeBound;
     std::unique_lock use(adapter_->inUse_, std::defer_lock);
     const LinkStatus free = adapter_->takeWhenFree(use, deadline, {});

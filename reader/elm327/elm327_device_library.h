@@ -182,6 +182,7 @@ public:
     // request byte, not at DeviceOpen.
     std::string DeviceLinkName() const override;
     std::string DeviceAdapterInUse() const override;
+    void DeviceEndReading() override;
 
     // Service 04 (clear the codes and the check-engine light), for the command line. Waits
     // for its answer on the caller's thread, within ExchangeBound.

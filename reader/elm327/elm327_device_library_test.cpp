@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <fstream>
+#include <future>
 #include <netinet/in.h>
 #include <sys/file.h>
 #include <sys/socket.h>
@@ -226,7 +227,7 @@ TEST(Elm327DeviceLibrary, ARunningExchangeStopsAtOnceWhereverTheWindowEndsIt) {
 
 TEST(Elm327DeviceLibrary, TheCodesComeFirstAndTheVehicleFollowsUnlessANewReadOrClearingSupersedesIt) {
     Pty pty;
-    enum class After { WindowsEnd, CommandLinesWait, NewRequest, Clearing, LibraryEnds };
+    enum class After { WindowsEnd, CommandLinesWait, NewRequest, Clearing, WindowsClearing, LibraryEnds };
     const struct {
         const char* what;
         After after;
@@ -236,6 +237,8 @@ TEST(Elm327DeviceLibrary, TheCodesComeFirstAndTheVehicleFollowsUnlessANewReadOrC
         {"the command line's wait after its end byte", After::CommandLinesWait, true},
         {"a new request", After::NewRequest, false},
         {"clearing the codes", After::Clearing, false},
+        // The window ends the read on its thread, then clears on a worker of its own.
+        {"the window's clearing", After::WindowsClearing, false},
         {"the library's end", After::LibraryEnds, false},
     };
     for (const auto& c : cases) {
@@ -288,6 +291,11 @@ TEST(Elm327DeviceLibrary, TheCodesComeFirstAndTheVehicleFollowsUnlessANewReadOrC
             break;
         case After::Clearing:
             EXPECT_TRUE(link->clearCodes().status.isOk());
+            break;
+        case After::WindowsClearing:
+            link->DeviceEndReading();
+            EXPECT_FALSE(link->readingVehicle());
+            EXPECT_TRUE(std::async(std::launch::async, [&link] { return link->DeviceClearCodes(); }).get().status.isOk());
             break;
         case After::LibraryEnds:
             link.reset();

@@ -7,6 +7,11 @@ bool LinkCarClearing::canClear()
     return link_.DeviceCanClear();
 }
 
+void LinkCarClearing::endReading()
+{
+    link_.DeviceEndReading();
+}
+
 // Ok when at least one unit confirmed; a unit that refused keeps its codes, which the read
 // that follows the clear shows. A link that cannot clear (the reader at /dev/vx414 may have
 // been plugged in since the menu was shown) says so.

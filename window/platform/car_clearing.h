@@ -13,6 +13,9 @@ public:
     virtual ~CarClearing() = default;
     // Whether the link the next read would use can clear codes (the window's thread).
     virtual bool canClear() = 0;
+    // Ends the read still at work on the link (the rest of a vehicle's picture), on the
+    // window's thread, before the clear's worker starts.
+    virtual void endReading() {}
     // Sends service 04 and waits for the car's answer, within the link's own bound: Ok once
     // a unit has confirmed, with the units that confirmed and those that refused. Called on
     // a worker thread while no read runs.
@@ -24,6 +27,7 @@ class LinkCarClearing final : public CarClearing {
 public:
     explicit LinkCarClearing(DeviceLibrary& link) : link_(link) {}
     bool canClear() override;
+    void endReading() override;
     ClearResult clearCodes() override;
 
 private:
