@@ -21,8 +21,6 @@
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QTimer>
 
 #include <algorithm>
 #include <chrono>
@@ -31,6 +29,7 @@
 #include <vector>
 
 #include "bench/common/emulator_process.h"
+#include "bench/window/loop_gaps.h"
 #include "reader/elm327/elm327_device_library.h"
 #include "reader/report_receiver.h"
 #include "window/frm_main.h"
@@ -73,32 +72,18 @@ struct AdapterWindow {
     // the failure box answered). A 10 ms timer notes the longest the loop was held.
     Read read()
     {
-        QElapsedTimer clock;
-        qint64 last = 0;
-        qint64 longest = 0;
-        QTimer beat;
-        beat.setTimerType(Qt::PreciseTimer);
-        beat.setInterval(10);
-        QObject::connect(&beat, &QTimer::timeout, [&] {
-            const qint64 now = clock.nsecsElapsed();
-            longest = std::max(longest, now - last);
-            last = now;
-        });
         const std::size_t failures = box.shown.size();
-        clock.start();
-        beat.start();
+        const bench::LoopGaps gaps(10);
         form.Link_Click();
-        while (!form.Link->isEnabled() && clock.elapsed() < 15000)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        const qint64 took = clock.nsecsElapsed();
+        gaps.turnUntil(15000, [this] { return form.Link->isEnabled(); });
+        const qint64 took = gaps.elapsedNs();
         const bool ok = form.Link->isEnabled() && box.shown.size() == failures && form.CodeCount > 0;
         // The codes' table leaves the vehicle without its VIN until the vehicle part is shown.
-        while (ok && form.LastVehicle.vin.empty() && clock.elapsed() < 15000)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        const qint64 vehicleTook = clock.nsecsElapsed();
-        longest = std::max(longest, vehicleTook - last);
+        if (ok)
+            gaps.turnUntil(15000, [this] { return !form.LastVehicle.vin.empty(); });
+        const qint64 vehicleTook = gaps.elapsedNs();
         return {static_cast<double>(took) / 1e9, static_cast<double>(vehicleTook) / 1e9,
-                static_cast<double>(longest) / 1e9, ok && !form.LastVehicle.vin.empty()};
+                static_cast<double>(gaps.longestNs()) / 1e9, ok && !form.LastVehicle.vin.empty()};
     }
 
     Elm327DeviceLibrary device;
@@ -212,22 +197,9 @@ BENCHMARK(LongestGapInRead)->Name("GUI_thread/longest_gap_in_read")->Unit(benchm
 void LongestGapIdle(benchmark::State& state)
 {
     for (auto _ : state) {
-        QElapsedTimer clock;
-        qint64 last = 0;
-        qint64 longest = 0;
-        QTimer beat;
-        beat.setTimerType(Qt::PreciseTimer);
-        beat.setInterval(10);
-        QObject::connect(&beat, &QTimer::timeout, [&] {
-            const qint64 now = clock.nsecsElapsed();
-            longest = std::max(longest, now - last);
-            last = now;
-        });
-        clock.start();
-        beat.start();
-        while (clock.elapsed() < 700)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        state.SetIterationTime(static_cast<double>(longest) / 1e9);
+        const bench::LoopGaps gaps(10);
+        gaps.turnUntil(700);
+        state.SetIterationTime(static_cast<double>(gaps.longestNs()) / 1e9);
     }
 }
 BENCHMARK(LongestGapIdle)->Name("GUI_thread/ref:longest_gap_idle")->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);

@@ -17,7 +17,6 @@
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QLabel>
-#include <QTimer>
 #include <QTreeWidget>
 
 #include <algorithm>
@@ -26,6 +25,7 @@
 #include <vector>
 
 #include "bench/common/emulator_process.h"
+#include "bench/window/loop_gaps.h"
 #include "reader/elm327/elm327_device_library.h"
 #include "window/frm_live_data.h"
 #include "window/platform/live_polling.h"
@@ -54,22 +54,9 @@ public:
 // 1 ms timer.
 qint64 longestGapNs(qint64 milliseconds)
 {
-    QElapsedTimer clock;
-    qint64 last = 0;
-    qint64 longest = 0;
-    QTimer beat;
-    beat.setTimerType(Qt::PreciseTimer);
-    beat.setInterval(1);
-    QObject::connect(&beat, &QTimer::timeout, [&] {
-        const qint64 now = clock.nsecsElapsed();
-        longest = std::max(longest, now - last);
-        last = now;
-    });
-    clock.start();
-    beat.start();
-    while (clock.elapsed() < milliseconds)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    return std::max(longest, clock.nsecsElapsed() - last);
+    const bench::LoopGaps gaps(1);
+    gaps.turnUntil(milliseconds);
+    return gaps.longestNs();
 }
 
 struct LiveWindow {
