@@ -29,17 +29,9 @@ struct AdapterListing {
 inline constexpr const char* UsualWiFiHost = "192.168.0.10";
 inline constexpr unsigned UsualWiFiPort = 35000;
 
-// Bounded: half a second a serial port, five seconds for the Bluetooth devices together,
-// a second for the Wi-Fi address, `wifiHost`:`wifiPort` (an adapter set up on another
-// address, or a test's own adapter on this computer).
-// `inUse`: the adapter this program holds open (DeviceAdapterInUse), listed as in use and
-// not tried, since a probe would talk into its conversation.
-AdapterListing listAdapters(const std::string& wifiHost = UsualWiFiHost, unsigned wifiPort = UsualWiFiPort,
-                            const std::string& inUse = {});
-
-// The same with the Wi-Fi address $VX414_WIFI_ADAPTER names (HOST:PORT, an adapter set up on
-// another address), else the usual one: what vx414-read --list-adapters and the window's
-// "Choose adapter…" list.
+// Every adapter a back-end can list, with the Wi-Fi address $VX414_WIFI_ADAPTER names
+// (HOST:PORT, an adapter set up on another address), else the usual one: what
+// vx414-read --list-adapters and the window's "Choose adapter…" list.
 AdapterListing listAdaptersAsSetUp(const std::string& inUse = {});
 
 }  // namespace vx414

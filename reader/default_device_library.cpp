@@ -1,7 +1,14 @@
+// Where the back-ends are put together: the only file of the seam that knows them. It
+// makes the library a link name asks for, the automatic one (the VX-414 reader, else the
+// ELM327 search), and the adapter listing; the rest of the program asks for a link by
+// name (reader/link_name.h) and talks to it through DeviceLibrary.
 #include "reader/default_device_library.h"
 
+#include <cstdlib>
 #include <unistd.h>
 
+#include "reader/adapter_listing.h"
+#include "reader/elm327/elm327_adapter_listing.h"
 #include "reader/report_receiver.h"
 
 namespace vx414 {
@@ -77,6 +84,34 @@ Elm327DeviceLibrary* asElm327(DeviceLibrary& link) {
     if (auto* adapter = dynamic_cast<Elm327DeviceLibrary*>(&link)) return adapter;
     if (auto* chosen = dynamic_cast<DefaultDeviceLibrary*>(&link)) return chosen->adapter();
     return nullptr;
+}
+
+std::unique_ptr<DeviceLibrary> makeDeviceLibrary() { return std::make_unique<TtyDeviceLibrary>(); }
+
+std::unique_ptr<DeviceLibrary> makeDeviceLibrary(const std::optional<LinkName>& named) {
+    std::optional<LinkName> name = named;
+    if (!name) name = linkNameFromEnvironment().name;
+    if (!name) return std::make_unique<DefaultDeviceLibrary>();
+    if (name->kind == LinkName::Kind::ReaderTty) return std::make_unique<TtyDeviceLibrary>(name->path);
+    return std::make_unique<Elm327DeviceLibrary>(*name);
+}
+
+std::unique_ptr<DeviceLibrary> openLink(const std::optional<LinkName>& name, const LinkSearch& search) {
+    if (name && name->kind == LinkName::Kind::ReaderTty) return std::make_unique<TtyDeviceLibrary>(name->path);
+    if (name) return std::make_unique<Elm327DeviceLibrary>(*name);
+    std::vector<std::string> patterns = search.serialPorts.value_or(elm327::SerialPortPatterns);
+    if (search.bluetoothLe) patterns.push_back(elm327::BluetoothLeDevices);
+    return std::make_unique<DefaultDeviceLibrary>(search.readerPath.value_or(DefaultLinkPath),
+                                                  std::make_unique<Elm327DeviceLibrary>(std::move(patterns)));
+}
+
+AdapterListing listAdaptersAsSetUp(const std::string& inUse) {
+    const char* named = std::getenv("VX414_WIFI_ADAPTER");
+    const LinkNameParse wifi =
+        parseLinkName(named != nullptr && *named != '\0' ? "elm327://" + std::string(named) : std::string());
+    if (wifi.name && wifi.name->kind == LinkName::Kind::Elm327Tcp)
+        return elm327::listAdapters(wifi.name->host, wifi.name->port, inUse);
+    return elm327::listAdapters(UsualWiFiHost, UsualWiFiPort, inUse);
 }
 
 }  // namespace vx414

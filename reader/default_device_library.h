@@ -8,7 +8,7 @@
 
 #include "reader/device_library.h"
 #include "reader/elm327/elm327_device_library.h"
-#include "reader/tty_device_library.h"
+#include "reader/vx414/tty_device_library.h"
 
 namespace vx414 {
 

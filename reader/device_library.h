@@ -127,7 +127,7 @@ public:
 };
 
 // The program's link to the reader: a raw byte pipe over the tty named by the environment
-// variable VX414_LINK, or else /dev/vx414 (see reader/tty_device_library.h).
+// variable VX414_LINK, or else /dev/vx414 (see reader/vx414/tty_device_library.h).
 std::unique_ptr<DeviceLibrary> makeDeviceLibrary();
 
 }  // namespace vx414

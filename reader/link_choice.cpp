@@ -1,6 +1,6 @@
 #include "reader/link_choice.h"
 
-#include "reader/tty_device_library.h"
+#include "reader/vx414/tty_device_library.h"
 
 #include <filesystem>
 #include <fstream>

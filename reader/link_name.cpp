@@ -1,12 +1,9 @@
 #include "reader/link_name.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdlib>
-
-#include "reader/default_device_library.h"
-#include "reader/elm327/elm327_device_library.h"
-#include "reader/elm327/elm327_tty_transport.h"
-#include "reader/tty_device_library.h"
+#include <iterator>
 
 namespace vx414 {
 namespace {
@@ -110,7 +107,7 @@ LinkNameParse parseTty(std::string_view whole, std::string_view rest) {
             return failure("unknown option in " + quoted(whole) + " (only ?baud=N is known)");
         }
         const auto baud = number(tail.substr(BaudQuery.size()));
-        if (!baud || !elm327::isSupportedBaud(static_cast<int>(*baud))) {
+        if (!baud || std::find(std::begin(LinkBauds), std::end(LinkBauds), *baud) == std::end(LinkBauds)) {
             return failure("bad baud rate in " + quoted(whole) +
                            " (9600, 19200, 38400, 57600, 115200, 230400 or 500000)");
         }
@@ -156,23 +153,6 @@ LinkNameParse linkNameFromEnvironment() {
     LinkNameParse parsed = parseLinkName(value);
     if (!parsed.name) parsed.error = std::string(LinkEnvironmentVariable) + ": " + parsed.error;
     return parsed;
-}
-
-std::unique_ptr<DeviceLibrary> makeDeviceLibrary(const std::optional<LinkName>& named) {
-    std::optional<LinkName> name = named;
-    if (!name) name = linkNameFromEnvironment().name;
-    if (!name) return std::make_unique<DefaultDeviceLibrary>();
-    if (name->kind == LinkName::Kind::ReaderTty) return std::make_unique<TtyDeviceLibrary>(name->path);
-    return std::make_unique<Elm327DeviceLibrary>(*name);
-}
-
-std::unique_ptr<DeviceLibrary> openLink(const std::optional<LinkName>& name, const LinkSearch& search) {
-    if (name && name->kind == LinkName::Kind::ReaderTty) return std::make_unique<TtyDeviceLibrary>(name->path);
-    if (name) return std::make_unique<Elm327DeviceLibrary>(*name);
-    std::vector<std::string> patterns = search.serialPorts.value_or(elm327::SerialPortPatterns);
-    if (search.bluetoothLe) patterns.push_back(elm327::BluetoothLeDevices);
-    return std::make_unique<DefaultDeviceLibrary>(search.readerPath.value_or(DefaultLinkPath),
-                                                  std::make_unique<Elm327DeviceLibrary>(std::move(patterns)));
 }
 
 }  // namespace vx414

@@ -18,6 +18,15 @@
 
 namespace vx414 {
 
+// The environment variable that names the link, and the VX-414 reader's own device,
+// where the link looks when nothing is named.
+inline constexpr const char* LinkEnvironmentVariable = "VX414_LINK";
+inline constexpr const char* DefaultLinkPath = "/dev/vx414";
+
+// The speeds an adapter's tty may be named with (elm327:PATH?baud=N): the ones a serial
+// port can be set to.
+inline constexpr int LinkBauds[] = {9600, 19200, 38400, 57600, 115200, 230400, 500000};
+
 struct LinkName {
     enum class Kind : std::uint8_t { ReaderTty, Elm327Tty, Elm327Tcp, Elm327Ble };
     Kind kind = Kind::ReaderTty;
@@ -48,7 +57,8 @@ inline constexpr const char* LinkNameForms =
     "                                or seen by BlueZ\n";
 
 // The link the program uses: `named` (from --link) when given, else $VX414_LINK, else
-// /dev/vx414 or an ELM327 found on the serial ports at the first read.
+// /dev/vx414 or an ELM327 found on the serial ports at the first read. This and openLink
+// are made where the back-ends are put together (default_device_library.cpp).
 std::unique_ptr<DeviceLibrary> makeDeviceLibrary(const std::optional<LinkName>& named);
 
 // Where the automatic choice looks: the VX-414 reader's path, then an ELM327 adapter on the

@@ -7,7 +7,7 @@
 #include "reader/default_device_library.h"
 #include "reader/elm327/elm327_device_library.h"
 #include "reader/link_name.h"
-#include "reader/tty_device_library.h"
+#include "reader/vx414/tty_device_library.h"
 
 namespace vx414 {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "reader/recording_device_library.h"
+#include "reader/testing/recording_device_library.h"
 #include "reader/report_encoder.h"
 #include "reader/report_receiver.h"
 

@@ -42,4 +42,11 @@ private:
 
 const char* linkCodeName(LinkCode code);
 
+// The reasons of the "no device" failures the user is told apart, as the back-ends give
+// them: a socket's refusal, and a search that found nothing (on the serial ports alone, or
+// on them and among the Bluetooth LE devices).
+inline constexpr const char* ConnectionRefused = "connection refused";
+inline constexpr const char* NoAdapterOnSerialPorts = "no ELM327 on the serial ports";
+inline constexpr const char* NoAdapterFound = "no ELM327 on the serial ports or Bluetooth LE";
+
 }  // namespace vx414

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "reader/recording_device_library.h"
+#include "reader/testing/recording_device_library.h"
 #include "reader/report_encoder.h"
 
 namespace vx414 {

@@ -1,6 +1,6 @@
 // LINK USB against the reader emulator on a real pseudo-terminal: the click, the tick a
 // second later, the table the user reads, and the end byte the reader receives.
-#include "reader/tty_device_library.h"
+#include "reader/vx414/tty_device_library.h"
 #include "window/frm_main.h"
 #include "window/testing/recording_platform.h"
 

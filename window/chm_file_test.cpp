@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "reader/link_failure_cause.h"
+#include "reader/testing/recording_device_library.h"
 
 #include <optional>
 
@@ -77,11 +77,13 @@ TEST(BuiltHelpFile, OpensAtItsContentsPageWithPagesPictureAndStylesheet)
     const std::optional<QByteArray> trouble = file->read(QStringLiteral("/html/trouble.htm"));
     ASSERT_TRUE(trouble.has_value());
     EXPECT_TRUE(trouble->contains("USB without pending ! Please check USB cable and test again."));
-    // Every cause the window shows under it for an ELM327 adapter is explained there.
+    // Every cause the window shows under it for an ELM327 adapter is explained there (the
+    // scripted link gives an adapter's causes).
     for (const LinkStatus& status : {LinkStatus(LinkCode::NoDevice, NoAdapterOnSerialPorts),
                                      LinkStatus(LinkCode::NoDevice, ConnectionRefused),
                                      LinkStatus(LinkCode::NoVehicle, ""), LinkStatus(LinkCode::Timeout, "")}) {
-        const std::string_view cause = adapterFailureCause(status);
+        const std::string cause = RecordingDeviceLibrary().DeviceFailureCause(status);
+        EXPECT_FALSE(cause.empty()) << status.toString();
         EXPECT_TRUE(trouble->contains(QByteArray(cause.data(), static_cast<qsizetype>(cause.size())))) << cause;
     }
 

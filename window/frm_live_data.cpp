@@ -1,7 +1,6 @@
 #include "window/frm_live_data.h"
 
-#include "reader/link_failure_cause.h"
-#include "reader/live_format.h"
+#include "report/live_format.h"
 #include "window/strip_chart.h"
 
 #include <QCloseEvent>
@@ -190,7 +189,7 @@ void frmLiveData::ended(const LinkStatus& status)
     const bool wasRecording = recording_.isOpen();
     stopRecording();
     if (!status.isOk()) {
-        const std::string_view cause = adapterFailureCause(status);
+        const std::string cause = services_.polling.failureCause(status);
         say(QStringLiteral("Live data stopped. ") + (cause.empty() ? text(status.toString()) : text(cause)));
     } else if (std::string_view(status.reason()) == NoLiveValues) {
         say(QStringLiteral("The car gives none of the live values this program reads."));

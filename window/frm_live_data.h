@@ -5,8 +5,8 @@
 // never waits on the adapter. Closing the window stops polling at once.
 #pragma once
 
-#include "reader/live_recording.h"
-#include "reader/unit_system.h"
+#include "report/live_recording.h"
+#include "report/unit_system.h"
 #include "window/logic/live_feed.h"
 #include "window/platform/live_polling.h"
 

@@ -1,8 +1,8 @@
 // LINK USB through a link whose worker gathers the whole report: the ELM327 library with a
-// scripted car behind a loopback socket (reader/slow_adapter.h). The window keeps turning while the worker works,
+// scripted car behind a loopback socket (reader/testing/slow_adapter.h). The window keeps turning while the worker works,
 // takes the report the moment it is there, and EXIT, a window close or another LINK USB
 // during a slow read act at once, even when the worker does not heed the stop.
-#include "reader/slow_adapter.h"
+#include "reader/testing/slow_adapter.h"
 #include "window/frm_main.h"
 #include "window/testing/data_files.h"
 #include "window/testing/recording_platform.h"

@@ -1,7 +1,7 @@
 // A read from a link that hands over whole reports (an ELM327 adapter): the same window
 // steps, codes the reader's frame cannot carry, and more codes than the table's 99 data
 // rows hold.
-#include "reader/link_failure_cause.h"
+#include "reader/link_status.h"
 #include "window/testing/form_fixture.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The vehicle's picture in the window, driven as the user drives it with an ELM327 read
 // handed over by the recording library: permanent rows, the make the VIN names, the
 // report window, and clearing the codes from the result table's menu.
-#include "reader/recording_device_library.h"
+#include "reader/testing/recording_device_library.h"
 #include "reader/report_encoder.h"
 #include "window/frm_vehicle_report.h"
 #include "window/print_module.h"
@@ -13,7 +13,7 @@
 #include "window/platform/qt_services.h"
 #include "window/previous_reads.h"
 #include "window/vehicle_actions.h"
-#include "reader/cleared_read.h"
+#include "report/cleared_read.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "window/frm_vehicle_report.h"
 
-#include "reader/vehicle_format.h"
+#include "report/vehicle_format.h"
 
 #include <QAction>
 #include <QFormLayout>

@@ -2,7 +2,7 @@
 // there is no button for it on the window. The units chosen there are kept between runs.
 #pragma once
 
-#include "reader/unit_system.h"
+#include "report/unit_system.h"
 #include "window/platform/live_polling.h"
 
 #include <QObject>

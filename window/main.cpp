@@ -1,7 +1,6 @@
 // vx414: the companion program of the VX-414 trouble-code reader.
 #include "reader/device_library.h"
 #include "reader/link_name.h"
-#include "reader/tty_device_library.h"
 #include "window/frm_main.h"
 #include "window/logic/command_line.h"
 #include "window/platform/app_folder.h"
@@ -11,7 +10,7 @@
 #include "window/vehicle_actions.h"
 #include "window/live_actions.h"
 #include "window/platform/live_polling.h"
-#include "reader/cleared_read.h"
+#include "report/cleared_read.h"
 #include "window/platform/car_clearing.h"
 #include "window/adapter_choice.h"
 #include "reader/adapter_listing.h"

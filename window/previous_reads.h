@@ -1,10 +1,10 @@
-// "Previous reads…": the reads kept before each clear (reader/cleared_read.h), listed with
+// "Previous reads…": the reads kept before each clear (report/cleared_read.h), listed with
 // their date, VIN and codes, newest first; one chosen (double click, Enter or "Show") is
 // shown in the Vehicle report window. A kept read that cannot be read back is listed with
 // the reason and opens to a message; its file is left as it is.
 #pragma once
 
-#include "reader/cleared_read.h"
+#include "report/cleared_read.h"
 
 #include <QDialog>
 

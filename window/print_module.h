@@ -3,7 +3,7 @@
 // so the program starts without loading that library and the printing system's behind it.
 #pragma once
 
-#include "reader/report_format.h"
+#include "report/report_format.h"
 
 #include <QString>
 

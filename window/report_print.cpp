@@ -1,6 +1,6 @@
 #include "window/report_print.h"
 
-#include "reader/vehicle_format.h"
+#include "report/vehicle_format.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QColor>

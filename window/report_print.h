@@ -2,7 +2,7 @@
 // a PDF file). Each page ends with its number: "Page 2 of 5".
 #pragma once
 
-#include "reader/report_format.h"
+#include "report/report_format.h"
 
 #include <span>
 

@@ -2,8 +2,8 @@
 
 #include "window/frm_main.h"
 #include "window/print_module.h"
-#include "reader/unit_system.h"
-#include "reader/vehicle_format.h"
+#include "report/unit_system.h"
+#include "report/vehicle_format.h"
 
 #include <QAction>
 #include <QClipboard>

@@ -6,8 +6,8 @@
 // rows. The window's handlers are left as they are; this object only listens to them.
 #pragma once
 
-#include "reader/report_format.h"
-#include "reader/unit_system.h"
+#include "report/report_format.h"
+#include "report/unit_system.h"
 #include "window/platform/export_services.h"
 #include "window/platform/services.h"
 

@@ -1,6 +1,6 @@
 #include "window/strip_chart.h"
 
-#include "reader/unit_system.h"
+#include "report/unit_system.h"
 
 #include <QPainter>
 

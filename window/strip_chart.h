@@ -2,7 +2,7 @@
 // QPainter: the newest value at the right edge, each band scaled to what it shows.
 #pragma once
 
-#include "reader/unit_system.h"
+#include "report/unit_system.h"
 
 #include <QPointF>
 #include <QString>

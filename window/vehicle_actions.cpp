@@ -1,6 +1,6 @@
 #include "window/vehicle_actions.h"
 
-#include "reader/cleared_read.h"
+#include "report/cleared_read.h"
 #include "window/frm_main.h"
 #include "window/frm_vehicle_report.h"
 

@@ -7,7 +7,7 @@
 #pragma once
 
 #include "reader/link_status.h"
-#include "reader/report_format.h"
+#include "report/report_format.h"
 #include "window/platform/car_clearing.h"
 #include "window/platform/services.h"
 

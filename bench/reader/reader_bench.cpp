@@ -16,7 +16,7 @@
 
 #include "reader/report_encoder.h"
 #include "reader/report_receiver.h"
-#include "reader/tty_device_library.h"
+#include "reader/vx414/tty_device_library.h"
 
 namespace {
 

@@ -2,14 +2,14 @@
 #include <cctype>
 #include <glob.h>
 
-#include "reader/adapter_listing.h"
+#include "reader/elm327/elm327_adapter_listing.h"
 #include "reader/elm327/ble_discovery.h"
 #include "reader/elm327/elm327_ble_transport.h"
 #include "reader/elm327/elm327_device_library.h"
 #include "reader/elm327/elm327_session.h"
 #include "reader/elm327/elm327_tcp_transport.h"
 #include "reader/elm327/elm327_tty_transport.h"
-#include "reader/link_failure_cause.h"
+#include "reader/elm327/elm327_failure_cause.h"
 
 namespace vx414 {
 namespace {
@@ -68,7 +68,7 @@ bool leftBe(const std::string& inUse, ListedAdapter& entry) {
 
 }  // namespace
 
-AdapterListing listAdapters(const std::string& wifiHost, unsigned wifiPort, const std::string& inUse) {
+AdapterListing elm327::listAdapters(const std::string& wifiHost, unsigned wifiPort, const std::string& inUse) {
     AdapterListing listing;
     for (const std::string& pattern : elm327::SerialPortPatterns) {
         for (const std::string& path : matching(pattern)) {

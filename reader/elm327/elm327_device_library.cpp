@@ -10,7 +10,7 @@
 #include "reader/elm327/elm327_ble_transport.h"
 #include "reader/elm327/elm327_tcp_transport.h"
 #include "reader/elm327/elm327_tty_transport.h"
-#include "reader/link_failure_cause.h"
+#include "reader/elm327/elm327_failure_cause.h"
 #include "reader/report_receiver.h"
 
 namespace vx414 {

@@ -37,7 +37,7 @@
 #include "reader/device_library.h"
 #include "reader/elm327/elm327_session.h"
 #include "reader/elm327/elm327_transport.h"
-#include "reader/link_failure_cause.h"
+#include "reader/elm327/elm327_failure_cause.h"
 #include "reader/link_name.h"
 
 namespace vx414 {

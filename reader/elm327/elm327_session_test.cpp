@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "reader/elm327/scripted_transport.h"
+#include "reader/elm327/testing/scripted_transport.h"
 
 namespace vx414::elm327 {
 namespace {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "reader/elm327/elm327_session.h"
-#include "reader/elm327/scripted_transport.h"
+#include "reader/elm327/testing/scripted_transport.h"
 
 namespace vx414::elm327 {
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "reader/report_json_read.h"
+#include "report/report_json_read.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <set>
 #include <thread>
 
-#include "reader/link_failure_cause.h"
-#include "reader/live_format.h"
-#include "reader/unit_system.h"
+#include "reader/elm327/elm327_failure_cause.h"
+#include "report/live_format.h"
+#include "report/unit_system.h"
 
 namespace vx414::cli {
 namespace {

@@ -12,9 +12,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include "reader/cleared_read.h"
+#include "report/cleared_read.h"
 #include "reader/link_name.h"
-#include "reader/tty_device_library.h"
 #include "tools/read/read_command.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include "tools/read/previous_command.h"
 
-#include "reader/cleared_read.h"
-#include "reader/report_format.h"
+#include "report/cleared_read.h"
+#include "report/report_format.h"
 #include "tools/read/text_output.h"
 
 namespace vx414::cli {

@@ -1,4 +1,4 @@
-// vx414-read --previous: the reads kept before each clear (reader/cleared_read.h), listed,
+// vx414-read --previous: the reads kept before each clear (report/cleared_read.h), listed,
 // or one of them printed as a read is printed.
 #pragma once
 

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "reader/unit_system.h"
+#include "report/unit_system.h"
 
 #include "definitions/make_sections.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "definitions/codepage.h"
-#include "reader/vehicle_format.h"
+#include "report/vehicle_format.h"
 
 namespace vx414::cli {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "definitions/definitions_table.h"
 #include "definitions/glossary.h"
-#include "reader/report_format.h"
+#include "report/report_format.h"
 
 namespace vx414::cli {
 

@@ -14,7 +14,7 @@
 #include <unistd.h>
 
 #include "reader/report_receiver.h"
-#include "reader/tty_device_library.h"
+#include "reader/vx414/tty_device_library.h"
 #include "tools/reader-emulator/reader_emulator.h"
 
 extern char** environ;

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "reader/link_name.h"
-#include "reader/unit_system.h"
+#include "report/unit_system.h"
 
 namespace vx414 {
 

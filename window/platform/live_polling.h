@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "reader/device_library.h"
 #include "reader/live_watcher.h"
@@ -21,6 +22,13 @@ public:
     virtual void start(std::shared_ptr<LiveWatcher> watcher, std::function<void(const LinkStatus&)> ended) = 0;
     // Stops polling; returns within the link's stop bound, without waiting on the adapter.
     virtual void stop() = 0;
+    // Why polling failed, in the user's words, as the link says it; empty when it has no
+    // words for it (the status's own are shown then).
+    virtual std::string failureCause(const LinkStatus& status) const
+    {
+        (void)status;
+        return {};
+    }
 };
 
 // The program's: the ELM327 library behind the window's link.
@@ -30,6 +38,7 @@ public:
     bool canPoll() override;
     void start(std::shared_ptr<LiveWatcher> watcher, std::function<void(const LinkStatus&)> ended) override;
     void stop() override;
+    std::string failureCause(const LinkStatus& status) const override { return link_.DeviceFailureCause(status); }
 
 private:
     DeviceLibrary& link_;

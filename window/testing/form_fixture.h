@@ -1,7 +1,7 @@
 // A main window wired to test doubles: a scripted reader and recording platform services.
 #pragma once
 
-#include "reader/recording_device_library.h"
+#include "reader/testing/recording_device_library.h"
 #include "window/frm_main.h"
 #include "window/testing/recording_platform.h"
 

@@ -1,4 +1,4 @@
-#include "reader/report_format.h"
+#include "report/report_format.h"
 
 #include <QByteArray>
 #include <QDateTime>

@@ -1,6 +1,6 @@
-#include "reader/report_json_read.h"
+#include "report/report_json_read.h"
 
-#include "reader/vehicle_format.h"
+#include "report/vehicle_format.h"
 
 #include <cmath>
 #include <cstdlib>

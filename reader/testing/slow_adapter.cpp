@@ -1,4 +1,4 @@
-#include "reader/slow_adapter.h"
+#include "reader/testing/slow_adapter.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -1,8 +1,8 @@
 // A read back from its JSON: every member as written, and a damaged or foreign document
 // refused with the reason and the place.
-#include "reader/report_json_read.h"
+#include "report/report_json_read.h"
 
-#include "reader/vehicle_format.h"
+#include "report/vehicle_format.h"
 
 #include <gtest/gtest.h>
 

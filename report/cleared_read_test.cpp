@@ -6,7 +6,7 @@
 #include <sstream>
 #include <stdlib.h>
 
-#include "reader/cleared_read.h"
+#include "report/cleared_read.h"
 
 namespace vx414 {
 namespace {

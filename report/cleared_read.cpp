@@ -1,6 +1,6 @@
-#include "reader/cleared_read.h"
+#include "report/cleared_read.h"
 
-#include "reader/report_json_read.h"
+#include "report/report_json_read.h"
 
 #include <algorithm>
 #include <array>

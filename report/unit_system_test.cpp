@@ -1,4 +1,4 @@
-#include "reader/unit_system.h"
+#include "report/unit_system.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>

@@ -1,4 +1,4 @@
-#include "reader/tty_device_library.h"
+#include "reader/vx414/tty_device_library.h"
 #include "reader/emulator_announcement.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "reader/live_recording.h"
+#include "report/live_recording.h"
 
 #include <fcntl.h>
 #include <unistd.h>

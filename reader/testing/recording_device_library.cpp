@@ -1,4 +1,4 @@
-#include "reader/recording_device_library.h"
+#include "reader/testing/recording_device_library.h"
 
 #include <cstdio>
 

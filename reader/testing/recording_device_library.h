@@ -25,7 +25,7 @@
 #include <vector>
 
 #include "reader/device_library.h"
-#include "reader/link_failure_cause.h"
+#include "reader/elm327/elm327_failure_cause.h"
 
 namespace vx414 {
 

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "reader/report_format.h"
+#include "report/report_format.h"
 
 namespace vx414 {
 

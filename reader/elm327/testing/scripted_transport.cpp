@@ -1,4 +1,4 @@
-#include "reader/elm327/scripted_transport.h"
+#include "reader/elm327/testing/scripted_transport.h"
 
 #include <algorithm>
 #include <thread>

@@ -1,4 +1,4 @@
-#include "reader/link_failure_cause.h"
+#include "reader/elm327/elm327_failure_cause.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "reader/vehicle_format.h"
+#include "report/vehicle_format.h"
 
 #include <algorithm>
 #include <array>
@@ -7,8 +7,8 @@
 #include <system_error>
 #include <vector>
 
-#include "reader/format_primitives.h"
-#include "reader/report_format.h"
+#include "report/format_primitives.h"
+#include "report/report_format.h"
 
 namespace vx414 {
 namespace {

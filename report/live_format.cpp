@@ -1,6 +1,6 @@
-#include "reader/live_format.h"
+#include "report/live_format.h"
 
-#include "reader/format_primitives.h"
+#include "report/format_primitives.h"
 
 namespace vx414 {
 namespace {

@@ -1,6 +1,6 @@
 #pragma once
 // A read back from the JSON document reportAsJson writes (the kept reads of
-// reader/cleared_read.h, a file vx414-read --format json wrote): a small strict JSON
+// report/cleared_read.h, a file vx414-read --format json wrote): a small strict JSON
 // reader and the mapping of its members onto a ReadReport. No Qt, so that vx414-read can
 // reopen a kept read too. A document that is not one of ours, or damaged, gives the reason
 // and the byte where it was found; nothing of it is guessed.
@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "reader/report_format.h"
+#include "report/report_format.h"
 
 namespace vx414 {
 

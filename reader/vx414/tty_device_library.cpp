@@ -1,4 +1,4 @@
-#include "reader/tty_device_library.h"
+#include "reader/vx414/tty_device_library.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -22,8 +22,6 @@ std::string linkPath() {
     if (fromEnvironment != nullptr && fromEnvironment[0] != '\0') return fromEnvironment;
     return DefaultLinkPath;
 }
-
-std::unique_ptr<DeviceLibrary> makeDeviceLibrary() { return std::make_unique<TtyDeviceLibrary>(); }
 
 TtyDeviceLibrary::~TtyDeviceLibrary() { DeviceClose(); }
 

@@ -1,4 +1,4 @@
-#include "reader/live_recording.h"
+#include "report/live_recording.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "reader/live_format.h"
+#include "report/live_format.h"
 
 namespace vx414 {
 namespace {

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "reader/obd/live_pids.h"
-#include "reader/unit_system.h"
+#include "report/unit_system.h"
 
 namespace vx414 {
 

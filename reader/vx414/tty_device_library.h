@@ -7,12 +7,10 @@
 #include <string>
 
 #include "reader/device_library.h"
+#include "reader/link_name.h"
 #include "reader/link_status.h"
 
 namespace vx414 {
-
-inline constexpr const char* LinkEnvironmentVariable = "VX414_LINK";
-inline constexpr const char* DefaultLinkPath = "/dev/vx414";
 
 // Where the link looks for the reader right now: $VX414_LINK when set and not empty,
 // else /dev/vx414.

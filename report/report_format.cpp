@@ -1,8 +1,8 @@
-#include "reader/report_format.h"
+#include "report/report_format.h"
 
 #include "definitions/codepage.h"
-#include "reader/format_primitives.h"
-#include "reader/vehicle_format.h"
+#include "report/format_primitives.h"
+#include "report/vehicle_format.h"
 
 #include <array>
 #include <charconv>

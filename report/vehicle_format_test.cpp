@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "reader/report_format.h"
-#include "reader/vehicle_format.h"
+#include "report/report_format.h"
+#include "report/vehicle_format.h"
 #include "tests/decimal_comma_locale.h"
 
 namespace vx414 {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "reader/live_format.h"
+#include "report/live_format.h"
 
 namespace vx414 {
 
