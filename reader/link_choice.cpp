@@ -1,6 +1,6 @@
 #include "reader/link_choice.h"
 
-#include "reader/vx414/tty_device_library.h"
+#include "reader/link_name.h"
 
 #include <filesystem>
 #include <fstream>

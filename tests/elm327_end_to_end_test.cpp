@@ -4,11 +4,10 @@
 // failure. The emulator runs as a child process, as an adapter would on its own.
 #include "reader/elm327/elm327_device_library.h"
 #include "reader/link_name.h"
-#include "window/frm_main.h"
-#include "window/testing/recording_platform.h"
+#include "tests/testing/emulator_process.h"
+#include "tests/testing/window_on_link.h"
 
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -18,46 +17,29 @@
 namespace vx414 {
 namespace {
 
+// The ELM327 emulator; link() is the adapter's link name: elm327:/dev/pts/N, or
+// elm327://127.0.0.1:PORT.
 class Emulator {
 public:
-    explicit Emulator(const QStringList& arguments)
-    {
-        const QString dir = qEnvironmentVariable("VX414_BUILD_DIR");
-        process_.start(dir + "/vx414-elm327-emulator", arguments);
-        if (process_.waitForStarted(5000) && process_.waitForReadyRead(5000))
-            where_ = QString::fromUtf8(process_.readLine()).trimmed();
-    }
-    ~Emulator()
-    {
-        process_.terminate();
-        process_.waitForFinished(5000);
-    }
-    // The link name of the adapter: elm327:/dev/pts/N, or elm327://127.0.0.1:PORT.
+    explicit Emulator(const QStringList& arguments) : process_(QStringLiteral("vx414-elm327-emulator"), arguments) {}
     std::string link() const
     {
-        if (where_.isEmpty())
+        const QString& where = process_.firstLine();
+        if (where.isEmpty())
             return {};
-        return (where_.startsWith('/') ? "elm327:" : "elm327://") + where_.toStdString();
+        return (where.startsWith('/') ? "elm327:" : "elm327://") + where.toStdString();
     }
 
 private:
-    QProcess process_;
-    QString where_;
+    testing::EmulatorProcess process_;
 };
 
-struct LiveForm {
-    explicit LiveForm(const std::string& link) : device(makeDeviceLibrary(parseLinkName(link).name))
+struct LiveForm : testing::WindowOnLink<std::unique_ptr<DeviceLibrary>> {
+    explicit LiveForm(const std::string& link) : WindowOnLink(makeDeviceLibrary(parseLinkName(link).name))
     {
         form.Vehicle->addItem("generic");
         form.show();
     }
-    testing::ScriptedMessageBox box;
-    testing::CountingBeep beep;
-    testing::RecordingPointers pointers;
-    testing::RecordingProgramEnd end;
-    std::unique_ptr<DeviceLibrary> device;
-    Platform platform{box, beep, pointers, end, *device, QStringLiteral("/nonexistent")};
-    frmMain form{platform};
 
     struct Read {
         bool ok = false;

@@ -1,11 +1,10 @@
 // LINK USB against the reader emulator on a real pseudo-terminal: the click, the tick a
 // second later, the table the user reads, and the end byte the reader receives.
 #include "reader/vx414/tty_device_library.h"
-#include "window/frm_main.h"
-#include "window/testing/recording_platform.h"
+#include "tests/testing/emulator_process.h"
+#include "tests/testing/window_on_link.h"
 
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -13,42 +12,20 @@
 namespace vx414 {
 namespace {
 
+// The reader emulator; path() is its pseudo-terminal.
 class Emulator {
 public:
-    explicit Emulator(const QStringList& arguments)
-    {
-        const QString dir = qEnvironmentVariable("VX414_BUILD_DIR");
-        process_.start(dir + "/vx414-reader-emulator", arguments);
-        if (process_.waitForStarted(5000) && process_.waitForReadyRead(5000))
-            path_ = QString::fromUtf8(process_.readLine()).trimmed();
-    }
-    ~Emulator()
-    {
-        process_.terminate();
-        process_.waitForFinished(5000);
-    }
-    const QString& path() const { return path_; }
+    explicit Emulator(const QStringList& arguments) : process_(QStringLiteral("vx414-reader-emulator"), arguments) {}
+    const QString& path() const { return process_.firstLine(); }
     // What the emulator logged of the bytes it received, so far.
-    QString log()
-    {
-        process_.waitForReadyRead(200);
-        return QString::fromUtf8(process_.readAll());
-    }
+    QString log() { return process_.log(); }
 
 private:
-    QProcess process_;
-    QString path_;
+    testing::EmulatorProcess process_;
 };
 
-struct LiveForm {
-    explicit LiveForm(const QString& path) : device(path.toStdString()) {}
-    testing::ScriptedMessageBox box;
-    testing::CountingBeep beep;
-    testing::RecordingPointers pointers;
-    testing::RecordingProgramEnd end;
-    TtyDeviceLibrary device;
-    Platform platform{box, beep, pointers, end, device, QStringLiteral("/nonexistent")};
-    frmMain form{platform};
+struct LiveForm : testing::WindowOnLink<TtyDeviceLibrary> {
+    explicit LiveForm(const QString& path) : WindowOnLink(path.toStdString()) {}
 };
 
 TEST(ReadEndToEnd, ClickLinkAndReadTheEmulatorsCodes)

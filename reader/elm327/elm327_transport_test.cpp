@@ -16,6 +16,7 @@
 #include "reader/elm327/elm327_session.h"
 #include "reader/elm327/elm327_tcp_transport.h"
 #include "reader/elm327/elm327_tty_transport.h"
+#include "reader/link_name.h"
 
 namespace vx414::elm327 {
 namespace {
@@ -196,6 +197,8 @@ TEST(TtyTransport, AnAdapterThatGoesAwayIsIo) {
 
 TEST(TtyTransport, SpeedsTheLinkNameMayGive) {
     for (const int baud : UsualBauds) EXPECT_TRUE(isSupportedBaud(baud)) << baud;
+    // Every speed a link name may ask for (elm327:PATH?baud=N) is one the port can be set to.
+    for (const int baud : LinkBauds) EXPECT_TRUE(isSupportedBaud(baud)) << baud;
     for (const int baud : {0, -1, 12345, 38401}) EXPECT_FALSE(isSupportedBaud(baud)) << baud;
     Pty pty;
     TtyTransport link(pty.path, 9600);

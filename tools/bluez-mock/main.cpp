@@ -1,27 +1,15 @@
 // vx414-bluez-mock: BlueZ with one BLE ELM327 adapter, on a private bus. See --help.
 #include <QCoreApplication>
 #include <QDBusConnection>
-#include <csignal>
 #include <cstdio>
-#include <vector>
 
 #include "tools/bluez-mock/mock_arguments.h"
-
-namespace {
-extern "C" void onSignal(int /*signal*/) { QCoreApplication::quit(); }
-}  // namespace
+#include "tools/common/emulator_main.h"
 
 int main(int argc, char** argv) {
-    const std::vector<std::string_view> arguments(argv + 1, argv + argc);
-    const auto parsed = vx414::bluezmock::parseMockArguments(arguments);
-    if (parsed.help) {
-        std::fputs(vx414::bluezmock::mockUsageText().c_str(), stdout);
-        return 0;
-    }
-    if (!parsed.options) {
-        std::fprintf(stderr, "vx414-bluez-mock: %s (see --help)\n", parsed.error.c_str());
-        return 2;
-    }
+    constexpr const char* Program = "vx414-bluez-mock";
+    const auto parsed = vx414::bluezmock::parseMockArguments(vx414::tools::arguments(argc, argv));
+    if (const auto exit = vx414::tools::answerArguments(Program, parsed, vx414::bluezmock::mockUsageText())) return *exit;
     QCoreApplication application(argc, argv);
     const QDBusConnection bus = QDBusConnection::systemBus();
     if (!bus.isConnected()) {
@@ -33,9 +21,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vx414-bluez-mock: could not take org.bluez\n");
         return 1;
     }
-    std::signal(SIGTERM, onSignal);
-    std::signal(SIGINT, onSignal);
-    std::printf("ready\n");
-    std::fflush(stdout);
-    return QCoreApplication::exec();
+    // QCoreApplication::quit only posts an event, which a signal handler may do.
+    const vx414::tools::StopOnSignals stopping(nullptr, [](const void*) { QCoreApplication::quit(); });
+    return vx414::tools::announce(Program, "ready", {}) ? QCoreApplication::exec() : 1;
 }
