@@ -54,7 +54,7 @@ struct BluezObjects {
     const BluezAdapter* adapterByPath(const QString& path) const;
 };
 
-// The fixed reasons of the Bluetooth failures, which link_failure_cause.cpp turns into
+// The fixed reasons of the Bluetooth failures, which elm327_failure_cause.cpp turns into
 // the user's words.
 inline constexpr const char* NoBluetooth = "no Bluetooth adapter or no BlueZ";
 inline constexpr const char* BluetoothOff = "Bluetooth is off";

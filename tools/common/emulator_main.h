@@ -50,4 +50,17 @@ public:
 // returns false.
 bool announce(const char* program, const std::string& where, const std::string& error);
 
+// An emulator's whole main: its arguments answered, then the emulator made from its
+// options, `where` it listens announced (its error said, exit 1, when it could not start),
+// and `serve` run until a signal stops it (exit 0).
+template <class Emulator, class Parsed, class Where, class Serve>
+int emulatorMain(const char* program, const Parsed& parsed, const std::string& usage, Where where, Serve serve) {
+    if (const auto exit = answerArguments(program, parsed, usage)) return *exit;
+    Emulator emulator(*parsed.options);
+    const StopOnSignals stopping(emulator);
+    if (!announce(program, where(emulator), emulator.error())) return 1;
+    serve(emulator);
+    return 0;
+}
+
 }  // namespace vx414::tools

@@ -18,6 +18,7 @@
 #include "definitions/test_support.h"
 #include "tools/read/testing/child_process.h"
 #include "tools/reader-emulator/reader_emulator.h"
+#include "tools/reader-emulator/testing/running_emulator.h"
 
 namespace vx414::cli {
 namespace {
@@ -25,47 +26,7 @@ namespace {
 using testing::ChildOptions;
 using testing::ChildResult;
 
-// The reader emulator serving on its own thread, with the bytes it has received.
-class RunningEmulator {
-public:
-    explicit RunningEmulator(std::vector<std::string_view> arguments) : emulator_(optionsOf(arguments)) {
-        thread_ = std::thread([this] {
-            emulator_.run([this](std::uint8_t byte) {
-                const std::lock_guard lock(mutex_);
-                received_.push_back(byte);
-                changed_.notify_all();
-            });
-        });
-    }
-    ~RunningEmulator() {
-        emulator_.stop();
-        thread_.join();
-    }
-    RunningEmulator(const RunningEmulator&) = delete;
-    RunningEmulator& operator=(const RunningEmulator&) = delete;
-
-    const std::string& path() const { return emulator_.slavePath(); }
-    // The bytes received once `count` have come (the last may still be on its way when the
-    // program has ended), or after two seconds.
-    std::vector<std::uint8_t> received(std::size_t count) {
-        std::unique_lock lock(mutex_);
-        changed_.wait_for(lock, std::chrono::seconds(2), [&] { return received_.size() >= count; });
-        return received_;
-    }
-
-private:
-    static emulator::Options optionsOf(const std::vector<std::string_view>& arguments) {
-        const auto parsed = emulator::parseArguments(arguments);
-        EXPECT_TRUE(parsed.options) << parsed.error;
-        return parsed.options.value_or(emulator::Options{});
-    }
-
-    emulator::ReaderEmulator emulator_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::vector<std::uint8_t> received_;
-    std::thread thread_;
-};
+using emulator::RunningEmulator;
 
 // No link in the environment unless a test names one.
 ChildResult readProgram(const std::vector<std::string>& arguments, ChildOptions options = {}) {

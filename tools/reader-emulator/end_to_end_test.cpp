@@ -16,6 +16,7 @@
 #include "reader/report_receiver.h"
 #include "reader/vx414/tty_device_library.h"
 #include "tools/reader-emulator/reader_emulator.h"
+#include "tools/reader-emulator/testing/running_emulator.h"
 
 extern char** environ;
 
@@ -24,42 +25,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
-
-// The emulator serving on its own thread, with the bytes it has received.
-class RunningEmulator {
-public:
-    explicit RunningEmulator(Options options) : emulator_(std::move(options)) {
-        thread_ = std::thread([this] {
-            emulator_.run([this](std::uint8_t byte) {
-                const std::lock_guard lock(mutex_);
-                received_.push_back(byte);
-                changed_.notify_all();
-            });
-        });
-    }
-    ~RunningEmulator() {
-        emulator_.stop();
-        thread_.join();
-    }
-    RunningEmulator(const RunningEmulator&) = delete;
-    RunningEmulator& operator=(const RunningEmulator&) = delete;
-
-    const std::string& path() const { return emulator_.slavePath(); }
-
-    // The bytes received once `count` have come, or after two seconds.
-    Bytes received(std::size_t count) {
-        std::unique_lock lock(mutex_);
-        changed_.wait_for(lock, 2s, [&] { return received_.size() >= count; });
-        return received_;
-    }
-
-private:
-    ReaderEmulator emulator_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    Bytes received_;
-    std::thread thread_;
-};
 
 std::string codeText(std::span<const TroubleCode> codes) {
     std::string text;
