@@ -23,5 +23,6 @@ int main(int argc, char** argv) {
     }
     // QCoreApplication::quit only posts an event, which a signal handler may do.
     const vx414::tools::StopOnSignals stopping(nullptr, [](const void*) { QCoreApplication::quit(); });
-    return vx414::tools::announce(Program, "ready", {}) ? QCoreApplication::exec() : 1;
+    vx414::tools::announce(Program, "ready", {});
+    return QCoreApplication::exec();
 }
