@@ -134,11 +134,12 @@ TEST(Elm327DeviceLibrary, TheWindowsSequencesAndAPipeKeptBetweenReads) {
     Elm327DeviceLibrary link(ttyName(pty.path), std::move(adapter));
     link.DeviceOpen();  // start-up
     link.DeviceClose();
+    // Asked before the read starts: once it has, its worker may open the pipe at any moment.
+    EXPECT_EQ(link.DeviceAdapterInUse(), "") << "nothing is held before a read has opened it";
 
     EXPECT_LT(startRead(link), 50ms) << "the request must not wait for the adapter";
     EXPECT_TRUE(link.busy());
     EXPECT_EQ(link.DeviceReadByte(), std::nullopt);
-    EXPECT_EQ(link.DeviceAdapterInUse(), "") << "nothing is held before a read has opened it";
     const auto waited = Clock::now();
     const std::optional<LinkReport> report = link.DeviceReadReport();
     EXPECT_GE(Clock::now() - waited, 200ms);
