@@ -23,7 +23,7 @@ const obd::LiveValue* valueOf(const obd::LiveSample& sample, const obd::PidField
 
 std::string liveHeading(const obd::PidField& field, UnitSystem units) {
     const Quantity q = inUnits(0, field.unit, units);
-    std::string heading(field.name);
+    std::string heading = obd::fieldLabel(field);
     if (!q.unit.empty()) heading += " (" + std::string(q.unit) + ")";
     return heading;
 }
@@ -62,7 +62,7 @@ std::string liveJsonLine(const obd::LiveSample& sample, UnitSystem units) {
     for (const obd::LiveValue& value : sample.values) {
         if (!first) out += ',';
         first = false;
-        format::appendJsonString(out, value.field->name);
+        format::appendJsonString(out, obd::fieldLabel(*value.field));
         out += ":{\"pid\":\"" + hexByte(value.field->pid) + "\",\"value\":";
         if (value.field->pid == FuelTypePid) {
             format::appendJsonString(out, liveValueText(value, units));

@@ -214,7 +214,7 @@ void frmLiveData::fillList(const std::vector<std::uint8_t>& pids)
                 group->setFlags(Qt::ItemIsEnabled);
                 group->setExpanded(true);
             }
-            auto* row = new QTreeWidgetItem(group, {text(field.name), QString(), text(inUnits(0, field.unit, units_).unit)});
+            auto* row = new QTreeWidgetItem(group, {text(obd::fieldLabel(field)), QString(), text(inUnits(0, field.unit, units_).unit)});
             row->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
             const bool ticked = std::find(tickOrder_.begin(), tickOrder_.end(), &field) != tickOrder_.end();
             row->setCheckState(NameColumn, ticked ? Qt::Checked : Qt::Unchecked);
@@ -248,7 +248,7 @@ void frmLiveData::ticksChanged()
     tickOrder_ = order;
     std::vector<StripChart::Band> bands;
     for (const obd::PidField* field : tickOrder_)
-        bands.push_back({text(field->name), std::string(field->unit), field->decimals});
+        bands.push_back({text(obd::fieldLabel(*field)), std::string(field->unit), field->decimals});
     chart->setBands(bands);
     sendChoice();
     // A new choice comes at its own pace: its rate is counted afresh.

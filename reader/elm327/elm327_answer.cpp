@@ -256,7 +256,11 @@ LinkStatus Assembler::hexLine(std::string_view hex) {
         const bool kwp = (b[0] & 0x80U) != 0 && b[1] == 0xF1 && (b[0] & 0x3FU) == count - 4;
         if (j1850 || kwp) {
             if (const LinkStatus status = sawForm(Form::Legacy); !status.isOk()) return status;
-            Unit* unit = unitFor(std::string(hex.substr(0, 6)));
+            // A unit is its header; on ISO 14230 without the length the format byte carries,
+            // which changes with every message's size (87 F1 11, 85 F1 11: one unit).
+            std::string sender(hex.substr(0, 6));
+            if (kwp) sender.replace(0, 2, b[0] & 0x40U ? "C0" : "80");
+            Unit* unit = unitFor(sender);
             return unit == nullptr ? failure("too many control units") : message(*unit, b.data() + 3, count - 4);
         }
     }

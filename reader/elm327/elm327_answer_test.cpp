@@ -140,14 +140,14 @@ TEST(Elm327Answer, Iso9141AndKwp) {
         {"ISO 9141-2, search and init, protocol not known",
          "SEARCHING...\rBUS INIT: ...OK\r48 6B 10 43 01 BB BB BB 03 00 3B \r\r>", Stored, 0,
          "486B10: P01BB B3BBB P0300"},
-        {"KWP 5-baud, headers on", "87 F1 10 43 01 33 01 BB 00 00 BB \r\r>", Stored, 4, "87F110: P0133 P01BB"},
+        {"KWP 5-baud, headers on", "87 F1 10 43 01 33 01 BB 00 00 BB \r\r>", Stored, 4, "80F110: P0133 P01BB"},
         {"KWP fast, two units, no blanks", "87F1104301BB0000000087\r87F1184301330000000007\r\r>", Stored, 5,
-         "87F110: P01BB; 87F118: P0133"},
+         "80F110: P01BB; 80F118: P0133"},
         {"KWP, several frames", "87 F1 10 43 01 33 01 BB 03 00 BE \r87 F1 10 43 BB BB 00 00 00 00 41 \r\r>",
-         Stored, 5, "87F110: P0133 P01BB P0300 B3BBB"},
-        {"KWP, pending, CR LF", "87 F1 10 47 C1 00 00 00 00 00 90 \r\n\r\n>", Pending, 5, "87F110: U0100"},
+         Stored, 5, "80F110: P0133 P01BB P0300 B3BBB"},
+        {"KWP, pending, CR LF", "87 F1 10 47 C1 00 00 00 00 00 90 \r\n\r\n>", Pending, 5, "80F110: U0100"},
         {"ISO 9141-2, headers off", "43 01 BB 00 00 00 00 \r\r>", Stored, 3, ": P01BB"},
-        {"no codes", "87 F1 10 43 00 00 00 00 00 00 CB \r\r>", Stored, 4, "87F110:"},
+        {"no codes", "87 F1 10 43 00 00 00 00 00 00 CB \r\r>", Stored, 4, "80F110:"},
     });
 }
 
@@ -335,20 +335,21 @@ TEST(Elm327Answer, MergeKeepsEachCodeOnceInTheOrderTheUnitsAnswered) {
 TEST(Elm327Answer, UnpaddedAndRefusedUnits) {
     expectAll({
         // ISO 14230 units that send only the codes they hold: the first byte counts the data.
-        {"KWP, one code", "83 F1 11 43 01 71 C0 \r\r>", Stored, 5, "83F111: P0171"},
-        {"KWP, two codes", "85 F1 11 43 01 71 04 20 E7 \r\r>", Stored, 5, "85F111: P0171 P0420"},
-        {"KWP, none", "81 F1 11 43 C6 \r\r>", Stored, 4, "81F111:"},
+        {"KWP, one code", "83 F1 11 43 01 71 C0 \r\r>", Stored, 5, "80F111: P0171"},
+        {"KWP, two codes", "85 F1 11 43 01 71 04 20 E7 \r\r>", Stored, 5, "80F111: P0171 P0420"},
+        {"KWP, none", "81 F1 11 43 C6 \r\r>", Stored, 4, "80F111:"},
         {"KWP, unpadded, protocol not known", "83F1114301 71C0\r\r>", Stored, 0,
-         "83F111: P0171"},
+         "80F111: P0171"},
+        // One unit, whatever length its format byte counts: 87 F1 10 and 83 F1 10 are the same.
         {"KWP, three then one", "87 F1 10 43 01 33 01 BB 03 00 BE \r83 F1 10 43 04 20 7A \r\r>", Stored, 5,
-         "87F110: P0133 P01BB P0300; 83F110: P0420"},
+         "80F110: P0133 P01BB P0300 P0420"},
         {"headers off, one code", "43 01 71 \r\r>", Stored, 5, ": P0171"},
         // A unit that does not support the service has no codes; the others keep theirs.
         {"CAN, second unit refuses", "7E8 04 43 01 01 71 00 00 00 \r7E9 03 7F 03 11 00 00 00 00 \r\r>", Stored, 6,
          "7E8: P0171; 7E9:"},
         {"CAN, first unit refuses", "7E9 03 7F 07 11 00 00 00 00 \r7E8 04 47 01 01 71 00 00 00 \r\r>", Pending, 6,
          "7E9:; 7E8: P0171"},
-        {"KWP, a unit refuses", "83 F1 11 43 01 71 C0 \r83 F1 18 7F 03 11 9D \r\r>", Stored, 5, "83F111: P0171; 83F118:"},
+        {"KWP, a unit refuses", "83 F1 11 43 01 71 C0 \r83 F1 18 7F 03 11 9D \r\r>", Stored, 5, "80F111: P0171; 80F118:"},
         {"response pending, then the answer", "7E8 03 7F 03 78 00 00 00 00 \r7E8 04 43 01 01 71 00 00 00 \r\r>",
          Stored, 6, "7E8: P0171"},
         {"KWP, a count that is not the frame's", "84 F1 11 43 01 71 C0 \r\r>", Stored, 5,

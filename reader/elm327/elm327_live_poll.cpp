@@ -72,15 +72,18 @@ obd::LiveSample decodeRound(const std::vector<std::pair<std::uint8_t, ServiceAns
 }
 
 LinkStatus pollLiveRounds(CarRequests& requests, bool can, std::stop_token stop, LiveWatcher& watcher) {
-    PidReader discovery(requests, can, 0);
+    PidReader discovery(requests, can, {});
     const PidSupport support = readLiveSupport(discovery);
     if (requests.lost()) return stop.stop_requested() ? LinkStatus::ok() : requests.lostStatus();
     const std::vector<std::uint8_t> values = supportedValuePids(support);
     watcher.supported(values);
     if (values.empty()) return {LinkCode::Ok, NoLiveValues};
-    // Once the units are known, each request waits for as many answers as units list its
-    // PIDs, not for the adapter's timeout.
-    PidReader reader(requests, can && discovery.severalAtOnce(), support.size());
+    // Once the units are known, a request whose answers are one frame each, or that the
+    // units have answered in full before, waits for as many frames as they take rather than
+    // for the adapter's timeout.
+    std::vector<std::string> units;
+    for (const auto& [sender, pids] : support) units.push_back(sender);
+    PidReader reader(requests, can, units);
     const auto perRequest = [&reader] { return reader.severalAtOnce() ? MostPidsAtOnce01 : std::size_t{1}; };
     std::optional<LiveChoice> current;
     std::optional<LiveRounds> rounds;

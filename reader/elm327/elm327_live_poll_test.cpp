@@ -22,7 +22,7 @@ struct FakeUnit {
     std::map<std::uint8_t, Bytes> values;  // 00, 20 … included as their bitmaps
 };
 
-enum class Fault { None, RefusesSeveral, AnswersShort, NoDataFor0D, LostAfterFour };
+enum class Fault { None, RefusesSeveral, AnswersShort, NoDataForSeveral, BusErrorOnce, NoDataFor0D, LostAfterFour };
 
 std::uint8_t hexAt(const std::string& text, std::size_t at) {
     return static_cast<std::uint8_t>(std::stoi(text.substr(at, 2), nullptr, 16));
@@ -36,11 +36,15 @@ public:
         sent.emplace_back(request);
         std::string text(request);
         if (fault_ == Fault::LostAfterFour && sent.size() > 4) return {LinkStatus(LinkCode::Io, "read failed"), false, {}};
+        if (fault_ == Fault::BusErrorOnce && sent.size() == 3) {
+            return {LinkStatus(LinkCode::Protocol, "adapter reported a bus error"), false, {}};
+        }
         // An odd length is the answer-count digit after the PIDs.
         if (text.size() % 2 == 1) text.pop_back();
         Bytes pids;
         for (std::size_t at = 2; at + 1 < text.size(); at += 2) pids.push_back(hexAt(text, at));
         ServiceAnswer answer{LinkStatus::ok(), false, {}};
+        if (pids.size() > 1 && fault_ == Fault::NoDataForSeveral) return {LinkStatus::ok(), true, {}};
         for (const FakeUnit& unit : units_) {
             if (pids.size() > 1 && fault_ == Fault::RefusesSeveral) {
                 answer.units.push_back({unit.sender, {}, std::uint8_t{0x12}});
@@ -124,28 +128,37 @@ TEST(Elm327LivePoll, AskedFewTimesAndDecodedPerRound) {
         LinkCode ended;
     };
     const std::vector<Case> cases = {
-        {"CAN: six PIDs in one request, counted by the units that list them",
+        // Three frames and two: not counted until the units have answered it in full once.
+        {"CAN: six PIDs in one request, counted once answered whole",
          true, Fault::None, {0x0C, 0x0D, 0x05, 0x04, 0x0F, 0x11},
-         {"0100", "01201", "010C0D05040F115", "010C0D05040F115"},
+         {"0100", "01201", "010C0D05040F11", "010C0D05040F115"},
          {"12=1726 13=60 5=83 4=35 15=20 17=14", "12=1726 13=60 5=83 4=35 15=20 17=14"}, LinkCode::Ok},
         {"a PID of the second block, and one no unit supports (not asked)",
          true, Fault::None, {0x2F, 0x0A, 0x0C},
          {"0100", "01201", "012F0C2", "012F0C2"}, {"47=50 12=1726", "47=50 12=1726"}, LinkCode::Ok},
-        {"a unit refuses several PIDs: one a request from then on",
+        {"a unit refuses several PIDs: asked alone in the same round, and from then on",
          true, Fault::RefusesSeveral, {0x0C, 0x05},
          {"0100", "01201", "010C052", "010C2", "01052", "010C2", "01052"}, {"12=1726 5=83", "12=1726 5=83"},
          LinkCode::Ok},
-        {"a unit answers short: one a request from then on",
+        {"a unit answers short: what it left out asked alone, then one a request",
          true, Fault::AnswersShort, {0x0C, 0x05},
+         {"0100", "01201", "010C052", "01052", "010C2", "01052"}, {"12=1726 5=83", "12=1726 5=83"},
+         LinkCode::Ok},
+        {"NO DATA to several PIDs: the same, no round without its values",
+         true, Fault::NoDataForSeveral, {0x0C, 0x05},
          {"0100", "01201", "010C052", "010C2", "01052", "010C2", "01052"}, {"12=1726 5=83", "12=1726 5=83"},
          LinkCode::Ok},
+        {"one bus error is asked again and is no verdict on the form",
+         true, Fault::BusErrorOnce, {0x0C, 0x05},
+         {"0100", "01201", "010C052", "010C05", "010C052"}, {"12=1726 5=83", "12=1726 5=83"}, LinkCode::Ok},
         {"the older buses: one PID a request",
          false, Fault::None, {0x0C, 0x05},
          {"0100", "01201", "010C2", "01052", "010C2", "01052"}, {"12=1726 5=83", "12=1726 5=83"}, LinkCode::Ok},
-        // Left out of a request for several (short: one a request from then on), then NO DATA.
+        // Left out of a request for several: asked alone, its NO DATA once more; the next
+        // round tries the longer form again, as the units answered it before.
         {"NO DATA mid-run: the round says so and polling goes on",
          true, Fault::NoDataFor0D, {0x0D, 0x05},
-         {"0100", "01201", "010D052", "010D052", "010D2", "01052", "010D2", "01052"},
+         {"0100", "01201", "010D052", "010D052", "010D2", "010D", "010D052", "010D2", "010D"},
          {"13=60 5=83", "5=83 no 13", "5=83 no 13"}, LinkCode::Ok},
         {"the adapter goes: the rounds before stay, polling ends with the cause",
          true, Fault::LostAfterFour, {0x0C},
@@ -153,7 +166,7 @@ TEST(Elm327LivePoll, AskedFewTimesAndDecodedPerRound) {
     };
     for (const Case& c : cases) {
         FakeCar car(canCar(), c.fault);
-        CarRequests requests([&car](std::string_view request) { return car(request); });
+        CarRequests requests([&car](std::string_view request, std::size_t) { return car(request); });
         std::stop_source stop;
         // A lost adapter ends polling before the watcher would stop it.
         CountingWatcher watcher(c.followed, c.rounds.size() + (c.ended == LinkCode::Ok ? 0 : 1), stop);
@@ -169,7 +182,7 @@ TEST(Elm327LivePoll, AskedFewTimesAndDecodedPerRound) {
 
 TEST(Elm327LivePoll, ACarWithoutLiveValuesEndsAtOnce) {
     FakeCar car({{"7E8", {{0x00, {0x80, 0x00, 0x00, 0x00}}}}}, Fault::None);  // PID 01 alone
-    CarRequests requests([&car](std::string_view request) { return car(request); });
+    CarRequests requests([&car](std::string_view request, std::size_t) { return car(request); });
     std::stop_source stop;
     CountingWatcher watcher({0x0C}, 1, stop);
     const LinkStatus ended = pollLiveRounds(requests, true, stop.get_token(), watcher);

@@ -37,15 +37,25 @@ std::string requestFor(std::uint8_t service, std::span<const std::uint8_t> pids)
     return text;
 }
 
-bool listed(const PidSupport* support, std::uint8_t pid) {
-    return support == nullptr || pid == 0x00 || supporting(*support, pid) > 0;
+// A fault of the moment rather than an answer: asked once more before it stands.
+bool transient(const LinkStatus& status) {
+    const std::string_view reason = status.reason();
+    return reason == "adapter reported a bus error" || reason == "adapter buffer full" || reason == "adapter stopped";
 }
 
-// Without support given, the answer to PID 00 tells it for the PIDs after.
-void learn(const std::pair<std::uint8_t, ServiceAnswer>& answer, const PidSupport*& support, PidSupport& learnt) {
-    if (support != nullptr || answer.first != 0x00) return;
-    learnt = supportBySender(answer.second);
-    support = &learnt;
+bool answeredBy(const ServiceAnswer& answer, const std::string& sender) {
+    return std::any_of(answer.units.begin(), answer.units.end(),
+                       [&sender](const UnitMessages& unit) { return unit.sender == sender; });
+}
+
+// The bytes a unit's message takes for the PIDs of `group` it lists (every PID when `lists`
+// is not given; PID 00 always): the service byte and each PID's part.
+std::size_t messageBytes(std::uint8_t service, std::span<const std::uint8_t> group, const obd::SupportedPids* lists) {
+    std::size_t bytes = 1;
+    for (const std::uint8_t pid : group) {
+        if (lists == nullptr || pid == 0x00 || lists->has(pid)) bytes += answerBytes(service, pid);
+    }
+    return bytes;
 }
 
 }  // namespace
@@ -89,21 +99,73 @@ std::optional<std::vector<std::vector<std::uint8_t>>> splitPidAnswer(std::span<c
     return parts;
 }
 
-ServiceAnswer CarRequests::operator()(const std::string& request, std::size_t frames) {
-    if (lost_) return {*lost_, false, {}};
-    const bool counted = digits_ && frames > 0 && frames <= 0xF;
+
+std::size_t CarRequests::framesIn(const ServiceAnswer& answer) const {
+    std::size_t frames = 0;
+    for (const UnitMessages& unit : answer.units) {
+        for (const std::vector<std::uint8_t>& message : unit.messages) frames += can_ ? canFrames(message.size()) : 1;
+        if (unit.refusal) ++frames;
+    }
+    return frames;
+}
+
+bool CarRequests::digitsAllowed() const { return digitRefusals_ < 2 && sent_ >= digitsAgainAt_; }
+
+ServiceAnswer CarRequests::send(const std::string& request, std::size_t frames) {
     ++sent_;
-    ServiceAnswer answer = ask_(counted ? request + hexByte(static_cast<unsigned>(frames)).substr(1) : request);
-    const std::string_view reason = answer.status.reason();
-    if (counted && (reason == "adapter did not understand" || reason == ResponsePendingOnly)) {
-        // An adapter that does not know the digit never will; one that prompted after a
-        // "response pending" is only asked this once without it.
-        if (reason != ResponsePendingOnly) digits_ = false;
-        ++sent_;
-        answer = ask_(request);
+    return ask_(request, frames);
+}
+
+ServiceAnswer CarRequests::operator()(const std::string& request, const RequestPlan& asked) {
+    if (lost_) return {*lost_, false, {}};
+    RequestPlan plan = asked;
+    if (const auto proof = proven_.find(request); !plan.exact && proof != proven_.end()) {
+        plan.frames = proof->second.frames;
+        plan.units = proof->second.units;
+        plan.exact = true;
+    }
+    const bool counted = plan.exact && headers_ && digitsAllowed() && plan.frames > 0 && plan.frames <= 0xF;
+    ServiceAnswer answer = send(counted ? request + hexByte(static_cast<unsigned>(plan.frames)).substr(1) : request,
+                                plan.frames);
+    if (counted) {
+        const std::string_view reason = answer.status.reason();
+        bool again = reason == ResponsePendingOnly || reason == "answer incomplete";
+        if (reason == "adapter did not understand") {
+            // Perhaps the adapter does not know the digit, perhaps the line was garbled:
+            // it goes without for a while, and for good once it has said so twice.
+            ++digitRefusals_;
+            digitsAgainAt_ = sent_ + CombinedRetryAfter;
+            again = true;
+        } else if (answer.status.isOk() && !answer.noData) {
+            const bool unnamed = std::any_of(answer.units.begin(), answer.units.end(),
+                                             [](const UnitMessages& unit) { return unit.sender.empty(); });
+            const bool someoneMissing = std::any_of(plan.units.begin(), plan.units.end(), [&answer](const std::string& unit) {
+                return !answeredBy(answer, unit);
+            });
+            // Other units than those counted answered first and took the count: the
+            // adapter stopped listening before every unit expected was heard.
+            if (unnamed || (someoneMissing && framesIn(answer) >= plan.frames)) again = true;
+            if (unnamed) headers_ = false;
+            if (someoneMissing) proven_.erase(request);
+        }
+        if (again) answer = send(request, plan.frames);
+    }
+    if (transient(answer.status) || (plan.listed && answer.status.isOk() && answer.noData)) {
+        answer = send(request, plan.frames);
+    }
+    if (answer.status.isOk() && std::any_of(answer.units.begin(), answer.units.end(),
+                                            [](const UnitMessages& unit) { return unit.sender.empty(); })) {
+        headers_ = false;
     }
     if (endsTheRead(answer)) lost_ = answer.status;
     return answer;
+}
+
+void CarRequests::prove(const std::string& request, const ServiceAnswer& answer) {
+    if (!answer.status.isOk() || answer.noData || !headers_) return;
+    Proof proof{framesIn(answer), {}};
+    for (const UnitMessages& unit : answer.units) proof.units.push_back(unit.sender);
+    proven_[request] = std::move(proof);
 }
 
 PidSupport supportBySender(const ServiceAnswer& answer) {
@@ -120,21 +182,58 @@ std::size_t supporting(const PidSupport& support, std::uint8_t pid) {
         std::count_if(support.begin(), support.end(), [pid](const auto& unit) { return unit.second.has(pid); }));
 }
 
+bool PidReader::severalAtOnce() const { return severalAtOnce_ && !(adapterRefused_ && recent(*adapterRefused_)); }
+
+std::vector<std::string> PidReader::expectedUnits(std::span<const std::uint8_t> pids, const PidSupport* support) const {
+    if (support == nullptr) return units_;
+    std::vector<std::string> units;
+    for (const auto& [sender, lists] : *support) {
+        if (std::any_of(pids.begin(), pids.end(), [&lists](std::uint8_t pid) { return pid == 0x00 || lists.has(pid); })) {
+            units.push_back(sender);
+        }
+    }
+    return units;
+}
+
+bool PidReader::combinedUsable(std::span<const std::uint8_t> group, const PidSupport* support) const {
+    if (!severalAtOnce()) return false;
+    for (const std::string& unit : expectedUnits(group, support)) {
+        if (const auto found = refused_.find(unit); found != refused_.end() && recent(found->second)) return false;
+    }
+    return true;
+}
+
 std::vector<std::pair<std::uint8_t, ServiceAnswer>> PidReader::read(std::uint8_t service,
                                                                     std::span<const std::uint8_t> pids,
                                                                     const PidSupport* support) {
+    ++reads_;
     Answers answers;
-    PidSupport learnt;
     const std::size_t most = service == 0x02 ? MostPidsAtOnce02 : MostPidsAtOnce01;
     std::size_t next = 0;
     while (next < pids.size()) {
         std::vector<std::uint8_t> group;
         while (next < pids.size() && group.size() < (severalAtOnce_ ? most : 1)) {
             const std::uint8_t pid = pids[next];
+            if (support != nullptr && pid != 0x00 && supporting(*support, pid) == 0) {
+                ++next;
+                continue;
+            }
             // A PID of unknown length goes alone.
             if (pidDataLength(pid) == 0 && !group.empty()) break;
+            // A frame's values go as many a request as keep every unit's answer one CAN
+            // frame: its length is then known, and counting its frames cannot cut it.
+            if (service == 0x02 && !group.empty()) {
+                std::vector<std::uint8_t> longer = group;
+                longer.push_back(pid);
+                const std::vector<std::string> units = expectedUnits(longer, support);
+                const bool fits = std::all_of(units.begin(), units.end(), [&](const std::string& unit) {
+                                                  const obd::SupportedPids* lists = support == nullptr ? nullptr : &support->at(unit);
+                                                  return messageBytes(service, longer, lists) <= 7;
+                                              });
+                if (!fits) break;
+            }
+            group.push_back(pid);
             ++next;
-            if (listed(support, pid)) group.push_back(pid);
             if (pidDataLength(pid) == 0) break;
         }
         if (group.empty()) continue;
@@ -142,60 +241,64 @@ std::vector<std::pair<std::uint8_t, ServiceAnswer>> PidReader::read(std::uint8_t
             for (const std::uint8_t pid : group) answers.push_back({pid, {requests_.lostStatus(), false, {}}});
             continue;
         }
-        const std::size_t before = answers.size();
-        if (group.size() == 1) {
-            readAlone(service, group.front(), support, answers);
-        } else if (!readTogether(service, group, support, answers)) {
-            severalAtOnce_ = false;
-            answers.resize(before);
-            for (const std::uint8_t pid : group) {
-                if (support != nullptr && !listed(support, pid)) continue;
-                readAlone(service, pid, support, answers);
-                learn(answers.back(), support, learnt);
-            }
+        if (group.size() > 1 && combinedUsable(group, support)) {
+            readTogether(service, group, support, answers);
+        } else {
+            for (const std::uint8_t pid : group) answers.push_back({pid, askAlone(service, pid, support)});
         }
-        for (std::size_t i = before; i < answers.size(); ++i) learn(answers[i], support, learnt);
     }
     return answers;
 }
 
-void PidReader::readAlone(std::uint8_t service, std::uint8_t pid, const PidSupport* support, Answers& answers) {
+ServiceAnswer PidReader::askAlone(std::uint8_t service, std::uint8_t pid, const PidSupport* support) {
+    if (requests_.lost()) return {requests_.lostStatus(), false, {}};
     const std::array<std::uint8_t, 1> one = {pid};
+    RequestPlan plan;
+    plan.units = expectedUnits(one, support);
     const std::size_t bytes = 1 + answerBytes(service, pid);
-    std::size_t frames = 0;
-    if (pidDataLength(pid) != 0 && bytes <= 7) {
-        frames = support != nullptr && pid != 0x00 ? supporting(*support, pid) : unitCount_;
-    }
-    answers.push_back({pid, requests_(requestFor(service, one), frames)});
+    plan.frames = plan.units.size() * (severalAtOnce_ ? canFrames(bytes) : 1);
+    plan.exact = pidDataLength(pid) != 0 && bytes <= 7 && !plan.units.empty();
+    // Every unit answers 01 00; a PID a unit lists, it must answer.
+    plan.listed = support != nullptr ? !plan.units.empty() : service == 0x01 && pid == 0x00;
+    return requests_(requestFor(service, one), plan);
 }
 
-bool PidReader::readTogether(std::uint8_t service, std::span<const std::uint8_t> group, const PidSupport* support,
+void PidReader::readTogether(std::uint8_t service, std::span<const std::uint8_t> group, const PidSupport* support,
                              Answers& answers) {
-    // Frames to wait for: each unit's message holds the PIDs it lists; never too few.
-    std::size_t frames = 0;
-    if (support != nullptr) {
-        for (const auto& [sender, pids] : *support) {
-            std::size_t bytes = 1;
-            for (const std::uint8_t pid : group) {
-                if (pid == 0x00 || pids.has(pid)) bytes += answerBytes(service, pid);
-            }
-            if (bytes > 1) frames += canFrames(bytes);
-        }
-    } else {
-        std::size_t bytes = 1;
-        for (const std::uint8_t pid : group) bytes += answerBytes(service, pid);
-        frames = unitCount_ * canFrames(bytes);
+    RequestPlan plan;
+    plan.units = expectedUnits(group, support);
+    plan.exact = !plan.units.empty();
+    for (const std::string& unit : plan.units) {
+        const std::size_t bytes = messageBytes(service, group, support == nullptr ? nullptr : &support->at(unit));
+        plan.frames += canFrames(bytes);
+        plan.exact = plan.exact && bytes <= 7;
     }
-    const ServiceAnswer answer = requests_(requestFor(service, group), frames);
-    if (!answer.status.isOk() && !requests_.lost()) return false;
-    std::vector<ServiceAnswer> split(group.size(), ServiceAnswer{answer.status, answer.noData, {}});
-    if (answer.status.isOk() && !answer.noData) {
+    // NO DATA here is not asked again as such: each PID is then asked alone.
+    const std::string request = requestFor(service, group);
+    const ServiceAnswer answer = requests_(request, plan);
+    if (requests_.lost()) {
+        for (const std::uint8_t pid : group) answers.push_back({pid, answer});
+        return;
+    }
+    std::vector<ServiceAnswer> split(group.size(), ServiceAnswer{LinkStatus::ok(), false, {}});
+    // Units that did not answer in full, and whether every PID is to be asked again.
+    std::set<std::string> incomplete;
+    bool everyPid = false;
+    if (!answer.status.isOk()) {
+        if (std::string_view(answer.status.reason()) == "adapter did not understand") adapterRefused_ = reads_;
+        everyPid = true;
+    } else if (answer.noData) {
+        everyPid = true;
+    } else {
         for (const UnitMessages& unit : answer.units) {
-            if (unit.refusal || unit.messages.size() != 1) return false;
-            const auto parts = splitPidAnswer(unit.messages.front(), service, group);
-            if (!parts) return false;
-            // A unit that lists a PID asked (by the support given, or by its own answer to
-            // PID 00 here) and left it out answered short.
+            const auto parts = !unit.refusal && unit.messages.size() == 1
+                                   ? splitPidAnswer(unit.messages.front(), service, group)
+                                   : std::nullopt;
+            if (!parts) {
+                incomplete.insert(unit.sender);
+                continue;
+            }
+            // What the unit lists: as given, and by its own answer to PID 00 here.
             obd::SupportedPids lists;
             if (support != nullptr) {
                 if (const auto found = support->find(unit.sender); found != support->end()) lists = found->second;
@@ -206,17 +309,58 @@ bool PidReader::readTogether(std::uint8_t service, std::span<const std::uint8_t>
             for (std::size_t i = 0; i < group.size(); ++i) {
                 const auto part = std::find_if(parts->begin(), parts->end(),
                                                [&](const std::vector<std::uint8_t>& p) { return p[1] == group[i]; });
-                if (part == parts->end()) {
-                    if (group[i] != 0x00 && lists.has(group[i])) return false;
-                    continue;
+                if (part != parts->end()) {
+                    split[i].units.push_back({unit.sender, {*part}, std::nullopt});
+                } else if (group[i] != 0x00 && lists.has(group[i])) {
+                    incomplete.insert(unit.sender);
                 }
-                split[i].units.push_back({unit.sender, {*part}, std::nullopt});
             }
         }
-        for (ServiceAnswer& one : split) one.noData = one.units.empty();
+        // A unit that lists some of the PIDs and stayed silent answered nothing of them.
+        if (support != nullptr) {
+            for (const std::string& unit : plan.units) {
+                if (!answeredBy(answer, unit)) incomplete.insert(unit);
+            }
+        }
     }
-    for (std::size_t i = 0; i < group.size(); ++i) answers.push_back({group[i], std::move(split[i])});
-    return true;
+    // What was left out is asked one PID a request, now; a unit that answers alone what it
+    // left out does not take the longer form.
+    for (std::size_t i = 0; i < group.size(); ++i) {
+        const std::uint8_t pid = group[i];
+        const bool wanted = everyPid || std::any_of(incomplete.begin(), incomplete.end(), [&](const std::string& unit) {
+            if (answeredBy(split[i], unit)) return false;
+            if (support == nullptr || pid == 0x00) return true;
+            const auto found = support->find(unit);
+            return found == support->end() || found->second.has(pid);
+        });
+        if (!wanted) continue;
+        ServiceAnswer alone = askAlone(service, pid, support);
+        std::vector<std::string> added;
+        for (const UnitMessages& unit : alone.units) {
+            if (!unit.messages.empty() && !answeredBy(split[i], unit.sender)) added.push_back(unit.sender);
+        }
+        if (split[i].units.empty()) {
+            split[i] = std::move(alone);
+        } else if (alone.status.isOk()) {
+            for (UnitMessages& unit : alone.units) {
+                if (!answeredBy(split[i], unit.sender)) split[i].units.push_back(std::move(unit));
+            }
+        }
+        // A fault of the adapter's (a bus error twice running, a "?") is no verdict on the units.
+        if (!answer.status.isOk()) continue;
+        for (const std::string& unit : added) {
+            if (everyPid || incomplete.contains(unit)) refused_[unit] = reads_;
+        }
+    }
+    if (incomplete.empty() && !everyPid) {
+        requests_.prove(request, answer);
+    } else {
+        requests_.forget(request);
+    }
+    for (std::size_t i = 0; i < group.size(); ++i) {
+        if (split[i].status.isOk()) split[i].noData = split[i].units.empty();
+        answers.push_back({group[i], std::move(split[i])});
+    }
 }
 
 }  // namespace vx414::elm327

@@ -271,13 +271,25 @@ private:
     bool unverified_ = false;  // set up by the probe's word alone
 };
 
+bool transientFault(const LinkStatus& status) {
+    return sameReason(status, "adapter reported a bus error") || sameReason(status, "adapter buffer full") ||
+           sameReason(status, "adapter stopped");
+}
+
 // The codes of 07 and 03, merged and unit by unit.
 LinkStatus readTroubleCodes(Conversation& talk, SessionResult& result) {
     for (const Service service : {Service::PendingCodes, Service::StoredCodes}) {
         const bool pending = service == Service::PendingCodes;
-        const Reply reply = talk.askCar(pending ? "07" : "03");
+        const char* request = pending ? "07" : "03";
+        Reply reply = talk.askCar(request);
+        CodesAnswer answer;
+        if (reply.status.isOk()) answer = parseCodesAnswer(reply.text, service, talk.protocol());
+        // One bus error, full buffer or STOPPED is the moment's, not the car's: asked once more.
+        if (reply.status.isOk() && transientFault(answer.status)) {
+            reply = talk.askCar(request);
+            if (reply.status.isOk()) answer = parseCodesAnswer(reply.text, service, talk.protocol());
+        }
         if (!reply.status.isOk()) return reply.status;
-        const CodesAnswer answer = parseCodesAnswer(reply.text, service, talk.protocol());
         if (!answer.status.isOk()) return carStatus(answer.status);
         (pending ? result.pending : result.stored) = mergeCodes(answer.ecus);
         for (const EcuCodes& ecu : answer.ecus) {
@@ -324,12 +336,16 @@ std::vector<ItemNotRead> noneRead(const std::string& reason) {
 // way gets the full set-up at the next read.
 std::size_t readVehicleServices(Conversation& talk, SessionResult& result, AdapterState& state, Deadline deadline) {
     std::vector<obd::UnitCodeLists> codes;
-    for (const UnitCodes& unit : result.vehicle.units) codes.push_back({unit.address, unit.pending, unit.stored});
+    std::vector<std::string> senders;
+    for (const UnitCodes& unit : result.vehicle.units) {
+        codes.push_back({unit.address, unit.pending, unit.stored});
+        senders.push_back(unit.address);
+    }
     VehicleRead read;
     if (Clock::now() < deadline) {
         talk.narrowDeadline(deadline);
-        read = readVehicleAnswers([&talk](std::string_view request) { return talk.askService(request); },
-                                  codes.size(), talk.protocol());
+        read = readVehicleAnswers([&talk](std::string_view request, std::size_t) { return talk.askService(request); },
+                                  senders, talk.protocol());
     } else {
         // With no time left for them the services are not asked at all.
         read.answers.notRead = noneRead(notReadReason({LinkCode::Timeout, "no time left"}));
@@ -393,10 +409,15 @@ LinkStatus Session::pollLive(Transport& link, std::stop_token stop, LiveWatcher&
         failed(state_);
         return status;
     }
-    CarRequests requests([&talk, this](std::string_view request) {
-        talk.narrowDeadline(Clock::now() + state_.timing.forRequests(1, LiveRequestFloor));
-        return talk.askService(request);
-    });
+    // A request's wait grows with the frames its answer takes: on a slow adapter each line
+    // of it may come as late as its slowest AT answer did.
+    CarRequests requests(
+        [&talk, this](std::string_view request, std::size_t frames) {
+            const Clock::duration lines = state_.timing.lineWait() * static_cast<long>(std::max<std::size_t>(frames, 1));
+            talk.narrowDeadline(Clock::now() + state_.timing.forRequests(1, LiveRequestFloor) + lines);
+            return talk.askService(request);
+        },
+        state_.protocol == 0 || state_.protocol >= 6);
     status = pollLiveRounds(requests, state_.protocol >= 6, stop, watcher);
     if (!status.isOk() && !stop.stop_requested()) failed(state_);
     return status;

@@ -38,43 +38,43 @@ private:
     std::vector<ItemNotRead>& notRead_;
 };
 
-const ServiceAnswer* answerFor(const std::vector<std::pair<std::uint8_t, ServiceAnswer>>& answers, std::uint8_t pid) {
-    const auto found = std::find_if(answers.begin(), answers.end(), [pid](const auto& a) { return a.first == pid; });
-    return found == answers.end() ? nullptr : &found->second;
-}
-
 // PID 01 is asked straight away rather than after 01 00: a unit that supports it answers,
 // the others stay silent or refuse, so the list of supported PIDs would only cost a request
-// (and on a slow adapter a line a unit) without changing what is learnt.
-void readReadiness(CarRequests& requests, std::size_t unitCount, obd::VehicleAnswers& answers, Items& items) {
-    answers.monitorStatus = requests("0101", unitCount);
-    items.check(VehicleItem::Readiness, *answers.monitorStatus);
+// (and on a slow adapter a line a unit) without changing what is learnt. Every OBD unit
+// must answer it, so NO DATA is no answer.
+void readReadiness(CarRequests& requests, const std::vector<std::string>& units, obd::VehicleAnswers& answers,
+                   Items& items) {
+    RequestPlan plan;
+    plan.units = units;
+    plan.frames = units.size();
+    plan.exact = !units.empty();
+    plan.listed = true;
+    answers.monitorStatus = requests("0101", plan);
+    items.check(VehicleItem::Readiness, *answers.monitorStatus, true);
 }
 
+// Frame 0: which PIDs each unit keeps (02 00), the code that stored it (02 02), then its
+// values from every unit that lists them, as many a request as keep each answer one frame.
 void readFreezeFrame(PidReader& pids, obd::VehicleAnswers& answers, Items& items) {
-    constexpr std::array<std::uint8_t, 2> Asked = {0x00, 0x02};
-    const auto read = pids.read(0x02, Asked);
-    const ServiceAnswer* support = answerFor(read, 0x00);
-    if (support != nullptr && items.check(VehicleItem::FreezeFrame, *support)) return;
+    constexpr std::array<std::uint8_t, 1> Support = {0x00};
+    const auto supportRead = pids.read(0x02, Support);
+    if (supportRead.empty() || items.check(VehicleItem::FreezeFrame, supportRead.front().second)) return;
+    const PidSupport listed = supportBySender(supportRead.front().second);
     // No unit listing PID 02: no unit keeps a frame.
-    if (support == nullptr || supporting(supportBySender(*support), 0x02) == 0) return;
-    const ServiceAnswer* code = answerFor(read, 0x02);
-    if (code == nullptr) return;
-    answers.freezeFrame.push_back(*code);
-    if (items.check(VehicleItem::FreezeFrame, *code, true)) return;
-    // The values, from the units that hold a frame (their code is not 0000), of the PIDs
-    // each of them lists.
-    const PidSupport listed = supportBySender(*support);
-    PidSupport holders;
-    for (const UnitMessages& unit : code->units) {
-        const auto found = listed.find(unit.sender);
-        if (found != listed.end() && !unit.messages.empty() && obd::decodeFreezeFrameCode(unit.messages.front())) {
-            holders[unit.sender] = found->second;
-        }
-    }
-    if (holders.empty()) return;
-    const std::span<const std::uint8_t> values = obd::freezeFramePids();
-    for (auto& [pid, answer] : pids.read(0x02, values, &holders)) {
+    if (supporting(listed, 0x02) == 0) return;
+    constexpr std::array<std::uint8_t, 1> Code = {0x02};
+    auto codeRead = pids.read(0x02, Code, &listed);
+    if (codeRead.empty()) return;
+    answers.freezeFrame.push_back(std::move(codeRead.front().second));
+    const ServiceAnswer& code = answers.freezeFrame.back();
+    if (items.check(VehicleItem::FreezeFrame, code, true)) return;
+    // A unit whose code is 0000 holds no frame; without a holder there are no values.
+    const bool held = std::any_of(code.units.begin(), code.units.end(), [](const UnitMessages& unit) {
+        return std::any_of(unit.messages.begin(), unit.messages.end(),
+                           [](const std::vector<std::uint8_t>& message) { return obd::decodeFreezeFrameCode(message).has_value(); });
+    });
+    if (!held) return;
+    for (auto& [pid, answer] : pids.read(0x02, obd::freezeFramePids(), &listed)) {
         items.check(VehicleItem::FreezeFrame, answer, true);
         answers.freezeFrame.push_back(std::move(answer));
     }
@@ -98,28 +98,44 @@ std::string notReadReason(const LinkStatus& status) {
     return "the answer could not be read";
 }
 
-VehicleRead readVehicleAnswers(const ServiceAsker& ask, std::size_t unitCount, int protocol) {
+VehicleRead readVehicleAnswers(const ServiceAsker& ask, const std::vector<std::string>& units, int protocol) {
     VehicleRead read;
     obd::VehicleAnswers& answers = read.answers;
     answers.protocol = protocol;
     Items items(answers.notRead);
-    CarRequests requests(ask);
-    PidReader pids(requests, protocol >= 6, unitCount);
+    CarRequests requests(ask, protocol == 0 || protocol >= 6);
+    // Answers without headers cannot be told apart: nothing is counted.
+    if (std::any_of(units.begin(), units.end(), [](const std::string& unit) { return unit.empty(); })) {
+        requests.headersHidden();
+    }
+    PidReader pids(requests, protocol >= 6, units);
 
-    readReadiness(requests, unitCount, answers, items);
+    readReadiness(requests, units, answers, items);
     readFreezeFrame(pids, answers, items);
 
-    // Permanent codes: no unit tells beforehand whether it keeps them.
+    // Permanent codes: no unit tells beforehand whether it keeps them, nor how many.
     answers.permanentCodes = requests("0A");
     items.check(VehicleItem::Permanent, *answers.permanentCodes);
 
-    // The VIN, from the units that list info type 02: 20 bytes, three frames on CAN, five
-    // numbered frames on the older buses.
-    const ServiceAnswer info = requests("0900", unitCount);
+    // The VIN, from the units that list info type 02. Its answer is never counted: units
+    // pad it (a CAN unit may take four frames rather than three), and a count that stops
+    // short loses the VIN, or one unit's VIN to another's.
+    RequestPlan infoPlan;
+    infoPlan.units = units;
+    infoPlan.frames = units.size();
+    infoPlan.exact = !units.empty();
+    infoPlan.listed = true;
+    const ServiceAnswer info = requests("0900", infoPlan);
     if (!items.check(VehicleItem::Vin, info)) {
-        if (const std::size_t units = supporting(supportBySender(info), 0x02); units > 0) {
-            const std::size_t frames = protocol == 0 ? 0 : protocol >= 6 ? 3 : 5;
-            answers.vin = requests("0902", units * frames);
+        const PidSupport support = supportBySender(info);
+        if (const std::size_t listing = supporting(support, 0x02); listing > 0) {
+            RequestPlan vinPlan;
+            for (const auto& [sender, lists] : support) {
+                if (lists.has(0x02)) vinPlan.units.push_back(sender);
+            }
+            vinPlan.frames = listing * (protocol == 0 || protocol >= 6 ? 4 : 5);
+            vinPlan.listed = true;
+            answers.vin = requests("0902", vinPlan);
             items.check(VehicleItem::Vin, *answers.vin, true);
         }
     }

@@ -22,18 +22,15 @@ struct VehicleRead {
     std::size_t requests = 0;  // requests sent to the car
 };
 
-// Asks the services in order. The number of answer frames to wait for is given wherever
-// it is known and never too few (CarRequests): one a unit for 01 01 and 09 00 (every unit
-// that answered 07 or 03 at most), the frames each unit's answer takes for 02 (the units
-// that answered 07 or 03 until the PIDs they support are known), the VIN's frames of the
-// units that list it (three on CAN, five on the older buses). Only 0A, whose answers may
-// take any number of frames, costs the adapter's timeout. On CAN (protocol 6 and above)
-// 02 00 and 02 02 go in one request, and the freeze frame's values three to a request; a
-// unit that refuses that form or answers it short has the rest asked one PID a request.
-// `unitCount` is the number of units that answered 07 or 03 (0 when not known); `protocol`
-// as ATDPN gives it (0 when not known: one PID a request, and the VIN's frames are not
-// counted).
-VehicleRead readVehicleAnswers(const ServiceAsker& ask, std::size_t unitCount, int protocol);
+// Asks the services in order. The number of answer frames to wait for is given only where
+// counting cannot cut an answer (CarRequests): one a unit for 01 01 and 09 00, and for the
+// freeze frame's requests, each of whose answers is kept to one frame a unit; 03, 07, 0A
+// and the VIN, whose lengths are not known beforehand, cost the adapter's timeout. On CAN
+// the freeze frame's values go several to a request; what a unit leaves out of such a
+// request is asked again one PID a request (PidReader).
+// `units` are the senders that answered 07 or 03 (empty when not known; a blank sender
+// means the adapter shows no headers); `protocol` as ATDPN gives it (0 when not known).
+VehicleRead readVehicleAnswers(const ServiceAsker& ask, const std::vector<std::string>& units, int protocol);
 
 // The words the report gives for an item not read, from the status of the answer that was
 // missing: "the read was stopped", "no answer in time", "the adapter stopped answering" …

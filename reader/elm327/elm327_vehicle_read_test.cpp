@@ -120,9 +120,10 @@ Answers canCar() {
         {"03", "7E8 06 43 02 04 20 01 33 00 \r7E9 04 43 01 C1 00 00 00 00 "},
         {"0100", "7E8 06 41 00 BE 3F A8 13 00 \r7E9 06 41 00 98 18 80 01 00 "},
         {"0101", "7E8 06 41 01 82 07 65 04 00 \r7E9 06 41 01 81 07 65 00 00 "},
-        // Frame 0 holds the code, coolant, engine speed and vehicle speed.
-        {"020000", "7E8 07 42 00 00 48 18 00 00 "},
+        // Frame 0 holds the code, load, coolant, engine speed and vehicle speed.
+        {"020000", "7E8 07 42 00 00 58 18 00 00 "},
         {"020200", "7E8 05 42 02 00 04 20 00 00 "},
+        {"020400", "7E8 04 42 04 00 5A 00 00 00 "},
         {"020500", "7E8 04 42 05 00 7B 00 00 00 "},
         {"020C00", "7E8 05 42 0C 00 1A F8 00 00 "},
         {"020D00", "7E8 04 42 0D 00 3C 00 00 00 "},
@@ -187,12 +188,11 @@ std::string notReadText(const VehicleInfo& info) {
     return text;
 }
 
-// Every request with the count digit of the frames to come: 01 01 of each unit; 02 00 and
-// 02 02 together, two frames from each unit; the frame's three values together.
-constexpr const char* AllAsked = "01012 02000002004 0205000C000D002 0A 09002 09023";
-// One PID a request, after the units refused or answered short the first request for two.
-constexpr const char* OneByOne = "01012 02000002004 0200002 0202001 0205001 020C001 020D001 0A 09002 09023";
-constexpr const char* Frame = "P0420, 83 °C, 1726 rpm, 60 km/h";
+// The count digit wherever each unit's answer is one frame: 01 01 of each unit, 02 00 of
+// each, the frame's code and values of the unit that lists them (two values a request where
+// they fit one frame), 09 00 of each; 0A and the VIN are never counted.
+constexpr const char* AllAsked = "01012 0200002 0202001 02040005001 020C001 020D001 0A 09002 0902";
+constexpr const char* Frame = "P0420, 35 %, 83 °C, 1726 rpm, 60 km/h";
 
 TEST(Elm327VehicleRead, EachServiceRefusedOrWithoutDataCostsOnlyItsOwnPart) {
     const char* Vin = "1HGCM82633A004352";
@@ -210,22 +210,25 @@ TEST(Elm327VehicleRead, EachServiceRefusedOrWithoutDataCostsOnlyItsOwnPart) {
     };
     const std::vector<Case> cases = {
         {"every service answers", canCar(), AllAsked, Vin, true, Frame, "P0420"},
-        {"01 01 NO DATA: no readiness", with(canCar(), "0101", nullptr), AllAsked, Vin, false, Frame, "P0420"},
+        // Every unit must answer 01 01: NO DATA is asked again, and then said.
+        {"01 01 NO DATA: readiness not read", with(canCar(), "0101", nullptr),
+         "01012 0101 0200002 0202001 02040005001 020C001 020D001 0A 09002 0902", Vin, false, Frame, "P0420",
+         "readiness: no answer in time"},
         {"01 01 refused", with(canCar(), "0101", "7E8 03 7F 01 12 00 00 00 00 \r7E9 03 7F 01 12 00 00 00 00 "),
          AllAsked, Vin, false, Frame, "P0420"},
         {"01 01 unreadable", with(canCar(), "0101", "7E8 04 41 01 82 07 00 00 00 "), AllAsked, Vin, false, Frame,
          "P0420", "readiness: the answer could not be read"},
-        {"02 NO DATA: no frame kept", with(canCar(), "020000", nullptr), "01012 02000002004 0A 09002 09023", Vin,
+        {"02 NO DATA: no frame kept", with(canCar(), "020000", nullptr), "01012 0200002 0A 09002 0902", Vin,
          true, "none", "P0420"},
         {"02 02 refused", with(canCar(), "020200", "7E8 03 7F 02 12 00 00 00 00 "),
-         "01012 02000002004 0200002 0202001 0A 09002 09023", Vin, true, "none", "P0420"},
+         "01012 0200002 0202001 0A 09002 0902", Vin, true, "none", "P0420"},
         {"02 02: no frame stored", with(canCar(), "020200", "7E8 05 42 02 00 00 00 00 00 "),
-         "01012 02000002004 0A 09002 09023", Vin, true, "none", "P0420"},
+         "01012 0200002 0202001 0A 09002 0902", Vin, true, "none", "P0420"},
         {"0A NO DATA", with(canCar(), "0A", nullptr), AllAsked, Vin, true, Frame, ""},
         {"0A refused", with(canCar(), "0A", "7E8 03 7F 0A 11 00 00 00 00 \r7E9 03 7F 0A 11 00 00 00 00 "), AllAsked,
          Vin, true, Frame, ""},
-        {"09 00 NO DATA: no VIN asked", with(canCar(), "0900", nullptr), "01012 02000002004 0205000C000D002 0A 09002",
-         "", true, Frame, "P0420"},
+        {"09 00 NO DATA twice: no VIN asked", with(canCar(), "0900", nullptr),
+         "01012 0200002 0202001 02040005001 020C001 020D001 0A 09002 0900", "", true, Frame, "P0420"},
         {"09 02 refused", with(canCar(), "0902", "7E8 03 7F 09 12 00 00 00 00 "), AllAsked, "", true, Frame, "P0420"},
         {"VIN short",
          with(canCar(), "0902",
@@ -242,11 +245,15 @@ TEST(Elm327VehicleRead, EachServiceRefusedOrWithoutDataCostsOnlyItsOwnPart) {
          AllAsked, "", true, Frame, "P0420", "vin: the answer could not be read"},
         {"VIN frames missing", with(canCar(), "0902", "7E8 10 14 49 02 01 31 48 47 \r7E8 21 43 4D 38 32 36 33 33 "),
          AllAsked, "", true, Frame, "P0420", "vin: the answer could not be read"},
-        {"an adapter without the count digit", canCar(), "01012 0101 0200000200 0205000C000D00 0A 0900 0902", Vin,
+        {"an adapter without the count digit", canCar(), "01012 0101 020000 020200 0204000500 020C00 020D00 0A 0900 0902", Vin,
          true, Frame, "P0420", "", false},
-        {"units refuse several PIDs a request", canCar(), OneByOne, Vin, true, Frame, "P0420", "", true,
-         Several::Refused},
-        {"units answer several PIDs short", canCar(), OneByOne, Vin, true, Frame, "P0420", "", true, Several::Short},
+        // What the longer request left out is asked alone at once.
+        {"units refuse several PIDs a request", canCar(),
+         "01012 0200002 0202001 02040005001 0204001 0205001 020C001 020D001 0A 09002 0902", Vin, true, Frame, "P0420",
+         "", true, Several::Refused},
+        {"units answer several PIDs short", canCar(),
+         "01012 0200002 0202001 02040005001 0205001 020C001 020D001 0A 09002 0902", Vin, true, Frame, "P0420", "", true,
+         Several::Short},
     };
     for (const Case& c : cases) for (const bool split : {false, true}) {
         SCOPED_TRACE(split ? "split" : "whole");
@@ -282,8 +289,8 @@ TEST(Elm327VehicleRead, ItemsNotReadWhenTooSlowOrStopped) {
     };
     const std::vector<Case> cases = {
         {"0101", "readiness, freeze_frame, permanent, vin"},
-        {"0200000200", "freeze_frame, permanent, vin"},
-        {"0205000C000D00", "freeze_frame, permanent, vin"},
+        {"020000", "freeze_frame, permanent, vin"},
+        {"020C00", "freeze_frame, permanent, vin"},
         {"0A", "permanent, vin"},
         {"0902", "vin"},
     };
@@ -331,7 +338,7 @@ TEST(Elm327VehicleRead, LegacyBusVinInFiveFrames) {
     const SessionResult result = session.readCodes(link, Clock::now() + 5s);
     ASSERT_TRUE(result.status.isOk()) << result.status.toString();
     EXPECT_EQ(codesText(result.stored), "P0133 P01BB");
-    EXPECT_EQ(servicesAsked(link), "01012 0200002 0A 09002 09025");
+    EXPECT_EQ(servicesAsked(link), "01012 0200002 0A 09002 0902");
     EXPECT_EQ(result.vehicle.vin, "1HGCM82633A004352");
     EXPECT_EQ(result.vehicle.make, "honda");
     EXPECT_EQ(result.vehicle.modelYear, 2003);

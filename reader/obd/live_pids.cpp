@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <string>
 
 namespace vx414::obd {
 namespace {
@@ -149,6 +150,15 @@ std::span<const PidField> fieldsOf(std::uint8_t pid) {
     const auto first = std::partition_point(Fields.begin(), Fields.end(), [pid](const PidField& f) { return f.pid < pid; });
     const auto last = std::partition_point(first, Fields.end(), [pid](const PidField& f) { return f.pid == pid; });
     return {first, last};
+}
+
+std::string fieldLabel(const PidField& field) {
+    const bool shared = std::any_of(Fields.begin(), Fields.end(), [&field](const PidField& other) {
+        return other.pid != field.pid && other.name == field.name;
+    });
+    if (!shared) return std::string(field.name);
+    constexpr std::string_view Digits = "0123456789ABCDEF";
+    return std::string(field.name) + " (PID " + Digits[field.pid >> 4U] + Digits[field.pid & 0xFU] + ")";
 }
 
 std::size_t pidDataLength(std::uint8_t pid) {

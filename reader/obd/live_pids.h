@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -52,6 +53,10 @@ struct PidField {
 std::span<const PidField> pidFields();
 // The rows of one PID; empty for a PID this program does not read.
 std::span<const PidField> fieldsOf(std::uint8_t pid);
+// A field's name where it must be told from every other: its name, and where another PID
+// has a field of the same name (14 and 24 both give "O2 sensor B1S1 voltage") the PID
+// with it, "O2 sensor B1S1 voltage (PID 14)". Column headings and JSON keys use it.
+std::string fieldLabel(const PidField& field);
 // The data bytes a PID's answer carries (after 41 pid); 0 for a PID not in the table.
 std::size_t pidDataLength(std::uint8_t pid);
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include <string>
 #include <vector>
 
@@ -139,6 +141,15 @@ TEST(LivePids, FuelTypesByCode) {
     EXPECT_EQ(fuelTypeName(0x04), "Diesel");
     EXPECT_EQ(fuelTypeName(0x17), "Bifuel running diesel");
     EXPECT_EQ(fuelTypeName(0x18), "");
+}
+
+// Labels are column headings and JSON keys: two columns of one name would lose one.
+TEST(LivePids, EveryFieldsLabelIsItsOwn) {
+    std::set<std::string> labels;
+    for (const PidField& field : pidFields()) EXPECT_TRUE(labels.insert(fieldLabel(field)).second) << fieldLabel(field);
+    EXPECT_EQ(fieldLabel(fieldsOf(0x14).front()), "O2 sensor B1S1 voltage (PID 14)");
+    EXPECT_EQ(fieldLabel(fieldsOf(0x24)[1]), "O2 sensor B1S1 voltage (PID 24)");
+    EXPECT_EQ(fieldLabel(fieldsOf(0x0C).front()), "Engine speed");
 }
 
 }  // namespace

@@ -143,6 +143,73 @@ TEST(VehicleAssembly, AServiceThatGivesNothingCostsOnlyItsOwnPart) {
     }
 }
 
+// An adapter that shows no headers puts every unit's answer under one blank sender. What
+// combines as J1979 combines it is read; what cannot be placed is not read, with the reason.
+TEST(VehicleAssembly, AnswersWithoutHeaders) {
+    const auto blank = [](std::vector<const char*> messages) {
+        UnitMessages unit{"", {}, {}};
+        for (const char* message : messages) unit.messages.push_back(bytes(message));
+        return answer({unit});
+    };
+    const char* Vin = "1HGCM82633A004352";
+    struct Case {
+        const char* what;
+        std::function<void(VehicleAnswers&)> change;
+        const char* inspection;
+        const char* freeze;
+        const char* vin;
+        const char* notRead;
+    };
+    const char* Fails = "Fails the inspection (the check-engine light is on)";
+    const char* Unattributed = "the adapter does not show which unit answered";
+    const std::vector<Case> cases = {
+        // The transmission's "light off, all complete" first: the engine's light still counts.
+        {"readiness: the light on when any unit says so",
+         [&](VehicleAnswers& a) { a.monitorStatus = blank({"41 01 00 07 65 00", "41 01 82 07 65 04"}); }, Fails,
+         "P0420", Vin, ""},
+        {"readiness: complete only when every unit says so",
+         [&](VehicleAnswers& a) { a.monitorStatus = blank({"41 01 00 07 65 00", "41 01 00 07 65 05"}); },
+         "Not ready for the inspection (incomplete: Catalyst, Evaporative system): drive the car until they complete, "
+         "then test",
+         "P0420", Vin, ""},
+        {"readiness: spark and diesel reports, which is the engine's unknown",
+         [&](VehicleAnswers& a) { a.monitorStatus = blank({"41 01 00 0F 65 00", "41 01 82 07 65 04"}); }, "", "P0420",
+         Vin, "readiness"},
+        {"freeze frame of the one unit that answered", [&](VehicleAnswers& a) {
+             a.freezeFrame = {blank({"42 02 00 04 20"}), blank({"42 05 00 7B"})};
+         }, Fails, "P0420, Coolant temperature 83.000000 °C", Vin, ""},
+        {"freeze frame values from two units", [&](VehicleAnswers& a) {
+             a.freezeFrame = {blank({"42 02 00 00 00", "42 02 00 04 20"}), blank({"42 05 00 00", "42 05 00 7B"})};
+         }, Fails, "none", Vin, "freeze_frame"},
+        {"one unit's VIN in one message", [&](VehicleAnswers& a) {
+             a.vin = blank({"49 02 01 31 48 47 43 4D 38 32 36 33 33 41 30 30 34 33 35 32"});
+         }, Fails, "P0420", Vin, ""},
+        {"the same VIN from two units, one padded", [&](VehicleAnswers& a) {
+             a.vin = blank({"49 02 01 31 48 47 43 4D 38 32 36 33 33 41 30 30 34 33 35 32 00 00 00",
+                            "49 02 01 31 48 47 43 4D 38 32 36 33 33 41 30 30 34 33 35 32"});
+         }, Fails, "P0420", Vin, ""},
+        {"two units, two VINs", [&](VehicleAnswers& a) {
+             a.vin = blank({"49 02 01 57 46 30 53 58 58 47 43 44 53 38 41 31 32 33 34 35",
+                            "49 02 01 31 48 47 43 4D 38 32 36 33 33 41 30 30 34 33 35 32"});
+         }, Fails, "P0420", "", "vin"},
+    };
+    for (const Case& c : cases) {
+        VehicleAnswers answers = goodCar();
+        c.change(answers);
+        const VehicleInfo info = assembleVehicleInfo(answers, builtInWmiTable(), 2026);
+        EXPECT_EQ(info.inspection, c.inspection) << c.what;
+        EXPECT_EQ(freezeText(info).substr(0, std::string(c.freeze).size()), c.freeze) << c.what;
+        EXPECT_EQ(info.vin, c.vin) << c.what;
+        std::string notRead;
+        for (const ItemNotRead& item : info.notRead) {
+            constexpr const char* Names[] = {"readiness", "freeze_frame", "permanent", "vin"};
+            notRead += Names[static_cast<int>(item.item)];
+            EXPECT_EQ(item.reason, Unattributed) << c.what;
+        }
+        EXPECT_EQ(notRead, c.notRead) << c.what;
+    }
+}
+
 TEST(VehicleAssembly, UnitsOnTheOlderBusesAndADiesel) {
     VehicleAnswers a;
     a.codes = {{"486B10", {}, {code("P0401")}}, {"486B18", {}, {}}};

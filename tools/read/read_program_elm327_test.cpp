@@ -12,8 +12,7 @@
 #include <mutex>
 #include <thread>
 
-#include "tools/elm327-emulator/elm327_arguments.h"
-#include "tools/elm327-emulator/elm327_emulator.h"
+#include "tools/elm327-emulator/testing/running_adapter.h"
 #include "definitions/test_support.h"
 #include "tools/read/testing/child_process.h"
 
@@ -23,44 +22,7 @@ namespace {
 using testing::ChildOptions;
 using testing::ChildResult;
 
-// The ELM327 emulator serving on its own thread, with everything it has received.
-class RunningAdapter {
-public:
-    explicit RunningAdapter(std::vector<std::string_view> arguments) : emulator_(optionsOf(arguments)) {
-        thread_ = std::thread([this] {
-            emulator_.run([this](bool sent, std::string_view bytes) {
-                if (sent) return;
-                const std::lock_guard lock(mutex_);
-                received_.append(bytes);
-            });
-        });
-    }
-    ~RunningAdapter() {
-        emulator_.stop();
-        thread_.join();
-    }
-    RunningAdapter(const RunningAdapter&) = delete;
-    RunningAdapter& operator=(const RunningAdapter&) = delete;
-
-    // The link name for vx414-read.
-    std::string link(bool tcp) const { return (tcp ? "elm327://" : "elm327:") + emulator_.address(); }
-    std::string received() {
-        const std::lock_guard lock(mutex_);
-        return received_;
-    }
-
-private:
-    static elmemu::Options optionsOf(const std::vector<std::string_view>& arguments) {
-        const auto parsed = elmemu::parseArguments(arguments);
-        EXPECT_TRUE(parsed.options) << parsed.error;
-        return parsed.options.value_or(elmemu::Options{});
-    }
-
-    elmemu::Elm327Emulator emulator_;
-    std::mutex mutex_;
-    std::string received_;
-    std::thread thread_;
-};
+using elmemu::testing::RunningAdapter;
 
 // Where --clear keeps the reads: never the user's own data folder.
 const testing::ScratchFolder& dataHome() {
