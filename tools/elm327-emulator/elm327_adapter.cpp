@@ -7,7 +7,7 @@
 namespace vx414::elmemu {
 namespace {
 
-constexpr std::array<QuirkEntry, 16> Quirks = {{
+constexpr std::array<QuirkEntry, 25> Quirks = {{
     {Quirk::Echo, "echo", "echo stays on whatever ATE0 says"},
     {Quirk::LowerCase, "lowercase", "hex digits in lower case (7e8 10 08 43 ...)"},
     {Quirk::OkNoise, "ok-noise", "a stray OK line before every OBD answer"},
@@ -24,6 +24,15 @@ constexpr std::array<QuirkEntry, 16> Quirks = {{
     {Quirk::RefusingUnit, "unit-refuses", "the second unit refuses every service but 01 (7F xx 11)"},
     {Quirk::MultiPidRefused, "multi-refuse", "a request for several PIDs is refused (7F 01 12)"},
     {Quirk::MultiPidShort, "multi-short", "a request for several PIDs is answered for its first alone"},
+    {Quirk::MultiPidNoData, "multi-nodata", "a request for several PIDs is answered NO DATA"},
+    {Quirk::MultiPidEngineSilent, "multi-engine-silent", "the engine unit does not answer a request for several PIDs"},
+    {Quirk::HeadersStuckOff, "headers-stuck-off", "ATH1 answered OK, yet headers stay off"},
+    {Quirk::TransmissionFirst, "transmission-first", "the second unit's frames come before the first unit's"},
+    {Quirk::CountIgnored, "count-ignored", "the answer count (0101 1) ignored: the wait for more units every time"},
+    {Quirk::PaddedVin, "padded-vin", "CAN: the VIN padded with 00 00 00; the second unit gives it too, first"},
+    {Quirk::FrameLister, "frame-lister", "the second unit lists frame 0's PIDs, holds none: zeros, first"},
+    {Quirk::TransientError, "transient-error", "the N-th request (default 1st) starting with HEX: CAN ERROR", "HEX[@N]"},
+    {Quirk::TransientNoData, "transient-nodata", "the N-th request (default 1st) starting with HEX: NO DATA", "HEX[@N]"},
 }};
 
 constexpr int LateUnitMilliseconds = 350;
@@ -86,8 +95,45 @@ std::optional<Quirk> quirkByName(std::string_view name) {
     return std::nullopt;
 }
 
+std::string quirkForm(const QuirkEntry& entry) {
+    return std::string(entry.name) + (entry.value.empty() ? "" : "=" + std::string(entry.value));
+}
+
+bool addQuirk(AdapterSetup& setup, std::string_view text) {
+    const std::size_t equals = text.find('=');
+    const auto quirk = quirkByName(text.substr(0, equals));
+    if (!quirk) return false;
+    const bool valued = *quirk == Quirk::TransientError || *quirk == Quirk::TransientNoData;
+    if (!valued) {
+        if (equals != std::string_view::npos) return false;
+        setup.quirks.push_back(*quirk);
+        return true;
+    }
+    if (equals == std::string_view::npos) return false;
+    const auto kind = *quirk == Quirk::TransientError ? TransientAnswer::Kind::CanError : TransientAnswer::Kind::NoData;
+    auto answer = parseTransientAnswer(kind, text.substr(equals + 1));
+    if (!answer) return false;
+    setup.transientAnswers.push_back(std::move(*answer));
+    return true;
+}
+
+namespace {
+
+// The car as the quirks that belong to its units make it.
+CarSetup quirkyCar(const AdapterSetup& setup) {
+    CarSetup car = setup.car;
+    auto given = [&setup](Quirk quirk) {
+        return std::find(setup.quirks.begin(), setup.quirks.end(), quirk) != setup.quirks.end();
+    };
+    car.paddedVin = car.paddedVin || given(Quirk::PaddedVin);
+    car.frameLister = car.frameLister || given(Quirk::FrameLister);
+    return car;
+}
+
+}  // namespace
+
 Adapter::Adapter(const AdapterSetup& setup)
-    : car_(setup.car),
+    : car_(quirkyCar(setup)),
       quirks_(setup.quirks),
       delay_(std::max(0, setup.delayMilliseconds)),
       search_(setup.searchMilliseconds >= 0 ? setup.searchMilliseconds : defaultSearchMilliseconds(setup.car.kind)),
@@ -95,7 +141,8 @@ Adapter::Adapter(const AdapterSetup& setup)
       warmTime_(setup.warmStartMilliseconds >= 0 ? setup.warmStartMilliseconds : resetTime_ / 3),
       answerTimeout_(std::max(0, setup.answerTimeoutMilliseconds)),
       lineDelayMin_(std::max(0, setup.lineDelayMinMilliseconds)),
-      lineDelayMax_(std::max(lineDelayMin_, setup.lineDelayMaxMilliseconds)) {}
+      lineDelayMax_(std::max(lineDelayMin_, setup.lineDelayMaxMilliseconds)),
+      transients_(setup.transientAnswers) {}
 
 void Adapter::delayLines(Reply& reply) {
     if (lineDelayMax_ == 0) return;
@@ -214,11 +261,13 @@ Reply Adapter::command(const std::string& raw) {
     // have come, the prompt follows at once instead of after the wait for further units.
     std::string_view digits = command;
     if (digits.size() % 2 == 1 && digits.size() > 2) digits.remove_suffix(1);
-    expectedAnswers_ = digits.size() < command.size() && isHexDigit(command.back()) ? hexDigit(command.back()) : 0;
+    const bool counted = digits.size() < command.size() && isHexDigit(command.back()) && !has(Quirk::CountIgnored);
+    expectedAnswers_ = counted ? hexDigit(command.back()) : 0;
     if (digits.size() < 2 || digits.size() % 2 != 0 || !allHex(digits)) {
         reply.steps.push_back({delay_, "?" + lineEnd() + closing()});
         return reply;
     }
+    transient_ = transients_.take(digits);
     std::vector<std::uint8_t> request;
     for (std::size_t i = 0; i < digits.size(); i += 2) {
         request.push_back(static_cast<std::uint8_t>(hexDigit(digits[i]) * 16 + hexDigit(digits[i + 1])));
@@ -261,7 +310,7 @@ Reply Adapter::atCommand(std::string_view command, Reply reply) {
     if (command == "E0" || command == "E1") return set(echo_, command == "E1");
     if (command == "L0" || command == "L1") return set(linefeeds_, command == "L1");
     if (command == "S0" || command == "S1") return set(spaces_, command == "S1");
-    if (command == "H0" || command == "H1") return set(headers_, command == "H1");
+    if (command == "H0" || command == "H1") return set(headers_, command == "H1" && !has(Quirk::HeadersStuckOff));
     if (command == "CAF0" || command == "CAF1") return set(canFormatting_, command == "CAF1");
     // Accepted and without effect here: adaptive timing, memory, long messages, flow control.
     for (const std::string_view accepted : {"AT0", "AT1", "AT2", "M0", "M1", "AL", "NL", "CFC0", "CFC1"}) {
@@ -292,18 +341,28 @@ Reply Adapter::atCommand(std::string_view command, Reply reply) {
     return answer("?");
 }
 
-// A request for several PIDs (01 with more than one, 02 with more than one pair) as a unit
-// that does not take that form answers it: refused, or answered for the first PID alone.
+// A request for several PIDs (01 with more than one, 02 with more than one pair) as units
+// that do not take that form answer it: none at all, refused, answered for the first PID
+// alone, or the engine unit silent.
 std::vector<EcuMessage> Adapter::carAnswer(std::span<const std::uint8_t> request) {
     const bool several = (request[0] == 0x01 && request.size() > 2) || (request[0] == 0x02 && request.size() > 3);
-    if (!several || !isCan(found_) || !(has(Quirk::MultiPidRefused) || has(Quirk::MultiPidShort))) {
-        return car_.answer(request);
-    }
-    std::vector<EcuMessage> messages = car_.answer(request.first(request[0] == 0x01 ? 2 : 3));
+    if (!several || !isCan(found_)) return car_.answer(request);
+    if (has(Quirk::MultiPidNoData)) return {};
+    const bool firstAlone = has(Quirk::MultiPidRefused) || has(Quirk::MultiPidShort);
+    std::vector<EcuMessage> messages = car_.answer(firstAlone ? request.first(request[0] == 0x01 ? 2 : 3) : request);
     if (has(Quirk::MultiPidRefused)) {
         for (EcuMessage& message : messages) message.data = {NegativeResponse, request[0], 0x12};
     }
+    if (has(Quirk::MultiPidEngineSilent)) {
+        std::erase_if(messages, [this](const EcuMessage& message) { return car_.fromFirstUnit(message); });
+    }
     return messages;
+}
+
+bool Adapter::secondUnitFirst(std::span<const std::uint8_t> request) const {
+    if (has(Quirk::TransmissionFirst)) return true;
+    if (has(Quirk::FrameLister) && request[0] == 0x02) return true;
+    return has(Quirk::PaddedVin) && request[0] == 0x09 && request.size() >= 2 && request[1] == 0x02;
 }
 
 Reply Adapter::obdRequest(std::span<const std::uint8_t> request, Reply reply) {
@@ -347,7 +406,11 @@ Reply Adapter::obdRequest(std::span<const std::uint8_t> request, Reply reply) {
     // The answer in parts, each after its own pause: the first unit, a late one, the rest.
     std::vector<std::pair<int, std::vector<std::string>>> parts;
     int frames = 0;
-    if (codes && has(Quirk::CanError)) {
+    if (transient_ == TransientAnswer::Kind::CanError) {
+        parts.push_back({0, {"CAN ERROR"}});
+    } else if (transient_ == TransientAnswer::Kind::NoData) {
+        parts.push_back({answerTimeout_, {"NO DATA"}});
+    } else if (codes && has(Quirk::CanError)) {
         parts.push_back({0, {"CAN ERROR"}});
     } else if (codes && has(Quirk::BufferFull)) {
         parts.push_back({0, {"BUFFER FULL"}});
@@ -362,6 +425,10 @@ Reply Adapter::obdRequest(std::span<const std::uint8_t> request, Reply reply) {
         } else {
             const std::uint32_t first = messages.front().header;
             if (has(Quirk::RefusingUnit) && request[0] != 0x01) refuseOthers(messages, first, request[0]);
+            if (secondUnitFirst(request)) {
+                std::stable_partition(messages.begin(), messages.end(),
+                                      [this](const EcuMessage& message) { return !car_.fromFirstUnit(message); });
+            }
             // Units answer interleaved, as on the bus, unless one of them is slow.
             std::vector<EcuMessage> firstUnit;
             std::vector<EcuMessage> others;

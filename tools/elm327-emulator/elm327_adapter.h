@@ -13,6 +13,7 @@
 
 #include "tools/elm327-emulator/elm327_car.h"
 #include "tools/elm327-emulator/elm327_display.h"
+#include "tools/elm327-emulator/elm327_transient.h"
 
 namespace vx414::elmemu {
 
@@ -33,15 +34,27 @@ enum class Quirk {
     RefusingUnit,    // the second unit refuses every service but 01 (7F xx 11)
     MultiPidRefused, // a request for several PIDs is refused (7F 01 12 / 7F 02 12) by every unit
     MultiPidShort,   // a request for several PIDs is answered for its first PID alone
+    MultiPidNoData,  // a request for several PIDs is answered "NO DATA"
+    MultiPidEngineSilent,  // the first unit does not answer a request for several PIDs
+    HeadersStuckOff,       // ATH1 answered "OK", headers stay off
+    TransmissionFirst,     // the second unit's frames come before the first unit's
+    CountIgnored,          // the answer count after a request is not heeded: always the wait
+    PaddedVin,       // the VIN padded with three 00 bytes; the second unit gives it too, first
+    FrameLister,     // the second unit lists frame 0's PIDs, holds no frame, answers zeros, first
+    TransientError,  // the N-th request starting so answered "CAN ERROR" (AdapterSetup::transientAnswers)
+    TransientNoData, // the same, answered "NO DATA"
 };
 
 struct QuirkEntry {
     Quirk quirk;
     std::string_view name;
     std::string_view summary;
+    std::string_view value = {};  // the form of the value after "NAME=", for those that take one
 };
 std::span<const QuirkEntry> quirkEntries();
 std::optional<Quirk> quirkByName(std::string_view name);
+// As the command line shows it: "echo", "transient-error=HEX[@N]".
+std::string quirkForm(const QuirkEntry& entry);
 
 inline constexpr std::string_view Banner = "ELM327 v1.5";
 
@@ -61,7 +74,14 @@ struct AdapterSetup {
     // line from the range, as through a Bluetooth adapter's radio link; 0 and 0 not late.
     int lineDelayMinMilliseconds = 0;
     int lineDelayMaxMilliseconds = 0;
+    // Requests answered once with an error instead (the quirks transient-error and
+    // transient-nodata).
+    std::vector<TransientAnswer> transientAnswers;
 };
+
+// Adds the quirk "NAME" or "NAME=VALUE" to the setup; false when no quirk has that name, or
+// its value is missing, not expected or bad.
+bool addQuirk(AdapterSetup& setup, std::string_view text);
 
 // A Bluetooth adapter as users' logs show the slow ones: each line 0.3 to 1.0 s late.
 inline constexpr int SlowLineMinMilliseconds = 300;
@@ -115,6 +135,8 @@ private:
     // Spreads a reply's lines out in time, each by a draw from the line delay range.
     void delayLines(Reply& reply);
     std::vector<EcuMessage> carAnswer(std::span<const std::uint8_t> request);
+    // Whether the second unit's frames come before the first unit's in the answer to `request`.
+    bool secondUnitFirst(std::span<const std::uint8_t> request) const;
 
     Car car_;
     std::vector<Quirk> quirks_;
@@ -127,6 +149,8 @@ private:
     int lineDelayMax_;
     std::minstd_rand lineDelays_{414};  // the same run of delays every time, for comparable figures
     int expectedAnswers_ = 0;  // the request's number of answers to wait for; 0 when not given
+    TransientAnswers transients_;
+    std::optional<TransientAnswer::Kind> transient_;  // the error the request is answered with instead
 
     std::string line_;
     bool lineTooLong_ = false;

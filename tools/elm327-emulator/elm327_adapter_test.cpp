@@ -1,6 +1,9 @@
-// The emulated adapter on a real pseudo-terminal, read as a client reads it.
+// The emulated adapter on a real pseudo-terminal, read as a client reads it; and its state
+// machine fed byte by byte where the pauses within a reply matter.
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "tools/elm327-emulator/elm327_test_client.h"
@@ -390,6 +393,82 @@ TEST(Elm327Adapter, AdaptersThatKnowLessAnswerWithAQuestionMark) {
         const Client client = Client::terminal(running.emulator().address());
         ASSERT_TRUE(client.open());
         expectExchanges(client, c.exchanges);
+    }
+}
+
+// What the adapter sends back for a command fed to it byte by byte, with each pause before a
+// piece of the reply shown as [ms].
+std::string exchange(Adapter& adapter, std::string_view command) {
+    std::string shown;
+    for (const char byte : std::string(command) + "\r") {
+        const std::optional<Reply> reply = adapter.receive(byte);
+        if (!reply) continue;
+        for (const Step& step : reply->steps) {
+            if (step.delayMilliseconds > 0) shown += "[" + std::to_string(step.delayMilliseconds) + "]";
+            shown += step.text;
+        }
+    }
+    return shown;
+}
+
+TEST(Elm327Adapter, LessCooperativeAdaptersAndCars) {
+    // The can11 car with the default codes, behind an adapter that waits 200 ms for further
+    // units; after ATE0 and ATSP6 (no search).
+    struct Case {
+        std::vector<std::string_view> quirks;
+        std::vector<Exchange> exchanges;
+    };
+    const char* both0101 = "41 01 83 07 65 00 \r41 01 81 07 65 00 \r[200]\r>";
+    const Case cases[] = {
+        {{"multi-nodata"},
+         {{"010001", "[200]NO DATA\r\r>"}, {"0200000200", "[200]NO DATA\r\r>"}, {"0101", both0101}}},
+        {{"multi-engine-silent"},
+         {{"ATH1", "OK\r\r>"},
+          {"010001", "7E9 10 0B 41 00 98 18 80 01 \r7E9 21 01 81 07 65 00 00 00 \r[200]\r>"},
+          {"0200000200", "[200]NO DATA\r\r>"},
+          {"0100", "7E8 06 41 00 BE 3F A8 13 \r7E9 06 41 00 98 18 80 01 \r[200]\r>"}}},
+        {{"headers-stuck-off"}, {{"ATH1", "OK\r\r>"}, {"0101", both0101}}},
+        {{"transmission-first"},
+         {{"ATH1", "OK\r\r>"},
+          {"03", "7E9 04 43 01 C1 00 \r7E8 10 08 43 03 04 20 01 33 \r7E8 21 52 34 00 00 00 00 00 \r[200]\r>"},
+          {"010001", "7E9 10 0B 41 00 98 18 80 01 \r7E8 10 0B 41 00 BE 3F A8 13 \r7E9 21 01 81 07 65 00 00 00 \r"
+                     "7E8 21 01 83 07 65 00 00 00 \r[200]\r>"}}},
+        // Two answers came, as asked; the prompt still waits.
+        {{"count-ignored"}, {{"01012", both0101}}},
+        // The second unit's VIN in four frames, then the engine's in three.
+        {{"padded-vin"},
+         {{"ATH1", "OK\r\r>"},
+          {"0900", "7E8 06 49 00 40 00 00 00 \r7E9 06 49 00 40 00 00 00 \r[200]\r>"},
+          {"0902", "7E9 10 17 49 02 01 31 46 41 \r7E8 10 14 49 02 01 31 46 41 \r7E9 21 48 50 33 46 32 37 43 \r"
+                   "7E9 22 4C 31 32 33 34 35 36 \r7E9 23 00 00 00 00 00 00 00 \r7E8 21 48 50 33 46 32 37 43 \r"
+                   "7E8 22 4C 31 32 33 34 35 36 \r[200]\r>"}}},
+        {{"frame-lister"},
+         {{"ATH1", "OK\r\r>"},
+          {"020000", "7E9 07 42 00 00 5E 3B 80 00 \r7E8 07 42 00 00 5E 3B 80 00 \r[200]\r>"},
+          {"020200", "7E9 05 42 02 00 00 00 \r7E8 05 42 02 00 04 20 \r[200]\r>"},
+          {"020C000500", "7E9 10 08 42 0C 00 00 00 05 \r7E8 10 08 42 0C 00 0C 80 05 \r7E9 21 00 00 00 00 00 00 00 \r"
+                         "7E8 21 00 7B 00 00 00 00 00 \r[200]\r>"}}},
+        // The second 0101 (typed with spaces and an answer count) fails once.
+        {{"transient-error=0101@2"},
+         {{"0101", both0101}, {"0100", "41 00 BE 3F A8 13 \r41 00 98 18 80 01 \r[200]\r>"},
+          {"01 01 1", "CAN ERROR\r[200]\r>"}, {"0101", both0101}}},
+        {{"transient-nodata=03", "transient-error=07@2"},
+         {{"07", "47 01 03 00 \r47 01 01 71 \r[200]\r>"},
+          {"03", "[200]NO DATA\r\r>"},
+          {"07", "CAN ERROR\r[200]\r>"},
+          {"03", "008\r0: 43 03 04 20 01 33 \r43 01 C1 00 \r1: 52 34 00 00 00 00 00 \r[200]\r>"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.quirks.front());
+        AdapterSetup setup = optionsFrom({}).adapter;
+        setup.answerTimeoutMilliseconds = 200;
+        for (const std::string_view quirk : c.quirks) ASSERT_TRUE(addQuirk(setup, quirk)) << quirk;
+        Adapter adapter(setup);
+        exchange(adapter, "ATE0");
+        exchange(adapter, "ATSP6");
+        for (const Exchange& e : c.exchanges) {
+            EXPECT_EQ(escapeBytes(exchange(adapter, e.command)), escapeBytes(e.answer)) << "after " << e.command;
+        }
     }
 }
 

@@ -33,6 +33,12 @@ std::string names(auto entries) {
     return text;
 }
 
+std::string quirkForms() {
+    std::string text;
+    for (const QuirkEntry& entry : quirkEntries()) text += (text.empty() ? "" : ", ") + quirkForm(entry);
+    return text;
+}
+
 }  // namespace
 
 std::string usageText() {
@@ -87,9 +93,14 @@ Options:
   --quirk NAME        behave like a clone; may be given several times:
 )";
     for (const QuirkEntry& quirk : quirkEntries()) {
-        text += "                        " + std::string(quirk.name) + std::string(13 - quirk.name.size(), ' ') +
-                std::string(quirk.summary) + "\n";
+        // A long name has its summary on the next line.
+        const std::string form = quirkForm(quirk);
+        const std::string gap = form.size() < 13 ? std::string(13 - form.size(), ' ') : "\n" + std::string(37, ' ');
+        text += "                        " + form + gap + std::string(quirk.summary) + "\n";
     }
+    text += R"(                      HEX: the first hex digits of the request as typed, without spaces
+                      or its answer count (0101 matches 0101 and 01011); N from 1.
+)";
     text += R"(  --tcp PORT          listen on 127.0.0.1:PORT instead of a pseudo-terminal; 0 picks a
                       free port. One client at a time; the next is accepted when it
                       leaves.
@@ -171,9 +182,9 @@ ParsedArguments parseArguments(std::span<const std::string_view> arguments) {
             if (!codes) return fail("not a list of trouble codes: " + std::string(value));
             (argument == "--pending" ? pending : stored) = std::move(codes);
         } else if (argument == "--quirk") {
-            const auto quirk = quirkByName(value);
-            if (!quirk) return fail("unknown quirk: " + std::string(value) + " (one of " + names(quirkEntries()) + ")");
-            options.adapter.quirks.push_back(*quirk);
+            if (!addQuirk(options.adapter, value)) {
+                return fail("unknown quirk or bad value: " + std::string(value) + " (one of " + quirkForms() + ")");
+            }
         } else if (argument == "--tcp") {
             if (!parseNumber(value, options.port, 0, 65535)) return fail("--tcp needs a port from 0 to 65535");
             options.tcp = true;

@@ -145,7 +145,9 @@ std::uint8_t frameCheck(int protocol, std::uint32_t header, std::span<const std:
 Car::Car(const CarSetup& setup)
     : kind_(setup.kind),
       vehicle_(setup.vehicle != nullptr ? setup.vehicle : &defaultVehicleProfile(setup.kind)),
-      engine_(setup.engineClock) {
+      engine_(setup.engineClock),
+      paddedVin_(setup.paddedVin),
+      frameLister_(setup.frameLister) {
     bool two = true;
     switch (kind_) {
     case CarKind::Can11:
@@ -192,6 +194,11 @@ std::uint32_t Car::legacyHeader(std::uint32_t source, std::size_t dataLength) co
     case KwpFastProtocol: return ((0x80U | static_cast<std::uint32_t>(dataLength & 0x3FU)) << 16U) | 0xF100U | source;
     default: return 0x486B00U | source;
     }
+}
+
+bool Car::fromFirstUnit(const EcuMessage& message) const {
+    // A legacy header ends with the unit's source address.
+    return !ecus_.empty() && (message.header & 0xFFU) == (ecus_.front().header & 0xFFU);
 }
 
 std::vector<EcuMessage> Car::codeAnswer(std::uint8_t service, const Ecu& ecu) const {

@@ -83,6 +83,12 @@ struct CarSetup {
     const VehicleProfile* vehicle = nullptr;  // nullptr: the kind's own
     // Seconds since the engine started, for its live values; empty: since the car was made.
     std::function<double()> engineClock;
+    // On CAN, the VIN padded with three 00 bytes after its 17 characters. With two units the
+    // second one lists and gives the VIN so padded, the first its own unpadded.
+    bool paddedVin = false;
+    // The second unit lists frame 0's PIDs as the first does yet holds no frame: code 0000,
+    // and zero bytes for every value PID of the frame.
+    bool frameLister = false;
 };
 
 class Car {
@@ -96,6 +102,8 @@ public:
     // Empty when none answers. Service 04 clears every unit's codes, the freeze frame and
     // the readiness monitors, but not the permanent codes.
     std::vector<EcuMessage> answer(std::span<const std::uint8_t> request);
+    // Whether a message of answer() is the first unit's (the engine's).
+    bool fromFirstUnit(const EcuMessage& message) const;
 
 private:
     struct Ecu {
@@ -107,6 +115,7 @@ private:
     };
     std::vector<EcuMessage> codeAnswer(std::uint8_t service, const Ecu& ecu) const;
     std::vector<EcuMessage> vehicleAnswer(std::span<const std::uint8_t> request) const;
+    std::vector<EcuMessage> vinAnswer(std::uint8_t infoType) const;
     std::uint32_t legacyHeader(std::uint32_t source, std::size_t dataLength) const;
 
     CarKind kind_;
@@ -115,6 +124,8 @@ private:
     const VehicleProfile* vehicle_;
     EngineClock engine_;
     bool cleared_ = false;  // service 04 has run: every supported monitor incomplete
+    bool paddedVin_;
+    bool frameLister_;
 };
 
 }  // namespace vx414::elmemu

@@ -124,15 +124,43 @@ TEST(Elm327EmulatorArguments, CarsCodesQuirksAndErrors) {
     EXPECT_EQ(parsed.options->adapter.delayMilliseconds, 5);
     EXPECT_EQ(parsed.options->adapter.searchMilliseconds, 7);
 
+    // The quirks that take HEX[@N], each as often as wanted.
+    using Kind = TransientAnswer::Kind;
+    const struct {
+        std::string_view argument;
+        Kind kind;
+        std::string_view start;
+        int nth;
+    } transients[] = {
+        {"transient-error=0101", Kind::CanError, "0101", 1},
+        {"transient-nodata=03@2", Kind::NoData, "03", 2},
+        {"transient-error=a1b@10", Kind::CanError, "A1B", 10},
+    };
+    std::vector<std::string_view> valued = {"--quirk", "echo"};
+    for (const auto& t : transients) valued.insert(valued.end(), {"--quirk", t.argument});
+    const ParsedArguments withValues = parseArguments(valued);
+    ASSERT_TRUE(withValues.options.has_value()) << withValues.error;
+    EXPECT_EQ(withValues.options->adapter.quirks, std::vector<Quirk>{Quirk::Echo});
+    const std::vector<TransientAnswer>& given = withValues.options->adapter.transientAnswers;
+    ASSERT_EQ(given.size(), std::size(transients));
+    for (std::size_t i = 0; i < given.size(); ++i) {
+        EXPECT_EQ(given[i].kind, transients[i].kind) << transients[i].argument;
+        EXPECT_EQ(given[i].start, transients[i].start) << transients[i].argument;
+        EXPECT_EQ(given[i].nth, transients[i].nth) << transients[i].argument;
+    }
+
     const std::vector<std::vector<std::string_view>> bad = {
         {"--car", "tesla"},     {"--car"},         {"--quirk", "loud"}, {"--codes", "all"},
         {"--stored", "P4000"},  {"--pending", "P0300,"}, {"--tcp", "65536"}, {"--tcp", "-1"},
         {"--delay", "soon"},    {"--search-ms", "-5"},   {"--reset-ms", "70000"}, {"can11"}, {"--colour", "red"},
+        {"--quirk", "echo=1"},  {"--quirk", "transient-error"}, {"--quirk", "transient-error="},
+        {"--quirk", "transient-nodata=01G1"}, {"--quirk", "transient-nodata=@2"}, {"--quirk", "transient-error=0101@"},
+        {"--quirk", "transient-error=0101@0"}, {"--quirk", "transient-error=0101@-1"}, {"--quirk", "transient-error=01@2x"},
     };
     for (const auto& arguments : bad) {
         const ParsedArguments result = parseArguments(arguments);
-        EXPECT_FALSE(result.options.has_value()) << arguments[0];
-        EXPECT_FALSE(result.error.empty()) << arguments[0];
+        EXPECT_FALSE(result.options.has_value()) << arguments.back();
+        EXPECT_FALSE(result.error.empty()) << arguments.back();
     }
 
     // The help names every car, preset and quirk, and how to point vx414 at the emulator.
@@ -141,7 +169,12 @@ TEST(Elm327EmulatorArguments, CarsCodesQuirksAndErrors) {
     const std::string usage = usageText();
     for (const CarEntry& car : carEntries()) EXPECT_NE(usage.find(" " + std::string(car.name) + " "), std::string::npos);
     for (const QuirkEntry& quirk : quirkEntries()) {
-        EXPECT_NE(usage.find(" " + std::string(quirk.name) + " "), std::string::npos) << quirk.name;
+        // Its form at the start of a line of the list, its summary after it on that line or the next.
+        const std::string form = quirkForm(quirk);
+        const std::size_t at = usage.find("\n" + std::string(24, ' ') + form);
+        ASSERT_NE(at, std::string::npos) << form;
+        const std::size_t summary = usage.find_first_not_of(" \n", at + 25 + form.size());
+        EXPECT_EQ(usage.substr(summary, quirk.summary.size() + 1), std::string(quirk.summary) + "\n") << form;
     }
     for (const char* text : {" many ", "--link elm327:", "--link elm327://127.0.0.1:"}) {
         EXPECT_NE(usage.find(text), std::string::npos) << text;

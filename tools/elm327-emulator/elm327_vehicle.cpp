@@ -49,6 +49,37 @@ std::array<std::uint8_t, 4> frameBitmap() {
     return bits;
 }
 
+// 02: what a unit answers about frame 0 to `pairs` (PIDs, each with its frame number).
+// `code` is the code the unit kept the frame for, empty when it holds none; `zeroed`: it
+// answers every value PID of the frame all the same, with zero bytes.
+std::vector<std::uint8_t> frameData(std::span<const std::uint8_t> pairs, std::optional<Code> code, bool zeroed) {
+    std::vector<std::uint8_t> data = {0x42};
+    for (std::size_t i = 0; i + 1 < pairs.size(); i += 2) {
+        const std::uint8_t pid = pairs[i];
+        if (pairs[i + 1] != 0x00) continue;
+        if (pid == 0x00) {
+            const auto bits = frameBitmap();
+            data.insert(data.end(), {0x00, 0x00, bits[0], bits[1], bits[2], bits[3]});
+            continue;
+        }
+        const auto value = std::find_if(FreezeValues.begin(), FreezeValues.end(),
+                                        [pid](const auto& entry) { return entry.first == pid; });
+        if (value == FreezeValues.end()) continue;
+        const auto length = static_cast<std::ptrdiff_t>(valueLength(pid));
+        if (pid == 0x02) {
+            const Code shown = code.value_or(Code{0, 0});
+            data.insert(data.end(), {0x02, 0x00, shown[0], shown[1]});
+        } else if (code) {
+            data.insert(data.end(), {pid, 0x00});
+            data.insert(data.end(), value->second.begin(), value->second.begin() + length);
+        } else if (zeroed) {
+            data.insert(data.end(), {pid, 0x00});
+            data.insert(data.end(), static_cast<std::size_t>(length), std::uint8_t{0});
+        }
+    }
+    return data;
+}
+
 }  // namespace
 
 std::span<const VehicleProfile> vehicleProfiles() { return Profiles; }
@@ -71,69 +102,70 @@ const VehicleProfile& defaultVehicleProfile(CarKind kind) {
     }
 }
 
+std::vector<EcuMessage> Car::vinAnswer(std::uint8_t infoType) const {
+    // Info type 02 (the VIN) is the one supported. The older buses give 09 00 a message
+    // count and the VIN as five numbered frames of four bytes, the first padded with 00.
+    std::vector<EcuMessage> messages;
+    const std::string_view vin = vehicle_->vin;
+    if (!isCan(protocol_)) {
+        const std::uint32_t source = ecus_.front().header;
+        if (infoType == 0x00) {
+            std::vector<std::uint8_t> data = {0x49, 0x00, 0x01, 0x40, 0x00, 0x00, 0x00};
+            messages.push_back({legacyHeader(source, data.size()), std::move(data)});
+        } else if (infoType == 0x02) {
+            const std::string padded = std::string(3, '\0') + std::string(vin);
+            for (std::uint8_t frame = 1; frame <= 5; ++frame) {
+                std::vector<std::uint8_t> data = {0x49, 0x02, frame};
+                const auto from = padded.begin() + (frame - 1) * 4;
+                data.insert(data.end(), from, from + 4);
+                messages.push_back({legacyHeader(source, data.size()), std::move(data)});
+            }
+        }
+        return messages;
+    }
+    for (const Ecu& ecu : ecus_) {
+        // With padded VINs a second unit gives one too, and it alone is padded.
+        const bool first = &ecu == &ecus_.front();
+        if (!first && !paddedVin_) continue;
+        const bool padded = paddedVin_ && (!first || ecus_.size() == 1);
+        if (infoType == 0x00) {
+            messages.push_back({ecu.header, {0x49, 0x00, 0x40, 0x00, 0x00, 0x00}});
+        } else if (infoType == 0x02) {
+            std::vector<std::uint8_t> data = {0x49, 0x02, 0x01};
+            data.insert(data.end(), vin.begin(), vin.end());
+            if (padded) data.insert(data.end(), 3, std::uint8_t{0});
+            messages.push_back({ecu.header, std::move(data)});
+        }
+    }
+    return messages;
+}
+
 std::vector<EcuMessage> Car::vehicleAnswer(std::span<const std::uint8_t> request) const {
     std::vector<EcuMessage> messages;
     if (ecus_.empty() || request.size() < 1) return messages;
     const bool can = isCan(protocol_);
     const Ecu& engine = ecus_.front();
-    auto add = [this, can, &messages, &engine](std::vector<std::uint8_t> data) {
-        const std::uint32_t header = can ? engine.header : legacyHeader(engine.header, data.size());
-        messages.push_back({header, std::move(data)});
-    };
     switch (request[0]) {
     case 0x02: {
         // Frame 0 only, kept by the engine unit while it holds a stored code. On CAN a
         // request may name up to three PIDs, each with its frame number, answered in one
         // message; the older buses answer the first alone.
         if (request.size() < 3 || request.size() > 7 || request.size() % 2 == 0) break;
-        const std::size_t last = can ? request.size() : 3;
-        const bool held = !engine.stored.empty() && kind_ != CarKind::NoCodes;
-        std::vector<std::uint8_t> data = {0x42};
-        for (std::size_t i = 1; i + 1 < last; i += 2) {
-            const std::uint8_t pid = request[i];
-            if (request[i + 1] != 0x00) continue;
-            if (pid == 0x00) {
-                const auto bits = frameBitmap();
-                data.insert(data.end(), {0x00, 0x00, bits[0], bits[1], bits[2], bits[3]});
-                continue;
-            }
-            for (const auto& [valuePid, bytes] : FreezeValues) {
-                if (valuePid != pid) continue;
-                if (pid == 0x02) {
-                    const Code code = held ? engine.stored.front() : Code{0, 0};
-                    data.insert(data.end(), {0x02, 0x00, code[0], code[1]});
-                } else if (held) {
-                    data.insert(data.end(), {pid, 0x00});
-                    data.insert(data.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(valueLength(pid)));
-                }
-            }
+        const std::span<const std::uint8_t> pairs = request.subspan(1, can ? request.size() - 1 : 2);
+        std::optional<Code> code;
+        if (!engine.stored.empty() && kind_ != CarKind::NoCodes) code = engine.stored.front();
+        for (const Ecu& ecu : ecus_) {
+            const bool first = &ecu == &engine;
+            if (!first && !frameLister_) continue;
+            std::vector<std::uint8_t> data = frameData(pairs, first ? code : std::nullopt, !first);
+            if (data.size() <= 1) continue;
+            const std::uint32_t header = can ? ecu.header : legacyHeader(ecu.header, data.size());
+            messages.push_back({header, std::move(data)});
         }
-        if (data.size() > 1) add(std::move(data));
         break;
     }
     case 0x09:
-        if (request.size() < 2) break;
-        // Info type 02 (the VIN) is the one supported. The older buses give 09 00 a message
-        // count and the VIN as five numbered frames of four bytes, the first padded with 00.
-        if (request[1] == 0x00) {
-            add(can ? std::vector<std::uint8_t>{0x49, 0x00, 0x40, 0x00, 0x00, 0x00}
-                    : std::vector<std::uint8_t>{0x49, 0x00, 0x01, 0x40, 0x00, 0x00, 0x00});
-        } else if (request[1] == 0x02) {
-            const std::string_view vin = vehicle_->vin;
-            if (can) {
-                std::vector<std::uint8_t> data = {0x49, 0x02, 0x01};
-                data.insert(data.end(), vin.begin(), vin.end());
-                add(std::move(data));
-            } else {
-                const std::string padded = std::string(3, '\0') + std::string(vin);
-                for (std::uint8_t frame = 1; frame <= 5; ++frame) {
-                    std::vector<std::uint8_t> data = {0x49, 0x02, frame};
-                    const auto from = padded.begin() + (frame - 1) * 4;
-                    data.insert(data.end(), from, from + 4);
-                    add(std::move(data));
-                }
-            }
-        }
+        if (request.size() >= 2) return vinAnswer(request[1]);
         break;
     case 0x0A:
         if (kind_ == CarKind::NoCodes) break;
