@@ -6,8 +6,11 @@
 #include "reader/link_name.h"
 #include "tests/testing/emulator_process.h"
 #include "tests/testing/window_on_link.h"
+#include "window/frm_vehicle_report.h"
 
 #include <QElapsedTimer>
+#include <QLabel>
+#include <QTableWidget>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -211,6 +214,48 @@ TEST(Elm327EndToEnd, CloneQuirksAndTheReadAfterAFailure)
         }
         // Never a wrong code: a failed read shows no table at all.
         EXPECT_EQ(live.form.FlexList->isHidden(), !c.laterReadsOk) << c.quirk;
+    }
+}
+
+// Three adapters that cooperate less than the emulator does by default, as the Vehicle
+// report shows their read: the engine's light on though the transmission's "off" came first
+// without headers; a VIN padded to four frames; a frame two units answered without headers,
+// said not read rather than shown as another unit's.
+TEST(Elm327EndToEnd, TheVehicleReportOnAdaptersThatCooperateLess)
+{
+    struct Case {
+        QStringList quirks;
+        QString mil;
+        QString vin;
+        QString frameTitle;
+        int frameValues;
+    };
+    const Case cases[] = {
+        {{"headers-stuck-off", "transmission-first"}, "on, 1 stored code", "1FAHP3F27CL123456",
+         "Freeze frame (set by P0420)", 10},
+        {{"padded-vin"}, "on, 1 stored code", "1FAHP3F27CL123456", "Freeze frame (set by P0420)", 10},
+        {{"headers-stuck-off", "frame-lister"}, "on, 1 stored code", "1FAHP3F27CL123456",
+         "Freeze frame: not read (the adapter does not show which unit answered)", 0},
+    };
+    for (const Case& c : cases) {
+        QStringList arguments = {"--car", "can11", "--pending", "P0300,P0171", "--stored", "P0420"};
+        for (const QString& quirk : c.quirks)
+            arguments << "--quirk" << quirk;
+        const std::string what = c.quirks.join(' ').toStdString();
+        Emulator emulator(arguments);
+        ASSERT_FALSE(emulator.link().empty()) << what;
+        LiveForm live(emulator.link());
+        const LiveForm::Read r = live.read();
+        ASSERT_TRUE(r.ok) << what;
+        QStringList codes = r.codes;
+        codes.sort();  // the pending codes in the order their units answered
+        EXPECT_EQ(codes, QStringList({"P0171", "P0300", "P0420"})) << what;
+        frmVehicleReport report;
+        report.showVehicle(live.form.LastVehicle, QStringLiteral("generic"));
+        EXPECT_EQ(report.mil->text(), c.mil) << what;
+        EXPECT_EQ(report.vin->text(), c.vin) << what;
+        EXPECT_EQ(report.freezeFrameTitle->text(), c.frameTitle) << what;
+        EXPECT_EQ(report.freezeFrame->rowCount(), c.frameValues) << what;
     }
 }
 

@@ -66,6 +66,21 @@ std::optional<std::pair<int, bool>> protocolArgument(std::string_view text) {
 
 bool allHex(std::string_view text) { return std::all_of(text.begin(), text.end(), isHexDigit); }
 
+// A line that shows one frame from a unit (with or without its header, "0:" numbered or
+// not); not the length line of a formatted multi-frame answer ("014"), nor an adapter's
+// own words.
+bool isFrameLine(std::string_view line) {
+    std::size_t digits = 0;
+    for (const char c : line) {
+        if (isHexDigit(c)) {
+            ++digits;
+        } else if (c != ' ' && c != ':') {
+            return false;
+        }
+    }
+    return digits > 3;
+}
+
 // Every unit but `first` answers `service` with 7F <service> 11 (service not supported).
 void refuseOthers(std::vector<EcuMessage>& messages, std::uint32_t first, std::uint8_t service) {
     std::vector<EcuMessage> kept;
@@ -405,7 +420,6 @@ Reply Adapter::obdRequest(std::span<const std::uint8_t> request, Reply reply) {
     const bool codes = request[0] == 0x03 || request[0] == 0x07;
     // The answer in parts, each after its own pause: the first unit, a late one, the rest.
     std::vector<std::pair<int, std::vector<std::string>>> parts;
-    int frames = 0;
     if (transient_ == TransientAnswer::Kind::CanError) {
         parts.push_back({0, {"CAN ERROR"}});
     } else if (transient_ == TransientAnswer::Kind::NoData) {
@@ -416,10 +430,6 @@ Reply Adapter::obdRequest(std::span<const std::uint8_t> request, Reply reply) {
         parts.push_back({0, {"BUFFER FULL"}});
     } else {
         std::vector<EcuMessage> messages = carAnswer(request);
-        for (const EcuMessage& message : messages) {
-            const std::size_t size = message.data.size();
-            frames += !isCan(found_) || size <= 7 ? 1 : 1 + static_cast<int>((size - 6 + 6) / 7);
-        }
         if (messages.empty()) {
             parts.push_back({answerTimeout_, {"NO DATA"}});
         } else {
@@ -464,17 +474,27 @@ Reply Adapter::obdRequest(std::span<const std::uint8_t> request, Reply reply) {
         emit(searchWait, std::move(text));
         return reply;
     }
+    // With the answer count the chip stops listening once that many frames have come (a
+    // "response pending" among them), and prompts at once: frames after those are lost.
     int wait = searchWait;
+    int shown = 0;
+    bool allCame = false;
     for (auto& [pause, lines] : parts) {
+        if (allCame) break;
         std::string text;
-        for (const std::string& line : lines) text += line + lineEnd();
+        for (const std::string& line : lines) {
+            text += line + lineEnd();
+            if (isFrameLine(line) && ++shown == expectedAnswers_) {
+                allCame = true;
+                break;
+            }
+        }
         emit(wait + pause, std::move(text));
         wait = 0;
     }
     // After the last answer the chip waits its timeout for more units, then prompts; a
     // "NO DATA" comes after that wait already.
     const bool noData = parts.size() == 1 && parts.front().second.back() == "NO DATA";
-    const bool allCame = expectedAnswers_ > 0 && frames >= expectedAnswers_;
     emit(noData || allCame ? 0 : answerTimeout_, closing(!has(Quirk::NoPrompt)));
     return reply;
 }

@@ -435,6 +435,9 @@ TEST(Elm327Adapter, LessCooperativeAdaptersAndCars) {
                      "7E8 21 01 83 07 65 00 00 00 \r[200]\r>"}}},
         // Two answers came, as asked; the prompt still waits.
         {{"count-ignored"}, {{"01012", both0101}}},
+        // A count of one: the chip stops listening after the first frame, the transmission's,
+        // and the engine's answer is lost; the prompt comes at once.
+        {{"transmission-first"}, {{"ATH1", "OK\r\r>"}, {"01011", "7E9 06 41 01 81 07 65 00 \r\r>"}}},
         // The second unit's VIN in four frames, then the engine's in three.
         {{"padded-vin"},
          {{"ATH1", "OK\r\r>"},

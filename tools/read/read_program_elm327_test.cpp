@@ -12,6 +12,7 @@
 #include <mutex>
 #include <thread>
 
+#include "tools/elm327-emulator/testing/personalities.h"
 #include "tools/elm327-emulator/testing/running_adapter.h"
 #include "definitions/test_support.h"
 #include "tools/read/testing/child_process.h"
@@ -216,6 +217,39 @@ std::vector<std::string> linesOf(const std::string& text) {
         start = end + 1;
     }
     return lines;
+}
+
+// What the report's JSON says of one item: "not read (REASON)" when it names it so.
+std::string itemOfJson(const QJsonObject& report, const char* item, const std::string& read) {
+    const QJsonValue reason = report["not_read_reasons"].toObject()[item];
+    return reason.isString() ? "not read (" + reason.toString().toStdString() + ")" : read;
+}
+
+// Each adapter personality through the command line, as the ELM327 library's own table
+// checks it: the JSON says what was read, or names what was not.
+TEST(ReadProgramElm327, EachAdapterPersonalityInJson) {
+    for (const elmemu::testing::Personality& row : elmemu::testing::personalities()) {
+        SCOPED_TRACE(row.what);
+        std::vector<std::string_view> arguments = elmemu::testing::personalityCar();
+        arguments.insert(arguments.end(), row.arguments.begin(), row.arguments.end());
+        RunningAdapter adapter(arguments);
+        const ChildResult json = readProgram({"--link", adapter.link(false), "--format", "json"});
+        ASSERT_EQ(json.status, 0) << json.err;
+        const QJsonObject report = QJsonDocument::fromJson(QByteArray::fromStdString(json.out)).object();
+        // The pending codes in the order their units answered.
+        const std::string codes = codesOfJson(json.out);
+        EXPECT_TRUE(codes == "Pending P0300\nPending P0171\nStored P0420\nPermanent P0420\n" ||
+                    codes == "Pending P0171\nPending P0300\nStored P0420\nPermanent P0420\n")
+            << json.out;
+        const QJsonValue mil = report["mil"];
+        EXPECT_EQ(itemOfJson(report, "readiness", mil.isBool() ? (mil.toBool() ? "on" : "off") : "none"), row.mil);
+        const QJsonObject frame = report["freeze_frame"].toObject();
+        const std::string frameText = frame.isEmpty() ? "none"
+                                                      : frame["code"].toString().toStdString() + " with " +
+                                                            std::to_string(frame["values"].toArray().size()) + " values";
+        EXPECT_EQ(itemOfJson(report, "freeze_frame", frameText), row.frame);
+        EXPECT_EQ(itemOfJson(report, "vin", report["vin"].isString() ? "read" : "none"), row.vin);
+    }
 }
 
 TEST(ReadProgramElm327, LiveLinesUntilTheDurationEndsOrTheAdapterGoes) {
