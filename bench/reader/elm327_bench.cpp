@@ -19,6 +19,10 @@
 //                             freeze frame 0 with its values, permanent codes, the VIN:
 //                             17 requests more), beside BM_Elm327LaterExchange, the codes
 //                             alone. Target: <= 1.5 s on CAN.
+//   BM_Elm327PersonalityRead/NAME  the same later whole read behind the emulator's quirks
+//                             (several PIDs refused or answered NO DATA, headers stuck
+//                             off, the count ignored, a padded VIN …), each beside the
+//                             cooperating adapter's: time and RequestsAfterCodes.
 // BM_Elm327FirstExchange and BM_Elm327LaterExchange read the codes alone
 // (Session::readVehicle(false)), as their floors count.
 // The emulator is started as a child process (vx414-elm327-emulator beside bench/).
@@ -213,6 +217,55 @@ void BM_Elm327LaterWholeRead(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_Elm327LaterWholeRead)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(10);
+
+// A later whole read behind an adapter or car that cooperates less than the emulator does
+// by default (its quirks), against the timed emulator: the time, and the requests after the
+// codes (counter RequestsAfterCodes) beside the cooperating adapter's. Every item must be read.
+void BM_Elm327PersonalityRead(benchmark::State& state, std::vector<std::string> quirks) {
+    std::vector<std::string> options = {"--timed"};
+    for (std::string& quirk : quirks) options.insert(options.end(), {"--quirk", std::move(quirk)});
+    EmulatorProcess emulator(std::move(options));
+    vx414::elm327::TtyTransport tty(emulator.path(), vx414::elm327::DefaultBaud);
+    vx414::elm327::Session session;
+    if (!tty.open(Clock::now() + 1s).isOk() || !session.readCodes(tty, Clock::now() + 10s).status.isOk()) {
+        state.SkipWithError("the first read failed");
+        return;
+    }
+    for (auto _ : state) {
+        const vx414::elm327::SessionResult result = session.readCodes(tty, Clock::now() + 10s);
+        const vx414::VehicleInfo& vehicle = result.vehicle;
+        if (!result.status.isOk() || result.stored.size() != 9 || vehicle.vin.empty() || vehicle.readiness.empty() ||
+            !vehicle.freezeFrame || vehicle.freezeFrame->values.size() != 10 || vehicle.permanent.empty() ||
+            !vehicle.notRead.empty()) {
+            state.SkipWithError("read failed or incomplete");
+        }
+    }
+    state.counters["RequestsAfterCodes"] = static_cast<double>(session.vehicleRequests());
+}
+BENCHMARK_CAPTURE(BM_Elm327PersonalityRead, cooperating, std::vector<std::string>{})
+    ->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK_CAPTURE(BM_Elm327PersonalityRead, multi_nodata, std::vector<std::string>{"multi-nodata"})
+    ->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK_CAPTURE(BM_Elm327PersonalityRead, multi_refuse, std::vector<std::string>{"multi-refuse"})
+    ->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK_CAPTURE(BM_Elm327PersonalityRead, multi_short, std::vector<std::string>{"multi-short"})
+    ->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK_CAPTURE(BM_Elm327PersonalityRead, multi_engine_silent, std::vector<std::string>{"multi-engine-silent"})
+    ->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK_CAPTURE(BM_Elm327PersonalityRead, headers_stuck_off,
+                  std::vector<std::string>{"headers-stuck-off", "transmission-first"})
+    ->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK_CAPTURE(BM_Elm327PersonalityRead, count_ignored, std::vector<std::string>{"count-ignored"})
+    ->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK_CAPTURE(BM_Elm327PersonalityRead, padded_vin, std::vector<std::string>{"padded-vin"})
+    ->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK_CAPTURE(BM_Elm327PersonalityRead, frame_lister, std::vector<std::string>{"frame-lister"})
+    ->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+// A bus error in every read: the second 03, 01 01 or frame support of each read (the
+// first read, before the loop, takes one of each).
+BENCHMARK_CAPTURE(BM_Elm327PersonalityRead, transient_errors,
+                  std::vector<std::string>{"transient-error=03@2", "transient-nodata=0101@2", "transient-error=020000@2"})
+    ->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 }  // namespace
 

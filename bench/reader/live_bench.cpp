@@ -4,6 +4,7 @@
 // 25 ms and the frames' bytes at 10.4 kbit/s) or by 95 ms (with the P3 pause of at least
 // 55 ms a unit may ask before the next request counted in too).
 //   BM_LiveCan/N      N PIDs followed on CAN (up to six a request, the answer count given)
+//   BM_LiveCanQuirk/NAME/6  six PIDs on CAN, several a request refused, or one bus error
 //   BM_LiveSlowBus/pids:N/late_ms:D  N PIDs followed on the K-line car (one a request)
 //   BM_LiveJ1850Vpw/pids:N/late_ms:D N PIDs followed on the J1850 VPW car (one a request)
 // The figure is the counter RoundsPerSecond: rounds of all N values, measured over the
@@ -81,6 +82,17 @@ void poll(benchmark::State& state, std::vector<std::string> emulatorOptions, std
 
 void BM_LiveCan(benchmark::State& state) { poll(state, {"--car", "can11", "--timed"}, 40); }
 BENCHMARK(BM_LiveCan)->Arg(1)->Arg(6)->Arg(12)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
+
+// Six PIDs on CAN behind an adapter whose units refuse requests for several PIDs (asked one
+// a request once the first round has shown it), and behind one that answers the 20th round
+// with a bus error (asked again at once; the longer requests stay).
+void BM_LiveCanQuirk(benchmark::State& state, std::string quirk) {
+    poll(state, {"--car", "can11", "--timed", "--quirk", std::move(quirk)}, 40);
+}
+BENCHMARK_CAPTURE(BM_LiveCanQuirk, multi_refuse, std::string("multi-refuse"))
+    ->Arg(6)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
+BENCHMARK_CAPTURE(BM_LiveCanQuirk, one_bus_error, std::string("transient-error=010C@20"))
+    ->Arg(6)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
 
 void BM_LiveSlowBus(benchmark::State& state) {
     poll(state, {"--car", "iso9141", "--timed", "--delay", std::to_string(state.range(1))}, 10);

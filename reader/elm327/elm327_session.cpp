@@ -318,9 +318,9 @@ int currentYear() {
     return static_cast<int>(std::chrono::year_month_day(today).year());
 }
 
-// The requests the services after the codes make at most on a car of two units, for sizing
-// their time: on CAN 01 and 02 go several PIDs to a request.
-std::size_t plannedRequests(int protocol) { return protocol >= 6 ? 9 : 18; }
+// The requests the services after the codes make on a car of two units whose frame holds
+// ten values, for sizing their time: on CAN 02 goes two values to a request where they fit.
+std::size_t plannedRequests(int protocol) { return protocol >= 6 ? 13 : 18; }
 
 // Every item of the vehicle part, not read for `reason`.
 std::vector<ItemNotRead> noneRead(const std::string& reason) {
