@@ -119,7 +119,7 @@ ServiceAnswer CarRequests::send(const std::string& request, std::size_t frames) 
 ServiceAnswer CarRequests::operator()(const std::string& request, const RequestPlan& asked) {
     if (lost_) return {*lost_, false, {}};
     RequestPlan plan = asked;
-    if (const auto proof = proven_.find(request); !plan.exact && proof != proven_.end()) {
+    if (const auto proof = proofs_.byRequest.find(request); proof != proofs_.byRequest.end()) {
         plan.frames = proof->second.frames;
         plan.units = proof->second.units;
         plan.exact = true;
@@ -127,6 +127,7 @@ ServiceAnswer CarRequests::operator()(const std::string& request, const RequestP
     const bool counted = plan.exact && headers_ && digitsAllowed() && plan.frames > 0 && plan.frames <= 0xF;
     ServiceAnswer answer = send(counted ? request + hexByte(static_cast<unsigned>(plan.frames)).substr(1) : request,
                                 plan.frames);
+    bool countedAnswer = counted;
     if (counted) {
         const std::string_view reason = answer.status.reason();
         bool again = reason == ResponsePendingOnly || reason == "answer incomplete";
@@ -146,16 +147,24 @@ ServiceAnswer CarRequests::operator()(const std::string& request, const RequestP
             // adapter stopped listening before every unit expected was heard.
             if (unnamed || (someoneMissing && framesIn(answer) >= plan.frames)) again = true;
             if (unnamed) headers_ = false;
-            if (someoneMissing) proven_.erase(request);
+            if (someoneMissing) forget(request);
         }
         if (again) answer = send(request, plan.frames);
+        countedAnswer = !again;
     }
     if (transient(answer.status) || (plan.listed && answer.status.isOk() && answer.noData)) {
         answer = send(request, plan.frames);
+        countedAnswer = false;
     }
     if (answer.status.isOk() && std::any_of(answer.units.begin(), answer.units.end(),
                                             [](const UnitMessages& unit) { return unit.sender.empty(); })) {
         headers_ = false;
+    }
+    // An answer of known length that came whole (without the count, or before as many
+    // frames as were counted: the adapter waited for more): asked again, it may wait for
+    // just the frames and units it brought.
+    if (asked.exact && answer.status.isOk() && !answer.noData && (!countedAnswer || framesIn(answer) < plan.frames)) {
+        prove(request, answer);
     }
     if (endsTheRead(answer)) lost_ = answer.status;
     return answer;
@@ -163,9 +172,9 @@ ServiceAnswer CarRequests::operator()(const std::string& request, const RequestP
 
 void CarRequests::prove(const std::string& request, const ServiceAnswer& answer) {
     if (!answer.status.isOk() || answer.noData || !headers_) return;
-    Proof proof{framesIn(answer), {}};
+    AnswerProofs::Proof proof{framesIn(answer), {}};
     for (const UnitMessages& unit : answer.units) proof.units.push_back(unit.sender);
-    proven_[request] = std::move(proof);
+    proofs_.byRequest[request] = std::move(proof);
 }
 
 PidSupport supportBySender(const ServiceAnswer& answer) {

@@ -78,25 +78,41 @@ struct RequestPlan {
     bool listed = false;
 };
 
+// Requests the units have answered in full before, each with the frames and the units of
+// its answer: asking it again may wait for just those frames. Kept for as long as the same
+// car is read (the session clears it when the units that answer the codes change).
+struct AnswerProofs {
+    struct Proof {
+        std::size_t frames = 0;
+        std::vector<std::string> units;
+    };
+    std::map<std::string, Proof> byRequest;
+};
+
 // Requests to the car. The number of answer frames to wait for is added where counting
 // cannot cut an answer: its length known, its units known and told apart by their headers
 // (CarRequests stops counting for good once an answer comes without them). An answer the
 // count may have cut (a unit expected missing, a multi-frame message left incomplete,
 // "response pending" alone) is asked again without it; an adapter that does not know the
 // digit ("?") is asked again without it and not given it for a while, and never again
-// once it said so twice. One CAN ERROR, BUFFER FULL, <DATA ERROR or STOPPED, and a lone
+// once it said so twice. A request of known length answered in full is remembered
+// (AnswerProofs): asked again, it waits for the frames and units that answered it, not for
+// units that never do. One CAN ERROR, BUFFER FULL, <DATA ERROR or STOPPED, and a lone
 // NO DATA where a unit lists what was asked, is asked once more before it stands. Once the
 // adapter or the car is gone, or the read was stopped, nothing more is sent.
 class CarRequests {
 public:
-    explicit CarRequests(ServiceAsker ask, bool can = true) : ask_(std::move(ask)), can_(can) {}
+    // `proofs`: where answers in full are remembered, for longer than this object lives;
+    // its own when not given.
+    explicit CarRequests(ServiceAsker ask, bool can = true, AnswerProofs* proofs = nullptr)
+        : ask_(std::move(ask)), can_(can), proofs_(proofs != nullptr ? *proofs : ownProofs_) {}
 
     ServiceAnswer operator()(const std::string& request, const RequestPlan& plan = {});
 
     // A request answered in full without the count (a request for several PIDs every unit
     // answered whole): its frames and units, so that asking it again may count them.
     void prove(const std::string& request, const ServiceAnswer& answer);
-    void forget(const std::string& request) { proven_.erase(request); }
+    void forget(const std::string& request) { proofs_.byRequest.erase(request); }
 
     // The adapter does not show which unit sent an answer (a clone that ignores ATH1): no
     // count digit from now on.
@@ -115,19 +131,16 @@ public:
     std::size_t framesIn(const ServiceAnswer& answer) const;
 
 private:
-    struct Proof {
-        std::size_t frames = 0;
-        std::vector<std::string> units;
-    };
     ServiceAnswer send(const std::string& request, std::size_t frames);
     bool digitsAllowed() const;
 
     ServiceAsker ask_;
     bool can_;
+    AnswerProofs ownProofs_;
+    AnswerProofs& proofs_;
     bool headers_ = true;
     int digitRefusals_ = 0;
     std::size_t digitsAgainAt_ = 0;
-    std::map<std::string, Proof> proven_;
     std::optional<LinkStatus> lost_;
     std::size_t sent_ = 0;
 };

@@ -311,6 +311,7 @@ LinkStatus readTroubleCodes(Conversation& talk, SessionResult& result) {
 void failed(AdapterState& state) {
     state.setUp = false;
     state.retryKnown = state.protocol != 0;
+    state.proofs = {};
 }
 
 int currentYear() {
@@ -341,11 +342,15 @@ std::size_t readVehicleServices(Conversation& talk, SessionResult& result, Adapt
         codes.push_back({unit.address, unit.pending, unit.stored});
         senders.push_back(unit.address);
     }
+    if (senders != state.proofUnits) {
+        state.proofs = {};
+        state.proofUnits = senders;
+    }
     VehicleRead read;
     if (Clock::now() < deadline) {
         talk.narrowDeadline(deadline);
         read = readVehicleAnswers([&talk](std::string_view request, std::size_t) { return talk.askService(request); },
-                                  senders, talk.protocol());
+                                  senders, talk.protocol(), &state.proofs);
     } else {
         // With no time left for them the services are not asked at all.
         read.answers.notRead = noneRead(notReadReason({LinkCode::Timeout, "no time left"}));

@@ -9,6 +9,7 @@
 
 #include "reader/elm327/elm327_adapter_timing.h"
 #include "reader/elm327/elm327_answer.h"
+#include "reader/elm327/elm327_pid_request.h"
 #include "reader/live_watcher.h"
 #include "reader/elm327/elm327_transport.h"
 #include "reader/link_status.h"
@@ -44,6 +45,10 @@ struct AdapterState {
     // may still be sending the rest, and the next command waits for it to end first.
     bool answerOwed = false;
     AdapterTiming timing;  // how fast it answers, from its answers so far
+    // Requests of the services after the codes the car has answered in full, and the units
+    // that answered the codes when they were learnt (another set of units: another car).
+    AnswerProofs proofs;
+    std::vector<std::string> proofUnits;
 };
 
 class Session {

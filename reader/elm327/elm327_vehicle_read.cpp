@@ -98,12 +98,13 @@ std::string notReadReason(const LinkStatus& status) {
     return "the answer could not be read";
 }
 
-VehicleRead readVehicleAnswers(const ServiceAsker& ask, const std::vector<std::string>& units, int protocol) {
+VehicleRead readVehicleAnswers(const ServiceAsker& ask, const std::vector<std::string>& units, int protocol,
+                               AnswerProofs* proofs) {
     VehicleRead read;
     obd::VehicleAnswers& answers = read.answers;
     answers.protocol = protocol;
     Items items(answers.notRead);
-    CarRequests requests(ask, protocol == 0 || protocol >= 6);
+    CarRequests requests(ask, protocol == 0 || protocol >= 6, proofs);
     // Answers without headers cannot be told apart: nothing is counted.
     if (std::any_of(units.begin(), units.end(), [](const std::string& unit) { return unit.empty(); })) {
         requests.headersHidden();

@@ -30,7 +30,10 @@ struct VehicleRead {
 // request is asked again one PID a request (PidReader).
 // `units` are the senders that answered 07 or 03 (empty when not known; a blank sender
 // means the adapter shows no headers); `protocol` as ATDPN gives it (0 when not known).
-VehicleRead readVehicleAnswers(const ServiceAsker& ask, const std::vector<std::string>& units, int protocol);
+// `proofs`: what earlier reads of the same car learnt of its answers (CarRequests); none
+// when not given.
+VehicleRead readVehicleAnswers(const ServiceAsker& ask, const std::vector<std::string>& units, int protocol,
+                               AnswerProofs* proofs = nullptr);
 
 // The words the report gives for an item not read, from the status of the answer that was
 // missing: "the read was stopped", "no answer in time", "the adapter stopped answering" …

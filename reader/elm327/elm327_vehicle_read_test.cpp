@@ -108,6 +108,13 @@ ScriptedTransport::Script adapter(Answers car, bool countDigit = true, char prot
                    : many                            ? severalAtOnce(car, request, several)
                    : found != car.end()              ? found->second
                                                      : "NO DATA";
+            // With the count the adapter stops listening after that many frames.
+            if (request != command && body != "?") {
+                std::size_t lines = static_cast<std::size_t>(std::stoi(command.substr(command.size() - 1), nullptr, 16));
+                std::size_t at = 0;
+                while (lines-- > 0 && at != std::string::npos) at = body.find('\r', at == 0 ? 0 : at + 1);
+                if (at != std::string::npos) body.resize(at);
+            }
         }
         return Reply{{0ms, body + "\r\r>"}};
     };
@@ -320,6 +327,37 @@ TEST(Elm327VehicleRead, ItemsNotReadWhenTooSlowOrStopped) {
         EXPECT_EQ(items, c.notRead) << c.at;
         EXPECT_EQ(v.units.size(), 2U) << c.at << ": the codes stay";
     }
+}
+
+// What a read learnt of who answers a request of known length is kept for the next read
+// of the same car: 02 00 and 09 00 then wait for the engine alone rather than for the
+// transmission's timeout. Other units answering the codes are another car: learnt afresh.
+// A unit that answers after all, first, takes the count: asked again without it.
+TEST(Elm327VehicleRead, ALaterReadCountsOnTheUnitsThatAnsweredBefore) {
+    Answers car = canCar();
+    ScriptedTransport link([&car](const std::string& command) { return adapter(car)(command); });
+    Session session;
+    ASSERT_TRUE(session.readCodes(link, Clock::now() + 5s).status.isOk());
+    EXPECT_EQ(servicesAsked(link), AllAsked);
+    link.clearCommands();
+    ASSERT_TRUE(session.readCodes(link, Clock::now() + 5s).status.isOk());
+    EXPECT_EQ(servicesAsked(link), "01012 0200001 0202001 02040005001 020C001 020D001 0A 09001 0902");
+
+    // The transmission keeps a frame support list now, and answers first: the count of one
+    // heard it alone, so the engine's was lost, and the request goes again without it.
+    car["020000"] = "7E9 07 42 00 00 00 00 00 00 \r7E8 07 42 00 00 58 18 00 00 ";
+    link.clearCommands();
+    const SessionResult third = session.readCodes(link, Clock::now() + 5s);
+    EXPECT_EQ(servicesAsked(link), "01012 0200001 020000 0202001 02040005001 020C001 020D001 0A 09001 0902");
+    EXPECT_EQ(freezeText(third.vehicle), Frame);
+
+    // Other units answer the codes: another car. What was learnt is dropped (02 00 counts
+    // both units of the codes again), and a count that heard other units than those
+    // expected is asked again without it.
+    car["03"] = "7E8 06 43 02 04 20 01 33 00 \r7EA 04 43 01 C1 00 00 00 00 ";
+    link.clearCommands();
+    ASSERT_TRUE(session.readCodes(link, Clock::now() + 5s).status.isOk());
+    EXPECT_EQ(servicesAsked(link), "01012 0101 0200002 020000 0202001 02040005001 020C001 020D001 0A 09002 0902");
 }
 
 TEST(Elm327VehicleRead, LegacyBusVinInFiveFrames) {
