@@ -191,7 +191,7 @@ std::size_t supporting(const PidSupport& support, std::uint8_t pid) {
         std::count_if(support.begin(), support.end(), [pid](const auto& unit) { return unit.second.has(pid); }));
 }
 
-bool PidReader::severalAtOnce() const { return severalAtOnce_ && !(adapterRefused_ && recent(*adapterRefused_)); }
+bool PidReader::severalAtOnce() const { return severalAtOnce_ && !(forms_.adapterRefused && recent(*forms_.adapterRefused)); }
 
 std::vector<std::string> PidReader::expectedUnits(std::span<const std::uint8_t> pids, const PidSupport* support) const {
     if (support == nullptr) return units_;
@@ -207,7 +207,7 @@ std::vector<std::string> PidReader::expectedUnits(std::span<const std::uint8_t> 
 bool PidReader::combinedUsable(std::span<const std::uint8_t> group, const PidSupport* support) const {
     if (!severalAtOnce()) return false;
     for (const std::string& unit : expectedUnits(group, support)) {
-        if (const auto found = refused_.find(unit); found != refused_.end() && recent(found->second)) return false;
+        if (const auto found = forms_.refused.find(unit); found != forms_.refused.end() && recent(found->second)) return false;
     }
     return true;
 }
@@ -215,7 +215,7 @@ bool PidReader::combinedUsable(std::span<const std::uint8_t> group, const PidSup
 std::vector<std::pair<std::uint8_t, ServiceAnswer>> PidReader::read(std::uint8_t service,
                                                                     std::span<const std::uint8_t> pids,
                                                                     const PidSupport* support) {
-    ++reads_;
+    ++forms_.reads;
     Answers answers;
     const std::size_t most = service == 0x02 ? MostPidsAtOnce02 : MostPidsAtOnce01;
     std::size_t next = 0;
@@ -294,7 +294,7 @@ void PidReader::readTogether(std::uint8_t service, std::span<const std::uint8_t>
     std::set<std::string> incomplete;
     bool everyPid = false;
     if (!answer.status.isOk()) {
-        if (std::string_view(answer.status.reason()) == "adapter did not understand") adapterRefused_ = reads_;
+        if (std::string_view(answer.status.reason()) == "adapter did not understand") forms_.adapterRefused = forms_.reads;
         everyPid = true;
     } else if (answer.noData) {
         everyPid = true;
@@ -358,7 +358,7 @@ void PidReader::readTogether(std::uint8_t service, std::span<const std::uint8_t>
         // A fault of the adapter's (a bus error twice running, a "?") is no verdict on the units.
         if (!answer.status.isOk()) continue;
         for (const std::string& unit : added) {
-            if (everyPid || incomplete.contains(unit)) refused_[unit] = reads_;
+            if (everyPid || incomplete.contains(unit)) forms_.refused[unit] = forms_.reads;
         }
     }
     if (incomplete.empty() && !everyPid) {

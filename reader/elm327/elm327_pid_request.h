@@ -145,6 +145,15 @@ private:
     std::size_t sent_ = 0;
 };
 
+// What the units have shown of requests for several PIDs: when (counted in PidReader reads)
+// a unit last left out of one what it then answered alone, and when the adapter last
+// refused the form. Kept for as long as the same car is read.
+struct CombinedForms {
+    std::size_t reads = 0;
+    std::map<std::string, std::size_t> refused;
+    std::optional<std::size_t> adapterRefused;
+};
+
 // Reads PIDs of service 01 or of service 02's frame 0, several to a request where the bus
 // takes it and the units have not shown they do not. A request for several PIDs whose
 // answer leaves out a PID some unit lists (NO DATA, "?", a refusal, a short answer, a unit
@@ -153,9 +162,14 @@ private:
 class PidReader {
 public:
     // `severalAtOnce`: the bus is CAN. `units`: the units that answered so far (07, 03), by
-    // sender; empty when not known.
-    PidReader(CarRequests& requests, bool severalAtOnce, std::vector<std::string> units)
-        : requests_(requests), severalAtOnce_(severalAtOnce), units_(std::move(units)) {}
+    // sender; empty when not known. `forms`: what earlier reads of the car showed; this
+    // reader's own when not given.
+    PidReader(CarRequests& requests, bool severalAtOnce, std::vector<std::string> units,
+              CombinedForms* forms = nullptr)
+        : requests_(requests),
+          severalAtOnce_(severalAtOnce),
+          units_(std::move(units)),
+          forms_(forms != nullptr ? *forms : ownForms_) {}
 
     // Each PID's answer from every unit, as a request for it alone would have it, in the
     // order asked. With `support`, a PID no unit lists is not asked (and has no entry);
@@ -175,16 +189,13 @@ private:
     ServiceAnswer askAlone(std::uint8_t service, std::uint8_t pid, const PidSupport* support);
     std::vector<std::string> expectedUnits(std::span<const std::uint8_t> pids, const PidSupport* support) const;
     bool combinedUsable(std::span<const std::uint8_t> group, const PidSupport* support) const;
-    bool recent(std::size_t when) const { return reads_ - when < CombinedRetryAfter; }
+    bool recent(std::size_t when) const { return forms_.reads - when < CombinedRetryAfter; }
 
     CarRequests& requests_;
     bool severalAtOnce_;
     std::vector<std::string> units_;
-    std::size_t reads_ = 0;
-    // When (in reads) a unit last left out of a request for several PIDs what it then
-    // answered alone, and when the adapter last refused the form.
-    std::map<std::string, std::size_t> refused_;
-    std::optional<std::size_t> adapterRefused_;
+    CombinedForms ownForms_;
+    CombinedForms& forms_;
 };
 
 // What each unit's answer to a "supported PIDs" request (01 00, 02 00 00, 09 00) declares.

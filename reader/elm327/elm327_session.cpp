@@ -312,6 +312,7 @@ void failed(AdapterState& state) {
     state.setUp = false;
     state.retryKnown = state.protocol != 0;
     state.proofs = {};
+    state.forms = {};
 }
 
 int currentYear() {
@@ -344,13 +345,14 @@ std::size_t readVehicleServices(Conversation& talk, SessionResult& result, Adapt
     }
     if (senders != state.proofUnits) {
         state.proofs = {};
+        state.forms = {};
         state.proofUnits = senders;
     }
     VehicleRead read;
     if (Clock::now() < deadline) {
         talk.narrowDeadline(deadline);
         read = readVehicleAnswers([&talk](std::string_view request, std::size_t) { return talk.askService(request); },
-                                  senders, talk.protocol(), &state.proofs);
+                                  senders, talk.protocol(), &state.proofs, &state.forms);
     } else {
         // With no time left for them the services are not asked at all.
         read.answers.notRead = noneRead(notReadReason({LinkCode::Timeout, "no time left"}));

@@ -48,6 +48,7 @@ struct AdapterState {
     // Requests of the services after the codes the car has answered in full, and the units
     // that answered the codes when they were learnt (another set of units: another car).
     AnswerProofs proofs;
+    CombinedForms forms;  // and which units take several PIDs a request
     std::vector<std::string> proofUnits;
 };
 

@@ -99,7 +99,7 @@ std::string notReadReason(const LinkStatus& status) {
 }
 
 VehicleRead readVehicleAnswers(const ServiceAsker& ask, const std::vector<std::string>& units, int protocol,
-                               AnswerProofs* proofs) {
+                               AnswerProofs* proofs, CombinedForms* forms) {
     VehicleRead read;
     obd::VehicleAnswers& answers = read.answers;
     answers.protocol = protocol;
@@ -109,7 +109,7 @@ VehicleRead readVehicleAnswers(const ServiceAsker& ask, const std::vector<std::s
     if (std::any_of(units.begin(), units.end(), [](const std::string& unit) { return unit.empty(); })) {
         requests.headersHidden();
     }
-    PidReader pids(requests, protocol >= 6, units);
+    PidReader pids(requests, protocol >= 6, units, forms);
 
     readReadiness(requests, units, answers, items);
     readFreezeFrame(pids, answers, items);

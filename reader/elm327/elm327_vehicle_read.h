@@ -30,10 +30,11 @@ struct VehicleRead {
 // request is asked again one PID a request (PidReader).
 // `units` are the senders that answered 07 or 03 (empty when not known; a blank sender
 // means the adapter shows no headers); `protocol` as ATDPN gives it (0 when not known).
-// `proofs`: what earlier reads of the same car learnt of its answers (CarRequests); none
+// `proofs` and `forms`: what earlier reads of the same car learnt of its answers
+// (CarRequests) and of its units' ways with requests for several PIDs (PidReader); none
 // when not given.
 VehicleRead readVehicleAnswers(const ServiceAsker& ask, const std::vector<std::string>& units, int protocol,
-                               AnswerProofs* proofs = nullptr);
+                               AnswerProofs* proofs = nullptr, CombinedForms* forms = nullptr);
 
 // The words the report gives for an item not read, from the status of the answer that was
 // missing: "the read was stopped", "no answer in time", "the adapter stopped answering" …

@@ -358,6 +358,15 @@ TEST(Elm327VehicleRead, ALaterReadCountsOnTheUnitsThatAnsweredBefore) {
     link.clearCommands();
     ASSERT_TRUE(session.readCodes(link, Clock::now() + 5s).status.isOk());
     EXPECT_EQ(servicesAsked(link), "01012 0101 0200002 020000 0202001 02040005001 020C001 020D001 0A 09002 0902");
+
+    // Units that refused a request for several PIDs are asked one PID a request by the next
+    // read of the car at once.
+    ScriptedTransport refusing(adapter(canCar(), true, '6', Several::Refused));
+    Session second;
+    ASSERT_TRUE(second.readCodes(refusing, Clock::now() + 5s).status.isOk());
+    refusing.clearCommands();
+    ASSERT_TRUE(second.readCodes(refusing, Clock::now() + 5s).status.isOk());
+    EXPECT_EQ(servicesAsked(refusing), "01012 0200001 0202001 0204001 0205001 020C001 020D001 0A 09001 0902");
 }
 
 TEST(Elm327VehicleRead, LegacyBusVinInFiveFrames) {
