@@ -8,7 +8,9 @@
 //   BM_LiveSlowBus/pids:N/late_ms:D  N PIDs followed on the K-line car (one a request)
 //   BM_LiveJ1850Vpw/pids:N/late_ms:D N PIDs followed on the J1850 VPW car (one a request)
 // The figure is the counter RoundsPerSecond: rounds of all N values, measured over the
-// rounds after the first (the discovery and the set-up are not counted).
+// rounds after the first (the discovery and the set-up are not counted);
+// LastTenRoundsPerSecond the same over the last ten rounds (after a fault, the pace polling
+// came back to).
 // The emulator is started as a child process (vx414-elm327-emulator beside bench/).
 #include <benchmark/benchmark.h>
 
@@ -39,15 +41,23 @@ public:
         if (sample.values.size() < pids_.size()) incomplete = true;
         if (count_++ == 0) first_ = Clock::now();
         last_ = Clock::now();
+        times_.push_back(last_);
         if (count_ > rounds_) stop_.request_stop();
     }
     double roundsPerSecond() const {
         const double seconds = std::chrono::duration<double>(last_ - first_).count();
         return seconds > 0 ? static_cast<double>(count_ - 1) / seconds : 0;
     }
+    // Over the last ten rounds alone: the pace polling settled back to after a fault.
+    double lastTenPerSecond() const {
+        if (times_.size() < 11) return 0;
+        const double seconds = std::chrono::duration<double>(times_.back() - times_[times_.size() - 11]).count();
+        return seconds > 0 ? 10.0 / seconds : 0;
+    }
     bool incomplete = false;
 
 private:
+    std::vector<Clock::time_point> times_;
     std::vector<std::uint8_t> pids_;
     std::size_t rounds_;
     std::stop_source& stop_;
@@ -65,6 +75,7 @@ void poll(benchmark::State& state, std::vector<std::string> emulatorOptions, std
     }
     vx414::elm327::Session session;
     double perSecond = 0;
+    double lastTen = 0;
     for (auto _ : state) {
         std::stop_source stop;
         TimingWatcher watcher(pids, rounds, stop);
@@ -74,10 +85,12 @@ void poll(benchmark::State& state, std::vector<std::string> emulatorOptions, std
             return;
         }
         perSecond = watcher.roundsPerSecond();
+        lastTen = watcher.lastTenPerSecond();
         state.SetIterationTime(perSecond > 0 ? 1.0 / perSecond : 0);
     }
     state.counters["RoundsPerSecond"] = perSecond;
     state.counters["ValuesPerSecond"] = perSecond * static_cast<double>(pids);
+    state.counters["LastTenRoundsPerSecond"] = lastTen;
 }
 
 void BM_LiveCan(benchmark::State& state) { poll(state, {"--car", "can11", "--timed"}, 40); }

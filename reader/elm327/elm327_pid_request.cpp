@@ -236,9 +236,9 @@ std::vector<std::pair<std::uint8_t, ServiceAnswer>> PidReader::read(std::uint8_t
                 longer.push_back(pid);
                 const std::vector<std::string> units = expectedUnits(longer, support);
                 const bool fits = std::all_of(units.begin(), units.end(), [&](const std::string& unit) {
-                                                  const obd::SupportedPids* lists = support == nullptr ? nullptr : &support->at(unit);
-                                                  return messageBytes(service, longer, lists) <= 7;
-                                              });
+                    const obd::SupportedPids* lists = support == nullptr ? nullptr : &support->at(unit);
+                    return messageBytes(service, longer, lists) <= 7;
+                });
                 if (!fits) break;
             }
             group.push_back(pid);
