@@ -5,6 +5,7 @@
 #include "reader/elm327/elm327_device_library.h"
 #include "reader/link_name.h"
 #include "tests/testing/emulator_process.h"
+#include "tests/testing/read_time.h"
 #include "tests/testing/window_on_link.h"
 #include "window/frm_vehicle_report.h"
 
@@ -257,6 +258,23 @@ TEST(Elm327EndToEnd, TheVehicleReportOnAdaptersThatCooperateLess)
         EXPECT_EQ(report.freezeFrameTitle->text(), c.frameTitle) << what;
         EXPECT_EQ(report.freezeFrame->rowCount(), c.frameValues) << what;
     }
+}
+
+// The read's time is when the codes came, not when the file is saved or the page printed:
+// an adapter hands its report over before the one-second tick.
+TEST(Elm327EndToEnd, SavedAndPrintedWithTheReadsOwnTime)
+{
+    Emulator emulator({"--car", "can11"});
+    ASSERT_FALSE(emulator.link().empty());
+    LiveForm live(emulator.link());
+    testing::TestClock clock;
+    live.platform.clock = clock.function();
+    ASSERT_TRUE(live.read().ok);
+    clock.now.minute = 16;  // a minute and more later
+    clock.now.second = 54;
+    const testing::ReadTimes times = testing::savedAndPrinted(live.form, live.box);
+    EXPECT_EQ(times.json, "2026-12-10T17:15:46+01:00");
+    EXPECT_TRUE(times.printed.contains("Read on: 2026-12-10 17:15:46 UTC+01:00")) << times.printed.toStdString();
 }
 
 TEST(Elm327EndToEnd, AWiFiAdapterSwitchedOffFailsWithinTheBound)

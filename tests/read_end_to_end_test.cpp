@@ -2,6 +2,7 @@
 // second later, the table the user reads, and the end byte the reader receives.
 #include "reader/vx414/tty_device_library.h"
 #include "tests/testing/emulator_process.h"
+#include "tests/testing/read_time.h"
 #include "tests/testing/window_on_link.h"
 
 #include <QElapsedTimer>
@@ -55,6 +56,26 @@ TEST(ReadEndToEnd, ClickLinkAndReadTheEmulatorsCodes)
     EXPECT_EQ(m.FirstBlockKind, "Pending");
     EXPECT_EQ(m.SecondBlockKind, "Stored");
     EXPECT_TRUE(QTest::qWaitFor([&] { return emulator.log().contains("received 0xAA"); }, 3000));
+}
+
+// The read's time is the tick's that took the codes, not the saving's or the printing's.
+TEST(ReadEndToEnd, SavedAndPrintedWithTheReadsOwnTime)
+{
+    Emulator emulator({"--pending", "P0300", "--stored", "C1234"});
+    ASSERT_FALSE(emulator.path().isEmpty());
+    LiveForm live(emulator.path());
+    testing::TestClock clock;
+    live.platform.clock = clock.function();
+    frmMain& m = live.form;
+    m.Vehicle->addItem("generic");
+    m.Link->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m.Link->isEnabled(); }, 10000));
+    ASSERT_FALSE(m.FlexList->isHidden());
+    clock.now.minute = 16;
+    clock.now.second = 54;
+    const testing::ReadTimes times = testing::savedAndPrinted(m, live.box);
+    EXPECT_EQ(times.json, "2026-12-10T17:15:46+01:00");
+    EXPECT_TRUE(times.printed.contains("Read on: 2026-12-10 17:15:46 UTC+01:00")) << times.printed.toStdString();
 }
 
 TEST(ReadEndToEnd, ASilentReaderShowsTheFailureMessage)

@@ -6,6 +6,7 @@
 #include "definitions/data_file.h"
 #include "reader/device_library.h"
 #include "reader/report_receiver.h"
+#include "report/report_format.h"
 #include "window/controls/command_button.h"
 #include "window/controls/control_array.h"
 #include "window/controls/flex_grid.h"
@@ -22,6 +23,8 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
+#include <optional>
 #include <string>
 #include <cstdint>
 #include <vector>
@@ -46,6 +49,8 @@ struct Platform {
     ProgramEnd& programEnd;
     DeviceLibrary& device;
     QString programFolder;  // the folder of the program file, no trailing separator
+    // The local time now: when a read's codes arrived, for every view and file of it.
+    std::function<LocalTime()> clock = localTimeNow;
 };
 
 // A straight line drawn on the window's surface, in twips.
@@ -166,6 +171,9 @@ public:
     // What the last successful read told about the car besides its codes (an ELM327
     // adapter's VIN, MIL, readiness, freeze frame, units); empty after a VX-414 read.
     VehicleInfo LastVehicle;
+    // When the last good read's codes arrived (the clock's time), whatever link they came
+    // by; empty before the first.
+    std::optional<LocalTime> LastReadTime;
     // How many codes at the end of DecodedCodes (up to CodeCount) are permanent ones.
     int PermanentCount = 0;
     // The make a VIN selected in Vehicle: while Vehicle shows it (or "generic") the next

@@ -106,7 +106,10 @@ TEST(Makes, AfterAReadAMakeChoiceRefillsTheResultsWithItsDefinitions)
     FlexGrid& t = *f.form->FlexList;
     ASSERT_EQ(t.TextMatrix(4, 0), "Total: 3");
     EXPECT_EQ(t.TextMatrix(1, 3), "System too lean (bank 1)");
-    EXPECT_EQ(t.TextMatrix(3, 1), "");  // P1136 is audi's only
+    // P1136 is audi's only: no definition here, still its kind and the make.
+    EXPECT_EQ(t.TextMatrix(3, 0), "Stored");
+    EXPECT_EQ(t.TextMatrix(3, 1), f.form->Vehicle->currentText());
+    EXPECT_EQ(t.TextMatrix(3, 3), "");
 
     f.choose("audi");
     EXPECT_FALSE(t.isHidden());
@@ -117,11 +120,14 @@ TEST(Makes, AfterAReadAMakeChoiceRefillsTheResultsWithItsDefinitions)
     EXPECT_EQ(t.TextMatrix(3, 3), "Long term fuel trim add.air, bank 1");
     EXPECT_EQ(t.TextMatrix(4, 0), "Total: 3");  // the read's total line stays
 
-    // Back to bmw: P1136 has no definition there, so its row keeps audi's cells.
+    // Back to bmw: P1136 has no definition there, and its row shows none (never audi's
+    // beside "bmw").
     f.choose("bmw");
     EXPECT_EQ(t.TextMatrix(1, 1), "bmw");
     EXPECT_EQ(t.TextMatrix(1, 3), "System too lean (bank 1)");
-    EXPECT_EQ(t.TextMatrix(3, 1), "audi");
+    EXPECT_EQ(t.TextMatrix(3, 0), "Stored");
+    EXPECT_EQ(t.TextMatrix(3, 1), "bmw");
+    EXPECT_EQ(t.TextMatrix(3, 3), "");
 
     // After the glossary, a make choice leaves the results alone.
     f.form->Glossary_Click();

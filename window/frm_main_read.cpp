@@ -90,11 +90,16 @@ void frmMain::Timer1_Timer()
         return;
     }
 
+    // The read's time is the codes' arrival: an adapter's report comes before the tick,
+    // the reader's on it.
+    LastReadTime = platform_.clock();
     takeVehicle(result.vehicle);
     PrepareResultTable();
     ClearResultRows();
     FillResultTable(DecodedCodes, CodeCount, FirstBlockCount, FirstBlockKind, SecondBlockKind, PermanentCount);
     WriteTotalLine(CodeCount);
+    // Rows picked in the last read's table mean nothing in this one.
+    FlexList->clearSelection();
     platform_.beep.beep();
     platform_.device.DeviceWriteByte(EndByte);
     platform_.device.DeviceClose();

@@ -115,7 +115,7 @@ TEST(CodeReading, AGoodReadFillsTheTableAndEndsTheExchange)
     const char* expected[6][4] = {
         {"TYPE", "Vehicle", "Code", "Definition"},
         {"Pending", "generic", "P0300", "Random/multiple cylinder misfire detected"},
-        {"", "", "C1234", ""},  // no definition: only the code is written
+        {"Stored", "generic", "C1234", ""},  // no definition: still its kind and the make
         {"Stored", "generic", "U0100", "Lost communication with ECM/PCM A"},
         {"Total: 3", "", "*", ""},
         {"", "", "*", ""},

@@ -56,16 +56,19 @@ void frmMain::FillResultTable(const DecodedCodeList& codes, int count,
     const QString permanentKind = QStringLiteral("Permanent");
     for (int r = 1; r <= count && r < static_cast<int>(codes.size()) && r < FlexList->Rows(); ++r) {
         const QString& code = codes[static_cast<std::size_t>(r)];
+        // Every code's row says its kind and the make, whether or not a definition is
+        // found: a code the make's table does not hold is still pending or stored. Its
+        // Definition cell is empty then, never a definition an earlier make left there.
+        FlexList->SetTextMatrix(r, 0, r <= firstBlockCount         ? firstKind
+                                      : r > count - permanentCount ? permanentKind
+                                                                   : secondKind);
+        FlexList->SetTextMatrix(r, 1, make);
+        FlexList->SetTextMatrix(r, 3, QString());
         // Every matching row is written, so the last one decides: a make's own definition,
         // loaded after the generic ones, wins.
         for (int d = 1; d < flexDemo->Rows(); ++d) {
             if (flexDemo->TextMatrix(d, 1).compare(code, Qt::CaseInsensitive) != 0)
                 continue;
-            FlexList->SetTextMatrix(r, 0, r <= firstBlockCount         ? firstKind
-                                          : r > count - permanentCount ? permanentKind
-                                                                       : secondKind);
-            FlexList->SetTextMatrix(r, 1, make);
-            FlexList->SetTextMatrix(r, 2, flexDemo->TextMatrix(d, 1));
             FlexList->SetTextMatrix(r, 3, flexDemo->TextMatrix(d, 2));
         }
         FlexList->SetTextMatrix(r, 2, code);

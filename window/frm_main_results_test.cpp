@@ -72,18 +72,23 @@ TEST(ResultTable, FillLooksCodesUpAndTheLastMatchDecides)
     EXPECT_EQ(t.TextMatrix(1, 3), "System too lean, bank 1 (make)");
     EXPECT_EQ(t.TextMatrix(2, 0), "Pending");
     EXPECT_EQ(t.TextMatrix(2, 3), "Catalyst efficiency below threshold");
-    EXPECT_EQ(t.TextMatrix(3, 0), "");  // second block, but no definition
+    // No definition: its kind and the make all the same, the Definition cell empty.
+    EXPECT_EQ(t.TextMatrix(3, 0), "Stored");
+    EXPECT_EQ(t.TextMatrix(3, 1), "audi");
     EXPECT_EQ(t.TextMatrix(3, 2), "B1000");
+    EXPECT_EQ(t.TextMatrix(3, 3), "");
     EXPECT_EQ(t.TextMatrix(4, 0), "Total: 3");
     EXPECT_EQ(t.TextMatrix(4, 2), "*");
 
-    // A fill without clearing keeps what rows without a definition held.
+    // A fill without clearing (another make picked) leaves no row with the make before's
+    // definition beside the make now shown.
     m.Vehicle->setCurrentIndex(0);
     defineRows(*m.flexDemo, {{"P0420", "Catalyst below threshold, bank 1"}});
     m.PrepareResultTable();
     m.FillResultTable(codes, 3, 2, "Pending", "Stored");
-    EXPECT_EQ(t.TextMatrix(1, 1), "audi");
-    EXPECT_EQ(t.TextMatrix(1, 3), "System too lean, bank 1 (make)");
+    EXPECT_EQ(t.TextMatrix(1, 0), "Pending");
+    EXPECT_EQ(t.TextMatrix(1, 1), "generic");
+    EXPECT_EQ(t.TextMatrix(1, 3), "");
     EXPECT_EQ(t.TextMatrix(2, 1), "generic");
     EXPECT_EQ(t.TextMatrix(2, 3), "Catalyst below threshold, bank 1");
     EXPECT_EQ(t.TextMatrix(4, 0), "Total: 3");

@@ -42,15 +42,6 @@ ResultExport::ResultExport(frmMain& form, ExportServices services)
 {
     attach(Grid::Results);
     attach(Grid::Glossary);
-    // Connected after the window's own handler, so this runs once the read is done: a
-    // read that succeeded shows the table, one that failed hides it.
-    connect(form_.Timer1, &QTimer::timeout, this, [this] {
-        if (!form_.FlexList->isHidden()) {
-            readTime_ = localTimeNow();
-            // Rows picked in the last read's table mean nothing in this one.
-            form_.FlexList->clearSelection();
-        }
-    });
 }
 
 FlexGrid* ResultExport::gridOf(Grid grid) const
@@ -132,7 +123,7 @@ std::vector<int> ResultExport::selectedRows(Grid grid) const
 
 ReadReport ResultExport::readReport(const std::vector<int>* rows) const
 {
-    ReadReport report{readTime_.value_or(localTimeNow()), form_.Vehicle->currentText().toStdString(), {}};
+    ReadReport report{form_.LastReadTime.value_or(localTimeNow()), form_.Vehicle->currentText().toStdString(), {}};
     const int count = std::min(form_.CodeCount, static_cast<int>(form_.DecodedCodes.size()) - 1);
     for (int r = 1; r <= count; ++r) {
         if (!wanted(rows, r))
@@ -185,7 +176,7 @@ QString ResultExport::suggestedName(Grid grid) const
 {
     if (grid == Grid::Glossary)
         return QStringLiteral("vx414-glossary.csv");
-    const LocalTime t = readTime_.value_or(localTimeNow());
+    const LocalTime t = form_.LastReadTime.value_or(localTimeNow());
     return QStringLiteral("vx414-codes-%1%2%3-%4%5.csv")
         .arg(t.year)
         .arg(twoDigits(t.month), twoDigits(t.day), twoDigits(t.hour), twoDigits(t.minute));

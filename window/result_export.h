@@ -77,8 +77,6 @@ private:
     ExportServices services_;
     QMenu* menus_[2] = {nullptr, nullptr};
     std::vector<QKeySequence> windowKeys_;  // the keys given a window-wide shortcut so far
-    // When the codes in the result table were read; set as each read completes.
-    std::optional<LocalTime> readTime_;
     std::function<UnitSystem()> units_;
 };
 
