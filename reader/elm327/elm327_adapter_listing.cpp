@@ -105,7 +105,21 @@ AdapterListing elm327::listAdapters(const std::string& wifiHost, unsigned wifiPo
         tryOne(tcp, elm327::ProbeBound, wifi);
     }
     listing.adapters.push_back(wifi);
+    elm327::addAdapterInUse(listing, inUse);
     return listing;
+}
+
+void elm327::addAdapterInUse(AdapterListing& listing, const std::string& inUse) {
+    if (inUse.empty()) return;
+    const bool listedAlready = std::any_of(listing.adapters.begin(), listing.adapters.end(),
+                                           [&inUse](const ListedAdapter& entry) { return sameLink(inUse, entry.link); });
+    if (listedAlready) return;
+    const ListedAdapter::Kind kind = inUse.starts_with(elm327::BleLinkPrefix) ? ListedAdapter::Kind::BluetoothLe
+                                     : inUse.starts_with("elm327://")         ? ListedAdapter::Kind::WiFi
+                                                                              : ListedAdapter::Kind::SerialPort;
+    ListedAdapter entry = listed(kind, inUse);
+    leftBe(inUse, entry);
+    listing.adapters.push_back(std::move(entry));
 }
 
 }  // namespace vx414

@@ -18,4 +18,9 @@ namespace vx414::elm327 {
 AdapterListing listAdapters(const std::string& wifiHost = UsualWiFiHost, unsigned wifiPort = UsualWiFiPort,
                             const std::string& inUse = {});
 
+// The adapter in use, when none of the listing's entries is it (a port the search does not
+// look at, a named pseudo-terminal, another Wi-Fi address): added at the end, as answered,
+// since it is answering this program's reads.
+void addAdapterInUse(AdapterListing& listing, const std::string& inUse);
+
 }  // namespace vx414::elm327

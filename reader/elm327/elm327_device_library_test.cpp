@@ -5,6 +5,8 @@
 // ports are searched once, the speed is found once.
 #include <gtest/gtest.h>
 
+#include "reader/elm327/elm327_adapter_listing.h"
+
 #include <arpa/inet.h>
 #include <atomic>
 #include <condition_variable>
@@ -527,6 +529,42 @@ TEST(DefaultDeviceLibrary, TheReaderWhenItsPathExistsElseTheAdapter) {
     endRead(link);
     EXPECT_EQ(a.reads, 2);
     ::rmdir(folder);
+}
+
+// "Choose adapter…" counts the adapter in use as answering, even where the listing's own
+// search does not look (a named pseudo-terminal, another Wi-Fi address).
+TEST(AdapterListing, TheAdapterInUseIsListedAsAnsweringOnce) {
+    const auto listing = [] {
+        AdapterListing l;
+        l.adapters.push_back({ListedAdapter::Kind::SerialPort, "elm327:/dev/ttyUSB0", "", std::nullopt, false, "no ELM327 answer"});
+        l.adapters.push_back({ListedAdapter::Kind::BluetoothLe, "elm327:ble:AA:BB:CC:DD:EE:FF", "OBDII", -60, true,
+                              "in use by this window: not tried again"});
+        return l;
+    };
+    struct Case {
+        const char* inUse;
+        std::size_t entries;
+        const char* last;  // the last entry's link, kind and note
+    };
+    const Case cases[] = {
+        {"", 2, "elm327:ble:AA:BB:CC:DD:EE:FF"},
+        {"elm327:ble:aa:bb:cc:dd:ee:ff", 2, "elm327:ble:AA:BB:CC:DD:EE:FF"},  // listed already, in either case
+        {"elm327:/dev/pts/7", 3, "elm327:/dev/pts/7 serial in use by this window: not tried again"},
+        {"elm327://10.0.0.5:35000", 3, "elm327://10.0.0.5:35000 wifi in use by this window: not tried again"},
+    };
+    for (const Case& c : cases) {
+        AdapterListing l = listing();
+        elm327::addAdapterInUse(l, c.inUse);
+        ASSERT_EQ(l.adapters.size(), c.entries) << c.inUse;
+        const ListedAdapter& last = l.adapters.back();
+        std::string text = last.link;
+        if (c.entries == 3) {
+            text += last.kind == ListedAdapter::Kind::WiFi ? " wifi " : last.kind == ListedAdapter::Kind::SerialPort ? " serial " : " ble ";
+            text += last.note;
+            EXPECT_TRUE(last.answered) << c.inUse;
+        }
+        EXPECT_EQ(text, c.last) << c.inUse;
+    }
 }
 
 }  // namespace
