@@ -1,4 +1,5 @@
 #include "window/frm_live_data.h"
+#include "window/close_keys.h"
 
 #include "report/live_format.h"
 #include "window/strip_chart.h"
@@ -51,7 +52,13 @@ frmLiveData::frmLiveData(Services services, UnitSystem units, QWidget* parent)
     unitsBox->addItem(QStringLiteral("Metric units"));
     unitsBox->addItem(QStringLiteral("US units"));
     unitsBox->setCurrentIndex(units_ == UnitSystem::Us ? 1 : 0);
+    intervalBox = new QComboBox(this);
+    intervalBox->addItems({QStringLiteral("As fast as the car answers"), QStringLiteral("Every 100 ms"),
+                           QStringLiteral("Every 250 ms"), QStringLiteral("Every second")});
+    intervalBox->setCurrentIndex(DefaultInterval);
+    intervalBox->setAccessibleName(QStringLiteral("Interval"));
     statusLabel = new QLabel(this);
+    closeButton = new QPushButton(QStringLiteral("Close"), this);
 
     auto* splitter = new QSplitter(this);
     splitter->addWidget(list);
@@ -62,7 +69,9 @@ frmLiveData::frmLiveData(Services services, UnitSystem units, QWidget* parent)
     buttons->addWidget(startButton);
     buttons->addWidget(recordButton);
     buttons->addWidget(unitsBox);
+    buttons->addWidget(intervalBox);
     buttons->addWidget(statusLabel, 1);
+    buttons->addWidget(closeButton);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(splitter, 1);
     layout->addLayout(buttons);
@@ -73,6 +82,9 @@ frmLiveData::frmLiveData(Services services, UnitSystem units, QWidget* parent)
     connect(timer_, &QTimer::timeout, this, &frmLiveData::takeNews);
     connect(startButton, &QPushButton::clicked, this, [this] { polling_ ? stop() : start(); });
     connect(recordButton, &QPushButton::clicked, this, &frmLiveData::toggleRecording);
+    connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
+    closeOnEscapeAndCtrlW(this);
+    connect(intervalBox, &QComboBox::currentIndexChanged, this, [this] { sendChoice(); });
     connect(unitsBox, &QComboBox::currentIndexChanged, this,
             [this](int index) { setUnits(index == 1 ? UnitSystem::Us : UnitSystem::Metric); });
     connect(list, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem*, int column) {
@@ -274,6 +286,9 @@ void frmLiveData::sendChoice()
             addPid(field->pid);
     }
     choice.others = supported_;
+    const int interval = intervalBox->currentIndex();
+    choice.interval = std::chrono::milliseconds(
+        IntervalMilliseconds[interval >= 0 && interval < static_cast<int>(std::size(IntervalMilliseconds)) ? interval : 0]);
     feed_->setChoice(std::move(choice));
 }
 
@@ -302,9 +317,16 @@ void frmLiveData::showSample(const obd::LiveSample& sample)
                 row->second->setText(ValueColumn, QStringLiteral("no answer"));
         }
     }
-    if (recording_.isOpen() && !recording_.add(sample)) {
-        say(text(recording_.error()));
-        stopRecording();
+    if (recording_.isOpen()) {
+        // A recording's time starts at its own first row, not at the polling's start.
+        if (!recordingStart_)
+            recordingStart_ = sample.seconds;
+        obd::LiveSample row = sample;
+        row.seconds -= *recordingStart_;
+        if (!recording_.add(row)) {
+            say(text(recording_.error()));
+            stopRecording();
+        }
     }
 }
 
@@ -331,6 +353,7 @@ void frmLiveData::toggleRecording()
     if (!path)
         return;
     recorded_ = tickOrder_;
+    recordingStart_.reset();
     if (!recording_.open(path->toStdString(), recorded_, units_)) {
         say(text(recording_.error()));
         return;

@@ -53,7 +53,11 @@ public:
     QPushButton* startButton;
     QPushButton* recordButton;
     QComboBox* unitsBox;
+    // How often a round is asked: as fast as the car answers, every 100 ms, 250 ms (the
+    // default) or second.
+    QComboBox* intervalBox;
     QLabel* statusLabel;
+    QPushButton* closeButton;  // as Esc and Ctrl+W
 
     // Start and Stop: stop returns at once; `why`, when given, is what the status says.
     void start();
@@ -70,6 +74,10 @@ public:
 
     // The interval at which the window takes what polling sent.
     static constexpr int TakeMilliseconds = 100;
+    // The least time from one round's start to the next the intervals offer; 0 is as fast
+    // as the car answers.
+    static constexpr int IntervalMilliseconds[] = {0, 100, 250, 1000};
+    static constexpr int DefaultInterval = 2;  // 250 ms: four rounds a second, a row each
     // The updates a second shown are counted over this many seconds of rounds.
     static constexpr double RateSeconds = 2.0;
 
@@ -109,6 +117,7 @@ private:
     QString recordingPath_;
     bool followingShown_ = false;   // the status is showFollowing()'s, to be kept up to date
     std::deque<double> roundTimes_;  // the seconds of the rounds of the last RateSeconds
+    std::optional<double> recordingStart_;  // the first recorded round's seconds of polling
 };
 
 }  // namespace vx414

@@ -29,6 +29,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <mutex>
 #include <sstream>
@@ -119,7 +120,11 @@ TEST(LiveDataWindow, ChartsFollowTheTickedValuesAndARecordingIsComplete)
         EXPECT_EQ(line.find(",,"), std::string::npos) << line;
         times.push_back(std::stod(line));
     }
-    ASSERT_GE(times.size(), 20U);
+    // At the default interval, a round every 250 ms: four rows a second at most, from the
+    // recording's own start.
+    ASSERT_GE(times.size(), 15U);
+    EXPECT_LE(times.size(), 22U);
+    EXPECT_LT(times.front(), 0.3);
     EXPECT_GE(times.back() - times.front(), 4.5);
     EXPECT_TRUE(std::is_sorted(times.begin(), times.end()));
 
@@ -142,6 +147,42 @@ TEST(LiveDataWindow, ChartsFollowTheTickedValuesAndARecordingIsComplete)
     x.window->close();
     EXPECT_FALSE(x.window->polling());
     EXPECT_LT(clock.elapsed(), 200) << "closing waited for the adapter";
+}
+
+// The interval chosen is the rounds' pace; Esc, Ctrl+W and Close each close the window,
+// and polling stops with it.
+TEST(LiveDataWindow, TheIntervalSetsThePaceAndTheWindowClosesByKeyOrButton)
+{
+    struct Case {
+        int interval;
+        double mostRounds;  // in a second
+        std::function<void(frmLiveData&)> close;
+    };
+    const Case cases[] = {
+        {3, 2, [](frmLiveData& w) { QTest::keyClick(&w, Qt::Key_Escape); }},
+        {1, 11, [](frmLiveData& w) { QTest::keyClick(&w, Qt::Key_W, Qt::ControlModifier); }},
+        {0, 1e9, [](frmLiveData& w) { w.closeButton->click(); }},
+    };
+    for (const Case& c : cases) {
+        LiveFixture x;
+        ASSERT_FALSE(x.running.emulator().address().empty()) << x.running.emulator().error();
+        EXPECT_EQ(x.window->intervalBox->currentIndex(), frmLiveData::DefaultInterval);
+        x.window->intervalBox->setCurrentIndex(c.interval);
+        x.window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(x.window.get()));
+        x.window->start();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return x.rows() > 20; }, 10000));
+        x.window->follow(0x0C, true);
+        const auto& points = x.window->chart->traces()[0].points;
+        ASSERT_TRUE(QTest::qWaitFor([&] { return points.size() >= 2; }, 5000));
+        QTest::qWait(1000);
+        const std::size_t before = points.size();
+        QTest::qWait(1000);
+        EXPECT_LE(static_cast<double>(points.size() - before), c.mostRounds) << c.interval;
+        c.close(*x.window);
+        EXPECT_FALSE(x.window->isVisible()) << c.interval;
+        EXPECT_FALSE(x.window->polling()) << c.interval;
+    }
 }
 
 TEST(LiveDataWindow, UnitsConvertTheValuesShownAndAreKept)

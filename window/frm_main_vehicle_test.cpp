@@ -128,8 +128,8 @@ TEST(VehicleWindow, PermanentCodesFollowTheStoredOnesAndCountInTheTotal)
     } cases[] = {
         {"a car with every kind", carReport(""), {"Pending", "Stored", "Stored", "Permanent", "Total: 4"},
          {"P0420", "P0171", "P0300", "P0171", "*"}},
-        // A code the definitions do not hold leaves its kind cell blank, as for every read.
-        {"permanent codes alone", onlyPermanent, {"Permanent", "", "Total: 2"}, {"P0300", "U0100", "*"}},
+        // A code the definitions do not hold still has its kind, as in every read.
+        {"permanent codes alone", onlyPermanent, {"Permanent", "Permanent", "Total: 2"}, {"P0300", "U0100", "*"}},
         // The next read without permanent codes has none left over.
         {"codes alone", {LinkStatus::ok(), {}, codes({"P0420", "P0300"})}, {"Stored", "Stored", "Total: 2"},
          {"P0420", "P0300", "*"}},

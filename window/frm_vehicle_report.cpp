@@ -11,6 +11,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+
+#include "window/close_keys.h"
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QShortcut>
@@ -181,8 +183,7 @@ frmVehicleReport::frmVehicleReport(QWidget* parent) : QWidget(parent, Qt::Window
     closeButton = new QPushButton(QStringLiteral("Close"), this);
     connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
     outer->addWidget(closeButton, 0, Qt::AlignRight);
-    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    connect(escape, &QShortcut::activated, this, &QWidget::close);
+    closeOnEscapeAndCtrlW(this);
     resize(kWantedWidth, kWantedHeight);
 }
 

@@ -5,6 +5,8 @@
 #include <QDesktopServices>
 #include <QHBoxLayout>
 #include <QPushButton>
+
+#include "window/close_keys.h"
 #include <QVBoxLayout>
 
 namespace vx414 {
@@ -84,6 +86,7 @@ HelpViewer::HelpViewer(QWidget* parent) : QWidget(parent, Qt::Window)
     contents_ = new QPushButton(tr("Contents"), this);
     back_ = new QPushButton(tr("Back"), this);
     forward_ = new QPushButton(tr("Forward"), this);
+    closeButton = new QPushButton(tr("Close"), this);
     back_->setEnabled(false);
     forward_->setEnabled(false);
     browser_ = new HelpBrowser(this);
@@ -93,10 +96,13 @@ HelpViewer::HelpViewer(QWidget* parent) : QWidget(parent, Qt::Window)
     buttons->addWidget(back_);
     buttons->addWidget(forward_);
     buttons->addStretch();
+    buttons->addWidget(closeButton);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(buttons);
     layout->addWidget(browser_, 1);
 
+    connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
+    closeOnEscapeAndCtrlW(this);
     connect(contents_, &QPushButton::clicked, this, &HelpViewer::goHome);
     connect(back_, &QPushButton::clicked, browser_, &QTextBrowser::backward);
     connect(forward_, &QPushButton::clicked, browser_, &QTextBrowser::forward);

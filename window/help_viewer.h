@@ -53,6 +53,9 @@ public:
     // The page shown, as a path inside the help file; empty while a message is shown.
     QString currentTopic() const;
 
+    // Closes the window, as Esc and Ctrl+W do.
+    QPushButton* closeButton;
+
 private:
     void showMessage(const QString& text);
     void goHome();

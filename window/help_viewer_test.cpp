@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QPointer>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
@@ -59,6 +61,26 @@ TEST(HelpViewer, OpensTheBuiltFileAtItsDefaultTopicWithItsStylesheetAndPictures)
                                            QUrl(QStringLiteral("/html/progress-strip.png")));
     ASSERT_TRUE(picture.isValid());
     EXPECT_EQ(picture.value<QImage>().size(), QSize(560, 18));
+}
+
+// Esc, Ctrl+W and its Close button each close the help window.
+TEST(HelpViewer, ClosesByEscCtrlWOrItsButton)
+{
+    for (int way = 0; way < 3; ++way) {
+        QPointer<HelpViewer> viewer = new HelpViewer;
+        viewer->openHelpFile(builtHelpFile());
+        viewer->show();
+        viewer->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(viewer));
+        if (way == 0)
+            QTest::keyClick(viewer->browser(), Qt::Key_Escape);
+        else if (way == 1)
+            QTest::keyClick(viewer->browser(), Qt::Key_W, Qt::ControlModifier);
+        else
+            viewer->closeButton->click();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return viewer.isNull(); }, 1000)) << "way " << way;
+        delete viewer;
+    }
 }
 
 TEST(HelpViewer, LinksLeadToOtherPagesAndBackWebLinksLeaveTheWindow)

@@ -1,0 +1,18 @@
+#include "window/close_keys.h"
+
+#include <QKeySequence>
+#include <QShortcut>
+#include <QWidget>
+
+namespace vx414 {
+
+void closeOnEscapeAndCtrlW(QWidget* window)
+{
+    for (const QKeySequence& keys : {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
+        auto* shortcut = new QShortcut(keys, window);
+        shortcut->setContext(Qt::WindowShortcut);
+        QObject::connect(shortcut, &QShortcut::activated, window, &QWidget::close);
+    }
+}
+
+}  // namespace vx414
