@@ -116,21 +116,25 @@ set(CPACK_PACKAGE_CONTACT ${VX414_MAINTAINER})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "companion program of the VX-414 trouble-code reader")
 # Lines of at most 80 characters, as Debian's tools show them.
 string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
-  "vx414 reads the report of the VX-414, a hand-held EOBD / OBD-II trouble-code"
-  "reader, over its USB link and lists every code it holds, pending and stored,"
-  "each with its definition for the chosen vehicle make (67 makes, generic"
-  "first). Without a reader it is a reference: type the beginning of a code to"
-  "see its definition, or open the glossary of 832 diagnostic terms."
+  "vx414 reads the trouble codes of a car, pending, stored and permanent, each with"
+  "its definition for the chosen vehicle make (67 makes, generic first): from the"
+  "VX-414, a hand-held EOBD / OBD-II trouble-code reader, over its USB link, or"
+  "through an ELM327 OBD-II adapter over USB serial, Bluetooth (rfcomm or Bluetooth"
+  "LE) or Wi-Fi. Through an adapter it also tells the VIN, the check-engine light,"
+  "the readiness monitors and the freeze frame, clears the codes, and shows live"
+  "data as strip charts. Without a car it is a reference: type the beginning of a"
+  "code to see its definition, or open the glossary of 832 diagnostic terms."
   "."
-  "vx414-read does the same on the command line: it reads the codes once, looks"
-  "a code or a glossary term up, and clears the codes through an ELM327"
-  "adapter, printing text, CSV or JSON for scripts."
+  "vx414-read does the same on the command line: it reads the codes once, follows"
+  "live data, looks a code or a glossary term up, and clears the codes through an"
+  "ELM327 adapter, printing text, CSV or JSON for scripts."
   "."
   "The package also holds vx414-reader-emulator, which plays the reader on a"
   "pseudo-terminal, vx414-elm327-emulator, which plays an ELM327 OBD-II adapter"
   "and a car on a pseudo-terminal or a local TCP port, vx414-dis, which builds,"
-  "dumps and verifies the definitions file, and a udev rule that names the"
-  "reader's device /dev/vx414.")
+  "dumps and verifies the definitions file, and a udev rule that gives access to"
+  "the USB-serial chips ELM327 adapters are built on, with a template for naming"
+  "the reader's device /dev/vx414.")
 set(CPACK_PACKAGE_HOMEPAGE_URL ${VX414_HOMEPAGE})
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

@@ -75,6 +75,13 @@ done
 for field in Section Maintainer Description; do
   [ -n "$(dpkg-deb -f "$deb" "$field")" ] || fail "no $field field"
 done
+# The description and the metainfo name every kind of link the program reads through.
+description=$(dpkg-deb -f "$deb" Description)
+metainfo_text=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/metainfo/io.github.vx414.vx414.metainfo.xml)
+for link in "VX-414" "USB" "ELM327" "Bluetooth LE" "rfcomm" "Wi-Fi"; do
+  grep -qF -- "$link" <<<"$description" && ok "the description names $link" || fail "the description does not name $link"
+  grep -qF -- "$link" <<<"$metainfo_text" && ok "the metainfo names $link" || fail "the metainfo does not name $link"
+done
 
 tree="$work/tree"
 dpkg-deb -x "$deb" "$tree"
