@@ -109,6 +109,18 @@ for page in "$tree"/usr/share/man/man1/*.1.gz; do
   fi
 done
 
+# man vx414 names every form of link that vx414 --help gives (without its optional parts).
+help=$(QT_QPA_PLATFORM=offscreen "$tree/usr/lib/vx414/vx414" --help 2>&1)
+manual=$(MANWIDTH=200 man -l "$tree/usr/share/man/man1/vx414.1.gz" 2>/dev/null)
+forms=$(sed -n '/^LINK is one of:/,/^$/p' <<<"$help" | awk '/^  [^ ]/ {print $1}')
+[ -n "$forms" ] || fail "vx414 --help lists no link forms"
+for form in $forms; do
+  prefix=${form%%[[?]*}
+  prefix=${prefix%%AA:*}
+  prefix=${prefix%%HOST*}
+  if grep -qF -- "$prefix" <<<"$manual"; then ok "man vx414 names $prefix"; else fail "man vx414 does not name $prefix"; fi
+done
+
 for size in "${sizes[@]}"; do
   actual=$(identify -format '%wx%h' "$tree/usr/share/icons/hicolor/${size}x${size}/apps/vx414.png" 2>/dev/null)
   [ "$actual" = "${size}x${size}" ] || fail "the ${size}x${size} icon is ${actual:-unreadable}"
