@@ -196,9 +196,10 @@ bool PidReader::severalAtOnce() const { return severalAtOnce_ && !(forms_.adapte
 std::vector<std::string> PidReader::expectedUnits(std::span<const std::uint8_t> pids, const PidSupport* support) const {
     if (support == nullptr) return units_;
     std::vector<std::string> units;
-    for (const auto& [sender, lists] : *support) {
+    for (const auto& unit : *support) {
+        const obd::SupportedPids& lists = unit.second;
         if (std::any_of(pids.begin(), pids.end(), [&lists](std::uint8_t pid) { return pid == 0x00 || lists.has(pid); })) {
-            units.push_back(sender);
+            units.push_back(unit.first);
         }
     }
     return units;
