@@ -38,6 +38,7 @@ public:
     void DeviceEndReading() override { current_->DeviceEndReading(); }
     bool DeviceCanClear() override { return current_->DeviceCanClear(); }
     ClearResult DeviceClearCodes() override { return current_->DeviceClearCodes(); }
+    EngineSpeed DeviceEngineSpeed() override { return current_->DeviceEngineSpeed(); }
     std::string DeviceFailureCause(const LinkStatus& status) const override {
         return current_->DeviceFailureCause(status);
     }

@@ -34,6 +34,11 @@ public:
     // The adapter's, when the next read would go to it.
     bool DeviceCanClear() override { return adapter() != nullptr; }
     ClearResult DeviceClearCodes() override;
+    // Asked where the clear would go: the reader cannot ask, as it cannot clear.
+    EngineSpeed DeviceEngineSpeed() override {
+        if (Elm327DeviceLibrary* link = adapter()) return link->engineSpeed();
+        return DeviceLibrary::DeviceEngineSpeed();
+    }
     std::string DeviceFailureCause(const LinkStatus& status) const override {
         return current_->DeviceFailureCause(status);
     }

@@ -96,6 +96,10 @@ public:
     virtual ClearResult DeviceClearCodes() {
         return {LinkStatus(LinkCode::NoDevice, "this link cannot clear codes"), {}, {}};
     }
+    // The engine's speed (01 0C), asked just before a clear, within the link's own bound, on
+    // the caller's thread, while no read runs: empty with the reason when the car does not
+    // give it, no unit answered or the link cannot ask (the VX-414 reader).
+    virtual EngineSpeed DeviceEngineSpeed() { return {std::nullopt, "this link cannot ask for it"}; }
     // Why a read through this link failed, in the user's words (one or two sentences); empty
     // where the one failure message says it all (the VX-414 reader). Never waits.
     virtual std::string DeviceFailureCause(const LinkStatus& status) const {

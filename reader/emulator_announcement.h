@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace vx414 {
 
@@ -18,6 +19,11 @@ bool announceEmulator(int masterFd, EmulatorKind kind);
 // What the device behind the open tty `fd` announced: None for a serial line, a terminal
 // with another window size, or anything that is not a terminal.
 EmulatorKind announcedEmulator(int fd);
+
+// Over a link without a window size (TCP, Bluetooth LE) the ELM327 emulator says it in the
+// banner of its reset instead, after the chip's own name and version, where no ELM327 or
+// clone puts anything of the kind; the set-up of every exchange sees that banner.
+inline constexpr std::string_view Elm327EmulatorMark = "(vx414 emulator)";
 
 // The words the window shows for it ("reader emulator"); empty for None.
 std::string emulatorLinkName(EmulatorKind kind);

@@ -37,27 +37,38 @@ std::string liveValueText(const obd::LiveValue& value, UnitSystem units) {
     return numberText(q.value, value.field->decimals + q.extraDecimals);
 }
 
-std::string liveCsvHeader(std::span<const obd::PidField* const> columns, UnitSystem units) {
+std::string liveCsvHeader(std::span<const obd::PidField* const> columns, UnitSystem units, std::string_view source) {
     std::string out;
     format::appendField(out, "time (s)", ',');
     for (const obd::PidField* field : columns) {
         out += ',';
         format::appendField(out, liveHeading(*field, units), ',');
     }
+    if (!source.empty()) out += ",source";
     return out + "\n";
 }
 
-std::string liveCsvRow(const obd::LiveSample& sample, std::span<const obd::PidField* const> columns, UnitSystem units) {
+std::string liveCsvRow(const obd::LiveSample& sample, std::span<const obd::PidField* const> columns, UnitSystem units,
+                       std::string_view source) {
     std::string out = numberText(sample.seconds, 3);
     for (const obd::PidField* field : columns) {
         out += ',';
         if (const obd::LiveValue* value = valueOf(sample, field)) format::appendField(out, liveValueText(*value, units), ',');
     }
+    if (!source.empty()) {
+        out += ',';
+        format::appendField(out, source, ',');
+    }
     return out + "\n";
 }
 
-std::string liveJsonLine(const obd::LiveSample& sample, UnitSystem units) {
-    std::string out = "{\"time\":" + numberText(sample.seconds, 3) + ",\"values\":{";
+std::string liveJsonLine(const obd::LiveSample& sample, UnitSystem units, std::string_view source) {
+    std::string out = "{\"time\":" + numberText(sample.seconds, 3);
+    if (!source.empty()) {
+        out += ",\"source\":";
+        format::appendJsonString(out, source);
+    }
+    out += ",\"values\":{";
     bool first = true;
     for (const obd::LiveValue& value : sample.values) {
         if (!first) out += ',';

@@ -5,12 +5,14 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 namespace vx414 {
 
 LiveRecording::~LiveRecording() { close(); }
 
-bool LiveRecording::open(const std::string& path, std::vector<const obd::PidField*> columns, UnitSystem units) {
+bool LiveRecording::open(const std::string& path, std::vector<const obd::PidField*> columns, UnitSystem units,
+                         std::string source) {
     close();
     error_.clear();
     rows_ = 0;
@@ -21,14 +23,15 @@ bool LiveRecording::open(const std::string& path, std::vector<const obd::PidFiel
     }
     columns_ = std::move(columns);
     units_ = units;
-    pending_ = liveCsvHeader(columns_, units_);
+    source_ = std::move(source);
+    pending_ = liveCsvHeader(columns_, units_, source_);
     lastWrite_ = 0;
     return flush();
 }
 
 bool LiveRecording::add(const obd::LiveSample& sample) {
     if (fd_ < 0) return false;
-    pending_ += liveCsvRow(sample, columns_, units_);
+    pending_ += liveCsvRow(sample, columns_, units_, source_);
     ++rows_;
     if (sample.seconds - lastWrite_ < 1.0) return error_.empty();
     lastWrite_ = sample.seconds;

@@ -18,8 +18,10 @@ public:
     LiveRecording& operator=(const LiveRecording&) = delete;
 
     // Creates the file at `path` (an existing one is replaced) with its heading row. False,
-    // with error() saying why in words, when it cannot be created.
-    bool open(const std::string& path, std::vector<const obd::PidField*> columns, UnitSystem units);
+    // with error() saying why in words, when it cannot be created. `source`: the values'
+    // mark when an emulator gives them (see live_format.h).
+    bool open(const std::string& path, std::vector<const obd::PidField*> columns, UnitSystem units,
+              std::string source = {});
     bool isOpen() const { return fd_ >= 0; }
 
     // Adds a sample's row; the rows held are written out once a second (by the samples'
@@ -37,6 +39,7 @@ private:
     int fd_ = -1;
     std::vector<const obd::PidField*> columns_;
     UnitSystem units_ = UnitSystem::Metric;
+    std::string source_;
     std::string pending_;
     double lastWrite_ = 0;
     std::size_t rows_ = 0;

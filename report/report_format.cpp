@@ -264,13 +264,18 @@ std::string reportAsCsv(const ReadReport& report, CsvHeader header) {
   // that a script reading columns by position reads old and new files alike. The VIN is
   // in every row, as the time and make are, so that a workshop's log tells cars apart.
   const std::string_view vin = report.vehicle.vin;
+  // An emulator's read says so in a column of every row rather than in a comment line
+  // above the header: spreadsheets have no comment lines (one would become a row and push
+  // the header down), and a log gathered from many reads keeps the mark on each of its rows.
+  const std::string_view source = report.source;
   if (header == CsvHeader::With)
-    appendRecord(out, {"time", "make", "kind", "code", "definition", "unit", "vin"}, kComma, kCrLf);
+    appendRecord(out, {"time", "make", "kind", "code", "definition", "unit", "vin", "source"}, kComma, kCrLf);
   for (const ReportCode& c : report.codes) {
-    appendRecord(out, {time, report.make, c.kind, c.code, c.definition, c.unit, vin}, kComma, kCrLf);
+    appendRecord(out, {time, report.make, c.kind, c.code, c.definition, c.unit, vin, source}, kComma, kCrLf);
   }
   // A clean car is a result too: a log gathered read by read keeps a row for it.
-  if (report.codes.empty()) appendRecord(out, {time, report.make, kNoCodesKind, "", "", "", vin}, kComma, kCrLf);
+  if (report.codes.empty())
+    appendRecord(out, {time, report.make, kNoCodesKind, "", "", "", vin, source}, kComma, kCrLf);
   return out;
 }
 
@@ -339,6 +344,8 @@ std::string reportAsJson(const ReadReport& report) {
   appendJsonString(out, isoTime(report.time));
   out += ",\n  \"make\": ";
   appendJsonString(out, report.make);
+  out += ",\n  \"source\": ";
+  appendJsonStringOrNull(out, report.source);
   out += ",\n  \"vin\": ";
   appendJsonStringOrNull(out, vehicle.vin);
   out += ",\n  \"vin_warning\": ";
@@ -358,6 +365,9 @@ std::string reportAsJson(const ReadReport& report) {
   });
   out += ",\n  \"inspection\": ";
   appendJsonStringOrNull(out, vehicle.inspection);
+  // The verdict is the federal rule's: the note goes with it, as on every other view.
+  out += ",\n  \"inspection_note\": ";
+  appendJsonStringOrNull(out, vehicle.inspection.empty() ? std::string_view{} : InspectionGuideNote);
   out += ",\n  \"inspection_verdict\": ";
   out += inspectionVerdictJson(vehicle.inspectionVerdict);
   out += ",\n  \"incomplete_monitors\": ";

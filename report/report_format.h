@@ -59,6 +59,12 @@ struct ReportCode {
   friend bool operator==(const ReportCode&, const ReportCode&) = default;
 };
 
+// Where a read came from: empty for a car (through the reader or an adapter), this for one
+// of the emulators, whose codes must never pass for a car's wherever the read goes.
+inline constexpr std::string_view kEmulatorSource = "emulator";
+// What people are shown of it: the printed page, the command line's text.
+inline constexpr std::string_view kDemoNotice = "DEMO: read from an emulator, not from a car";
+
 // The result of one read: only codes, never filler or total rows. The total is the
 // number of codes.
 struct ReadReport {
@@ -67,8 +73,10 @@ struct ReadReport {
   std::vector<ReportCode> codes;
   // What the link told about the car besides its codes; empty for the VX-414 reader.
   VehicleInfo vehicle{};
+  std::string source{};  // "" or kEmulatorSource
 
   std::size_t total() const { return codes.size(); }
+  bool fromEmulator() const { return source == kEmulatorSource; }
 };
 
 // One code as a read holds it: kind and code as decoded (ASCII), the definition as the
@@ -91,18 +99,21 @@ ReadReport reportFromRead(const LocalTime& time, std::string_view make,
 //   tab-separated: TYPE, Vehicle, Code, Definition (the result table's headings), the make
 //                  in every row; then, when the link told more about the car, the
 //                  vehicle's lines, readiness and freeze frame (vehicleAsTabText);
-//   CSV:           time, make, kind, code, definition, unit, vin, the time, make and VIN
-//                  in every row, so that the rows of many reads can be gathered in one
-//                  file; the VIN is empty when none was read (the VX-414 reader's reads);
+//   CSV:           time, make, kind, code, definition, unit, vin, source, the time, make,
+//                  VIN and source in every row, so that the rows of many reads can be
+//                  gathered in one file; the VIN is empty when none was read (the VX-414
+//                  reader's reads), the source empty for a car and "emulator" for an
+//                  emulator;
 //   JSON:          the document vx414-read(1) describes, "version" ReportJsonVersion:
-//                  {"version", "time", "make", "vin", "vin_warning", "model_year", "mil",
-//                  "codes": [{"kind", "code", "definition", "unit"}...], "total",
-//                  "readiness", "inspection", "inspection_verdict", "incomplete_monitors",
-//                  "freeze_frame", "not_read", "not_read_reasons"}; every member is always
-//                  there, null (or an empty array or object) when the read does not tell it.
-//                  Version 3 added the verdict, the incomplete monitors, the VIN warning and
-//                  the items not read.
-inline constexpr int ReportJsonVersion = 3;
+//                  {"version", "time", "make", "source", "vin", "vin_warning", "model_year",
+//                  "mil", "codes": [{"kind", "code", "definition", "unit"}...], "total",
+//                  "readiness", "inspection", "inspection_note", "inspection_verdict",
+//                  "incomplete_monitors", "freeze_frame", "not_read", "not_read_reasons"};
+//                  every member is always there, null (or an empty array or object) when
+//                  the read does not tell it ("source" null for a car). Version 3 added the
+//                  verdict, the incomplete monitors, the VIN warning and the items not read;
+//                  version 4 the source and the inspection's note.
+inline constexpr int ReportJsonVersion = 4;
 // A read without codes gives the header row alone, or an empty "codes" array; in CSV it
 // gives one row of kind kNoCodesKind with an empty code, so that a log of reads keeps it.
 // CsvHeader::Without leaves the header row out, for appending to a file that has one.

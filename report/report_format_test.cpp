@@ -162,13 +162,13 @@ TEST(ReportFormat, EachFormReadsBackAsTheRead) {
   const auto csv = readDelimited(reportAsCsv(report), ',', "\r\n");
   ASSERT_TRUE(csv) << reportAsCsv(report);
   EXPECT_EQ(reportAsCsv(report, CsvHeader::Without),
-            reportAsCsv(report).substr(std::string("time,make,kind,code,definition,unit,vin\r\n").size()));
+            reportAsCsv(report).substr(std::string("time,make,kind,code,definition,unit,vin,source\r\n").size()));
   ASSERT_EQ(csv->size(), report.total() + 1);
-  EXPECT_EQ((*csv)[0], (std::vector<std::string>{"time", "make", "kind", "code", "definition", "unit", "vin"}));
+  EXPECT_EQ((*csv)[0], (std::vector<std::string>{"time", "make", "kind", "code", "definition", "unit", "vin", "source"}));
   for (std::size_t i = 0; i < report.total(); ++i) {
     const ReportCode& c = report.codes[i];
     EXPECT_EQ((*csv)[i + 1], (std::vector<std::string>{"2026-12-07T22:49:01-03:30", "Make, \"Quoted\"",
-                                                       c.kind, c.code, kAwkward[i].utf8, "", ""}));
+                                                       c.kind, c.code, kAwkward[i].utf8, "", "", ""}));
   }
 
   const QJsonObject json = parseJson(reportAsJson(report));
@@ -193,8 +193,9 @@ TEST(ReportFormat, EachFormReadsBackAsTheRead) {
 TEST(ReportFormat, ReadWithoutCodesGivesHeadersAndAnEmptyArray) {
   const ReadReport empty{LocalTime{2026, 1, 2, 3, 4, 5, 0}, "generic", {}};
   // CSV keeps a row for a clean car; without the header (a log appended to) only that row.
-  EXPECT_EQ(reportAsCsv(empty), "time,make,kind,code,definition,unit,vin\r\n2026-01-02T03:04:05+00:00,generic,None,,,,\r\n");
-  EXPECT_EQ(reportAsCsv(empty, CsvHeader::Without), "2026-01-02T03:04:05+00:00,generic,None,,,,\r\n");
+  EXPECT_EQ(reportAsCsv(empty),
+            "time,make,kind,code,definition,unit,vin,source\r\n2026-01-02T03:04:05+00:00,generic,None,,,,,\r\n");
+  EXPECT_EQ(reportAsCsv(empty, CsvHeader::Without), "2026-01-02T03:04:05+00:00,generic,None,,,,,\r\n");
   EXPECT_EQ(reportAsTabText(empty), "TYPE\tVehicle\tCode\tDefinition\n");
   const QJsonObject json = parseJson(reportAsJson(empty));
   EXPECT_TRUE(json["codes"].isArray());
@@ -204,39 +205,54 @@ TEST(ReportFormat, ReadWithoutCodesGivesHeadersAndAnEmptyArray) {
   EXPECT_EQ(utf8(json["make"]), "generic");
 }
 
-TEST(ReportFormat, CsvCarriesTheVinInEveryRowAfterTheUnit) {
+TEST(ReportFormat, CsvCarriesTheVinAndTheSourceInEveryRowAfterTheUnit) {
   // The columns of older files keep their places, so a workshop's script that reads them by
-  // position reads this file too; the VIN stands in each row so that a log tells cars apart.
-  const std::string heading = "time,make,kind,code,definition,unit,vin\r\n";
+  // position reads this file too; the VIN stands in each row so that a log tells cars apart,
+  // and the source so that no row of an emulator's read passes for a car's, in CSV or JSON.
+  const std::string heading = "time,make,kind,code,definition,unit,vin,source\r\n";
   const std::string time = "2026-01-02T03:04:05+00:00";
   const struct {
     const char* name;
     std::string vin;
+    std::string source;
     std::vector<ReportCode> codes;
     CsvHeader header;
     std::string rows;  // after the heading, when there is one
   } cases[] = {
-      {"the VX-414 reader reads no VIN", "", {{"Stored", "P0420", "Catalyst", ""}}, CsvHeader::With,
-       time + ",audi,Stored,P0420,Catalyst,,\r\n"},
-      {"a VIN in each row", "WAUZZZ8K9BA123456",
+      {"the VX-414 reader reads no VIN", "", "", {{"Stored", "P0420", "Catalyst", ""}}, CsvHeader::With,
+       time + ",audi,Stored,P0420,Catalyst,,,\r\n"},
+      {"a VIN in each row", "WAUZZZ8K9BA123456", "",
        {{"Pending", "P0300", "Misfire", "engine"}, {"Permanent", "P0171", "Lean", "engine, transmission"}},
        CsvHeader::With,
-       time + ",audi,Pending,P0300,Misfire,engine,WAUZZZ8K9BA123456\r\n" + time +
-           ",audi,Permanent,P0171,Lean,\"engine, transmission\",WAUZZZ8K9BA123456\r\n"},
-      {"a clean car keeps its VIN", "WAUZZZ8K9BA123456", {}, CsvHeader::With,
-       time + ",audi,None,,,,WAUZZZ8K9BA123456\r\n"},
-      {"appended to a log", "1FAHP3F27CL123456", {{"Stored", "P0420", "", "7E8"}}, CsvHeader::Without,
-       time + ",audi,Stored,P0420,,7E8,1FAHP3F27CL123456\r\n"},
+       time + ",audi,Pending,P0300,Misfire,engine,WAUZZZ8K9BA123456,\r\n" + time +
+           ",audi,Permanent,P0171,Lean,\"engine, transmission\",WAUZZZ8K9BA123456,\r\n"},
+      {"a clean car keeps its VIN", "WAUZZZ8K9BA123456", "", {}, CsvHeader::With,
+       time + ",audi,None,,,,WAUZZZ8K9BA123456,\r\n"},
+      {"appended to a log", "1FAHP3F27CL123456", "", {{"Stored", "P0420", "", "7E8"}}, CsvHeader::Without,
+       time + ",audi,Stored,P0420,,7E8,1FAHP3F27CL123456,\r\n"},
+      {"an emulator's read is marked in each row", "", "emulator",
+       {{"Pending", "P0300", "Misfire", "7E8"}, {"Stored", "C1234", "", "7E8"}}, CsvHeader::With,
+       time + ",audi,Pending,P0300,Misfire,7E8,,emulator\r\n" + time + ",audi,Stored,C1234,,7E8,,emulator\r\n"},
+      {"and its clean car's row too", "", "emulator", {}, CsvHeader::Without,
+       time + ",audi,None,,,,,emulator\r\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     ReadReport report{LocalTime{2026, 1, 2, 3, 4, 5, 0}, "audi", c.codes};
     report.vehicle.vin = c.vin;
+    report.source = c.source;
     const std::string csv = reportAsCsv(report, c.header);
     EXPECT_EQ(csv, (c.header == CsvHeader::With ? heading : "") + c.rows);
     const auto records = readDelimited(csv, ',', "\r\n");
     ASSERT_TRUE(records);
-    for (const auto& record : *records) EXPECT_EQ(record.size(), 7U);
+    for (const auto& record : *records) EXPECT_EQ(record.size(), 8U);
+    const QJsonObject json = parseJson(reportAsJson(report));
+    EXPECT_EQ(json["version"].toInt(), 4);
+    if (c.source.empty()) {
+      EXPECT_TRUE(json["source"].isNull());  // a car's read carries no mark
+    } else {
+      EXPECT_EQ(utf8(json["source"]), c.source);
+    }
   }
 }
 

@@ -413,6 +413,15 @@ bool vehicleOf(Shape& shape, const JsonValue& document, VehicleInfo& vehicle) {
     return true;
 }
 
+// Written from version 4 on: an older read came from a car, or says nothing of it.
+bool sourceOf(Shape& shape, const JsonValue& document, ReadReport& report) {
+    if (document.member("source") == nullptr) return true;
+    if (!stringOf(shape, document, "source", report.source, true)) return false;
+    if (!report.source.empty() && report.source != kEmulatorSource)
+        return shape.fail(*document.member("source"), "a source \"" + report.source + "\"");
+    return true;
+}
+
 }  // namespace
 
 ReadFromJson reportFromJson(std::string_view text) {
@@ -432,7 +441,8 @@ ReadFromJson reportFromJson(std::string_view text) {
     if (!known) shape.fail(version ? *version : document, "no \"version\" this program reads");
     const bool ok = known && stringOf(shape, document, "time", time, false) &&
                     timeOf(shape, *document.member("time"), report.time) &&
-                    stringOf(shape, document, "make", report.make, false) && codesOf(shape, document, report) &&
+                    stringOf(shape, document, "make", report.make, false) && sourceOf(shape, document, report) &&
+                    codesOf(shape, document, report) &&
                     vehicleOf(shape, document, report.vehicle);
     if (!ok) return {std::nullopt, shape.error};
     rebuildUnits(report);

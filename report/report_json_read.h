@@ -18,8 +18,8 @@ struct ReadFromJson {
     std::string error;  // one line when there is no report: "bad JSON at byte 120: ..."
 };
 
-// Documents of version 1 and 2 (ReportJsonVersion) are read; members a version does not
-// have stay empty. The vehicle's units are rebuilt from the codes' "unit" texts, by name
+// Documents of version 1 to ReportJsonVersion are read; members a version does not have
+// stay empty (a read without "source" came from a car). The vehicle's units are rebuilt from the codes' "unit" texts, by name
 // (the document does not keep the units' addresses).
 ReadFromJson reportFromJson(std::string_view text);
 

@@ -38,10 +38,15 @@ ReadReport carRead() {
 TEST(ReportJsonRead, EachReadComesBackAsItWasWritten) {
   const ReadReport reader{LocalTime{2026, 1, 2, 3, 4, 5, 0}, "generic", {{"Stored", "P0420", "", ""}}};
   const ReadReport clean{LocalTime{2026, 1, 2, 3, 4, 5, 60}, "bmw", {}};
+  ReadReport demo = carRead();
+  demo.source = "emulator";
   const struct {
     const char* name;
     ReadReport read;
-  } cases[] = {{"a read through an adapter", carRead()}, {"the VX-414 reader's", reader}, {"no codes", clean}};
+  } cases[] = {{"a read through an adapter", carRead()},
+               {"the VX-414 reader's", reader},
+               {"no codes", clean},
+               {"an emulator's keeps its mark", demo}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const ReadFromJson back = reportFromJson(reportAsJson(c.read));
@@ -49,6 +54,7 @@ TEST(ReportJsonRead, EachReadComesBackAsItWasWritten) {
     EXPECT_EQ(reportAsJson(*back.report), reportAsJson(c.read));
     EXPECT_EQ(back.report->time, c.read.time);
     EXPECT_EQ(back.report->codes, c.read.codes);
+    EXPECT_EQ(back.report->fromEmulator(), c.read.fromEmulator());
   }
   // The units are rebuilt by name from the codes, for the report window's table.
   const ReadReport back = *reportFromJson(reportAsJson(carRead())).report;
@@ -75,7 +81,8 @@ TEST(ReportJsonRead, ADamagedOrForeignDocumentSaysWhatAndWhere) {
     std::string error;  // the whole line
   } cases[] = {
       {"empty", "", "bad JSON at byte 1: the text ends where a value should be"},
-      {"cut off", good.substr(0, 100), "bad JSON at byte 101: the text ends inside a string"},
+      {"cut off", good.substr(0, good.find("WAUZZZ")),
+       "bad JSON at byte " + std::to_string(good.find("WAUZZZ") + 1) + ": the text ends inside a string"},
       {"text after it", good + "x", "bad JSON at byte " + std::to_string(good.size() + 1) + ": text after the document"},
       {"a bad escape", "{\"a\": \"\\q\"}", "bad JSON at byte 9: an unknown escape"},
       {"half a surrogate", "[\"\\ud800x\"]", "bad JSON at byte 9: half a surrogate pair"},
@@ -83,7 +90,7 @@ TEST(ReportJsonRead, ADamagedOrForeignDocumentSaysWhatAndWhere) {
       {"nested without end", std::string(40, '['), "bad JSON at byte 18: nested too deep"},
       {"not an object", "[1, 2]", "not a vx414 read at byte 1: the document is not an object"},
       {"another program's", "{\"name\": \"x\"}", "not a vx414 read at byte 1: no \"version\" this program reads"},
-      {"a later version", replaced("\"version\": 3", "\"version\": 4"),
+      {"a later version", replaced("\"version\": 4", "\"version\": 5"),
        "not a vx414 read at byte 16: no \"version\" this program reads"},
       {"a bad time", replaced("2026-12-07T22:49:01-03:30", "2026-13-07T22:49:01-03:30"),
        "not a vx414 read at byte 29: \"time\" is not a time as 2026-12-07T22:49:01+01:00"},
@@ -97,6 +104,8 @@ TEST(ReportJsonRead, ADamagedOrForeignDocumentSaysWhatAndWhere) {
       {"an unknown verdict", replaced("\"not_ready\"", "\"maybe\""),
        "not a vx414 read at byte " + std::to_string(good.find("\"not_ready\"") + 1) +
            ": \"inspection_verdict\" is none of ready, not_ready, fails"},
+      {"a source that is none", replaced("\"source\": null", "\"source\": \"bench\""),
+       "not a vx414 read at byte " + std::to_string(good.find("\"source\"") + 11) + ": a source \"bench\""},
       {"an unknown item not read", replaced("[\"permanent\"", "[\"radio\""),
        "not a vx414 read at byte 1: an item not read named \"radio\""},
   };

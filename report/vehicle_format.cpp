@@ -206,7 +206,7 @@ std::string vehicleAsTabText(const VehicleInfo& vehicle) {
         if (!out.empty()) out += "\n";
         appendTabLine(out, {"Monitor", "Status"});
         for (const MonitorStatus& m : vehicle.readiness) appendTabLine(out, {m.monitor, monitorStateText(m.state)});
-        if (!vehicle.inspection.empty()) appendTabLine(out, {"Inspection", vehicle.inspection});
+        if (!vehicle.inspection.empty()) appendTabLine(out, {"Inspection", vehicle.inspection, InspectionGuideNote});
     }
     if (vehicle.freezeFrame) {
         const FreezeFrame& frame = *vehicle.freezeFrame;

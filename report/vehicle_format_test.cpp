@@ -99,6 +99,9 @@ TEST(VehicleFormat, JsonCarriesTheVehicleAndStaysTheSameShapeWithout) {
         EXPECT_EQ(json["mil"], c.mil);
         EXPECT_EQ(json["inspection"], c.inspection);
         EXPECT_EQ(json["inspection_verdict"], c.inspection.isNull() ? QJsonValue::Null : QJsonValue("fails"));
+        // The verdict is a guide, in JSON as on every other view.
+        EXPECT_EQ(json["inspection_note"],
+                  c.inspection.isNull() ? QJsonValue::Null : QJsonValue(QString::fromUtf8(InspectionGuideNote.data())));
         EXPECT_EQ(json["incomplete_monitors"].toArray(),
                   c.inspection.isNull() ? QJsonArray{} : QJsonArray{QStringLiteral("Catalyst")});
         EXPECT_TRUE(json["vin_warning"].isNull());
@@ -177,7 +180,8 @@ TEST(VehicleFormat, TextSectionsForPeople) {
          "VIN\tWAUZZZ8K9BA123456\nMake from the VIN\taudi\nModel year\t2011\nMIL\ton, 2 stored codes\n"
          "\n"
          "Monitor\tStatus\nMisfire\tcomplete\nCatalyst\tincomplete\nSecondary air\tnot supported\n"
-         "Inspection\tFails the inspection (the check-engine light is on)\n"
+         "Inspection\tFails the inspection (the check-engine light is on)\tA guide to US emissions (I/M) "
+         "inspections: local programs differ.\n"
          "\n"
          "Freeze frame\tP0301\nName\tValue\tUnit\nEngine speed\t1726.5\trpm\n"
          "Coolant temperature\t88\t\u00B0C\nShort term fuel trim, bank 1\t-3.91\t%\n"},

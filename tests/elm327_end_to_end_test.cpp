@@ -127,10 +127,9 @@ TEST(Elm327EndToEnd, CarsOfEveryProtocolOnAPseudoTerminalAndOverTcp)
         EXPECT_LT(r.ms, c.withinMs) << what.toStdString();
         std::printf("[  timing  ] %s: click to table %lld ms\n", qPrintable(what), static_cast<long long>(r.ms));
         EXPECT_EQ(live.beep.count, 1) << what.toStdString();
-        // The emulator announces itself on its pseudo-terminal; a socket cannot carry that.
-        EXPECT_EQ(live.form.windowTitle(), c.arguments.contains("--tcp")
-                                               ? QStringLiteral("CODE Definition")
-                                               : QStringLiteral("CODE Definition \u2014 demo: ELM327 emulator"))
+        // The emulator announces itself: on its pseudo-terminal by its size, over a socket in
+        // its banner.
+        EXPECT_EQ(live.form.windowTitle(), QStringLiteral("CODE Definition \u2014 demo: ELM327 emulator"))
             << what.toStdString();
 
         // The next read: the adapter kept set up, the same codes again.
@@ -262,7 +261,7 @@ TEST(Elm327EndToEnd, TheVehicleReportOnAdaptersThatCooperateLess)
 
 // The read's time is when the codes came, not when the file is saved or the page printed:
 // an adapter hands its report over before the one-second tick.
-TEST(Elm327EndToEnd, SavedAndPrintedWithTheReadsOwnTime)
+TEST(Elm327EndToEnd, SavedAndPrintedWithTheReadsOwnTimeAndTheDemosMark)
 {
     Emulator emulator({"--car", "can11"});
     ASSERT_FALSE(emulator.link().empty());
@@ -272,9 +271,13 @@ TEST(Elm327EndToEnd, SavedAndPrintedWithTheReadsOwnTime)
     ASSERT_TRUE(live.read().ok);
     clock.now.minute = 16;  // a minute and more later
     clock.now.second = 54;
-    const testing::ReadTimes times = testing::savedAndPrinted(live.form, live.box);
+    const testing::SavedRead times = testing::savedAndPrinted(live.form, live.box);
     EXPECT_EQ(times.json, "2026-12-10T17:15:46+01:00");
     EXPECT_TRUE(times.printed.contains("Read on: 2026-12-10 17:15:46 UTC+01:00")) << times.printed.toStdString();
+    // And an emulator's read passes for a car's nowhere.
+    EXPECT_EQ(times.source, "emulator");
+    EXPECT_TRUE(times.printed.startsWith("Trouble code report DEMO: read from an emulator, not from a car Read on:"))
+        << times.printed.toStdString();
 }
 
 TEST(Elm327EndToEnd, AWiFiAdapterSwitchedOffFailsWithinTheBound)

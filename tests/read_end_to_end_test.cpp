@@ -59,7 +59,7 @@ TEST(ReadEndToEnd, ClickLinkAndReadTheEmulatorsCodes)
 }
 
 // The read's time is the tick's that took the codes, not the saving's or the printing's.
-TEST(ReadEndToEnd, SavedAndPrintedWithTheReadsOwnTime)
+TEST(ReadEndToEnd, SavedAndPrintedWithTheReadsOwnTimeAndTheDemosMark)
 {
     Emulator emulator({"--pending", "P0300", "--stored", "C1234"});
     ASSERT_FALSE(emulator.path().isEmpty());
@@ -73,9 +73,13 @@ TEST(ReadEndToEnd, SavedAndPrintedWithTheReadsOwnTime)
     ASSERT_FALSE(m.FlexList->isHidden());
     clock.now.minute = 16;
     clock.now.second = 54;
-    const testing::ReadTimes times = testing::savedAndPrinted(m, live.box);
+    const testing::SavedRead times = testing::savedAndPrinted(m, live.box);
     EXPECT_EQ(times.json, "2026-12-10T17:15:46+01:00");
     EXPECT_TRUE(times.printed.contains("Read on: 2026-12-10 17:15:46 UTC+01:00")) << times.printed.toStdString();
+    // And an emulator's read passes for a car's nowhere.
+    EXPECT_EQ(times.source, "emulator");
+    EXPECT_TRUE(times.printed.startsWith("Trouble code report DEMO: read from an emulator, not from a car Read on:"))
+        << times.printed.toStdString();
 }
 
 TEST(ReadEndToEnd, ASilentReaderShowsTheFailureMessage)

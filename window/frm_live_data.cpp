@@ -1,7 +1,9 @@
 #include "window/frm_live_data.h"
-#include "window/close_keys.h"
 
 #include "report/live_format.h"
+#include "report/report_format.h"
+#include "window/close_keys.h"
+#include "window/demo_mark.h"
 #include "window/strip_chart.h"
 
 #include <QCloseEvent>
@@ -155,8 +157,12 @@ void frmLiveData::takeNews()
     if (!feed_)
         return;
     LiveFeed::News news = feed_->take();
-    if (news.supported)
+    if (news.supported) {
+        // The adapter has answered: an emulator has announced itself by now.
+        emulator_ = services_.polling.emulator();
+        setWindowTitle(QStringLiteral("Live data") + demoMark(emulator_));
         fillList(*news.supported);
+    }
     for (const obd::LiveSample& sample : news.samples)
         showSample(sample);
     if (followingShown_ && !news.samples.empty())
@@ -354,7 +360,8 @@ void frmLiveData::toggleRecording()
         return;
     recorded_ = tickOrder_;
     recordingStart_.reset();
-    if (!recording_.open(path->toStdString(), recorded_, units_)) {
+    if (!recording_.open(path->toStdString(), recorded_, units_,
+                         emulator_.empty() ? std::string() : std::string(kEmulatorSource))) {
         say(text(recording_.error()));
         return;
     }

@@ -18,6 +18,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 class QComboBox;
@@ -104,6 +105,7 @@ private:
 
     Services services_;
     UnitSystem units_;
+    std::string emulator_;  // what the device announced itself as, when an emulator
     std::shared_ptr<LiveFeed> feed_;
     QTimer* timer_;
     bool polling_ = false;

@@ -113,10 +113,13 @@ TEST(LiveDataWindow, ChartsFollowTheTickedValuesAndARecordingIsComplete)
     std::ifstream file(x.recordingPath().toStdString());
     std::string line;
     std::getline(file, line);
-    EXPECT_EQ(line, "time (s),Engine speed (rpm),Coolant temperature (°C),Vehicle speed (km/h)");
+    // The emulator's values carry its mark, in the file as in the title.
+    EXPECT_EQ(line, "time (s),Engine speed (rpm),Coolant temperature (°C),Vehicle speed (km/h),source");
+    EXPECT_EQ(x.window->windowTitle(), QStringLiteral("Live data \u2014 demo: ELM327 emulator"));
     std::vector<double> times;
     while (std::getline(file, line)) {
-        EXPECT_EQ(std::count(line.begin(), line.end(), ','), 3) << line;
+        EXPECT_EQ(std::count(line.begin(), line.end(), ','), 4) << line;
+        EXPECT_TRUE(line.ends_with(",emulator")) << line;
         EXPECT_EQ(line.find(",,"), std::string::npos) << line;
         times.push_back(std::stod(line));
     }
@@ -262,8 +265,8 @@ TEST(LiveDataWindow, AClearStopsPollingBeforeItUsesTheAdapterAndPollingWaitsForT
         bool recording;  // and records
         const char* status;  // the start of what the window then says; "" unchanged
     } cases[] = {
-        {"polling", true, false, "Stopped while the codes in the car are cleared."},
-        {"recording", true, true, "Stopped while the codes in the car are cleared. 0 rows recorded in "},
+        {"polling", true, false, "Stopped for a clear of the codes in the car."},
+        {"recording", true, true, "Stopped for a clear of the codes in the car. 0 rows recorded in "},
         {"stopped", false, false, ""},
     };
     for (const auto& c : cases) {

@@ -174,6 +174,9 @@ public:
     // When the last good read's codes arrived (the clock's time), whatever link they came
     // by; empty before the first.
     std::optional<LocalTime> LastReadTime;
+    // What the last good read's device announced itself as when it was an emulator ("ELM327
+    // emulator"); empty for a car. Every view and file of that read carries the mark.
+    std::string LastReadEmulator;
     // How many codes at the end of DecodedCodes (up to CodeCount) are permanent ones.
     int PermanentCount = 0;
     // The make a VIN selected in Vehicle: while Vehicle shows it (or "generic") the next

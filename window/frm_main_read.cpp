@@ -4,7 +4,7 @@
 // and the tick's work runs then, early or late, without the window ever waiting for it.
 #include "window/frm_main.h"
 
-
+#include "window/demo_mark.h"
 #include "window/logic/progress.h"
 #include "window/mod_process_bar.h"
 
@@ -93,6 +93,7 @@ void frmMain::Timer1_Timer()
     // The read's time is the codes' arrival: an adapter's report comes before the tick,
     // the reader's on it.
     LastReadTime = platform_.clock();
+    LastReadEmulator = platform_.device.DeviceLinkName();
     takeVehicle(result.vehicle);
     PrepareResultTable();
     ClearResultRows();
@@ -166,11 +167,7 @@ void frmMain::showLinkInTitle()
 {
     // Codes from an emulator must never pass for the car's: the emulator announces itself
     // to the link, and the caption says so for as long as the link reaches it.
-    const std::string emulator = platform_.device.DeviceLinkName();
-    QString title = QStringLiteral("CODE Definition");
-    if (!emulator.empty())
-        title += QStringLiteral(" \u2014 demo: ") + QString::fromStdString(emulator);
-    setWindowTitle(title);
+    setWindowTitle(QStringLiteral("CODE Definition") + demoMark(platform_.device.DeviceLinkName()));
 }
 
 void frmMain::TimerBar_Timer()

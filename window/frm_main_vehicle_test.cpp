@@ -194,6 +194,11 @@ class RecordingClearing final : public CarClearing {
 public:
     bool canClear() override { return adapter; }
     void endReading() override { readingEndedOn = std::this_thread::get_id(); }
+    EngineSpeed engineSpeed() override
+    {
+        ++engineAsks;
+        return engine;
+    }
     ClearResult clearCodes() override
     {
         readingEndedFirst = readingEndedOn.has_value();
@@ -203,6 +208,8 @@ public:
         return answer;
     }
     bool adapter = true;
+    EngineSpeed engine{0.0, ""};
+    std::atomic<int> engineAsks = 0;
     ClearResult answer{LinkStatus::ok(), {"7E8"}, {}};
     std::atomic<int> clears = 0;
     std::function<void()> onClear;
@@ -388,7 +395,9 @@ TEST(VehicleWindow, TheCopyAndThePrintedPageCarryTheVehicle)
         {"VIN\tWAUZZZ8K9BA123456\n", "VIN: WAUZZZ8K9BA123456"},
         {"MIL\ton, 2 stored codes\n", "MIL (check-engine light): on, 2 stored codes"},
         {"Catalyst\tincomplete\n", "Catalyst incomplete"},
-        {"Inspection\tLikely to pass (one monitor incomplete)\n", "Inspection: Likely to pass (one monitor incomplete)"},
+        {"Inspection\tLikely to pass (one monitor incomplete)\tA guide to US emissions (I/M) inspections: local "
+         "programs differ.\n",
+         "Inspection: Likely to pass (one monitor incomplete)"},
         {"Freeze frame\tP0171\n", "Freeze frame (set by P0171)"},
         {"Engine speed\t1726.5\trpm\n", "Engine speed 1726.5 rpm"},
         {"TYPE\tVehicle\tCode\tDefinition\n", "Trouble code report"},
@@ -523,6 +532,7 @@ TEST(VehicleWindow, TheClearQuestionSaysWhatIsErasedAndApartThePermanentCodesTha
         readWith(x.f, c.report);
         x.f.box.answers = {MsgAnswer::Cancel};
         x.actions.clearAction->trigger();
+        ASSERT_TRUE(QTest::qWaitFor([&x] { return !x.actions.clearing(); }, 5000));
         ASSERT_EQ(x.f.box.shown.size(), 1U);
         const testing::ShownMessage& asked = x.f.box.shown[0];
         const qsizetype stays = asked.text.indexOf("This stays: a clear never erases permanent codes");
@@ -534,9 +544,69 @@ TEST(VehicleWindow, TheClearQuestionSaysWhatIsErasedAndApartThePermanentCodesTha
         for (const char* what : {"the check-engine light (MIL)", "the freeze frame", "the readiness monitors"})
             EXPECT_TRUE(erased.contains(what)) << what;
         EXPECT_TRUE(kept.contains(QStringLiteral("permanent codes: %1\n").arg(c.staying))) << kept.toStdString();
-        EXPECT_TRUE(kept.contains("The engine must be off and the ignition on."));
+        EXPECT_TRUE(kept.contains("The engine is off (0 rpm). Keep the ignition on."));
         EXPECT_TRUE(kept.contains("The read shown is kept first in /nonexistent/kept."));
         EXPECT_EQ(x.clearing.clears, 0);
+    }
+}
+
+// The engine's speed is asked before the question, off the window's thread; a running engine
+// is said (Cancel stays the default), a speed not read is never taken for an engine that is
+// off, and with nothing a clear can erase, resetting the monitors is the question.
+TEST(VehicleWindow, TheClearQuestionSaysWhetherTheEngineRunsAndWhatAClearStillDoes)
+{
+    LinkReport permanentOnly{LinkStatus::ok(), {}, {}};
+    permanentOnly.vehicle.permanent = codes({"P0171"});
+    const struct {
+        const char* name;
+        LinkReport report;
+        EngineSpeed engine;
+        const char* emulator;  // what the link's device announced
+        std::vector<QString> said;
+        const char* title;
+        const char* act;
+    } cases[] = {
+        {"the engine runs", carReport(""), {2125.0, ""}, "",
+         {"Clear the codes in the car?",
+          "The engine is running (2125 rpm). Turn it off and leave the ignition on: with the engine running, the car "
+          "may refuse the clear or set its codes again at once."},
+         "Clear codes in the car", "Clear codes"},
+        {"its speed not read", carReport(""), {std::nullopt, "the car does not give it"}, "",
+         {"The engine's speed could not be read (the car does not give it): the engine must be off and the ignition "
+          "on."},
+         "Clear codes in the car", "Clear codes"},
+        {"only a permanent code", permanentOnly, {0.0, ""}, "",
+         {"Reset the readiness monitors?\n\nThe car holds only permanent codes: P0171 (Permanent). A clear cannot "
+          "erase them",
+          "A clear now erases nothing but the readiness monitors' progress", "The engine is off (0 rpm)."},
+         "Clear codes in the car", "Reset monitors"},
+        {"the emulator's codes", carReport(""), {800.0, ""}, "ELM327 emulator",
+         {"This is a demo: these codes come from an emulator, not from a car.\n\nClear the codes in the car?",
+          "The engine is running (800 rpm)."},
+         "Clear codes in the car \u2014 demo: ELM327 emulator", "Clear codes"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ActionsFixture x("/nonexistent/kept");
+        x.f.device.linkName = c.emulator;
+        readWith(x.f, c.report);
+        x.clearing.engine = c.engine;
+        x.f.box.answers = {MsgAnswer::Cancel};
+        x.actions.clearAction->trigger();
+        EXPECT_TRUE(x.actions.clearing());  // no read meanwhile
+        EXPECT_FALSE(x.f.form->Link->isEnabled());
+        ASSERT_TRUE(QTest::qWaitFor([&x] { return !x.actions.clearing(); }, 5000));
+        EXPECT_EQ(x.clearing.engineAsks, 1);
+        ASSERT_EQ(x.f.box.shown.size(), 1U);
+        const testing::ShownMessage& asked = x.f.box.shown[0];
+        for (const QString& words : c.said)
+            EXPECT_TRUE(asked.text.contains(words)) << words.toStdString() << "\n" << asked.text.toStdString();
+        EXPECT_EQ(asked.title, QString::fromUtf8(c.title));
+        EXPECT_EQ(asked.act, QString::fromUtf8(c.act));
+        // Declined: nothing cleared, and the window is as it was.
+        EXPECT_EQ(x.clearing.clears, 0);
+        EXPECT_TRUE(x.f.form->Link->isEnabled());
+        EXPECT_EQ(x.f.pointers.window, PointerDefault);
     }
 }
 
@@ -663,20 +733,27 @@ TEST(VehicleWindow, PreviousReadsAreListedNewestFirstAndOpenInTheVehicleReport)
     EXPECT_TRUE(none.actions.previousReadsWindow() == nullptr || !none.actions.previousReadsWindow()->isVisible());
 }
 
-TEST(VehicleWindow, SaveAsCsvCarriesTheVinInEveryRowAfterTheUnit)
+// The VIN and the source in every row; an emulator's read is marked in the file and in the
+// report window's title, a car's in neither.
+TEST(VehicleWindow, SaveAsCsvCarriesTheVinAndTheSourceInEveryRowAfterTheUnit)
 {
     ActionsFixture x("/nonexistent");
     QTemporaryDir dir;
     const struct {
         const char* name;
         LinkReport report;
-        QString lastColumn;  // of every row after the heading
+        const char* emulator;  // what the link's device announced
+        QString lastColumns;   // of every row after the heading
+        QString reportTitle;
     } cases[] = {
-        {"read through an adapter", carReport(""), "WAUZZZ8K9BA123456"},
-        {"the VX-414 reader's", {LinkStatus::ok(), {}, codes({"P0420"})}, ""},
+        {"read through an adapter", carReport(""), "", "WAUZZZ8K9BA123456,", "Vehicle report"},
+        {"the VX-414 reader's", {LinkStatus::ok(), {}, codes({"P0420"})}, "", ",", "Vehicle report"},
+        {"the emulator's", carReport(""), "ELM327 emulator", "WAUZZZ8K9BA123456,emulator",
+         "Vehicle report \u2014 demo: ELM327 emulator"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        x.f.device.linkName = c.emulator;
         readWith(x.f, c.report);
         const QString path = dir.filePath(QString::fromUtf8(c.name) + ".csv");
         x.saveDialog.answer = SaveTarget{path, SaveType::Csv};
@@ -685,9 +762,11 @@ TEST(VehicleWindow, SaveAsCsvCarriesTheVinInEveryRowAfterTheUnit)
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         QStringList rows = QString::fromUtf8(file.readAll()).split("\r\n", Qt::SkipEmptyParts);
         ASSERT_GE(rows.size(), 2);
-        EXPECT_EQ(rows.takeFirst(), "time,make,kind,code,definition,unit,vin");
+        EXPECT_EQ(rows.takeFirst(), "time,make,kind,code,definition,unit,vin,source");
         for (const QString& row : rows)
-            EXPECT_TRUE(row.endsWith("," + c.lastColumn)) << row.toStdString();
+            EXPECT_TRUE(row.endsWith("," + c.lastColumns)) << row.toStdString();
+        x.actions.showReport();
+        EXPECT_EQ(x.actions.reportWindow()->windowTitle(), c.reportTitle);
     }
 }
 

@@ -38,7 +38,7 @@ frmLiveData* LiveActions::liveWindow() const
 void LiveActions::stopForClear()
 {
     if (window_ != nullptr && window_->polling())
-        window_->stop(QStringLiteral("Stopped while the codes in the car are cleared."));
+        window_->stop(QStringLiteral("Stopped for a clear of the codes in the car."));
 }
 
 void LiveActions::showLive()

@@ -62,7 +62,7 @@ void PreviousReadsWindow::list(const std::string& folder)
         QStringList cells;
         if (previous.read) {
             const ReadReport& read = *previous.read;
-            cells = {text(readableTime(read.time)),
+            cells = {text(readableTime(read.time)) + (read.fromEmulator() ? QStringLiteral(" (demo)") : QString()),
                      read.vehicle.vin.empty() ? QStringLiteral("not read") : text(read.vehicle.vin),
                      codesInBrief(read)};
         } else {

@@ -192,7 +192,11 @@ bool printReport(const ReadReport& report, QPagedPaintDevice& device)
 {
     const VehicleInfo& vehicle = report.vehicle;
     PrintDocument d(device);
-    d.paragraph(kReportTitle, kTitlePoints, true, 8);
+    d.paragraph(kReportTitle, kTitlePoints, true, report.fromEmulator() ? 2 : 8);
+    // A demo's page must not be handed over as a car's: said under the title and at every foot.
+    if (report.fromEmulator())
+        d.paragraph(QString::fromUtf8(kDemoNotice.data(), static_cast<qsizetype>(kDemoNotice.size())), kBodyPoints + 2,
+                    true, 8);
     d.paragraph(QStringLiteral("Read on: ") + QString::fromStdString(readableTime(report.time)), kBodyPoints, false, 2);
     // The lines about the car, each with its bold or not; the last one leaves room above the codes.
     std::vector<std::pair<QString, bool>> lines;
@@ -263,7 +267,8 @@ bool printReport(const ReadReport& report, QPagedPaintDevice& device)
             rows.push_back({cellText(v.name), cellText(quantityText(v.value)), cellText(v.unit)});
         d.table({QStringLiteral("Value"), QStringLiteral("Reading"), QStringLiteral("Unit")}, {60, 20, 20}, rows);
     }
-    return paintPages(*d.doc, device, kReportTitle);
+    return paintPages(*d.doc, device,
+                      report.fromEmulator() ? kReportTitle + QStringLiteral(" \u2014 DEMO, not a car") : kReportTitle);
 }
 
 bool printGlossary(std::span<const GlossaryText> entries, QPagedPaintDevice& device)

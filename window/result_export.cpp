@@ -137,6 +137,8 @@ ReadReport ResultExport::readReport(const std::vector<int>* rows) const
                                 form_.FlexList->TextMatrix(r, 3).toStdString()});
     }
     attachVehicle(report, units_ ? vehicleInUnits(form_.LastVehicle, units_()) : form_.LastVehicle);
+    if (!form_.LastReadEmulator.empty())
+        report.source = kEmulatorSource;
     return report;
 }
 

@@ -374,11 +374,11 @@ TEST(ResultExport, SaveAsWritesCsvOrJsonWhereTheUserChose)
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QByteArray csv = QString::fromUtf8(
-        "time,make,kind,code,definition,unit,vin\r\n"
-        "%1,generic,Pending,P0300,Random/multiple cylinder misfire detected,,\r\n"
-        "%1,generic,Pending,P0171,\"Lean, \"\"bank 1\"\"\tsensor \u20AC\u201Cx\u201D\",,\r\n"
-        "%1,generic,Pending,P1FFF,,,\r\n"
-        "%1,generic,Stored,U0100,Lost communication with ECM/PCM A,,\r\n").toUtf8();
+        "time,make,kind,code,definition,unit,vin,source\r\n"
+        "%1,generic,Pending,P0300,Random/multiple cylinder misfire detected,,,\r\n"
+        "%1,generic,Pending,P0171,\"Lean, \"\"bank 1\"\"\tsensor \u20AC\u201Cx\u201D\",,,\r\n"
+        "%1,generic,Pending,P1FFF,,,,\r\n"
+        "%1,generic,Stored,U0100,Lost communication with ECM/PCM A,,,\r\n").toUtf8();
     const struct {
         QString answer;
         SaveType type;
@@ -493,8 +493,8 @@ TEST(ResultExport, AReadWithoutCodesSavesARowOfKindNoneAndAnEmptyArray)
     x.exporter.saveAs(Grid::Results);
     // A clean car still leaves a row: kind None, no code.
     const QByteArray none = readAll(dir.filePath("none.csv"));
-    EXPECT_TRUE(none.startsWith("time,make,kind,code,definition,unit,vin\r\n")) << none.toStdString();
-    EXPECT_TRUE(none.endsWith(",generic,None,,,,\r\n")) << none.toStdString();
+    EXPECT_TRUE(none.startsWith("time,make,kind,code,definition,unit,vin,source\r\n")) << none.toStdString();
+    EXPECT_TRUE(none.endsWith(",generic,None,,,,,\r\n")) << none.toStdString();
     EXPECT_EQ(none.count("\r\n"), 2) << none.toStdString();
     x.saveDialog.answer = SaveTarget{dir.filePath("none.json"), SaveType::Json};
     x.exporter.saveAs(Grid::Results);

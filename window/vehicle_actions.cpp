@@ -1,9 +1,9 @@
 #include "window/vehicle_actions.h"
 
 #include "report/cleared_read.h"
+#include "window/demo_mark.h"
 #include "window/frm_main.h"
 #include "window/frm_vehicle_report.h"
-
 #include "window/previous_reads.h"
 
 #include <QAction>
@@ -14,6 +14,7 @@
 #include <QTableWidget>
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 
 namespace vx414 {
@@ -25,10 +26,26 @@ QString text(std::string_view s)
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
+// What the engine's speed, read just before, says of the car's state. A speed not read is
+// never taken for an engine that is off.
+QString engineLine(const EngineSpeed& engine)
+{
+    if (!engine.rpm)
+        return QStringLiteral("The engine's speed could not be read (%1): the engine must be off and the ignition on.")
+            .arg(text(engine.notRead));
+    if (*engine.rpm > 0)
+        return QStringLiteral("The engine is running (%1 rpm). Turn it off and leave the ignition on: with the "
+                              "engine running, the car may refuse the clear or set its codes again at once.")
+            .arg(std::lround(*engine.rpm));
+    return QStringLiteral("The engine is off (0 rpm). Keep the ignition on.");
+}
+
 // The question before a clear: what it erases, and apart, what it leaves. A clear (service
 // 04) never erases permanent codes: the car drops each only once its own drive cycles have
-// found the fault gone.
-QString clearQuestion(const ReadReport& read, const std::string& folder)
+// found the fault gone. With nothing a clear can erase, what it would still do (reset the
+// readiness monitors) is the question.
+Question clearQuestion(const ReadReport& read, const EngineSpeed& engine, const QString& title,
+                       const std::string& folder)
 {
     QStringList erased;
     QStringList kept;
@@ -36,23 +53,37 @@ QString clearQuestion(const ReadReport& read, const std::string& folder)
         (code.kind == "Permanent" ? kept : erased) << QStringLiteral("%1 (%2)").arg(text(code.code), text(code.kind));
     const bool permanentNotRead = std::any_of(read.vehicle.notRead.begin(), read.vehicle.notRead.end(),
                                               [](const ItemNotRead& item) { return item.item == VehicleItem::Permanent; });
+    const QString demo = read.fromEmulator()
+                             ? QStringLiteral("This is a demo: these codes come from an emulator, not from a car.\n\n")
+                             : QString();
+    const QString keptWhere = QStringLiteral("The read shown is kept first in %1.").arg(QString::fromStdString(folder));
+    if (erased.isEmpty()) {
+        const QString holds = kept.isEmpty()
+                                  ? QStringLiteral("The car holds no pending or stored codes.")
+                                  : QStringLiteral("The car holds only permanent codes: %1. A clear cannot erase them; "
+                                                   "the car drops each once its own drive cycles find the fault gone.")
+                                        .arg(kept.join(QStringLiteral(", ")));
+        return {demo + QStringLiteral("Reset the readiness monitors?\n\n%1\n\n"
+                                      "A clear now erases nothing but the readiness monitors' progress: the car "
+                                      "must be driven again before an inspection.\n\n%2\n\n%3")
+                           .arg(holds, engineLine(engine), keptWhere),
+                title, QStringLiteral("Reset monitors")};
+    }
     const QString stays = !kept.isEmpty() ? kept.join(QStringLiteral(", "))
                           : permanentNotRead ? QStringLiteral("not read; whatever the car holds stays")
                                              : QStringLiteral("none");
-    return QStringLiteral(
-               "Clear the codes in the car?\n\n"
-               "This erases in the car:\n"
-               "  \u2022 the trouble codes: %1\n"
-               "  \u2022 the check-engine light (MIL)\n"
-               "  \u2022 the freeze frame\n"
-               "  \u2022 the readiness monitors (the car must be driven again before an inspection)\n\n"
-               "This stays: a clear never erases permanent codes; the car drops each once its own drive "
-               "cycles find the fault gone.\n"
-               "  \u2022 permanent codes: %2\n\n"
-               "The engine must be off and the ignition on.\n\n"
-               "The read shown is kept first in %3.")
-        .arg(erased.isEmpty() ? QStringLiteral("none were read") : erased.join(QStringLiteral(", ")), stays,
-             QString::fromStdString(folder));
+    return {demo + QStringLiteral("Clear the codes in the car?\n\n"
+                                  "This erases in the car:\n"
+                                  "  \u2022 the trouble codes: %1\n"
+                                  "  \u2022 the check-engine light (MIL)\n"
+                                  "  \u2022 the freeze frame\n"
+                                  "  \u2022 the readiness monitors (the car must be driven again before an inspection)\n\n"
+                                  "This stays: a clear never erases permanent codes; the car drops each once its own "
+                                  "drive cycles find the fault gone.\n"
+                                  "  \u2022 permanent codes: %2\n\n"
+                                  "%3\n\n%4")
+                       .arg(erased.join(QStringLiteral(", ")), stays, engineLine(engine), keptWhere),
+            title, QStringLiteral("Clear codes")};
 }
 
 // "engine (7E8), 7E9": a unit by its name from the read, with its address; "a unit" when
@@ -136,7 +167,7 @@ void VehicleActions::showLastRead()
     lastShown_ = services_.lastRead();
     lastShown_.vehicle = form_.LastVehicle;
     lastShown_.make = form_.Vehicle->currentText().toStdString();
-    showRead(lastShown_, QStringLiteral("Vehicle report"));
+    showRead(lastShown_, QStringLiteral("Vehicle report") + demoMark(form_.LastReadEmulator));
 }
 
 void VehicleActions::openReportWindow()
@@ -186,33 +217,54 @@ void VehicleActions::clearCodesInCar()
 {
     if (!canClearNow())
         return;
+    // From here no read may start on the adapter, nor live polling (which asks clearing()):
+    // the engine's speed is asked first, then the clear, and polling that runs is stopped
+    // before the worker touches the link.
+    clearing_ = true;
+    form_.Link->setEnabled(false);
+    if (services_.stopLiveData)
+        services_.stopLiveData();
+    // The rest of the vehicle's picture of the last read may still be coming: it ends here,
+    // on the window's thread that takes it, not on the worker.
+    services_.clearing.endReading();
+    services_.pointers.setWindowPointer(PointerArrowHourglass);
+    if (worker_.joinable())
+        worker_.join();  // the last clear's worker, finished by now
+    worker_ = std::jthread([this] {
+        const EngineSpeed engine = services_.clearing.engineSpeed();
+        QMetaObject::invokeMethod(this, [this, engine] { askToClear(engine); }, Qt::QueuedConnection);
+    });
+}
+
+void VehicleActions::clearCancelled()
+{
+    clearing_ = false;
+    services_.pointers.setWindowPointer(PointerDefault);
+    form_.Link->setEnabled(true);
+}
+
+void VehicleActions::askToClear(const EngineSpeed& engine)
+{
+    services_.pointers.setWindowPointer(PointerDefault);
     const ReadReport read = services_.lastRead();
-    const MsgAnswer answer = services_.messageBox.ask(
-        {clearQuestion(read, services_.clearedFolder), QStringLiteral("Clear codes in the car"),
-         QStringLiteral("Clear codes")});
-    if (answer != MsgAnswer::Ok)
+    const MsgAnswer answer = services_.messageBox.ask(clearQuestion(
+        read, engine, QStringLiteral("Clear codes in the car") + demoMark(form_.LastReadEmulator), services_.clearedFolder));
+    if (answer != MsgAnswer::Ok) {
+        clearCancelled();
         return;
+    }
     const KeptRead kept = keepReadBeforeClearing(services_.clearedFolder, read);
     if (!kept.ok()) {
+        clearCancelled();
         services_.messageBox.show(
             QStringLiteral(" Cannot keep the read before clearing : %1\nNothing was cleared.")
                 .arg(QString::fromStdString(kept.error)),
             QStringLiteral("VX-414"), MsgButtons::Ok, MsgIcon::None);
         return;
     }
-
-    // No read may start on the adapter while it clears, nor live polling (which asks
-    // clearing()); polling that runs is stopped before the clear's worker touches the link.
-    clearing_ = true;
-    form_.Link->setEnabled(false);
-    if (services_.stopLiveData)
-        services_.stopLiveData();
-    // The rest of the vehicle's picture of the last read may still be coming: it ends here,
-    // on the window's thread that takes it, not on the clear's worker.
-    services_.clearing.endReading();
     services_.pointers.setWindowPointer(PointerArrowHourglass);
     if (worker_.joinable())
-        worker_.join();  // the last clear's worker, finished by now
+        worker_.join();  // it asked for the engine's speed, and has ended
     worker_ = std::jthread([this, vehicle = read.vehicle] {
         const ClearResult result = services_.clearing.clearCodes();
         QMetaObject::invokeMethod(
@@ -246,7 +298,8 @@ void VehicleActions::showPreviousReads()
 {
     if (previous_ == nullptr) {
         previous_ = new PreviousReadsWindow(&form_, services_.messageBox, [this](const ReadReport& read) {
-            showRead(read, QStringLiteral("Vehicle report \u2014 kept read of %1").arg(text(readableTime(read.time))));
+            showRead(read, QStringLiteral("Vehicle report \u2014 kept read of %1").arg(text(readableTime(read.time))) +
+                               demoMark(read.source));
             report_->show();
             report_->raise();
             report_->activateWindow();

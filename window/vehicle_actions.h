@@ -60,8 +60,9 @@ public:
     void showReport();
     frmVehicleReport* reportWindow() const;
 
-    // After a read through an ELM327 adapter: asks, keeps the read, clears on a worker
-    // thread and reads again once the car has answered.
+    // After a read through an ELM327 adapter: reads the engine's speed on a worker thread,
+    // asks (saying whether the engine runs), keeps the read, clears on a worker thread and
+    // reads again once the car has answered.
     void clearCodesInCar();
     bool clearing() const { return clearing_; }
 
@@ -76,6 +77,9 @@ private:
     void showRead(const ReadReport& read, const QString& title);
     void showLastRead();
     bool canClearNow();
+    // The engine's speed is there: the question, then the clear.
+    void askToClear(const EngineSpeed& engine);
+    void clearCancelled();
     // Says which units confirmed and which refused (named from `vehicle`, the read before
     // the clear), then reads again when one confirmed.
     void clearFinished(const ClearResult& result, const VehicleInfo& vehicle);

@@ -11,6 +11,7 @@
 #include "reader/elm327/elm327_tcp_transport.h"
 #include "reader/elm327/elm327_tty_transport.h"
 #include "reader/elm327/elm327_failure_cause.h"
+#include "reader/elm327/elm327_vehicle_read.h"
 #include "reader/report_receiver.h"
 
 namespace vx414 {
@@ -74,16 +75,22 @@ struct Elm327DeviceLibrary::Adapter {
 
     LinkReport exchange(const std::stop_token& stop, Deadline deadline, elm327::SessionResult& codes);
     elm327::ClearResult clear(Deadline deadline);
+    EngineSpeed engineSpeed(Deadline deadline);
     LinkStatus live(const std::stop_token& stop, LiveWatcher& watcher);
     // Opens the pipe, or finds the adapter, and takes what its far end announced.
     LinkStatus connect(Deadline deadline, const std::stop_token& stop) {
         const LinkStatus connected = openPipe(deadline, stop);
         announced_ = connected.isOk() && pipe_ ? pipe_->announced() : EmulatorKind::None;
+        learnAnnouncement();
         if (connected.isOk() && pipe_) {
             const std::lock_guard lock(portMutex_);
             heldLink_ = heldLinkName();
         }
         return connected;
+    }
+    // What the conversation learnt of the far end from its banner, where the pipe told nothing.
+    void learnAnnouncement() {
+        if (announced_ == EmulatorKind::None && conversation_->announcedEmulator()) announced_ = EmulatorKind::Elm327;
     }
     LinkStatus openPipe(Deadline deadline, const std::stop_token& stop);
     LinkStatus findAdapter(Deadline deadline, const std::stop_token& stop);
@@ -315,6 +322,7 @@ LinkReport Elm327DeviceLibrary::Adapter::exchange(const std::stop_token& stop, D
     }
     if (stop.stop_requested()) return {Stopped, {}, {}};
     codes = conversation_->readCodes(*pipe_, deadline, stop);
+    learnAnnouncement();
     if (!codes.status.isOk()) {
         // An adapter that failed may have reset, lost its line or been pulled: the next
         // read opens the pipe afresh (and the session sets the adapter up from the start).
@@ -468,6 +476,16 @@ elm327::ClearResult Elm327DeviceLibrary::Adapter::clear(Deadline deadline) {
     return cleared;
 }
 
+EngineSpeed Elm327DeviceLibrary::Adapter::engineSpeed(Deadline deadline) {
+    if (const LinkStatus connected = connect(deadline, {}); !connected.isOk()) {
+        dropPipe();
+        return {std::nullopt, elm327::notReadReason(connected)};
+    }
+    const elm327::EngineSpeedRead read = conversation_->engineSpeed(*pipe_, deadline, {});
+    if (!read.status.isOk()) dropPipe();
+    return read.speed;
+}
+
 void Elm327DeviceLibrary::DeviceEndReading() {
     stopExchange();
     handover_.reset();
@@ -486,9 +504,40 @@ elm327::ClearResult Elm327DeviceLibrary::clearCodes() {
     return adapter_->clear(deadline);
 }
 
+EngineSpeed Elm327DeviceLibrary::engineSpeed() {
+    // As for a clear, which follows it: the read still at work is ended first.
+    if (worker_.joinable() || handover_ || vehicle_) DeviceEndReading();
+    const Deadline deadline = Clock::now() + elm327::ExchangeBound;
+    std::unique_lock use(adapter_->inUse_, std::defer_lock);
+    const LinkStatus free = adapter_->takeWhenFree(use, deadline, {});
+    if (!free.isOk()) return {std::nullopt, elm327::notReadReason(free)};
+    return adapter_->engineSpeed(deadline);
+}
+
 }  // namespace vx414
 
 namespace vx414 {
+
+namespace {
+
+// Passes the poll on to the watcher, and has the far end's banner, seen by the set-up before
+// the first word to the watcher, taken first: the window marks the values from then on.
+class AnnouncingWatcher final : public LiveWatcher {
+public:
+    AnnouncingWatcher(LiveWatcher& watcher, std::function<void()> learn) : watcher_(watcher), learn_(std::move(learn)) {}
+    void supported(const std::vector<std::uint8_t>& pids) override {
+        learn_();
+        watcher_.supported(pids);
+    }
+    LiveChoice choice() override { return watcher_.choice(); }
+    void sample(const obd::LiveSample& sample) override { watcher_.sample(sample); }
+
+private:
+    LiveWatcher& watcher_;
+    std::function<void()> learn_;
+};
+
+}  // namespace
 
 LinkStatus Elm327DeviceLibrary::Adapter::live(const std::stop_token& stop, LiveWatcher& watcher) {
     if (const LinkStatus connected = connect(Clock::now() + elm327::ExchangeBound, stop); !connected.isOk()) {
@@ -496,7 +545,8 @@ LinkStatus Elm327DeviceLibrary::Adapter::live(const std::stop_token& stop, LiveW
         return connected;
     }
     if (stop.stop_requested()) return LinkStatus::ok();
-    const LinkStatus ended = conversation_->pollLive(*pipe_, stop, watcher);
+    AnnouncingWatcher announcing(watcher, [this] { learnAnnouncement(); });
+    const LinkStatus ended = conversation_->pollLive(*pipe_, stop, announcing);
     if (!ended.isOk() && !stop.stop_requested()) dropPipe();
     return stop.stop_requested() ? LinkStatus::ok() : ended;
 }

@@ -58,6 +58,10 @@ public:
         return codes.vehicle;
     }
     virtual ClearResult clearCodes(Transport& link, Deadline deadline, std::stop_token stop) = 0;
+    // The engine's speed before a clear; a conversation that cannot ask says so.
+    virtual EngineSpeedRead engineSpeed(Transport& /*link*/, Deadline /*deadline*/, std::stop_token /*stop*/) {
+        return {{std::nullopt, "this link cannot ask for it"}, LinkStatus::ok()};
+    }
     // Live data until `stop`; a conversation that has none says so.
     virtual LinkStatus pollLive(Transport& /*link*/, std::stop_token /*stop*/, LiveWatcher& /*watcher*/) {
         return {LinkCode::NoDevice, "no live data through this conversation"};
@@ -69,6 +73,9 @@ public:
         return answersAsElm327(link, deadline);
     }
     virtual void forget() = 0;
+    // Whether the adapter's banner named it the project's emulator (a link without a window
+    // size to announce it by, as TCP and Bluetooth LE are, has it said there).
+    virtual bool announcedEmulator() const { return false; }
 };
 
 class SessionConversation final : public Conversation {
@@ -85,6 +92,9 @@ public:
     ClearResult clearCodes(Transport& link, Deadline deadline, std::stop_token stop) override {
         return session_.clearCodes(link, deadline, std::move(stop));
     }
+    EngineSpeedRead engineSpeed(Transport& link, Deadline deadline, std::stop_token stop) override {
+        return session_.engineSpeed(link, deadline, std::move(stop));
+    }
     bool answersAsElm327(Transport& link, Deadline deadline) override { return Session::answersAsElm327(link, deadline); }
     bool answersAsElm327Within(Transport& link, Deadline deadline, Clock::duration silence) override {
         return Session::answersAsElm327(link, deadline, silence);
@@ -93,6 +103,7 @@ public:
         return session_.pollLive(link, std::move(stop), watcher);
     }
     void forget() override { session_.forget(); }
+    bool announcedEmulator() const override { return session_.announcedEmulator(); }
 
 private:
     Session session_;
@@ -176,6 +187,7 @@ public:
     }
     void DeviceStopLive() override { stopLive(); }
     ClearResult DeviceClearCodes() override { return clearCodes(); }
+    EngineSpeed DeviceEngineSpeed() override { return engineSpeed(); }
     std::string DeviceFailureCause(const LinkStatus& status) const override;
     std::optional<VehicleInfo> DeviceAwaitVehicle() override { return awaitVehicle(); }
     // Known once a read has opened the pipe: the pipe opens on the worker, after the
@@ -187,6 +199,9 @@ public:
     // Service 04 (clear the codes and the check-engine light), for the command line. Waits
     // for its answer on the caller's thread, within ExchangeBound.
     elm327::ClearResult clearCodes();
+    // The engine's speed (01 0C), asked before a clear to warn of a running engine; as
+    // clearCodes, on the caller's thread within ExchangeBound.
+    EngineSpeed engineSpeed();
 
     // For a caller that shows the read once (the command line): waits for the vehicle part
     // of the read whose codes were taken, at most until that read's deadline, and hands it

@@ -25,6 +25,7 @@
 #include "reader/elm327/elm327_tcp_transport.h"
 #include "reader/elm327/elm327_tty_transport.h"
 #include "reader/report_receiver.h"
+#include "tools/elm327-emulator/testing/running_adapter.h"
 
 namespace vx414 {
 namespace {
@@ -485,6 +486,36 @@ TEST(Elm327DeviceLibrary, OverTcpAndClearingCodes) {
     EXPECT_EQ(a.clears, 1);
     EXPECT_EQ(asElm327(link), &link);
     ::close(listener);
+}
+
+// The engine's speed asked before a clear, through the real session and the emulator's
+// car (two units on CAN, one on ISO 9141-2): a running engine turns at idle or faster,
+// one stopped with the ignition on gives exactly 0; the clear that follows goes through.
+TEST(Elm327DeviceLibrary, TheEngineSpeedBeforeAClearFromTheEmulatedCar) {
+    const struct {
+        std::vector<std::string_view> arguments;
+        bool running;
+    } cases[] = {
+        {{"--car", "can11"}, true},
+        {{"--car", "can11", "--engine-off"}, false},
+        {{"--car", "iso9141", "--search-ms", "50", "--engine-off"}, false},
+    };
+    for (const auto& c : cases) {
+        const std::string what = c.arguments.back().data();
+        elmemu::testing::RunningAdapter emulator(c.arguments);
+        ASSERT_FALSE(emulator.address().empty()) << what;
+        Elm327DeviceLibrary adapter(ttyName(emulator.address()));
+        DeviceLibrary& link = adapter;
+        const EngineSpeed speed = link.DeviceEngineSpeed();
+        ASSERT_TRUE(speed.rpm.has_value()) << what << ": " << speed.notRead;
+        EXPECT_EQ(speed.notRead, "") << what;
+        if (c.running) {
+            EXPECT_GE(*speed.rpm, 700.0) << what;
+        } else {
+            EXPECT_EQ(*speed.rpm, 0.0) << what;
+        }
+        EXPECT_TRUE(link.DeviceClearCodes().status.isOk()) << what;
+    }
 }
 
 TEST(DefaultDeviceLibrary, TheReaderWhenItsPathExistsElseTheAdapter) {

@@ -172,6 +172,7 @@ public:
 private:
     Reply ask(std::string_view command, Expect expect) {
         const bool restart = command == "ATZ" || command == "ATWS";
+        const bool identity = command == "ATI";  // answered with the banner, no reset
         const auto wait = restart ? state_.timing.resetWait() : state_.timing.commandWait();
         const Deadline answerBy = expect == Expect::Car ? deadline() : std::min(deadline(), Clock::now() + wait);
         const Listening listening{state_, expect == Expect::Car ? serviceOf(command) : std::uint8_t{0},
@@ -179,7 +180,7 @@ private:
         Reply reply = exchange(link_, command, expect, answerBy, stop_, listening);
         if (!reply.status.isOk()) return reply;
         // A banner inside any other answer: the adapter restarted and lost its set-up.
-        if (!restart && (mentions(reply.text, "ELM327") || mentions(reply.text, "LVRESET"))) {
+        if (!restart && !identity && (mentions(reply.text, "ELM327") || mentions(reply.text, "LVRESET"))) {
             return {failure(ResetReason), {}};
         }
         if (expect == Expect::Ok && !mentions(reply.text, "OK")) return {failure(RefusedReason), {}};
@@ -203,6 +204,10 @@ private:
         state_.setUp = true;
         unverified_ = true;
         ready = true;
+        // Set up already, so no reset's banner says what the adapter is: its identity does.
+        const Reply identity = ask("ATI", Expect::Banner);
+        if (identity.status.code() == LinkCode::Timeout || identity.status.code() == LinkCode::Io) return identity.status;
+        state_.emulator = identity.status.isOk() && mentions(identity.text, compact(Elm327EmulatorMark));
         return LinkStatus::ok();
     }
 
@@ -214,6 +219,7 @@ private:
         Reply warm = ask("ATWS", Expect::Banner);
         if (warm.status.isOk() && mentions(warm.text, "?")) warm = ask("ATZ", Expect::Banner);
         if (!warm.status.isOk()) return warm.status;
+        state_.emulator = mentions(warm.text, compact(Elm327EmulatorMark));
         // Linefeeds, spaces and adaptive timing as a reset leaves them do not matter to the
         // parser; spaces off only shortens every answer.
         for (const char* command : {"ATE0", "ATS0", "ATH1"}) {
@@ -444,6 +450,54 @@ ClearResult Session::clearCodes(Transport& link, Deadline deadline, std::stop_to
         }
     }
     if (!result.status.isOk() && result.confirmed.empty() && result.refused.empty()) failed(state_);
+    return result;
+}
+
+namespace {
+
+// The engine's speed in the units' messages, 41 0C A B: (256 A + B) / 4 rpm, the highest
+// of those that read. A unit whose message is short or another PID's leaves the others'.
+EngineSpeed engineSpeedIn(const ServiceAnswer& answer) {
+    if (answer.noData) return {std::nullopt, "the car does not give it"};
+    EngineSpeed speed;
+    bool unreadable = false;
+    for (const UnitMessages& unit : answer.units) {
+        for (const std::vector<std::uint8_t>& message : unit.messages) {
+            if (message.size() < 4 || message[0] != 0x41 || message[1] != 0x0C) {
+                unreadable = true;
+                continue;
+            }
+            const double rpm = (message[2] * 256.0 + message[3]) / 4.0;
+            speed.rpm = std::max(speed.rpm.value_or(rpm), rpm);
+        }
+    }
+    if (!speed.rpm) speed.notRead = unreadable ? "the answer could not be read" : "the car refused it";
+    return speed;
+}
+
+}  // namespace
+
+EngineSpeedRead Session::engineSpeed(Transport& link, Deadline deadline, std::stop_token stop) {
+    EngineSpeedRead result;
+    Conversation talk(link, deadline, std::move(stop), state_);
+    result.status = talk.start();
+    ServiceAnswer answer;
+    if (result.status.isOk()) {
+        Reply reply = talk.askCar("010C");
+        if (reply.status.isOk()) answer = parseServiceAnswer(reply.text, 0x01, state_.protocol);
+        // As for the codes: one bus error, full buffer or STOPPED is asked once more.
+        if (reply.status.isOk() && transientFault(answer.status)) {
+            reply = talk.askCar("010C");
+            if (reply.status.isOk()) answer = parseServiceAnswer(reply.text, 0x01, state_.protocol);
+        }
+        result.status = reply.status.isOk() ? carStatus(answer.status) : reply.status;
+    }
+    if (!result.status.isOk()) {
+        failed(state_);
+        result.speed = {std::nullopt, notReadReason(result.status)};
+        return result;
+    }
+    result.speed = engineSpeedIn(answer);
     return result;
 }
 

@@ -35,6 +35,7 @@ struct SessionResult {
 struct AdapterState {
     int protocol = 0;         // as ATDPN shows it (1 to 12), 0 while unknown
     bool setUp = false;       // set up by us, and the last read went well
+    bool emulator = false;    // its reset's banner named it the project's emulator
     bool promptSeen = false;  // it has ended an answer with '>' at least once
     // Whether it ends its answers from the car with '>' (some clones do not); unknown
     // before its first.
@@ -52,6 +53,14 @@ struct AdapterState {
     std::vector<std::string> proofUnits;
 };
 
+// The engine's speed as a session reads it (01 0C). `status` is the link's or the
+// adapter's failure when that is why it was not read, after which the adapter is set up
+// from the start at the next exchange; Ok whenever the car answered, whatever it said.
+struct EngineSpeedRead {
+    EngineSpeed speed;
+    LinkStatus status;
+};
+
 class Session {
 public:
     // One exchange over an open transport: sets the adapter up (a probe and, when that does
@@ -65,6 +74,11 @@ public:
     // Service 04 after the same set-up: Ok when at least one unit confirmed (44); which
     // confirmed and which refused.
     ClearResult clearCodes(Transport& link, Deadline deadline, std::stop_token stop = {});
+
+    // The engine's speed (01 0C) after the same set-up, asked before a clear: the highest
+    // any unit gave (an engine unit and a hybrid or transmission unit may both answer); not
+    // read, with the reason in words, when no unit gave it.
+    EngineSpeedRead engineSpeed(Transport& link, Deadline deadline, std::stop_token stop = {});
 
     // Whether an ELM327 answers on this open transport (used to find the adapter among the
     // serial ports and its speed). Nothing at all within `silence` is a no; an adapter still
@@ -86,6 +100,9 @@ public:
 
     // The protocol number the adapter found (1 to 12), 0 while unknown.
     int protocol() const { return state_.protocol; }
+    // Whether the adapter's banner, at its last set-up from the start, said it is the
+    // project's emulator (see reader/emulator_announcement.h).
+    bool announcedEmulator() const { return state_.emulator; }
 
     // Forgets the adapter: the next exchange starts as the first one did.
     void forget() { state_ = {}; }

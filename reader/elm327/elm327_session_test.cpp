@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -209,7 +210,7 @@ TEST(Elm327Session, LaterReadsUseTheSetUpAndProtocolFoundBefore) {
     session.forget();
     restarted.clearCommands();
     EXPECT_TRUE(session.readCodes(restarted, in(5s)).status.isOk());
-    EXPECT_EQ(codeCommands(restarted), "ATE0 ATH1 ATDPN 07 03");
+    EXPECT_EQ(codeCommands(restarted), "ATE0 ATH1 ATDPN ATI 07 03");
 }
 
 TEST(Elm327Session, SlowSearchIsWaitedForWithinTheDeadline) {
@@ -493,6 +494,79 @@ TEST(Elm327Session, ClearingIsOkOnlyWhenTheCarConfirms) {
     }
 }
 
+// The car's answers to 01 0C in turn, the last for every later one; "" is silence.
+ScriptedTransport::Script engineSpeedAnswers(const Car& car, std::vector<std::string> answers) {
+    auto others = elm327(car);
+    auto asked = std::make_shared<std::size_t>(0);
+    return [others, answers, asked](const std::string& command) {
+        if (command != "010C") return others(command);
+        const std::string& text = answers[std::min(*asked, answers.size() - 1)];
+        ++*asked;
+        return text.empty() ? Reply{} : Reply{{0ms, text + "\r>"}};
+    };
+}
+
+TEST(Elm327Session, EngineSpeedIsTheHighestAnyUnitGives) {
+    const struct {
+        const char* what;
+        char protocol;
+        std::vector<std::string> answers;
+        std::optional<double> rpm;
+        const char* notRead;
+        const char* status;
+        std::size_t requests;  // of 01 0C
+    } cases[] = {
+        {"engine stopped, hybrid unit turning", '6', {"7E8 04 41 0C 00 00 \r7E9 04 41 0C 1A F8 \r"}, 1726, "", "ok", 1},
+        {"the other way round", '6', {"7E8 04 41 0C 1A F8 \r7E9 04 41 0C 00 00 \r"}, 1726, "", "ok", 1},
+        {"running engine, one unit", '6', {"7E8 04 41 0C 0C 81 00 00 00 \r"}, 800.25, "", "ok", 1},
+        {"stopped on both", '6', {"7E8 04 41 0C 00 00 \r7E9 04 41 0C 00 00 \r"}, 0, "", "ok", 1},
+        {"29-bit CAN", '7', {"18DAF110 04 41 0C 0C 80 \r18DAF118 04 41 0C 00 00 \r"}, 800, "", "ok", 1},
+        {"headers off", '6', {"41 0C 0C 80 \r"}, 800, "", "ok", 1},
+        {"ISO 9141-2", '3', {"48 6B 10 41 0C 1A F8 22 \r"}, 1726, "", "ok", 1},
+        {"NO DATA", '6', {"NO DATA\r"}, std::nullopt, "the car does not give it", "ok", 1},
+        {"every unit refuses", '6', {"7E8 03 7F 01 12 \r7E9 03 7F 01 11 \r"}, std::nullopt, "the car refused it", "ok", 1},
+        {"one unit refuses", '6', {"7E8 03 7F 01 12 \r7E9 04 41 0C 0C 80 \r"}, 800, "", "ok", 1},
+        {"a short message", '6', {"7E8 03 41 0C 1A \r"}, std::nullopt, "the answer could not be read", "ok", 1},
+        {"a short message beside a good one", '6', {"7E8 03 41 0C 1A \r7E9 04 41 0C 0C 80 \r"}, 800, "", "ok", 1},
+        {"another PID", '6', {"7E8 03 41 0D 00 \r"}, std::nullopt, "the answer could not be read", "ok", 1},
+        {"a broken frame", '6', {"7E8 04 41 0C 1A \r"}, std::nullopt, "the answer could not be read",
+         "protocol error: broken multi-frame answer", 1},
+        {"one bus error", '6', {"CAN ERROR\r", "7E8 04 41 0C 0C 80 \r"}, 800, "", "ok", 2},
+        {"bus errors twice", '6', {"CAN ERROR\r"}, std::nullopt, "the answer could not be read",
+         "protocol error: adapter reported a bus error", 2},
+        {"the car gone", '6', {"UNABLE TO CONNECT\r"}, std::nullopt, "the car stopped answering",
+         "no vehicle: no car answered", 1},
+        {"silence", '6', {""}, std::nullopt, "no answer in time", "timeout: adapter silent", 1},
+    };
+    for (const auto& c : cases) {
+        Car car;
+        car.protocol = c.protocol;
+        car.pending = car.stored = "NO DATA\r";  // a form for any bus
+        ScriptedTransport link(engineSpeedAnswers(car, c.answers));
+        Session session;
+        const EngineSpeedRead read = session.engineSpeed(link, in(c.answers.front().empty() ? 400ms : 5s));
+        EXPECT_EQ(read.speed.rpm, c.rpm) << c.what;
+        EXPECT_EQ(read.speed.notRead, c.notRead) << c.what;
+        EXPECT_EQ(read.status.toString(), c.status) << c.what;
+        const auto& sent = link.commands();
+        EXPECT_EQ(static_cast<std::size_t>(std::count(sent.begin(), sent.end(), "010C")), c.requests) << c.what;
+        // What the car said keeps the set-up for the clear that follows; a failure of the
+        // link or the answer has the next exchange set the adapter up from the start.
+        link.clearCommands();
+        EXPECT_EQ(session.readCodes(link, in(5s)).status.toString(), "ok") << c.what;
+        EXPECT_EQ(codeCommands(link).starts_with("ATDPN 07"), read.status.isOk()) << c.what << ": " << codeCommands(link);
+    }
+
+    // A pipe that fails: the link's words, and no speed.
+    ScriptedTransport broken(elm327(Car{}));
+    broken.writeFault = {LinkCode::Io, "write failed"};
+    Session session;
+    const EngineSpeedRead read = session.engineSpeed(broken, in(5s));
+    EXPECT_EQ(read.speed.rpm, std::nullopt);
+    EXPECT_EQ(read.speed.notRead, "the adapter stopped answering");
+    EXPECT_EQ(read.status.toString(), "i/o error: write failed");
+}
+
 TEST(Elm327Session, TellsAnElm327FromOtherDevices) {
     const struct {
         const char* what;
@@ -599,7 +673,7 @@ TEST(Elm327Session, SetUpCommandsInOrder) {
         const char* commands;
     } cases[] = {
         {"just powered: probe, warm start, search", {}, nullptr, "ATE0 ATH1 ATDPN ATWS ATE0 ATS0 ATH1 0100 ATDPN 07 03"},
-        {"set up by an earlier run: the probe alone", {.foundBefore = true}, nullptr, "ATE0 ATH1 ATDPN 07 03"},
+        {"set up by an earlier run: the probe alone", {.foundBefore = true}, nullptr, "ATE0 ATH1 ATDPN ATI 07 03"},
         {"no ATWS: ATZ", {.noWarmStart = true}, nullptr, "ATE0 ATH1 ATDPN ATWS ATZ ATE0 ATS0 ATH1 0100 ATDPN 07 03"},
         {"probe's ATDPN answered ?: ATSP0",
          {},
@@ -614,14 +688,14 @@ TEST(Elm327Session, SetUpCommandsInOrder) {
              if (command == "07" && (*n)++ == 0) return Reply{{0ms, "SEARCHING...\rUNABLE TO CONNECT\r\r>"}};
              return script(command);
          },
-         "ATE0 ATH1 ATDPN 07 ATWS ATE0 ATS0 ATH1 0100 ATDPN 07 03"},
+         "ATE0 ATH1 ATDPN ATI 07 ATWS ATE0 ATS0 ATH1 0100 ATDPN 07 03"},
         {"probe found a protocol, 07 answers with a banner: full set-up, 07 again",
          {.foundBefore = true},
          [n = std::make_shared<int>(0)](const std::string& command, const ScriptedTransport::Script& script) {
              if (command == "07" && (*n)++ == 0) return Reply{{0ms, "\r\rELM327 v1.5\r\r>"}};
              return script(command);
          },
-         "ATE0 ATH1 ATDPN 07 ATWS ATE0 ATS0 ATH1 0100 ATDPN 07 03"},
+         "ATE0 ATH1 ATDPN ATI 07 ATWS ATE0 ATS0 ATH1 0100 ATDPN 07 03"},
         {"probe answered with a banner: full set-up",
          {},
          [n = std::make_shared<int>(0)](const std::string& command, const ScriptedTransport::Script& script) {
@@ -768,7 +842,7 @@ TEST(Elm327Session, AReadAfterAnInterruptedOne) {
         session.readVehicle(false);
         const SessionResult result = session.readCodes(link, in(5s));
         EXPECT_EQ(result.status.toString(), "ok") << c.what;
-        EXPECT_EQ(codeCommands(link), "ATE0 ATE0 ATH1 ATDPN 07 03") << c.what;
+        EXPECT_EQ(codeCommands(link), "ATE0 ATE0 ATH1 ATDPN ATI 07 03") << c.what;
     }
 
     // The speed probe of a serial adapter: asked again at the same speed, not given up.

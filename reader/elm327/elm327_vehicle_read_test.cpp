@@ -97,6 +97,8 @@ ScriptedTransport::Script adapter(Answers car, bool countDigit = true, char prot
             body = std::string("A") + protocol;
         } else if (command == "ATWS" || command == "ATZ") {
             body = "\r\rELM327 v1.5";
+        } else if (command == "ATI") {
+            body = "ELM327 v1.5";
         } else if (command.starts_with("AT")) {
             body = "OK";
         } else {

@@ -72,6 +72,14 @@ public:
         return std::string(adapterFailureCause(status));
     }
 
+    // What DeviceEngineSpeed answers, and how often it was asked. Not logged as a call.
+    EngineSpeed engineSpeed{std::nullopt, "not asked"};
+    int engineSpeedCalls = 0;
+    EngineSpeed DeviceEngineSpeed() override {
+        ++engineSpeedCalls;
+        return engineSpeed;
+    }
+
     bool isOpen() const { return open_; }
 
     const std::vector<CallRecord>& calls() const { return calls_; }

@@ -1,5 +1,5 @@
-// The read's time as a saved JSON file and a printed page give it, through the window's
-// own Save As and Print (ResultExport), for the end-to-end tests of each link kind.
+// The read's time and source as a saved JSON file and a printed page give them, through the
+// window's own Save As and Print (ResultExport), for the end-to-end tests of each link kind.
 #pragma once
 
 #include "report/report_format.h"
@@ -25,13 +25,14 @@ struct TestClock {
     }
 };
 
-struct ReadTimes {
+struct SavedRead {
     QString json;     // the saved JSON's "time"
+    QString source;   // and its "source" ("" when null)
     QString printed;  // the printed page's words
 };
 
 // Saves the read shown as JSON and prints it to a PDF, as a user would after it.
-inline ReadTimes savedAndPrinted(frmMain& form, MessageBox& box)
+inline SavedRead savedAndPrinted(frmMain& form, MessageBox& box)
 {
     ScriptedSaveDialog saveDialog;
     PdfPrintDialog printDialog;
@@ -43,9 +44,12 @@ inline ReadTimes savedAndPrinted(frmMain& form, MessageBox& box)
     printDialog.pdfPath = dir.filePath("read.pdf");
     exporter.print(ResultExport::Grid::Results);
     QFile file(dir.filePath("read.json"));
-    ReadTimes times;
-    if (file.open(QIODevice::ReadOnly))
-        times.json = QJsonDocument::fromJson(file.readAll()).object()["time"].toString();
+    SavedRead times;
+    if (file.open(QIODevice::ReadOnly)) {
+        const QJsonObject saved = QJsonDocument::fromJson(file.readAll()).object();
+        times.json = saved["time"].toString();
+        times.source = saved["source"].toString();
+    }
     times.printed = words(pdfPages(printDialog.pdfPath).join(' '));
     return times;
 }

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "reader/emulator_announcement.h"
 #include "tools/elm327-emulator/elm327_car.h"
 #include "tools/elm327-emulator/elm327_display.h"
 #include "tools/elm327-emulator/elm327_transient.h"
@@ -56,7 +57,10 @@ std::optional<Quirk> quirkByName(std::string_view name);
 // As the command line shows it: "echo", "transient-error=HEX[@N]".
 std::string quirkForm(const QuirkEntry& entry);
 
-inline constexpr std::string_view Banner = "ELM327 v1.5";
+// The chip's name and version, and then what a pseudo-terminal's window size says elsewhere:
+// that this is the emulator, which a TCP or Bluetooth LE link has no other way to tell.
+inline constexpr std::string_view Banner = "ELM327 v1.5 (vx414 emulator)";
+static_assert(Banner.ends_with(Elm327EmulatorMark));
 
 struct AdapterSetup {
     CarSetup car;

@@ -35,9 +35,9 @@ TEST(Elm327Adapter, CommandsSettingsAndProtocolsOnATerminal) {
     const Client client = Client::terminal(running.emulator().address());
     ASSERT_TRUE(client.open());
     const Exchange exchanges[] = {
-        {"ATZ", "ATZ\r\r\rELM327 v1.5\r\r>"},
+        {"ATZ", "ATZ\r\r\rELM327 v1.5 (vx414 emulator)\r\r>"},
         {"ate0", "ate0\rOK\r\r>"},  // echoed: echo was still on when it arrived
-        {"AT I", "ELM327 v1.5\r\r>"},
+        {"AT I", "ELM327 v1.5 (vx414 emulator)\r\r>"},
         {"AT@1", "OBDII to RS232 Interpreter\r\r>"},
         {"ATDP", "AUTO\r\r>"},
         {"ATDPN", "A0\r\r>"},
@@ -69,7 +69,7 @@ TEST(Elm327Adapter, CommandsSettingsAndProtocolsOnATerminal) {
         {"ATTP2", "OK\r\r>"},
         {"0100", "NO DATA\r\r>"},
         {"ATSPD", "?\r\r>"},
-        {"ATWS", "\r\rELM327 v1.5\r\r>"},
+        {"ATWS", "\r\rELM327 v1.5 (vx414 emulator)\r\r>"},
         {"ATDPN", "ATDPN\r8\r\r>"},  // echo on again; ATSP is kept over a reset, ATTP is not
         {"ATSP0", "ATSP0\rOK\r\r>"},
         {"ATE0", "ATE0\rOK\r\r>"},
@@ -316,30 +316,30 @@ TEST(Elm327Adapter, EachCloneQuirkAsAClientSeesIt) {
     const Case cases[] = {
         {"echo", "03\r7E8 10 08 43 03 04 20 01 33 \r7E9 04 43 01 C1 00 \r7E8 21 52 34 00 00 00 00 00 \r\r>",
          "03\r7E8 10 08 43 03 04 20 01 33 \r7E9 04 43 01 C1 00 \r7E8 21 52 34 00 00 00 00 00 \r\r>",
-         "ATI\rELM327 v1.5\r\r>"},
+         "ATI\rELM327 v1.5 (vx414 emulator)\r\r>"},
         {"lowercase", "7e8 10 08 43 03 04 20 01 33 \r7e9 04 43 01 c1 00 \r7e8 21 52 34 00 00 00 00 00 \r\r>",
          "7e8 10 08 43 03 04 20 01 33 \r7e9 04 43 01 c1 00 \r7e8 21 52 34 00 00 00 00 00 \r\r>",
-         "ELM327 v1.5\r\r>"},
+         "ELM327 v1.5 (vx414 emulator)\r\r>"},
         {"ok-noise", "OK\r7E8 10 08 43 03 04 20 01 33 \r7E9 04 43 01 C1 00 \r7E8 21 52 34 00 00 00 00 00 \r\r>",
          "OK\r7E8 10 08 43 03 04 20 01 33 \r7E9 04 43 01 C1 00 \r7E8 21 52 34 00 00 00 00 00 \r\r>",
-         "ELM327 v1.5\r\r>"},
+         "ELM327 v1.5 (vx414 emulator)\r\r>"},
         {"no-prompt", "7E8 10 08 43 03 04 20 01 33 \r7E9 04 43 01 C1 00 \r7E8 21 52 34 00 00 00 00 00 \r\r",
          "7E8 10 08 43 03 04 20 01 33 \r7E9 04 43 01 C1 00 \r7E8 21 52 34 00 00 00 00 00 \r\r",
-         "ELM327 v1.5\r\r>"},
+         "ELM327 v1.5 (vx414 emulator)\r\r>"},
         // Reset: the adapter is back to its defaults (echo on, automatic search).
-        {"reset", "7E8 10 08 43 03 04 20 01 33 \r\r\rELM327 v1.5\r\r>",
+        {"reset", "7E8 10 08 43 03 04 20 01 33 \r\r\rELM327 v1.5 (vx414 emulator)\r\r>",
          "03\rSEARCHING...\r008\r0: 43 03 04 20 01 33 \r43 01 C1 00 \r1: 52 34 00 00 00 00 00 \r\r>",
-         "ATI\rELM327 v1.5\r\r>"},
+         "ATI\rELM327 v1.5 (vx414 emulator)\r\r>"},
         {"garbage",
          "7E8 10 08 43 03 04 20 01 33 \r#?4%3 Z1 ~&\r7E9 04 43 01 C1 00 \r7E8 21 52 34 00 00 00 00 00 \r\r>", normal,
-         "ELM327 v1.5\r\r>"},
-        {"can-error", "CAN ERROR\r\r>", "CAN ERROR\r\r>", "ELM327 v1.5\r\r>"},
-        {"buffer-full", "BUFFER FULL\r\r>", "BUFFER FULL\r\r>", "ELM327 v1.5\r\r>"},
+         "ELM327 v1.5 (vx414 emulator)\r\r>"},
+        {"can-error", "CAN ERROR\r\r>", "CAN ERROR\r\r>", "ELM327 v1.5 (vx414 emulator)\r\r>"},
+        {"buffer-full", "BUFFER FULL\r\r>", "BUFFER FULL\r\r>", "ELM327 v1.5 (vx414 emulator)\r\r>"},
         {"unit-refuses", "7E8 10 08 43 03 04 20 01 33 \r7E9 03 7F 03 11 \r7E8 21 52 34 00 00 00 00 00 \r\r>",
-         "7E8 10 08 43 03 04 20 01 33 \r7E9 03 7F 03 11 \r7E8 21 52 34 00 00 00 00 00 \r\r>", "ELM327 v1.5\r\r>"},
+         "7E8 10 08 43 03 04 20 01 33 \r7E9 03 7F 03 11 \r7E8 21 52 34 00 00 00 00 00 \r\r>", "ELM327 v1.5 (vx414 emulator)\r\r>"},
         // The second unit 350 ms after the first, the prompt after both.
         {"late-unit", "7E8 10 08 43 03 04 20 01 33 \r7E8 21 52 34 00 00 00 00 00 \r7E9 04 43 01 C1 00 \r\r>",
-         "7E8 10 08 43 03 04 20 01 33 \r7E8 21 52 34 00 00 00 00 00 \r7E9 04 43 01 C1 00 \r\r>", "ELM327 v1.5\r\r>"},
+         "7E8 10 08 43 03 04 20 01 33 \r7E8 21 52 34 00 00 00 00 00 \r7E9 04 43 01 C1 00 \r\r>", "ELM327 v1.5 (vx414 emulator)\r\r>"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.quirk);
@@ -366,7 +366,7 @@ TEST(Elm327Adapter, AdaptersThatKnowLessAnswerWithAQuestionMark) {
         std::vector<Exchange> exchanges;
     };
     const Case cases[] = {
-        {"no-atws", {{"ATE0", "ATE0\rOK\r\r>"}, {"ATWS", "?\r\r>"}, {"ATZ", "\r\rELM327 v1.5\r\r>"}}},
+        {"no-atws", {{"ATE0", "ATE0\rOK\r\r>"}, {"ATWS", "?\r\r>"}, {"ATZ", "\r\rELM327 v1.5 (vx414 emulator)\r\r>"}}},
         {"no-dpn", {{"ATE0", "ATE0\rOK\r\r>"}, {"ATDPN", "?\r\r>"}, {"ATDP", "AUTO\r\r>"}}},
         {"no-spa", {{"ATE0", "ATE0\rOK\r\r>"}, {"ATSPA6", "?\r\r>"}, {"ATSP0", "OK\r\r>"}, {"ATSP6", "OK\r\r>"}}},
         {"multi-refuse",
@@ -489,7 +489,7 @@ TEST(Elm327Adapter, LateLines) {
     };
     const Case cases[] = {
         {"ATE0", "ATE0\rOK\r\r>", 2},
-        {"ATI", "ELM327 v1.5\r\r>", 1},
+        {"ATI", "ELM327 v1.5 (vx414 emulator)\r\r>", 1},
         {"0100", "SEARCHING...\r41 00 BE 3F A8 13 \r41 00 98 18 80 01 \r\r>", 3},
     };
     for (const Case& c : cases) {

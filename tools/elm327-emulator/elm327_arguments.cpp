@@ -42,14 +42,15 @@ std::string quirkForms() {
 }  // namespace
 
 std::string usageText() {
-    std::string text = R"(Usage: vx414-elm327-emulator [OPTION]...
+    std::string text = R"help(Usage: vx414-elm327-emulator [OPTION]...
 
 Acts as an ELM327 OBD-II adapter (ELM327 v1.5 command set) with a scripted car behind it,
 on a new pseudo-terminal (as a USB or Bluetooth adapter appears) or on a TCP port of
 127.0.0.1 (as a Wi-Fi adapter). The first line printed is where to connect: the
 terminal's path, or 127.0.0.1:PORT. It runs until SIGTERM or SIGINT.
 
-The adapter answers ATZ (the banner "ELM327 v1.5" after a short reset), ATWS, ATI, AT@1,
+The adapter answers ATZ (the banner "ELM327 v1.5 (vx414 emulator)" after a short
+reset: the program marks its reads as a demo by it), ATWS, ATI, AT@1,
 ATD, ATE0/1, ATL0/1, ATS0/1, ATH0/1, ATCAF0/1, ATAT0/1/2, ATSP h, ATSP Ah, ATTP h,
 ATDP, ATDPN, ATST hh, ATSH, ATRV, ATPC (others: "?") and the OBD requests 0100, 0101
 (the lamp, the stored count, readiness), 03 (stored codes), 07 (pending codes), 0200 and
@@ -64,7 +65,7 @@ during a search stops it ("STOPPED").
 
 Options:
   --car NAME          the car behind the adapter (default can11):
-)";
+)help";
     for (const CarEntry& car : carEntries()) {
         text += "                        " + std::string(car.name) + std::string(12 - car.name.size(), ' ') +
                 std::string(car.summary) + "\n";
@@ -90,6 +91,8 @@ Options:
     text += R"(  --pending LIST      pending codes (service 07), as P0300,P0171; "none" for none
   --stored LIST       stored codes (service 03), as C1234,U0100,P0420; "none" for none
                       A code is P, C, B or U and four hex digits, the first 0 to 3.
+  --engine-off        ignition on, engine off: engine speed (01 0C) and vehicle speed
+                      (01 0D) are 0
   --quirk NAME        behave like a clone; may be given several times:
 )";
     for (const QuirkEntry& quirk : quirkEntries()) {
@@ -151,6 +154,10 @@ ParsedArguments parseArguments(std::span<const std::string_view> arguments) {
         }
         if (argument == "--verbose") {
             options.verbose = true;
+            continue;
+        }
+        if (argument == "--engine-off") {
+            options.adapter.car.engineOff = true;
             continue;
         }
         if (argument == "--slow") {

@@ -147,7 +147,8 @@ Car::Car(const CarSetup& setup)
       vehicle_(setup.vehicle != nullptr ? setup.vehicle : &defaultVehicleProfile(setup.kind)),
       engine_(setup.engineClock),
       paddedVin_(setup.paddedVin),
-      frameLister_(setup.frameLister) {
+      frameLister_(setup.frameLister),
+      engineOff_(setup.engineOff) {
     bool two = true;
     switch (kind_) {
     case CarKind::Can11:
@@ -249,7 +250,8 @@ std::vector<EcuMessage> Car::answer(std::span<const std::uint8_t> request) {
                     const auto& [b, c, d] = vehicle_->monitors;
                     data.insert(data.end(), {0x01, static_cast<std::uint8_t>(count == 0 ? 0x00 : 0x80U | count), b,
                                              c, cleared_ ? c : d});
-                } else if (const auto live = liveAnswer(ecu.supported, &ecu == &ecus_.front(), request[i], engine_.seconds())) {
+                } else if (const auto live = liveAnswer(ecu.supported, &ecu == &ecus_.front(), request[i], engine_.seconds(),
+                                                          !engineOff_)) {
                     data.insert(data.end(), live->begin(), live->end());
                 }
             }

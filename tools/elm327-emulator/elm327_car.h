@@ -89,6 +89,8 @@ struct CarSetup {
     // The second unit lists frame 0's PIDs as the first does yet holds no frame: code 0000,
     // and zero bytes for every value PID of the frame.
     bool frameLister = false;
+    // Ignition on, engine off: 01 0C and 01 0D answer 0, as before a clear.
+    bool engineOff = false;
 };
 
 class Car {
@@ -126,6 +128,7 @@ private:
     bool cleared_ = false;  // service 04 has run: every supported monitor incomplete
     bool paddedVin_;
     bool frameLister_;
+    bool engineOff_;
 };
 
 }  // namespace vx414::elmemu

@@ -28,7 +28,7 @@ TEST(Elm327OverTcp, OneClientAtATimeSettingsAndClearedCodesKept) {
 
     Client first = Client::tcp(emulator.port());
     ASSERT_TRUE(first.open());
-    EXPECT_EQ(first.ask("ATZ"), "ATZ\r\r\rELM327 v1.5\r\r>");
+    EXPECT_EQ(first.ask("ATZ"), "ATZ\r\r\rELM327 v1.5 (vx414 emulator)\r\r>");
     EXPECT_EQ(first.ask("ATE0"), "ATE0\rOK\r\r>");
     EXPECT_EQ(first.ask("ATH1"), "OK\r\r>");
     EXPECT_EQ(first.ask("03"),
@@ -45,7 +45,7 @@ TEST(Elm327OverTcp, OneClientAtATimeSettingsAndClearedCodesKept) {
     first.close();
     // The adapter keeps its settings and the car its cleared memory, as a Wi-Fi adapter
     // does between connections.
-    EXPECT_EQ(second.readAnswer(), "ELM327 v1.5\r\r>");
+    EXPECT_EQ(second.readAnswer(), "ELM327 v1.5 (vx414 emulator)\r\r>");
     EXPECT_EQ(second.ask("03"), "7E8 02 43 00 \r7E9 02 43 00 \r\r>");
     EXPECT_EQ(second.ask("07"), "7E8 02 47 00 \r7E9 02 47 00 \r\r>");
     second.close();
@@ -55,7 +55,7 @@ TEST(Elm327OverTcp, OneClientAtATimeSettingsAndClearedCodesKept) {
     third.send("ATZ\r");
     third.close();
     const Client fourth = Client::tcp(emulator.port());
-    EXPECT_EQ(fourth.ask("ATI"), "ATI\rELM327 v1.5\r\r>");
+    EXPECT_EQ(fourth.ask("ATI"), "ATI\rELM327 v1.5 (vx414 emulator)\r\r>");
     // Commands sent together are answered one after the other.
     fourth.send("ATE0\rATH0\r07\r");
     EXPECT_EQ(fourth.readUntil("47 00 \r\r>"), "ATE0\rOK\r\r>OK\r\r>SEARCHING...\r47 00 \r47 00 \r\r>");

@@ -94,8 +94,12 @@ EngineState stateAt(double t) {
     return s;
 }
 
-std::optional<std::vector<std::uint8_t>> valueData(std::uint8_t pid, double t) {
-    const EngineState s = stateAt(t);
+std::optional<std::vector<std::uint8_t>> valueData(std::uint8_t pid, double t, bool running) {
+    EngineState s = stateAt(t);
+    if (!running) {
+        s.rpm = 0;
+        s.speed = 0;
+    }
     const double airFlow = s.rpm * s.load / 100.0 * 0.012;  // g/s
     switch (pid) {
     case 0x03: return std::vector<std::uint8_t>{static_cast<std::uint8_t>(s.coolant < 40.0 ? 0x01 : 0x02), 0x00};
@@ -148,7 +152,7 @@ std::optional<std::vector<std::uint8_t>> valueData(std::uint8_t pid, double t) {
 }  // namespace
 
 std::optional<std::vector<std::uint8_t>> liveAnswer(std::span<const std::uint8_t, 4> support00, bool engineUnit,
-                                                    std::uint8_t pid, double seconds) {
+                                                    std::uint8_t pid, double seconds, bool running) {
     std::optional<std::vector<std::uint8_t>> data;
     if (pid == 0x20 || pid == 0x40 || pid == 0x60) {
         // A unit asked for a block the one before does not declare does not answer.
@@ -157,7 +161,7 @@ std::optional<std::vector<std::uint8_t>> liveAnswer(std::span<const std::uint8_t
         const auto bits = engineUnit ? laterBlock(pid) : std::array<std::uint8_t, 4>{};
         data = std::vector<std::uint8_t>(bits.begin(), bits.end());
     } else if (pid <= 0x20 ? inBitmap(support00, pid) : engineUnit && laterPid(pid)) {
-        data = valueData(pid, seconds);
+        data = valueData(pid, seconds, running);
     }
     if (!data) return std::nullopt;
     data->insert(data->begin(), pid);

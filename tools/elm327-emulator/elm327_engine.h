@@ -18,9 +18,10 @@ namespace vx414::elmemu {
 // 01 that a unit supporting `support00` (its 01 00 bitmap) gives: the values above and the
 // supported-PID blocks 20, 40 and 60. The engine unit (`engineUnit`) gives PIDs 21 to 5E
 // beyond the first block; the other units nothing there. Nothing for a PID the unit does
-// not support.
+// not support. With the engine not `running` (ignition on, engine off) engine speed and
+// vehicle speed are 0; the rest keep their course.
 std::optional<std::vector<std::uint8_t>> liveAnswer(std::span<const std::uint8_t, 4> support00, bool engineUnit,
-                                                    std::uint8_t pid, double seconds);
+                                                    std::uint8_t pid, double seconds, bool running);
 
 // Seconds since the engine started: `clock` when given (tests fix it), else the steady
 // clock since this was made.

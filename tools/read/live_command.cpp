@@ -9,6 +9,7 @@
 
 #include "reader/elm327/elm327_failure_cause.h"
 #include "report/live_format.h"
+#include "report/report_format.h"
 #include "report/unit_system.h"
 
 namespace vx414::cli {
@@ -29,11 +30,15 @@ std::string pidNamed(std::uint8_t pid) {
 // Writes each round as it comes, flushed, and says on stderr what the car left out.
 class PrintingWatcher final : public LiveWatcher {
 public:
-    PrintingWatcher(const ReadArguments& arguments, CommandEnvironment& environment, std::stop_source& stop)
-        : arguments_(arguments), environment_(environment), stop_(stop),
+    PrintingWatcher(const ReadArguments& arguments, CommandEnvironment& environment, std::stop_source& stop,
+                    const DeviceLibrary& device)
+        : arguments_(arguments), environment_(environment), stop_(stop), device_(device),
           units_(arguments.units.value_or(UnitSystem::Metric)) {}
 
     void supported(const std::vector<std::uint8_t>& pids) override {
+        // The adapter has answered by now: an emulator has announced itself, and its values
+        // are marked as its own.
+        if (!device_.DeviceLinkName().empty()) source_ = kEmulatorSource;
         if (arguments_.livePids.empty()) {
             followed_ = pids;
         } else {
@@ -53,7 +58,7 @@ public:
         for (const std::uint8_t pid : followed_) {
             for (const obd::PidField& field : obd::fieldsOf(pid)) columns_.push_back(&field);
         }
-        if (arguments_.format == Format::Csv && arguments_.header) write(liveCsvHeader(columns_, units_));
+        if (arguments_.format == Format::Csv && arguments_.header) write(liveCsvHeader(columns_, units_, source_));
     }
 
     LiveChoice choice() override {
@@ -61,7 +66,8 @@ public:
     }
 
     void sample(const obd::LiveSample& sample) override {
-        write(arguments_.format == Format::Json ? liveJsonLine(sample, units_) : liveCsvRow(sample, columns_, units_));
+        write(arguments_.format == Format::Json ? liveJsonLine(sample, units_, source_)
+                                                : liveCsvRow(sample, columns_, units_, source_));
         ++rows_;
         // A value the car stops giving (NO DATA, a refusal) is said once; its cells stay empty.
         for (const std::uint8_t pid : sample.unanswered) {
@@ -89,6 +95,8 @@ private:
     const ReadArguments& arguments_;
     CommandEnvironment& environment_;
     std::stop_source& stop_;
+    const DeviceLibrary& device_;
+    std::string source_;
     UnitSystem units_;
     std::vector<std::uint8_t> followed_;
     std::vector<const obd::PidField*> columns_;
@@ -125,7 +133,7 @@ int runLive(const ReadArguments& arguments, CommandEnvironment& environment, con
             }
         });
     }
-    PrintingWatcher watcher(arguments, environment, run);
+    PrintingWatcher watcher(arguments, environment, run, *device);
     const LinkStatus status = environment.links.pollLive(*device, run.get_token(), watcher);
     timer = {};
 

@@ -76,6 +76,7 @@ int main(int argc, char** argv) {
     environment.links.open = [](const std::optional<vx414::LinkName>& named) { return vx414::makeDeviceLibrary(named); };
     environment.links.canClear = [](vx414::DeviceLibrary& link) { return link.DeviceCanClear(); };
     environment.links.clearCodes = [](vx414::DeviceLibrary& link) { return link.DeviceClearCodes(); };
+    environment.links.engineSpeed = [](vx414::DeviceLibrary& link) { return link.DeviceEngineSpeed(); };
     // A Wi-Fi adapter set up on another address than the usual one: VX414_WIFI_ADAPTER=HOST:PORT.
     environment.links.listAdapters = [] { return vx414::listAdaptersAsSetUp(); };
     environment.links.givesLiveData = [](vx414::DeviceLibrary& link) { return link.DeviceGivesLiveData(); };

@@ -36,7 +36,8 @@ int previous(const ReadArguments& arguments, CommandEnvironment& environment) {
                 std::string vin = read->vehicle.vin.empty() ? "VIN not read" : read->vehicle.vin;
                 vin.resize(17, ' ');
                 environment.out << readableTime(read->time) << "  " << printableUtf8(vin) << "  "
-                                << printableUtf8(codesInBrief(*read)) << '\n';
+                                << printableUtf8(codesInBrief(*read)) << (read->fromEmulator() ? "  (demo)" : "")
+                                << '\n';
             } else {
                 environment.out << "cannot be read: " << printableUtf8(reads[i].error) << '\n';
             }

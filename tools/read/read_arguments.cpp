@@ -197,6 +197,8 @@ ParsedReadArguments parseReadArguments(std::span<const std::string_view> argumen
             }
         } else if (option == "--yes" || option == "-y") {
             result.yes = true;
+        } else if (option == "--engine-running") {
+            result.engineRunning = true;
         } else if (option == "--no-header") {
             noHeader = true;
             result.header = false;
@@ -241,6 +243,8 @@ ParsedReadArguments parseReadArguments(std::span<const std::string_view> argumen
     if (result.link && !accepts.link) return refuse("--link");
     if (result.dataFile && !accepts.data) return refuse("--data");
     if (result.yes && !accepts.yes) return refuse("--yes");
+    if (result.engineRunning && !accepts.yes) return refuse("--engine-running");
+    if (result.engineRunning && !result.yes) return fail("--engine-running goes with --clear --yes");
     if (result.mode == Mode::Previous && result.previous == 0 && formatGiven)
         return fail("--format goes with --previous N, not with the list");
     if ((intervalGiven || result.durationSeconds || result.units) && !accepts.live)
@@ -257,7 +261,7 @@ std::string usageText() {
     std::string text = R"(Usage: vx414-read [--link LINK] [--make MAKE] [--format FORMAT] [--data FILE]
        vx414-read --lookup CODE [--make MAKE] [--format text|json] [--data FILE]
        vx414-read --glossary TERM [--format FORMAT] [--data FILE]
-       vx414-read --clear [--link LINK] [--yes] [--data FILE]
+       vx414-read --clear [--link LINK] [--yes [--engine-running]] [--data FILE]
        vx414-read --list-adapters
        vx414-read --previous [N [--format FORMAT]]
        vx414-read --live PIDS|all [--interval MS] [--duration S]
@@ -295,12 +299,13 @@ VIN, the check-engine light (MIL), the readiness monitors and the freeze frame.
                    (upper or lower case alike; an empty TERM prints them all)
   --clear          ask the car to clear its trouble codes (OBD service 04)
                    through an ELM327 adapter; the VX-414 reader cannot. The
-                   engine must be off and the ignition on. Reads the codes
-                   first and keeps that read as JSON in
+                   engine must be off and the ignition on: reads the codes and
+                   the engine's speed first and keeps that read as JSON in
                    $XDG_DATA_HOME/vx414/cleared (~/.local/share/vx414/cleared).
                    Asks first unless --yes is given; without a terminal to ask
                    on, --yes is needed
-  --yes            clear without asking
+  --yes            clear without asking; refused while the engine runs
+  --engine-running with --clear --yes: clear even though the engine runs
   --list-adapters  list the serial ports, the Bluetooth LE devices BlueZ knows
                    that offer an ELM327 service (name, address, signal) and the
                    usual Wi-Fi adapter's address, each with whether it answered

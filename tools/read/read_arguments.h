@@ -26,6 +26,7 @@ struct ReadArguments {
     std::string code;                             // --lookup, upper case
     std::string term;                             // --glossary, UTF-8 as given
     bool yes = false;                             // --clear without asking
+    bool engineRunning = false;                   // --engine-running: --yes clears while the engine runs
     bool header = true;                           // CSV with its header row (not --no-header)
     int previous = 0;                             // --previous N: the kept read N (1 the newest); 0 the list
     // --live: the PIDs to follow, in the order given; empty for "all" (every one the car

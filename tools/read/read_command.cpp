@@ -1,6 +1,7 @@
 #include "tools/read/read_command.h"
 
 #include <cerrno>
+#include <cmath>
 #include <filesystem>
 #include <system_error>
 #include <unistd.h>
@@ -245,6 +246,7 @@ TakenRead takeRead(const ReadArguments& arguments, CommandEnvironment& environme
     ReadReport report =
         reportFromRead(localTimeOf(std::chrono::system_clock::to_time_t(environment.now())), make.name, codes);
     attachVehicle(report, outcome.vehicle);
+    if (!device.DeviceLinkName().empty()) report.source = kEmulatorSource;
     return {std::move(report), ExitOk};
 }
 
@@ -317,17 +319,50 @@ int clear(const ReadArguments& arguments, CommandEnvironment& environment) {
         return taken.status;
     }
     // A clear never erases permanent codes: the car drops each once its own drive cycles
-    // have found the fault gone. Said apart, so that nobody expects them gone.
+    // have found the fault gone. Said apart, so that nobody expects them gone; with nothing
+    // else to erase, what a clear still does (reset the monitors) is the question.
     std::string permanent;
-    for (const ReportCode& code : taken.report->codes)
-        if (code.kind == "Permanent") permanent += (permanent.empty() ? "" : ", ") + code.code;
-    err << "The car holds " << codesInBrief(*taken.report) << ".\n"
-        << "Clearing erases the car's trouble codes, its check-engine light, its freeze frame and its readiness "
-           "monitors.\n";
-    if (!permanent.empty()) err << "Its permanent codes stay (a clear never erases them): " << permanent << ".\n";
-    err << "The engine must be off and the ignition on.\n";
+    bool erasable = false;
+    for (const ReportCode& code : taken.report->codes) {
+        if (code.kind == "Permanent")
+            permanent += (permanent.empty() ? "" : ", ") + code.code;
+        else
+            erasable = true;
+    }
+    if (taken.report->fromEmulator()) err << kDemoNotice << ".\n";
+    err << "The car holds " << codesInBrief(*taken.report) << ".\n";
+    if (erasable) {
+        err << "Clearing erases the car's trouble codes, its check-engine light, its freeze frame and its readiness "
+               "monitors.\n";
+        if (!permanent.empty()) err << "Its permanent codes stay (a clear never erases them): " << permanent << ".\n";
+    } else {
+        if (!permanent.empty())
+            err << "A clear cannot erase permanent codes; the car drops each once its own drive cycles find the fault "
+                   "gone.\n";
+        err << "A clear now erases nothing but the readiness monitors' progress: the car must be driven again before "
+               "an inspection.\n";
+    }
+    // The engine's speed, read now: a speed not read is never taken for an engine that is off.
+    const EngineSpeed engine =
+        environment.links.engineSpeed ? environment.links.engineSpeed(*device) : EngineSpeed{std::nullopt, "not asked"};
+    const bool running = engine.rpm && *engine.rpm > 0;
+    if (running) {
+        err << "The engine is running (" << std::lround(*engine.rpm)
+            << " rpm). Turn it off and leave the ignition on: with the engine running, the car may refuse the clear "
+               "or set its codes again at once.\n";
+    } else if (engine.rpm) {
+        err << "The engine is off (0 rpm). Keep the ignition on.\n";
+    } else {
+        err << "The engine's speed could not be read (" << engine.notRead
+            << "): the engine must be off and the ignition on.\n";
+    }
+    if (arguments.yes && running && !arguments.engineRunning) {
+        complain(err, "nothing cleared while the engine runs; turn it off, or give --engine-running to clear all the "
+                      "same");
+        return ExitFailed;
+    }
     if (!arguments.yes) {
-        err << "Clear the codes now? [y/N] " << std::flush;
+        err << (erasable ? "Clear the codes now? [y/N] " : "Reset the readiness monitors now? [y/N] ") << std::flush;
         const std::optional<std::string> answer = environment.readAnswer ? environment.readAnswer() : std::nullopt;
         const bool yes = answer && (*answer == "y" || *answer == "Y" || *answer == "yes" || *answer == "YES" ||
                                     *answer == "Yes");

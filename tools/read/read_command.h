@@ -35,6 +35,8 @@ struct LinkServices {
     std::function<bool(DeviceLibrary& link)> canClear;
     // Service 04 through `link`: Ok once a unit has confirmed; which confirmed, which refused.
     std::function<ClearResult(DeviceLibrary& link)> clearCodes;
+    // The engine's speed (01 0C) through `link`, asked before a clear.
+    std::function<EngineSpeed(DeviceLibrary& link)> engineSpeed;
     // What --list-adapters shows.
     std::function<AdapterListing()> listAdapters;
     // Whether `link` gives live data (an ELM327 adapter), and live data through it until

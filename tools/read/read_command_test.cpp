@@ -151,6 +151,7 @@ protected:
             if (onClear) onClear();
             return clearAnswer;
         };
+        environment.links.engineSpeed = [this](DeviceLibrary&) { return engine; };
         environment.clearedFolder = clearedFolder;
         Outcome result;
         result.status = runReadCommand(*parsed.arguments, environment);
@@ -175,6 +176,7 @@ protected:
     int clears = 0;
     ClearResult clearAnswer{LinkStatus::ok(), {"7E8"}, {}};
     std::function<void()> onClear;
+    EngineSpeed engine{0.0, ""};  // what the car says before a clear
     std::string clearedFolder;
 };
 
@@ -534,6 +536,8 @@ TEST_F(ReadCommand, ClearingAsksFirstAndKeepsTheReadBeforeAnAdapterThatCanClearI
         std::string out = "";
         bool readFails = false;
         bool keepBlocked = false;
+        EngineSpeed engine = {0.0, ""};
+        bool permanentOnly = false;  // the car holds U0100 as a permanent code alone
     };
     const std::vector<std::string_view> elm = {"--clear", "--link", "elm327:/dev/ttyUSB0"};
     const std::vector<std::string_view> elmYes = {"--clear", "--yes", "--link", "elm327:/dev/ttyUSB0"};
@@ -545,7 +549,13 @@ TEST_F(ReadCommand, ClearingAsksFirstAndKeepsTheReadBeforeAnAdapterThatCanClearI
                                 "Clearing erases the car's trouble codes, its check-engine light, its freeze frame "
                                 "and its readiness monitors.\n"
                                 "Its permanent codes stay (a clear never erases them): U0100.\n"
-                                "The engine must be off and the ignition on.\n";
+                                "The engine is off (0 rpm). Keep the ignition on.\n";
+    const EngineSpeed running{2125.0, ""};
+    const std::string runningLine =
+        "The engine is running (2125 rpm). Turn it off and leave the ignition on: with the engine running, the car "
+        "may refuse the clear or set its codes again at once.\n";
+    const std::vector<std::string_view> elmRunning = {"--clear", "--yes", "--engine-running", "--link",
+                                                      "elm327:/dev/ttyUSB0"};
     const std::string keptLine = "The read is kept in " + (kept / "vx414-cleared-20261207-123456.json").string() + "\n";
     const Case cases[] = {
         {{"--clear", "--link", tty()}, false, true, "y", ok, ExitUsage, 0,
@@ -581,6 +591,28 @@ TEST_F(ReadCommand, ClearingAsksFirstAndKeepsTheReadBeforeAnAdapterThatCanClearI
         {elmYes, true, false, std::nullopt, ok, ExitFailed, 0,
          "vx414-read: nothing cleared: the codes are read and kept before a clear\n", "", true},
         {elmYes, true, false, std::nullopt, ok, ExitFailed, 0, "; nothing cleared\n", "", false, true},
+        // The engine runs: --yes alone clears nothing, its own flag does; a person asked decides.
+        {elmYes, true, false, std::nullopt, ok, ExitFailed, 0,
+         runningLine + "vx414-read: nothing cleared while the engine runs; turn it off, or give --engine-running to "
+                       "clear all the same\n",
+         "", false, false, running},
+        {elmRunning, true, false, std::nullopt, ok, ExitOk, 1, runningLine + keptLine, confirmed, false, false, running},
+        {elm, true, true, "y", ok, ExitOk, 1, runningLine + "Clear the codes now? [y/N] " + keptLine, confirmed, false,
+         false, running},
+        // A speed not read is never taken for an engine that is off.
+        {elmYes, true, false, std::nullopt, ok, ExitOk, 1,
+         "The engine's speed could not be read (the car does not give it): the engine must be off and the ignition "
+         "on.\n" + keptLine,
+         confirmed, false, false, {std::nullopt, "the car does not give it"}},
+        // Only a permanent code: a clear can erase nothing but the monitors' progress, and that is the question.
+        {elm, true, true, "n", ok, ExitFailed, 0,
+         "The car holds 1 code: U0100 (Permanent).\n"
+         "A clear cannot erase permanent codes; the car drops each once its own drive cycles find the fault gone.\n"
+         "A clear now erases nothing but the readiness monitors' progress: the car must be driven again before an "
+         "inspection.\n"
+         "The engine is off (0 rpm). Keep the ignition on.\n"
+         "Reset the readiness monitors now? [y/N] vx414-read: nothing cleared\n",
+         "", false, false, {0.0, ""}, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.ending);
@@ -591,8 +623,10 @@ TEST_F(ReadCommand, ClearingAsksFirstAndKeepsTheReadBeforeAnAdapterThatCanClearI
         answer = c.answer;
         clearAnswer = c.clearAnswer;
         clearedFolder = (c.keepBlocked ? blocked : kept).string();
+        engine = c.engine;
         const LinkReport saved = car.report;
         if (c.readFails) car.report = unreachable;
+        if (c.permanentOnly) car.report.stored.clear();
         std::vector<std::filesystem::path> keptAtClear;
         onClear = [&] { keptAtClear = keptFiles(kept); };
         const Outcome result = run(c.arguments);
@@ -609,6 +643,7 @@ TEST_F(ReadCommand, ClearingAsksFirstAndKeepsTheReadBeforeAnAdapterThatCanClearI
         ASSERT_EQ(keptAtClear.size(), 1U);
         std::ifstream file(keptAtClear[0]);
         const std::string json((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        if (c.permanentOnly) continue;
         EXPECT_NE(json.find(R"({"kind": "Stored", "code": "U0100", "definition": "Lost communication with ECM", "unit": ""})"),
                   std::string::npos) << json;
         EXPECT_NE(json.find(R"("kind": "Permanent", "code": "U0100")"), std::string::npos) << json;

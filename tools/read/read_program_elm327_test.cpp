@@ -106,10 +106,11 @@ TEST(ReadProgramElm327, ReadsEveryCodeInEachFormatOverATerminalAndOverTcp) {
         const ChildResult csv = readProgram({"--link", link, "--format", "csv"});
         ASSERT_EQ(csv.status, 0) << csv.err;
         EXPECT_EQ(codesOfCsv(csv.out), expected) << csv.out;
-        // The VIN closes every row, the heading's last column.
-        EXPECT_EQ(csv.out.find("definition,unit,vin\r\n"), csv.out.find("\r\n") - std::string("definition,unit,vin").size())
+        // The VIN and the source close every row, as the heading's last columns.
+        EXPECT_EQ(csv.out.find("definition,unit,vin,source\r\n"),
+                  csv.out.find("\r\n") - std::string("definition,unit,vin,source").size())
             << csv.out;
-        EXPECT_NE(csv.out.find(",engine,1FAHP3F27CL123456\r\n"), std::string::npos) << csv.out;
+        EXPECT_NE(csv.out.find(",engine,1FAHP3F27CL123456,emulator\r\n"), std::string::npos) << csv.out;
         const ChildResult json = readProgram({"--link", link, "--format", "json"});
         ASSERT_EQ(json.status, 0) << json.err;
         EXPECT_EQ(codesOfJson(json.out), expected) << json.out;
@@ -127,7 +128,8 @@ TEST(ReadProgramElm327, ReadsEveryCodeInEachFormatOverATerminalAndOverTcp) {
 TEST(ReadProgramElm327, ClearingSendsService04AndTheCarConfirmsIt) {
     for (const bool tcp : {false, true}) {
         SCOPED_TRACE(tcp ? "tcp" : "pseudo-terminal");
-        std::vector<std::string_view> arguments = {"--car", "can11", "--pending", "P0171", "--stored", "P0420"};
+        std::vector<std::string_view> arguments = {"--car", "can11", "--pending", "P0171", "--stored", "P0420",
+                                                   "--engine-off"};
         if (tcp) arguments.insert(arguments.end(), {"--tcp", "0"});
         RunningAdapter adapter(arguments);
         const std::string link = adapter.link(tcp);
@@ -144,11 +146,12 @@ TEST(ReadProgramElm327, ClearingSendsService04AndTheCarConfirmsIt) {
         EXPECT_EQ(cleared.status, 0) << cleared.err;
         EXPECT_EQ(cleared.out, "The car confirmed: its trouble codes are cleared.\nConfirmed by unit 7E8, unit 7E9.\n");
         EXPECT_TRUE(cleared.err.starts_with(
+            "DEMO: read from an emulator, not from a car.\n"
             "The car holds 3 codes: P0171 (Pending), P0420 (Stored), P0420 (Permanent).\n"
             "Clearing erases the car's trouble codes, its check-engine light, its freeze frame and its readiness "
             "monitors.\n"
             "Its permanent codes stay (a clear never erases them): P0420.\n"
-            "The engine must be off and the ignition on.\n"
+            "The engine is off (0 rpm). Keep the ignition on.\n"
             "The read is kept in " + (kept / "vx414-cleared-").string())) << cleared.err;
         // The codes were read (07, 03) and kept before 04 went out.
         const std::string sent = adapter.received();
@@ -170,16 +173,24 @@ TEST(ReadProgramElm327, ClearingSendsService04AndTheCarConfirmsIt) {
         const ChildResult list = readProgram({"--previous"});
         EXPECT_EQ(list.status, 0) << list.err;
         EXPECT_TRUE(list.out.starts_with("  1  ")) << list.out;
-        EXPECT_NE(list.out.find("  1FAHP3F27CL123456  P0171 (Pending), P0420 (Stored), P0420 (Permanent)\n"),
+        EXPECT_NE(list.out.find("  1FAHP3F27CL123456  P0171 (Pending), P0420 (Stored), P0420 (Permanent)  (demo)\n"),
                   std::string::npos) << list.out;
         const ChildResult again = readProgram({"--previous", "1", "--format", "csv"});
         EXPECT_EQ(again.status, 0) << again.err;
         EXPECT_EQ(codesOfCsv(again.out), "Pending P0171\nStored P0420\nPermanent P0420\n") << again.out;
     }
 
-    // The transmission unit refuses 04: cleared all the same, and the refusal is named.
+    // The emulated engine runs: --yes alone sends no 04, its own flag does. The transmission
+    // unit refuses 04: cleared all the same, and the refusal is named.
     RunningAdapter adapter({"--car", "can11", "--stored", "P0420", "--quirk", "unit-refuses"});
-    const ChildResult cleared = readProgram({"--clear", "--yes", "--link", adapter.link(false)});
+    const ChildResult refused = readProgram({"--clear", "--yes", "--link", adapter.link(false)});
+    EXPECT_EQ(refused.status, 1) << refused.err;
+    EXPECT_NE(refused.err.find("The engine is running ("), std::string::npos) << refused.err;
+    EXPECT_TRUE(refused.err.ends_with("nothing cleared while the engine runs; turn it off, or give --engine-running "
+                                      "to clear all the same\n"))
+        << refused.err;
+    EXPECT_EQ(adapter.received().find("04\r"), std::string::npos) << adapter.received();
+    const ChildResult cleared = readProgram({"--clear", "--yes", "--engine-running", "--link", adapter.link(false)});
     EXPECT_EQ(cleared.status, 0) << cleared.err;
     EXPECT_EQ(cleared.out, "The car confirmed: its trouble codes are cleared.\nConfirmed by unit 7E8.\n"
                            "Refused by unit 7E9: its codes remain.\n");
@@ -261,8 +272,12 @@ TEST(ReadProgramElm327, LiveLinesUntilTheDurationEndsOrTheAdapterGoes) {
         EXPECT_EQ(run.status, 0) << run.err;
         const std::vector<std::string> lines = linesOf(run.out);
         ASSERT_GE(lines.size(), 10U) << run.out;
-        EXPECT_EQ(lines[0], "time (s),Engine speed (rpm),Coolant temperature (°C)");
-        for (std::size_t i = 1; i < lines.size(); ++i) EXPECT_EQ(std::count(lines[i].begin(), lines[i].end(), ','), 2);
+        // The emulator's values are marked, a column of their own.
+        EXPECT_EQ(lines[0], "time (s),Engine speed (rpm),Coolant temperature (°C),source");
+        for (std::size_t i = 1; i < lines.size(); ++i) {
+            EXPECT_EQ(std::count(lines[i].begin(), lines[i].end(), ','), 3);
+            EXPECT_TRUE(lines[i].ends_with(",emulator")) << lines[i];
+        }
         EXPECT_NE(run.err.find("the car does not support PID 0A (Fuel pressure); it is left out"), std::string::npos)
             << run.err;
     }
@@ -279,6 +294,7 @@ TEST(ReadProgramElm327, LiveLinesUntilTheDurationEndsOrTheAdapterGoes) {
             const QJsonObject coolant = object["values"].toObject()["Coolant temperature"].toObject();
             EXPECT_EQ(coolant["unit"].toString(), QStringLiteral("°F")) << line;
             EXPECT_GE(coolant["value"].toDouble(), 60) << line;  // a cold engine, about 68 °F
+            EXPECT_EQ(object["source"].toString(), QStringLiteral("emulator")) << line;  // over TCP too
         }
     }
     // The adapter goes mid-run: what was written stays, whole, and the cause is said.

@@ -53,16 +53,18 @@ std::vector<std::string> lines(const std::string& text) {
     return out;
 }
 
-// The text table: two heading lines, the column heads, a row a code in fixed columns, the total.
+// The text table from the reader emulator: the demo's mark, two heading lines, the column
+// heads, a row a code in fixed columns, the total.
 std::vector<Row> rowsOfText(const std::string& text, std::string& make) {
     const std::vector<std::string> all = lines(text);
     std::vector<Row> rows;
-    EXPECT_GE(all.size(), 4u) << text;
-    if (all.size() < 4) return rows;
-    make = all[0].substr(std::string("Make: ").size());
-    EXPECT_TRUE(all[1].starts_with("Read: ")) << all[1];
-    EXPECT_EQ(all[2], "TYPE     Code   Definition");
-    for (std::size_t i = 3; i + 1 < all.size(); ++i) {
+    EXPECT_GE(all.size(), 5u) << text;
+    if (all.size() < 5) return rows;
+    EXPECT_EQ(all[0], "DEMO: read from an emulator, not from a car");
+    make = all[1].substr(std::string("Make: ").size());
+    EXPECT_TRUE(all[2].starts_with("Read: ")) << all[2];
+    EXPECT_EQ(all[3], "TYPE     Code   Definition");
+    for (std::size_t i = 4; i + 1 < all.size(); ++i) {
         const std::string& line = all[i];
         EXPECT_GE(line.size(), 16u) << line;
         std::string kind = line.substr(0, 7);
@@ -144,11 +146,13 @@ TEST(ReadProgram, EachFormatReadsBackToTheCodesTheReaderSent) {
     ASSERT_EQ(csv.status, 0) << csv.err;
     const auto records = recordsOfCsv(csv.out);
     ASSERT_EQ(records.size(), rows.size() + 1);
-    EXPECT_EQ(records[0], (std::vector<std::string>{"time", "make", "kind", "code", "definition", "unit", "vin"}));
+    EXPECT_EQ(records[0],
+              (std::vector<std::string>{"time", "make", "kind", "code", "definition", "unit", "vin", "source"}));
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        ASSERT_EQ(records[i + 1].size(), 7u);
+        ASSERT_EQ(records[i + 1].size(), 8u);
         EXPECT_EQ(records[i + 1][5], "");  // the VX-414 reader names no unit
         EXPECT_EQ(records[i + 1][6], "");  // nor the VIN
+        EXPECT_EQ(records[i + 1][7], "emulator");
         EXPECT_EQ(records[i + 1][1], "audi");
         EXPECT_EQ((Row{records[i + 1][2], records[i + 1][3], records[i + 1][4]}), rows[i]);
     }
@@ -159,6 +163,7 @@ TEST(ReadProgram, EachFormatReadsBackToTheCodesTheReaderSent) {
     ASSERT_EQ(json.status, 0) << json.err;
     const QJsonObject object = jsonOf(json.out);
     EXPECT_EQ(object["make"].toString().toStdString(), "audi");
+    EXPECT_EQ(object["source"].toString().toStdString(), "emulator");
     EXPECT_EQ(object["total"].toInt(), 5);
     const QJsonArray array = object["codes"].toArray();
     ASSERT_EQ(array.size(), 5);
@@ -194,11 +199,13 @@ TEST(ReadProgram, ALogAppendedReadByReadHasOneHeaderAndARowForACleanCar) {
     }
     const auto records = recordsOfCsv(log);
     ASSERT_EQ(records.size(), 6u) << log;
-    EXPECT_EQ(records[0], (std::vector<std::string>{"time", "make", "kind", "code", "definition", "unit", "vin"}));
+    EXPECT_EQ(records[0],
+              (std::vector<std::string>{"time", "make", "kind", "code", "definition", "unit", "vin", "source"}));
     const std::vector<std::pair<std::string, std::string>> expected = {
         {"Pending", "P0300"}, {"Stored", "P0420"}, {"None", ""}, {"Pending", "P0300"}, {"Stored", "P0420"}};
     for (std::size_t i = 0; i < expected.size(); ++i) {
-        ASSERT_EQ(records[i + 1].size(), 7u) << i;
+        ASSERT_EQ(records[i + 1].size(), 8u) << i;
+        EXPECT_EQ(records[i + 1][7], "emulator") << i;  // the clean car's row too
         EXPECT_EQ(records[i + 1][0].size(), 25u) << records[i + 1][0];
         EXPECT_EQ(records[i + 1][1], "generic");
         EXPECT_EQ(std::make_pair(records[i + 1][2], records[i + 1][3]), expected[i]) << i;

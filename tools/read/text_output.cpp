@@ -54,7 +54,9 @@ std::string printableUtf8(std::string_view text) {
 }
 
 std::string readAsText(const ReadReport& read) {
-    std::string text = "Make: " + printableUtf8(read.make) + "\n";
+    // First, so that no page or log of an emulator's read passes for a car's.
+    std::string text = read.fromEmulator() ? std::string(kDemoNotice) + "\n" : std::string();
+    text += "Make: " + printableUtf8(read.make) + "\n";
     text += "Read: " + readableTime(read.time) + "\n";
     text += printableLines(vehicleLinesText(read.vehicle));
     if (read.codes.empty()) {

@@ -12,6 +12,11 @@ void LinkCarClearing::endReading()
     link_.DeviceEndReading();
 }
 
+EngineSpeed LinkCarClearing::engineSpeed()
+{
+    return link_.DeviceEngineSpeed();
+}
+
 // Ok when at least one unit confirmed; a unit that refused keeps its codes, which the read
 // that follows the clear shows. A link that cannot clear (the reader at /dev/vx414 may have
 // been plugged in since the menu was shown) says so.

@@ -16,6 +16,9 @@ public:
     // Ends the read still at work on the link (the rest of a vehicle's picture), on the
     // window's thread, before the clear's worker starts.
     virtual void endReading() {}
+    // The engine's speed (01 0C), asked before the question, within the link's own bound,
+    // on a worker thread while no read runs: not read when the link cannot ask.
+    virtual EngineSpeed engineSpeed() { return {std::nullopt, "this link cannot ask for it"}; }
     // Sends service 04 and waits for the car's answer, within the link's own bound: Ok once
     // a unit has confirmed, with the units that confirmed and those that refused. Called on
     // a worker thread while no read runs.
@@ -28,6 +31,7 @@ public:
     explicit LinkCarClearing(DeviceLibrary& link) : link_(link) {}
     bool canClear() override;
     void endReading() override;
+    EngineSpeed engineSpeed() override;
     ClearResult clearCodes() override;
 
 private:

@@ -22,6 +22,9 @@ public:
     virtual void start(std::shared_ptr<LiveWatcher> watcher, std::function<void(const LinkStatus&)> ended) = 0;
     // Stops polling; returns within the link's stop bound, without waiting on the adapter.
     virtual void stop() = 0;
+    // What the link's device announced itself as when it is an emulator ("ELM327
+    // emulator"), once it has answered; empty for a car. Never waits.
+    virtual std::string emulator() const { return {}; }
     // Why polling failed, in the user's words, as the link says it; empty when it has no
     // words for it (the status's own are shown then).
     virtual std::string failureCause(const LinkStatus& status) const
@@ -39,6 +42,7 @@ public:
     void start(std::shared_ptr<LiveWatcher> watcher, std::function<void(const LinkStatus&)> ended) override;
     void stop() override;
     std::string failureCause(const LinkStatus& status) const override { return link_.DeviceFailureCause(status); }
+    std::string emulator() const override { return link_.DeviceLinkName(); }
 
 private:
     DeviceLibrary& link_;
