@@ -471,6 +471,9 @@ EngineSpeed engineSpeedIn(const ServiceAnswer& answer) {
             speed.rpm = std::max(speed.rpm.value_or(rpm), rpm);
         }
     }
+    // A stopped engine is said only when every answer was whole: the unit whose answer was
+    // cut may be the one whose engine turns.
+    if (unreadable && speed.rpm == 0.0) speed.rpm.reset();
     if (!speed.rpm) speed.notRead = unreadable ? "the answer could not be read" : "the car refused it";
     return speed;
 }

@@ -528,6 +528,8 @@ TEST(Elm327Session, EngineSpeedIsTheHighestAnyUnitGives) {
         {"one unit refuses", '6', {"7E8 03 7F 01 12 \r7E9 04 41 0C 0C 80 \r"}, 800, "", "ok", 1},
         {"a short message", '6', {"7E8 03 41 0C 1A \r"}, std::nullopt, "the answer could not be read", "ok", 1},
         {"a short message beside a good one", '6', {"7E8 03 41 0C 1A \r7E9 04 41 0C 0C 80 \r"}, 800, "", "ok", 1},
+        {"0 rpm beside a short message is not an engine off", '6', {"7E8 03 41 0C 1A \r7E9 04 41 0C 00 00 \r"},
+         std::nullopt, "the answer could not be read", "ok", 1},
         {"another PID", '6', {"7E8 03 41 0D 00 \r"}, std::nullopt, "the answer could not be read", "ok", 1},
         {"a broken frame", '6', {"7E8 04 41 0C 1A \r"}, std::nullopt, "the answer could not be read",
          "protocol error: broken multi-frame answer", 1},
