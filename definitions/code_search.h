@@ -5,6 +5,20 @@
 
 namespace vx414 {
 
+// The one row a code's meaning is taken from: of the rows from 1 on that hold the code
+// (holdsCode compares without regard to case) the last one, so that a make's own text,
+// loaded after the generic rows, wins; -1 when none holds it. The result table, the code
+// search's found entry and the command line's look-up all ask this, so that a code can
+// never mean one thing in a read and another in a look-up.
+template <class HoldsCode>
+int meaningRow(int rows, HoldsCode holdsCode)
+{
+    for (int row = rows - 1; row >= 1; --row)
+        if (holdsCode(row))
+            return row;
+    return -1;
+}
+
 // The first row from 1 to rows - 1 whose text starts with the search text (the caller's
 // startsWith compares without regard to case, and a cell shorter than the text never
 // starts with it); -1 when none does. Row 0 is a heading and never looked at.

@@ -1,5 +1,6 @@
 #include "definitions/definitions_table.h"
 
+#include "definitions/code_ranges.h"
 #include "definitions/code_search.h"
 #include "definitions/codepage.h"
 #include "definitions/generic_extension.h"
@@ -45,10 +46,14 @@ DataFileStatus DefinitionsTable::load(const StoredBytes& file, const MakeSection
 }
 
 int DefinitionsTable::rowForCode(std::string_view code) const {
-  for (int row = rowCount() - 1; row >= 1; --row) {
-    if (sameIgnoringCase(rows_[static_cast<std::size_t>(row)].code, code)) return row;
+  return meaningRow(rowCount(), [&](int row) { return sameIgnoringCase(rows_[static_cast<std::size_t>(row)].code, code); });
+}
+
+bool DefinitionsTable::holdsMakerTexts() const {
+  for (std::size_t row = static_cast<std::size_t>(genericCount_); row < rows_.size(); ++row) {
+    if (isManufacturerRange(rows_[row].code)) return true;
   }
-  return -1;
+  return false;
 }
 
 CodeSearchHit DefinitionsTable::search(std::string_view text) const {
@@ -57,6 +62,7 @@ CodeSearchHit DefinitionsTable::search(std::string_view text) const {
   const auto codeOf = [this](int row) -> const std::string& { return rows_[static_cast<std::size_t>(row)].code; };
   hit.found = firstMatchingRow(rowCount(), [&](int row) { return startsWithIgnoringCase(codeOf(row), text); });
   if (hit.found < 0) return hit;
+  hit.meaning = rowForCode(codeOf(hit.found));
   hit.next = nextEntryRow(hit.found, rowCount(), genericCount_,
                           [&](int a, int b) { return sameIgnoringCase(codeOf(a), codeOf(b)); });
   return hit;

@@ -18,10 +18,12 @@ struct DefinitionRow {
   std::string definition;
 };
 
-// What the code search shows for a text: the row found and the row of the entry after it,
-// -1 where there is none.
+// What the code search shows for a text: the row found, the row whose definition is
+// shown for its code (meaningRow: the same row unless the code is held twice), and the
+// row of the entry after it; -1 where there is none.
 struct CodeSearchHit {
   int found = -1;
+  int meaning = -1;
   int next = -1;
 };
 
@@ -37,14 +39,18 @@ class DefinitionsTable {
   int genericCount() const { return genericCount_; }
   int rowCount() const { return static_cast<int>(rows_.size()); }
 
-  // The row whose definition the result table shows for `code`: of the rows from 1 on whose
-  // code equals it without regard to case the last one, so that a make's own text wins over
-  // the generic one; -1 when no row holds the code.
+  // The row whose definition the result table shows for `code` (meaningRow); -1 when no
+  // row holds the code.
   int rowForCode(std::string_view code) const;
 
-  // The first row from 1 on whose code starts with `text` without regard to case, and the
-  // entry shown after it (a repeated code passed over; none after the last generic row).
+  // The first row from 1 on whose code starts with `text` without regard to case, the row
+  // its code's meaning comes from, and the entry shown after it (a repeated code passed
+  // over; none after the last generic row).
   CodeSearchHit search(std::string_view text) const;
+
+  // True when the rows after the generic ones hold a maker's own code: the make chosen
+  // has texts of its own in this file.
+  bool holdsMakerTexts() const;
 
  private:
   std::vector<DefinitionRow> rows_;

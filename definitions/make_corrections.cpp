@@ -50,7 +50,9 @@ std::string parseAction(std::string_view name, std::string_view text, Correction
       {"drop", CorrectionAction::Drop},
       {"replace", CorrectionAction::Replace},
       {"drop-containing", CorrectionAction::DropContaining},
-      {"drop-like", CorrectionAction::DropLike}};
+      {"drop-like", CorrectionAction::DropLike},
+      {"recode", CorrectionAction::Recode},
+      {"add", CorrectionAction::Add}};
   const auto action = kActions.find(name);
   if (action == kActions.end()) return "unknown action \"" + std::string(name) + "\"";
   c.action = action->second;
@@ -66,11 +68,13 @@ std::string parseAction(std::string_view name, std::string_view text, Correction
     if (!converted) return "text is not UTF-8 of Windows-1252 characters";
     bytes = std::move(*converted);
   }
-  if (c.action == CorrectionAction::Replace) {
+  if (c.action == CorrectionAction::Replace || c.action == CorrectionAction::Recode) {
     const std::size_t arrow = bytes.find("=>");
-    if (arrow == std::string::npos || arrow == 0) return "replace needs \"OLD=>NEW\"";
+    const bool replace = c.action == CorrectionAction::Replace;
+    if (arrow == std::string::npos || arrow == 0) return replace ? "replace needs \"OLD=>NEW\"" : "recode needs \"WORDS=>CODE\"";
     c.text = bytes.substr(0, arrow);
     c.with = bytes.substr(arrow + 2);
+    if (!replace && !isTroubleCode(c.with)) return "recode: \"" + c.with + "\" is no code";
     return {};
   }
   c.text = std::move(bytes);
@@ -92,6 +96,9 @@ std::string parseCorrections(std::string_view text, std::string_view origin, std
       }
     }
     if (std::string error = parseAction(f[2], f[3], c); !error.empty()) return where + ": " + error;
+    if (c.action == CorrectionAction::Add && (c.first.empty() || c.first != c.last)) {
+      return where + ": add takes one code";
+    }
     c.why = std::move(f[4]);
     c.where = where;
     out.push_back(std::move(c));
@@ -129,6 +136,19 @@ std::string applyCorrections(const std::vector<Correction>& corrections, TextLis
         if (rows == lists.end()) return c.where + ": no list " + other;
         for (const SourceRecord& r : rows->second) compared.push_back(&r);
       }
+      if (c.action == CorrectionAction::Add) {
+        const bool given = std::any_of(list->second.begin(), list->second.end(),
+                                       [&c](const SourceRecord& r) { return sameIgnoringCase(r.code, c.first); });
+        if (given) return c.where + ": " + id + " already gives " + c.first;
+        list->second.push_back({c.first, c.text, c.where});
+        ++touched[i];
+        continue;
+      }
+      if (c.action == CorrectionAction::Recode) {
+        const bool given = std::any_of(list->second.begin(), list->second.end(),
+                                       [&c](const SourceRecord& r) { return sameIgnoringCase(r.code, c.with); });
+        if (given) return c.where + ": " + id + " already gives " + c.with;
+      }
       std::vector<SourceRecord> kept;
       for (SourceRecord& row : list->second) {
         if (!covers(c, row.code)) {
@@ -159,6 +179,12 @@ std::string applyCorrections(const std::vector<Correction>& corrections, TextLis
             drop = std::any_of(compared.begin(), compared.end(), [&row](const SourceRecord* other) {
               return sameIgnoringCase(other->code, row.code) && nearlySameTitle(other->definition, row.definition);
             });
+            break;
+          case CorrectionAction::Recode:
+            changed = row.definition.find(c.text) != std::string::npos;
+            if (changed) row.code = c.with;
+            break;
+          case CorrectionAction::Add:
             break;
         }
         if (drop || changed) ++touched[i];

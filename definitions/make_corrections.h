@@ -22,6 +22,8 @@ enum class CorrectionAction {
   Replace,         // every `text` inside the title becomes `with`
   DropContaining,  // the row leaves when its title holds `text`
   DropLike,        // the row leaves when `like`'s lists give its code nearly the same title
+  Recode,          // the row whose title holds `text` moves to the code `with`
+  Add,             // a row of the one code `first` with the title `text` joins each list
 };
 
 struct Correction {
@@ -38,8 +40,10 @@ struct Correction {
 
 // "LISTS<TAB>CODES<TAB>ACTION<TAB>TEXT<TAB>WHY" lines: LISTS one id or several joined by
 // commas; CODES a code, a range "P1404-P1460" or "*"; ACTION title, drop, replace ("OLD=>NEW"),
-// drop-containing or drop-like (TEXT the lists compared, joined by commas); TEXT "-" where
-// the action needs none. "#" lines are comments. Errors read "<origin>:<line>: <what>".
+// drop-containing, drop-like (TEXT the lists compared, joined by commas), recode
+// ("WORDS=>P1177": the row whose title holds WORDS takes the code P1177) or add (CODES one
+// code, TEXT its title); TEXT "-" where the action needs none. "#" lines are comments.
+// Errors read "<origin>:<line>: <what>".
 std::string parseCorrections(std::string_view text, std::string_view origin, std::vector<Correction>& out);
 
 // A letter P, C, B or U and four hex digits, in capitals.
@@ -51,7 +55,8 @@ bool nearlySameTitle(std::string_view a, std::string_view b);
 
 // Applies the corrections in order and counts the rows each one touched. A correction that
 // names a list not given (unless the list is in `mayBeAbsent`, then it is skipped) or that
-// touches no row is an error: a correction that no longer applies must leave the table.
+// touches no row is an error: a correction that no longer applies must leave the table. So
+// is an `add` for a code the list already gives, and a `recode` to a code the list gives.
 std::string applyCorrections(const std::vector<Correction>& corrections, TextListRows& lists,
                              const std::set<std::string, std::less<>>& mayBeAbsent, std::vector<int>& touched);
 

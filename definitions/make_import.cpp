@@ -7,14 +7,13 @@
 
 namespace vx414 {
 
-std::string readDataSetLists(std::string_view text, std::string_view origin, TextListRows& lists, int& genericRows) {
-  genericRows = 0;
+std::string readDataSetLists(std::string_view text, std::string_view origin, TextListRows& lists, SaeRowsLeftOut& sae) {
   return forEachTableRow(text, origin, 3, [&](std::vector<std::string> f, const std::string& where) -> std::string {
     std::optional<std::string> title = utf8ToWindows1252(f[2]);
     if (!title) return where + ": title is not UTF-8 of Windows-1252 characters";
     if (!isTroubleCode(f[1])) return where + ": \"" + f[1] + "\" is no trouble code";
     if (!isManufacturerRange(f[1])) {
-      ++genericRows;
+      ++sae["ds:" + f[0]];
       return {};
     }
     lists["ds:" + f[0]].push_back({std::move(f[1]), std::move(*title), where});
@@ -22,15 +21,22 @@ std::string readDataSetLists(std::string_view text, std::string_view origin, Tex
   });
 }
 
-void addScantoolLists(const std::vector<ScantoolCode>& codes, TextListRows& lists) {
-  for (const ScantoolCode& code : codes) lists["st:" + code.make].push_back({code.code, code.description, code.where});
+void addScantoolLists(const std::vector<ScantoolCode>& codes, TextListRows& lists, SaeRowsLeftOut& sae) {
+  for (const ScantoolCode& code : codes) {
+    const std::string id = "st:" + code.make;
+    if (id != kScantoolGenericList && !isManufacturerRange(code.code)) {
+      ++sae[id];
+      continue;
+    }
+    lists[id].push_back({code.code, code.description, code.where});
+  }
 }
 
-std::string readMakeTables(const std::string& folder, TextListRows& lists, MakeTables& tables, int& dataSetGeneric) {
+std::string readMakeTables(const std::string& folder, TextListRows& lists, MakeTables& tables, SaeRowsLeftOut& sae) {
   std::string text;
   const std::string makes = folder + "/makes.tsv";
   if (std::string error = readWholeFile(makes, text); !error.empty()) return error;
-  if (std::string error = readDataSetLists(text, makes, lists, dataSetGeneric); !error.empty()) return error;
+  if (std::string error = readDataSetLists(text, makes, lists, sae); !error.empty()) return error;
   const std::string listsFile = folder + "/lists.tsv";
   if (std::string error = readWholeFile(listsFile, text); !error.empty()) return error;
   if (std::string error = parseTextLists(text, listsFile, tables.lists); !error.empty()) return error;
@@ -87,6 +93,11 @@ std::vector<std::string> checkSectionTexts(const PlainSources& sources) {
     }
     for (const std::string& quotes : unbalancedQuotes(records)) {
       faults.push_back(section + ": unbalanced quotes: " + windows1252ToUtf8(quotes));
+    }
+    if (section == "generic") continue;
+    for (const std::string& repeated : repeatedCodes(records)) {
+      faults.push_back(section + ": one code, two meanings (say in corrections.tsv which wins and why): " +
+                       windows1252ToUtf8(repeated));
     }
   }
   return faults;

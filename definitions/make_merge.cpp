@@ -104,6 +104,25 @@ std::vector<std::string> sharedPositionTitles(const std::vector<SourceRecord>& r
   return shared;
 }
 
+std::vector<std::string> repeatedCodes(const std::vector<SourceRecord>& records) {
+  std::map<std::string, std::vector<std::string>> textsByCode;
+  for (const SourceRecord& record : records) {
+    std::vector<std::string>& texts = textsByCode[upper(record.code)];
+    const std::string text(trimmed(record.definition));
+    const bool known = std::any_of(texts.begin(), texts.end(),
+                                   [&text](const std::string& t) { return lower(t) == lower(text); });
+    if (!known) texts.push_back(text);
+  }
+  std::vector<std::string> repeated;
+  for (const auto& [code, texts] : textsByCode) {
+    if (texts.size() < 2) continue;
+    std::string line = code + ":";
+    for (std::size_t i = 0; i < texts.size(); ++i) line += (i == 0 ? " \"" : " | \"") + texts[i] + "\"";
+    repeated.push_back(line);
+  }
+  return repeated;
+}
+
 std::vector<std::string> unbalancedQuotes(const std::vector<SourceRecord>& records) {
   std::vector<std::string> faults;
   for (const SourceRecord& record : records) {

@@ -44,6 +44,11 @@ MakeMerge mergeMakeTexts(const RankedLists& lists);
 // a wheel, a tyre, a loop or a stage: the title must say which.
 std::vector<std::string> sharedPositionTitles(const std::vector<SourceRecord>& records);
 
+// "P1176: \"ETS Motor Open/Short #1\" | \"ETS Motor Open/Short #2\"" for every code a section
+// holds more than once with different texts (trimmed, without regard to case): a make gives
+// one code one meaning, and the corrections must say which.
+std::vector<std::string> repeatedCodes(const std::vector<SourceRecord>& records);
+
 // "P0D2D: ..." for every record whose curly quotes (Windows-1252 0x93 and 0x94) do not pair up.
 std::vector<std::string> unbalancedQuotes(const std::vector<SourceRecord>& records);
 

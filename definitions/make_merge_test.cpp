@@ -137,6 +137,53 @@ TEST(MakeCorrections, Apply) {
   EXPECT_EQ(lists["generic-titles"][0].definition, "Sensor \x93" "A\x94 Circuit");
 }
 
+// recode moves the one row whose title holds the words; add puts a missing code in; both
+// refuse to make a list give a code twice, and a recode that matches no row is stale.
+TEST(MakeCorrections, RecodeAndAdd) {
+  const struct {
+    const char* name;
+    const char* line;
+    Rows before, after;
+    const char* error;
+  } cases[] = {
+      {"recode the second text", "h\tP1176\trecode\tShort #2=>P1177\tw",
+       {{"P1176", "ETS Motor Open/Short #1"}, {"P1176", "ETS Motor Open/Short #2"}},
+       {{"P1176", "ETS Motor Open/Short #1"}, {"P1177", "ETS Motor Open/Short #2"}}, ""},
+      {"recode onto a code the list gives", "h\tP1176\trecode\tShort #2=>P1178\tw",
+       {{"P1176", "ETS Motor Open/Short #2"}, {"P1178", "ETS Motor Battery Voltage Open"}}, {}, "c:1: h already gives P1178"},
+      {"recode matching no row", "h\tP1176\trecode\tShort #3=>P1177\tw", {{"P1176", "ETS Motor Open/Short #2"}}, {},
+       "c:1: the correction touches no row"},
+      {"add a missing code", "h\tP1009\tadd\tVTC Advance Malfunction\tw", {{"P1010", "x"}},
+       {{"P1010", "x"}, {"P1009", "VTC Advance Malfunction"}}, ""},
+      {"add a code the list gives", "h\tP1009\tadd\tVTC Advance Malfunction\tw", {{"p1009", "x"}}, {},
+       "c:1: h already gives P1009"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<Correction> corrections;
+    ASSERT_EQ(parseCorrections(c.line, "c", corrections), "");
+    TextListRows lists;
+    lists["h"] = records(c.before);
+    std::vector<int> touched;
+    EXPECT_EQ(applyCorrections(corrections, lists, {}, touched), c.error);
+    if (std::string(c.error).empty()) {
+      EXPECT_EQ(rowsOf(lists["h"]), c.after);
+    }
+  }
+}
+
+// A code a finished make section holds with two different texts is named with both; the
+// same text twice (case and spaces aside) is one meaning.
+TEST(MakeMerge, RepeatedCodes) {
+  const std::vector<SourceRecord> section = records({{"P1176", "ETS Motor Open/Short #1"},
+                                                      {"p1176", "ETS Motor Open/Short #2"},
+                                                      {"P1602", "PCM Communication Error"},
+                                                      {"P1602", " pcm communication error "},
+                                                      {"P1780", "Transmission Control Switch"}});
+  EXPECT_EQ(repeatedCodes(section),
+            std::vector<std::string>{"P1176: \"ETS Motor Open/Short #1\" | \"ETS Motor Open/Short #2\""});
+}
+
 TEST(MakeCorrections, ParseErrors) {
   const struct {
     const char* line;
@@ -152,6 +199,10 @@ TEST(MakeCorrections, ParseErrors) {
       {"ds:A\tP1404\trename\tx\twhy", "c:1: unknown action \"rename\""},
       {"ds:A\tP1404\ttitle\t\xE2\x82\xAC \xE2\x9C\x93\twhy", "c:1: text is not UTF-8 of Windows-1252"},
       {"ds:A\tP1404\tdrop\t-", "c:1: 5 tab-separated fields expected, found 4"},
+      {"ds:A\tP1009-P1010\tadd\tVTC Advance\twhy", "c:1: add takes one code"},
+      {"ds:A\t*\tadd\tVTC Advance\twhy", "c:1: add takes one code"},
+      {"ds:A\tP1176\trecode\t#2=>P11G7\twhy", "c:1: recode: \"P11G7\" is no code"},
+      {"ds:A\tP1176\trecode\t#2\twhy", "c:1: recode needs"},
   };
   for (const auto& c : cases) {
     std::vector<Correction> out;

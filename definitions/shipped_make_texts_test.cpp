@@ -10,9 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "definitions/code_ranges.h"
 #include "definitions/codepage.h"
 #include "definitions/data_file.h"
 #include "definitions/definitions_table.h"
+#include "definitions/make_sections.h"
 
 namespace vx414 {
 namespace {
@@ -158,6 +160,27 @@ TEST(ShippedMakeTexts, MendedRows) {
       {"generic", "C0765", {"right rear"}},
       {"generic", "P0D2D", {"sensor \xE2\x80\x9C" "A\xE2\x80\x9D circuit"}},
       {"generic", "U015F", {"module \xE2\x80\x9C" "B\xE2\x80\x9D"}},
+      // The second review: wrong direction, wrong bank, glued titles, missing maker codes
+      // (sources in data/dtc-makes/corrections.tsv).
+      {"ford", "P1383", {"over-retarded", "bank 1"}, {"advance"}},
+      {"mercury", "P1383", {"retarded"}, {"advance"}},
+      {"chevrolet", "P1416", {"secondary air", "bank 2"}, {"bank 1"}},
+      {"pontiac", "P1415", {"secondary air", "bank 1"}},
+      {"ford", "P1106", {"dual alternator lower fault"}, {"MAP", "pressure"}},
+      {"lincoln", "P1107", {"dual alternator lower circuit"}, {"MAP", "pressure"}},
+      {"ford", "P1404", {"intake air temperature sensor b"}, {"exhaust gas recirculation"}},
+      {"subaru", "P1301", {"misfire", "high temperature exhaust"}, {"fire due"}},
+      {"acura", "P1009", {"valve timing", "advance"}},
+      {"honda", "P1009", {"valve timing", "advance"}},
+      {"hyundai", "P1326", {"knock sensor detection"}},
+      {"hyundai", "P1177", {"ETS motor", "#2"}},
+      {"nissan", "P1610", {"lock mode"}},
+      {"infiniti", "P1610", {"lock mode"}},
+      {"toyota", "B2795", {"unmatched key code"}},
+      {"mercedes-benz", "P1570", {"start enable", "drive authorization"}},
+      {"mitsubishi", "P1603", {"battery backup"}},
+      {"mazda", "P1780", {"transmission control switch", "self-test"}},
+      {"subaru", "P1121", {"neutral position switch", "M/T", "A/T"}},
   });
   EXPECT_EQ(shipped.definition("opel", "P1133"), "");
   EXPECT_EQ(shipped.definition("vauxhall", "P1626"), "");
@@ -170,6 +193,27 @@ TEST(ShippedMakeTexts, MendedRows) {
       }
     }
   }
+}
+
+// One meaning per make and code, and no make text for a code the standard defines (its SAE
+// title holds for every make): over every make of the list, generic rows left aside.
+TEST(ShippedMakeTexts, OneMeaningPerCodeNoStandardCodes) {
+  Shipped shipped;
+  int makesWithTexts = 0;
+  for (const MakeSection& make : kMakeSections) {
+    const DefinitionsTable& table = shipped.loaded(make.name);
+    std::map<std::string, std::string> seen;
+    for (int row = table.genericCount(); row < table.rowCount(); ++row) {
+      const auto& record = table.rows()[static_cast<std::size_t>(row)];
+      if (record.code.empty()) continue;  // the section's heading
+      makesWithTexts += seen.empty() ? 1 : 0;
+      SCOPED_TRACE(std::string(make.name) + " " + record.code);
+      EXPECT_TRUE(isManufacturerRange(record.code)) << "a code the standard defines";
+      const auto [at, first] = seen.emplace(record.code, record.definition);
+      EXPECT_TRUE(first) << "twice: \"" << at->second << "\" and \"" << record.definition << "\"";
+    }
+  }
+  EXPECT_EQ(makesWithTexts, 36);
 }
 
 }  // namespace

@@ -60,7 +60,8 @@ struct VehicleInfo {
     std::string vin;          // as read (17 characters) when it passed its checks, else empty
     std::string vinWarning;   // why a VIN kept as read may be misread ("check digit …"), else empty
     std::string make;         // the make list's entry the VIN's maker maps to, else empty
-    int modelYear = 0;        // from the VIN's tenth character, 0 when unknown
+    int modelYear = 0;        // from the VIN (or given by the user), 0 when unknown
+    bool modelYearGiven = false;  // the user stated the year: it was not read
     std::optional<bool> mil;  // the check-engine light (01 01), when a unit answered
     int storedCount = 0;      // the number of stored codes 01 01 reports
     bool compressionIgnition = false;

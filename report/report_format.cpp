@@ -245,14 +245,20 @@ ReadReport reportFromRead(const LocalTime& time, std::string_view make,
                           std::span<const DataCode> codes) {
   ReadReport report{time, std::string(make), {}, {}};
   report.codes.reserve(codes.size());
-  for (const DataCode& c : codes) report.codes.push_back(codeFromData(c.kind, c.code, c.definitionBytes));
+  for (const DataCode& c : codes) {
+    ReportCode code = codeFromData(c.kind, c.code, c.definitionBytes);
+    code.definitionSource = std::string(c.definitionSource);
+    code.note = std::string(c.note);
+    report.codes.push_back(std::move(code));
+  }
   return report;
 }
 
 std::string reportAsTabText(const ReadReport& report) {
   std::string out;
   appendPlainRecord(out, {"TYPE", "Vehicle", "Code", "Definition"});
-  for (const ReportCode& c : report.codes) appendPlainRecord(out, {c.kind, report.make, c.code, c.definition});
+  for (const ReportCode& c : report.codes)
+    appendPlainRecord(out, {c.kind, report.make, c.code, c.definition.empty() ? c.note : c.definition});
   if (hasVehicleDetails(report.vehicle)) out += "\n" + vehicleAsTabText(report.vehicle);
   return out;
 }
@@ -352,11 +358,17 @@ std::string reportAsJson(const ReadReport& report) {
   appendJsonStringOrNull(out, vehicle.vinWarning);
   out += ",\n  \"model_year\": ";
   out += vehicle.modelYear > 0 ? std::to_string(vehicle.modelYear) : "null";
+  out += ",\n  \"model_year_given\": ";
+  out += vehicle.modelYearGiven ? "true" : "false";
   out += ",\n  \"mil\": ";
   out += !vehicle.mil ? "null" : *vehicle.mil ? "true" : "false";
   out += ",\n  \"codes\": ";
   appendJsonArray(out, std::span<const ReportCode>(report.codes), [](std::string& o, const ReportCode& c) {
     appendJsonObject(o, {{"kind", c.kind}, {"code", c.code}, {"definition", c.definition}, {"unit", c.unit}});
+    o.pop_back();
+    o += ", \"definition_source\": ";
+    appendJsonStringOrNull(o, c.definitionSource);
+    o += '}';
   });
   out += ",\n  \"total\": " + std::to_string(report.total());
   out += ",\n  \"readiness\": ";
@@ -424,10 +436,17 @@ std::string lookupAsJson(std::string_view make, const CodeText& found, const std
   std::string out = "{\n  \"make\": ";
   appendJsonString(out, make);
   out += ",\n  \"found\": ";
-  appendJsonObject(out, {{"code", found.code}, {"definition", found.definition}});
+  const auto entry = [&out](const CodeText& e) {
+    appendJsonObject(out, {{"code", e.code}, {"definition", e.definition}});
+    out.pop_back();
+    out += ", \"definition_source\": ";
+    appendJsonStringOrNull(out, e.source);
+    out += '}';
+  };
+  entry(found);
   out += ",\n  \"next\": ";
   if (next)
-    appendJsonObject(out, {{"code", next->code}, {"definition", next->definition}});
+    entry(*next);
   else
     out += "null";
   out += "\n}\n";

@@ -49,12 +49,17 @@ std::string readableTime(const LocalTime& time);
 // One code of a read. kind is the block's kind text ("Pending", "Stored" or "Permanent"),
 // code the five-character trouble code, definition the text for the make chosen ("" when
 // the definitions hold none), unit the control unit that sent it ("" when the link does not
-// say: the VX-414 reader's report).
+// say: the VX-414 reader's report). definitionSource says whose the definition is
+// ("generic", the make's name, "" for none or not known: a kept read of an older version);
+// note is said in place of a missing definition where the data file cannot hold one (a
+// maker's own code with no make chosen, or a make without maker texts), else "".
 struct ReportCode {
   std::string kind;
   std::string code;
   std::string definition;
   std::string unit{};
+  std::string definitionSource{};
+  std::string note{};
 
   friend bool operator==(const ReportCode&, const ReportCode&) = default;
 };
@@ -89,6 +94,8 @@ struct DataCode {
   std::string_view kind;
   std::string_view code;
   std::string_view definitionBytes;
+  std::string_view definitionSource{};
+  std::string_view note{};
 };
 
 // A whole report from what a read holds; make is UTF-8 (the make list's names are ASCII).
@@ -106,14 +113,16 @@ ReadReport reportFromRead(const LocalTime& time, std::string_view make,
 //                  emulator;
 //   JSON:          the document vx414-read(1) describes, "version" ReportJsonVersion:
 //                  {"version", "time", "make", "source", "vin", "vin_warning", "model_year",
-//                  "mil", "codes": [{"kind", "code", "definition", "unit"}...], "total",
+//                  "model_year_given", "mil", "codes": [{"kind", "code", "definition",
+//                  "unit", "definition_source"}...], "total",
 //                  "readiness", "inspection", "inspection_note", "inspection_verdict",
 //                  "incomplete_monitors", "freeze_frame", "not_read", "not_read_reasons"};
 //                  every member is always there, null (or an empty array or object) when
 //                  the read does not tell it ("source" null for a car). Version 3 added the
 //                  verdict, the incomplete monitors, the VIN warning and the items not read;
-//                  version 4 the source and the inspection's note.
-inline constexpr int ReportJsonVersion = 4;
+//                  version 4 the source and the inspection's note; version 5 whose each
+//                  definition is and whether the model year was given by the user.
+inline constexpr int ReportJsonVersion = 5;
 // A read without codes gives the header row alone, or an empty "codes" array; in CSV it
 // gives one row of kind kNoCodesKind with an empty code, so that a log of reads keeps it.
 // CsvHeader::Without leaves the header row out, for appending to a file that has one.
@@ -146,6 +155,7 @@ std::string glossaryAsJson(std::span<const GlossaryText> entries);
 struct CodeText {
   std::string code;
   std::string definition;
+  std::string source{};  // "generic" or the make's name: whose the definition is
 };
 std::string lookupAsJson(std::string_view make, const CodeText& found, const std::optional<CodeText>& next);
 

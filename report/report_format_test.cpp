@@ -182,7 +182,8 @@ TEST(ReportFormat, EachFormReadsBackAsTheRead) {
   ASSERT_EQ(codes.size(), static_cast<qsizetype>(report.total()));
   for (std::size_t i = 0; i < report.total(); ++i) {
     const QJsonObject c = codes[static_cast<qsizetype>(i)].toObject();
-    EXPECT_EQ(c.size(), 4);
+    EXPECT_EQ(c.size(), 5);
+    EXPECT_TRUE(c["definition_source"].isNull());  // the read gave no source
     EXPECT_EQ(utf8(c["unit"]), "");
     EXPECT_EQ(utf8(c["kind"]), report.codes[i].kind);
     EXPECT_EQ(utf8(c["code"]), report.codes[i].code);
@@ -247,7 +248,7 @@ TEST(ReportFormat, CsvCarriesTheVinAndTheSourceInEveryRowAfterTheUnit) {
     ASSERT_TRUE(records);
     for (const auto& record : *records) EXPECT_EQ(record.size(), 8U);
     const QJsonObject json = parseJson(reportAsJson(report));
-    EXPECT_EQ(json["version"].toInt(), 4);
+    EXPECT_EQ(json["version"].toInt(), ReportJsonVersion);
     if (c.source.empty()) {
       EXPECT_TRUE(json["source"].isNull());  // a car's read carries no mark
     } else {

@@ -283,6 +283,9 @@ bool codesOf(Shape& shape, const JsonValue& document, ReadReport& report) {
             !stringOf(shape, item, "definition", code.definition, false))
             return false;
         if (item.member("unit") != nullptr && !stringOf(shape, item, "unit", code.unit, true)) return false;
+        if (item.member("definition_source") != nullptr &&
+            !stringOf(shape, item, "definition_source", code.definitionSource, true))
+            return false;
         if (code.kind != "Pending" && code.kind != "Stored" && code.kind != "Permanent")
             return shape.fail(item, "a code of kind \"" + code.kind + "\"");
         if (!codeOf(code.code)) return shape.fail(item, "\"" + code.code + "\" is not a trouble code");
@@ -337,6 +340,10 @@ bool vehicleOf(Shape& shape, const JsonValue& document, VehicleInfo& vehicle) {
             std::floor(year->number) != year->number)
             return shape.fail(*year, "\"model_year\" is not a year");
         vehicle.modelYear = static_cast<int>(year->number);
+    }
+    if (const JsonValue* given = document.member("model_year_given"); given != nullptr) {
+        if (given->type != Type::Bool) return shape.fail(*given, "\"model_year_given\" is neither true nor false");
+        vehicle.modelYearGiven = given->boolean && vehicle.modelYear > 0;
     }
     if (const JsonValue* mil = document.member("mil"); mil != nullptr && mil->type != Type::Null) {
         if (mil->type != Type::Bool) return shape.fail(*mil, "\"mil\" is neither true nor false");

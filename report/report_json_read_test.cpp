@@ -40,13 +40,18 @@ TEST(ReportJsonRead, EachReadComesBackAsItWasWritten) {
   const ReadReport clean{LocalTime{2026, 1, 2, 3, 4, 5, 60}, "bmw", {}};
   ReadReport demo = carRead();
   demo.source = "emulator";
+  ReadReport given = carRead();
+  given.vehicle.modelYearGiven = true;
+  given.codes[0].definitionSource = "generic";
+  given.codes[1].definitionSource = "audi";
   const struct {
     const char* name;
     ReadReport read;
   } cases[] = {{"a read through an adapter", carRead()},
                {"the VX-414 reader's", reader},
                {"no codes", clean},
-               {"an emulator's keeps its mark", demo}};
+               {"an emulator's keeps its mark", demo},
+               {"a year given, and whose each definition is", given}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const ReadFromJson back = reportFromJson(reportAsJson(c.read));
@@ -90,7 +95,7 @@ TEST(ReportJsonRead, ADamagedOrForeignDocumentSaysWhatAndWhere) {
       {"nested without end", std::string(40, '['), "bad JSON at byte 18: nested too deep"},
       {"not an object", "[1, 2]", "not a vx414 read at byte 1: the document is not an object"},
       {"another program's", "{\"name\": \"x\"}", "not a vx414 read at byte 1: no \"version\" this program reads"},
-      {"a later version", replaced("\"version\": 4", "\"version\": 5"),
+      {"a later version", replaced("\"version\": 5", "\"version\": 6"),
        "not a vx414 read at byte 16: no \"version\" this program reads"},
       {"a bad time", replaced("2026-12-07T22:49:01-03:30", "2026-13-07T22:49:01-03:30"),
        "not a vx414 read at byte 29: \"time\" is not a time as 2026-12-07T22:49:01+01:00"},
@@ -106,6 +111,9 @@ TEST(ReportJsonRead, ADamagedOrForeignDocumentSaysWhatAndWhere) {
            ": \"inspection_verdict\" is none of ready, not_ready, fails"},
       {"a source that is none", replaced("\"source\": null", "\"source\": \"bench\""),
        "not a vx414 read at byte " + std::to_string(good.find("\"source\"") + 11) + ": a source \"bench\""},
+      {"a given year that is no truth value", replaced("\"model_year_given\": false", "\"model_year_given\": 1"),
+       "not a vx414 read at byte " + std::to_string(good.find("\"model_year_given\"") + 21) +
+           ": \"model_year_given\" is neither true nor false"},
       {"an unknown item not read", replaced("[\"permanent\"", "[\"radio\""),
        "not a vx414 read at byte 1: an item not read named \"radio\""},
   };

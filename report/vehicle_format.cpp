@@ -130,12 +130,17 @@ std::string milText(const VehicleInfo& vehicle) {
     return text;
 }
 
+std::string modelYearText(const VehicleInfo& vehicle) {
+    if (vehicle.modelYear <= 0) return "unknown";
+    return std::to_string(vehicle.modelYear) + (vehicle.modelYearGiven ? " (given, not read)" : "");
+}
+
 std::string vehicleLinesText(const VehicleInfo& vehicle) {
     std::string out;
     const std::string vin = vinText(vehicle);
     if (!vin.empty()) out += "VIN: " + vin + "\n";
     if (vehicle.modelYear > 0) {
-        out += "Model year: " + std::to_string(vehicle.modelYear) + "\n";
+        out += "Model year: " + modelYearText(vehicle) + "\n";
     } else if (!vehicle.vin.empty()) {
         out += "Model year: unknown\n";
     }
@@ -196,7 +201,7 @@ std::string vehicleAsTabText(const VehicleInfo& vehicle) {
     if (!vehicle.vinWarning.empty()) appendTabLine(out, {"VIN warning", vehicle.vinWarning});
     if (!vehicle.make.empty()) appendTabLine(out, {"Make from the VIN", vehicle.make});
     if (vehicle.modelYear > 0) {
-        appendTabLine(out, {"Model year", std::to_string(vehicle.modelYear)});
+        appendTabLine(out, {"Model year", modelYearText(vehicle)});
     } else if (!vehicle.vin.empty()) {
         appendTabLine(out, {"Model year", "unknown"});
     }

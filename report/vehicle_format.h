@@ -55,6 +55,8 @@ std::string milText(const VehicleInfo& vehicle);
 // inspection verdict, the freeze frame with its units. An item not read says so with its
 // reason; sections the read does not tell are left out; "" when it tells nothing.
 std::string vehicleAsText(const VehicleInfo& vehicle);
+// "2019", "1999 (given, not read)" for a year the user stated, "unknown".
+std::string modelYearText(const VehicleInfo& vehicle);
 // Its two parts: the vehicle's lines, and the sections after them, each section led by an
 // empty line (a report puts the codes between the two).
 std::string vehicleLinesText(const VehicleInfo& vehicle);

@@ -153,6 +153,11 @@ public:
                          int firstBlockCount, const QString& firstKind,
                          const QString& secondKind, int permanentCount = 0);
     void WriteTotalLine(int count);
+    // A code's meaning in the definitions table: the row it is taken from (meaningRow, as
+    // the command line takes it), and what is said in place of a missing one for the make
+    // the Vehicle box shows ("" for a code that is simply unknown).
+    int meaningRowOf(const QString& code) const;
+    QString missingMeaning(const QString& code) const;
 
     // --- Form-level state --------------------------------------------------------------
     // The read: 1 once a read has been started, 0 once the glossary is shown.
@@ -187,6 +192,13 @@ public:
     void takeVehicle(const VehicleInfo& vehicle);
     // The vehicle's picture handed over after the codes were shown (frm_main_read.cpp).
     void vehicleArrived(const VehicleInfo& vehicle);
+    // The model year the user gave in the Vehicle report (0 none) and the VIN of the car it
+    // was given for: a later read of that car (or of a car without a VIN, when it was given
+    // for one) takes it too. LastReadModelYear is the year the VIN gave, for taking it back.
+    int GivenModelYear = 0;
+    std::string GivenModelYearVin;
+    int LastReadModelYear = 0;
+    void giveModelYear(int year);
 
     // The application's help file: empty until the first click on Help.
     QString HelpFile;

@@ -106,10 +106,11 @@ TEST(Makes, AfterAReadAMakeChoiceRefillsTheResultsWithItsDefinitions)
     FlexGrid& t = *f.form->FlexList;
     ASSERT_EQ(t.TextMatrix(4, 0), "Total: 3");
     EXPECT_EQ(t.TextMatrix(1, 3), "System too lean (bank 1)");
-    // P1136 is audi's only: no definition here, still its kind and the make.
+    // P1136 is audi's only: no definition here, still its kind and the make, and the make
+    // to choose for it.
     EXPECT_EQ(t.TextMatrix(3, 0), "Stored");
     EXPECT_EQ(t.TextMatrix(3, 1), f.form->Vehicle->currentText());
-    EXPECT_EQ(t.TextMatrix(3, 3), "");
+    EXPECT_EQ(t.TextMatrix(3, 3), "manufacturer-specific: choose the make");
 
     f.choose("audi");
     EXPECT_FALSE(t.isHidden());

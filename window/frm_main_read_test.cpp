@@ -115,7 +115,8 @@ TEST(CodeReading, AGoodReadFillsTheTableAndEndsTheExchange)
     const char* expected[6][4] = {
         {"TYPE", "Vehicle", "Code", "Definition"},
         {"Pending", "generic", "P0300", "Random/multiple cylinder misfire detected"},
-        {"Stored", "generic", "C1234", ""},  // no definition: still its kind and the make
+        // no definition: still its kind and the make, and whose code it is
+        {"Stored", "generic", "C1234", "manufacturer-specific: choose the make"},
         {"Stored", "generic", "U0100", "Lost communication with ECM/PCM A"},
         {"Total: 3", "", "*", ""},
         {"", "", "*", ""},

@@ -2,6 +2,13 @@
 // its definition from the definitions table, and the total line below the codes.
 #include "window/frm_main.h"
 
+#include "definitions/code_meaning.h"
+#include "definitions/code_ranges.h"
+#include "definitions/code_search.h"
+#include "definitions/make_sections.h"
+
+#include <algorithm>
+
 namespace vx414 {
 
 namespace {
@@ -63,14 +70,10 @@ void frmMain::FillResultTable(const DecodedCodeList& codes, int count,
                                       : r > count - permanentCount ? permanentKind
                                                                    : secondKind);
         FlexList->SetTextMatrix(r, 1, make);
-        FlexList->SetTextMatrix(r, 3, QString());
-        // Every matching row is written, so the last one decides: a make's own definition,
-        // loaded after the generic ones, wins.
-        for (int d = 1; d < flexDemo->Rows(); ++d) {
-            if (flexDemo->TextMatrix(d, 1).compare(code, Qt::CaseInsensitive) != 0)
-                continue;
-            FlexList->SetTextMatrix(r, 3, flexDemo->TextMatrix(d, 2));
-        }
+        // The last matching row decides: a make's own definition, loaded after the generic
+        // ones, wins. Where the file cannot hold one, the cell says why.
+        const int d = meaningRowOf(code);
+        FlexList->SetTextMatrix(r, 3, d >= 0 ? flexDemo->TextMatrix(d, 2) : missingMeaning(code));
         FlexList->SetTextMatrix(r, 2, code);
     }
 }
@@ -78,6 +81,23 @@ void frmMain::FillResultTable(const DecodedCodeList& codes, int count,
 void frmMain::WriteTotalLine(int count)
 {
     FlexList->SetTextMatrix(count + 1, 0, QStringLiteral("Total: ") + QString::number(count));
+}
+
+int frmMain::meaningRowOf(const QString& code) const
+{
+    return meaningRow(flexDemo->Rows(), [&](int row) {
+        return flexDemo->TextMatrix(row, 1).compare(code, Qt::CaseInsensitive) == 0;
+    });
+}
+
+QString frmMain::missingMeaning(const QString& code) const
+{
+    const QString make = Vehicle->currentText();
+    const bool generic = makeSectionFor(make.toStdString()).start == kMakeSections[0].start;
+    bool makeHasTexts = false;
+    for (int row = std::max(GenericCount, 1); row < flexDemo->Rows() && !makeHasTexts; ++row)
+        makeHasTexts = isManufacturerRange(flexDemo->TextMatrix(row, 1).toStdString());
+    return QString::fromStdString(vx414::missingMeaningNote(make.toStdString(), generic, makeHasTexts, code.toStdString()));
 }
 
 }  // namespace vx414

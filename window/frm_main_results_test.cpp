@@ -72,11 +72,12 @@ TEST(ResultTable, FillLooksCodesUpAndTheLastMatchDecides)
     EXPECT_EQ(t.TextMatrix(1, 3), "System too lean, bank 1 (make)");
     EXPECT_EQ(t.TextMatrix(2, 0), "Pending");
     EXPECT_EQ(t.TextMatrix(2, 3), "Catalyst efficiency below threshold");
-    // No definition: its kind and the make all the same, the Definition cell empty.
+    // No definition: its kind and the make all the same, and a maker's code of a make with
+    // no maker texts in the file says so rather than passing for an unknown code.
     EXPECT_EQ(t.TextMatrix(3, 0), "Stored");
     EXPECT_EQ(t.TextMatrix(3, 1), "audi");
     EXPECT_EQ(t.TextMatrix(3, 2), "B1000");
-    EXPECT_EQ(t.TextMatrix(3, 3), "");
+    EXPECT_EQ(t.TextMatrix(3, 3), "no maker texts for audi in this data file; the code is the maker's own");
     EXPECT_EQ(t.TextMatrix(4, 0), "Total: 3");
     EXPECT_EQ(t.TextMatrix(4, 2), "*");
 

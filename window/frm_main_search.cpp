@@ -80,6 +80,17 @@ void frmMain::showEntries(bool codeMode)
     if (found < 0) {
         Label1->setText(QStringLiteral("? ? ? ?"));
         Label2->setText(QStringLiteral("No definition  !"));
+        // A maker's own code that the make chosen has no texts for (or no make is chosen):
+        // said under it, so that it is not taken for an unknown code.
+        if (codeMode) {
+            // A beginning stands for the codes it begins ("P1" for P1xxx); "P3" alone does
+            // not say whose (P30 to P33 are the makers', P34 on the standard's).
+            const QString code = text.left(5);
+            const bool decides = code.size() >= 3 || (code.size() == 2 && code[1] != QLatin1Char('3'));
+            Label4->setText(decides ? missingMeaning(code.leftJustified(5, QLatin1Char('0'))) : QString());
+            if (!Label4->text().isEmpty())
+                fitDefinitionLabel(Label4);
+        }
         platform_.beep.beep();
         return;
     }
@@ -99,8 +110,9 @@ void frmMain::showEntries(bool codeMode)
         return;
     }
 
+    // The found code's one meaning: the row a read takes it from.
     Label1->setText(flexDemo->TextMatrix(found, 1));
-    Label2->setText(flexDemo->TextMatrix(found, 2));
+    Label2->setText(flexDemo->TextMatrix(meaningRowOf(flexDemo->TextMatrix(found, 1)), 2));
     fitDefinitionLabel(Label2);
     const int next = nextEntryRow(found, flexDemo->Rows(), GenericCount, [&](int a, int b) {
         return flexDemo->TextMatrix(a, 1).compare(flexDemo->TextMatrix(b, 1), Qt::CaseInsensitive) == 0;

@@ -47,8 +47,8 @@ TEST(CodeSearchWindow, TypingFindsTheFirstCodeAndTheEntryAfterIt)
                                       "Mass air flow circuit range/performance"}));
     s.type("p010");
     EXPECT_EQ(s.form->Label1->text(), "P0100");
-    s.type("p0101");  // listed twice: the entry after the repeat
-    EXPECT_EQ(s.labels(), (QStringList{"P0101", "Mass air flow circuit range/performance", "P0102",
+    s.type("p0101");  // listed twice: the meaning a read gives it (the last), the entry after the repeat
+    EXPECT_EQ(s.labels(), (QStringList{"P0101", "MAF sensor out of range (second text)", "P0102",
                                       "Mass air flow circuit low input"}));
     s.type("U");  // the last generic row, which is the table's last row now
     EXPECT_EQ(s.form->Label1->text(), "U0100");
@@ -59,12 +59,13 @@ TEST(CodeSearchWindow, TypingFindsTheFirstCodeAndTheEntryAfterIt)
         EXPECT_FALSE(l->isHidden());
     EXPECT_TRUE(s.form->TXTGlossary->isHidden());
 
-    // With a make loaded: a code in both is found in the generic rows, and the last generic
-    // row still has no next entry.
+    // With a make loaded: a code in both is found in the generic rows but shown with the
+    // make's text, as a read shows it; the last generic row still has no next entry.
     s.form->Vehicle->setCurrentText("audi");
     s.form->Vehicle_Click();
     s.type("P0100");
-    EXPECT_EQ(s.form->Label2->text(), "Mass or volume air flow circuit");
+    EXPECT_EQ(s.form->Label2->text(), "Audi: air mass meter");
+    EXPECT_EQ(s.form->Label3->text(), "P0101");
     s.type("U01");
     EXPECT_EQ(s.form->Label1->text(), "U0100");
     EXPECT_EQ(s.form->Label3->text(), "");  // the make's rows follow, but are not taken

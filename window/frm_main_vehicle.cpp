@@ -3,11 +3,17 @@
 // user had picked it, so that the make's own definitions apply.
 #include "window/frm_main.h"
 
+#include "reader/obd/monitor_status.h"
+
 namespace vx414 {
 
 void frmMain::takeVehicle(const VehicleInfo& vehicle)
 {
     LastVehicle = vehicle;
+    LastReadModelYear = vehicle.modelYear;
+    // A year the user gave holds for the same car's later reads, not for another car's.
+    if (GivenModelYear > 0 && vehicle.vin == GivenModelYearVin)
+        obd::giveModelYear(LastVehicle, GivenModelYear, LastReadModelYear);
     PermanentCount = 0;
     for (const TroubleCode& code : vehicle.permanent) {
         if (CodeCount + 1 >= static_cast<int>(DecodedCodes.size()))
@@ -34,6 +40,13 @@ void frmMain::takeVehicle(const VehicleInfo& vehicle)
         return;  // its definitions are loaded already
     Vehicle->setCurrentIndex(entry);
     Vehicle_Click();
+}
+
+void frmMain::giveModelYear(int year)
+{
+    GivenModelYear = year;
+    GivenModelYearVin = LastVehicle.vin;
+    obd::giveModelYear(LastVehicle, year, LastReadModelYear);
 }
 
 }  // namespace vx414

@@ -3,6 +3,7 @@
 #include "report/vehicle_format.h"
 
 #include <QAction>
+#include <QDate>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -16,6 +17,8 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QSignalBlocker>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -148,7 +151,20 @@ frmVehicleReport::frmVehicleReport(QWidget* parent) : QWidget(parent, Qt::Window
     mil = valueLabel(QStringLiteral("MIL"), contents);
     facts->addRow(QStringLiteral("VIN:"), vin);
     facts->addRow(QStringLiteral("Make:"), make);
-    facts->addRow(QStringLiteral("Model year:"), modelYear);
+    // A year the VIN does not give (or gives wrongly) can be stated here; the verdict is
+    // then judged by it. Typing commits on Enter or on leaving the box, not per digit.
+    givenYear = new QSpinBox(contents);
+    givenYear->setAccessibleName(QStringLiteral("Give the model year"));
+    givenYear->setRange(kNoGivenYear, QDate::currentDate().year() + 1);
+    givenYear->setSpecialValueText(QStringLiteral("not given"));
+    givenYear->setKeyboardTracking(false);
+    givenYear->setToolTip(QStringLiteral("The car's model year, when the VIN gives none: the inspection verdict "
+                                         "is judged by it"));
+    auto* yearRow = new QHBoxLayout;
+    yearRow->addWidget(modelYear, 1);
+    yearRow->addWidget(new QLabel(QStringLiteral("Give the year:"), contents));
+    yearRow->addWidget(givenYear);
+    facts->addRow(QStringLiteral("Model year:"), yearRow);
     facts->addRow(QStringLiteral("MIL (check-engine light):"), mil);
     layout->addLayout(facts);
     notRead = valueLabel(QStringLiteral("Not read"), contents);
@@ -204,9 +220,13 @@ void frmVehicleReport::showVehicle(const VehicleInfo& vehicle, const QString& ma
     make->setText(vehicle.make.empty() || text(vehicle.make).compare(makeShown, Qt::CaseInsensitive) == 0
                       ? makeShown
                       : QStringLiteral("%1 (the VIN names %2)").arg(makeShown, text(vehicle.make)));
-    modelYear->setText(vehicle.modelYear > 0  ? QString::number(vehicle.modelYear)
+    modelYear->setText(vehicle.modelYear > 0  ? text(modelYearText(vehicle))
                        : vehicle.vin.empty() ? unknown
                                              : QStringLiteral("unknown"));
+    {
+        const QSignalBlocker quiet(givenYear);
+        givenYear->setValue(vehicle.modelYearGiven ? vehicle.modelYear : kNoGivenYear);
+    }
     mil->setText(vehicle.mil ? text(milText(vehicle)) : orNotRead(vehicle, VehicleItem::Readiness, unknown));
 
     QStringList notReadLines;

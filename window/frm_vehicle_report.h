@@ -20,6 +20,7 @@ class QAction;
 class QLabel;
 class QPushButton;
 class QScrollArea;
+class QSpinBox;
 class QTableWidget;
 
 namespace vx414 {
@@ -41,6 +42,10 @@ public:
     QLabel* vin;
     QLabel* make;
     QLabel* modelYear;
+    // The year the user states; kNoGivenYear ("not given") when none. Changing it is the
+    // window's owner's to act on.
+    QSpinBox* givenYear;
+    static constexpr int kNoGivenYear = 1979;
     QLabel* mil;
     QLabel* notRead;          // the items not read and why; hidden when every item was read
     QTableWidget* unitCodes;  // Unit, Address, Kind, Code, Definition

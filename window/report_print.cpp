@@ -205,7 +205,7 @@ bool printReport(const ReadReport& report, QPagedPaintDevice& device)
         lines.emplace_back(QStringLiteral("VIN: ") + cellText(vin), false);
     QString make = QStringLiteral("Vehicle: ") + QString::fromStdString(report.make);
     if (vehicle.modelYear > 0)
-        make += QStringLiteral(", model year %1").arg(vehicle.modelYear);
+        make += QStringLiteral(", model year ") + QString::fromStdString(modelYearText(vehicle));
     else if (!vehicle.vin.empty())
         make += QStringLiteral(", model year unknown");
     lines.emplace_back(make, false);

@@ -1,5 +1,7 @@
 #include "window/result_export.h"
 
+#include "definitions/code_meaning.h"
+
 #include "window/frm_main.h"
 #include "window/print_module.h"
 #include "report/unit_system.h"
@@ -133,8 +135,17 @@ ReadReport ResultExport::readReport(const std::vector<int>* rows) const
         const QString kind = r <= form_.FirstBlockCount                    ? form_.FirstBlockKind
                              : r > form_.CodeCount - form_.PermanentCount ? QStringLiteral("Permanent")
                                                                           : form_.SecondBlockKind;
-        report.codes.push_back({kind.toStdString(), form_.DecodedCodes[static_cast<std::size_t>(r)].toStdString(),
-                                form_.FlexList->TextMatrix(r, 3).toStdString()});
+        // Whose the definition is, by the one rule the table was filled by; a cell without
+        // a definition may hold the words said in its place, which are no definition.
+        const QString& code = form_.DecodedCodes[static_cast<std::size_t>(r)];
+        const int row = form_.meaningRowOf(code);
+        const std::string cell = form_.FlexList->TextMatrix(r, 3).toStdString();
+        ReportCode entry{kind.toStdString(), code.toStdString(), row >= 0 ? cell : std::string()};
+        if (row >= 0)
+            entry.definitionSource = row < form_.GenericCount ? std::string(kGenericSource) : report.make;
+        else
+            entry.note = cell;
+        report.codes.push_back(std::move(entry));
     }
     attachVehicle(report, units_ ? vehicleInUnits(form_.LastVehicle, units_()) : form_.LastVehicle);
     if (!form_.LastReadEmulator.empty())

@@ -108,7 +108,7 @@ const QString kAllCodes = QString::fromUtf8(
     "TYPE\tVehicle\tCode\tDefinition\n"
     "Pending\tgeneric\tP0300\tRandom/multiple cylinder misfire detected\n"
     "Pending\tgeneric\tP0171\tLean, \"bank 1\" sensor \u20AC\u201Cx\u201D\n"
-    "Pending\tgeneric\tP1FFF\t\n"
+    "Pending\tgeneric\tP1FFF\tmanufacturer-specific: choose the make\n"
     "Stored\tgeneric\tU0100\tLost communication with ECM/PCM A\n");
 
 TEST(ResultExport, MenuAndKeysOnBothGridsOnly)
@@ -314,7 +314,7 @@ TEST(ResultExport, CopyPutsTheSelectedRowsOrAllOnTheClipboard)
         {-1, -1, kAllCodes},
         {2, 3, QString::fromUtf8("TYPE\tVehicle\tCode\tDefinition\n"
                                  "Pending\tgeneric\tP0171\tLean, \"bank 1\" sensor \u20AC\u201Cx\u201D\n"
-                                 "Pending\tgeneric\tP1FFF\t\n")},
+                                 "Pending\tgeneric\tP1FFF\tmanufacturer-specific: choose the make\n")},
         // The total line and a filler row are not codes: with only them selected, every code.
         {4, 6, QString::fromUtf8("TYPE\tVehicle\tCode\tDefinition\n"
                                  "Stored\tgeneric\tU0100\tLost communication with ECM/PCM A\n")},

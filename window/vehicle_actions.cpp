@@ -11,6 +11,7 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QScreen>
+#include <QSpinBox>
 #include <QTableWidget>
 
 #include <algorithm>
@@ -155,10 +156,12 @@ void VehicleActions::showRead(const ReadReport& read, const QString& title)
     // Save As and Print write the result table's read; a kept read is only copied.
     report_->saveAction->setEnabled(&read == &lastShown_);
     report_->printAction->setEnabled(&read == &lastShown_);
-    // Each code's definition as the read gave it for its make.
+    // A year is given for the car of the last read; a kept read stays as it was kept.
+    report_->givenYear->setEnabled(&read == &lastShown_);
+    // Each code's definition as the read gave it for its make, or what was said in its place.
     std::map<std::string, std::string> definitions;
     for (const ReportCode& code : read.codes)
-        definitions.emplace(code.code, code.definition);
+        definitions.emplace(code.code, code.definition.empty() ? code.note : code.definition);
     report_->showVehicle(read.vehicle, text(read.make), definitions);
 }
 
@@ -181,6 +184,10 @@ void VehicleActions::openReportWindow()
     connect(report_->saveAction, &QAction::triggered, this, [this] {
         if (services_.saveRead)
             services_.saveRead();
+    });
+    connect(report_->givenYear, &QSpinBox::valueChanged, this, [this](int year) {
+        form_.giveModelYear(year == frmVehicleReport::kNoGivenYear ? 0 : year);
+        showLastRead();
     });
     connect(report_->printAction, &QAction::triggered, this, [this] {
         if (services_.printRead)

@@ -101,4 +101,16 @@ InspectionJudgement judgeInspection(const MonitorReport& report, int modelYear) 
     return judgement;
 }
 
+void giveModelYear(VehicleInfo& vehicle, int year, int readYear) {
+    vehicle.modelYear = year > 0 ? year : readYear;
+    vehicle.modelYearGiven = year > 0;
+    if (vehicle.readiness.empty() || !vehicle.inspectionVerdict) return;
+    const MonitorReport report{vehicle.mil.value_or(false), vehicle.storedCount, vehicle.compressionIgnition,
+                               vehicle.readiness};
+    InspectionJudgement judgement = judgeInspection(report, vehicle.modelYear);
+    vehicle.inspection = std::move(judgement.text);
+    vehicle.inspectionVerdict = judgement.verdict;
+    vehicle.incompleteMonitors = std::move(judgement.incomplete);
+}
+
 }  // namespace vx414::obd

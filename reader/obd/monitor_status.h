@@ -45,4 +45,10 @@ struct InspectionJudgement {
 };
 InspectionJudgement judgeInspection(const MonitorReport& report, int modelYear);
 
+// The year the user states for the car (a VIN that gives none: most cars of 1996 to 2000
+// carry no VIN in the unit): the vehicle takes it, marked as given rather than read, and
+// the verdict is judged again by it. A year of 0 takes a given year back to `readYear`,
+// the one the VIN gave (0 when none).
+void giveModelYear(VehicleInfo& vehicle, int year, int readYear);
+
 }  // namespace vx414::obd

@@ -249,8 +249,10 @@ TEST(VehicleAssembly, TheVinKeptItsWarningAndTheYearTheBusAllows) {
         int year;
     };
     const std::vector<Case> cases = {
-        {"a 1996 Toyota on ISO 9141", {{"486B10", {withText("49 02 01", "JT2BG12K1T0123456")}, {}}}, 3,
-         "JT2BG12K1T0123456", "", "toyota", 1996},
+        {"a 1996 Toyota of Kentucky on ISO 9141: T is 1996, not 2026",
+         {{"486B10", {withText("49 02 01", "4T1BG12K7TU123456")}, {}}}, 3, "4T1BG12K7TU123456", "", "toyota", 1996},
+        {"a Toyota of Japan: position 10 is the maker's, even with a check digit that passes",
+         {{"486B10", {withText("49 02 01", "JT2BG12K1T0123456")}, {}}}, 3, "JT2BG12K1T0123456", "", "toyota", 0},
         {"a 1996 Porsche on KWP: T is 1996, not 2026", {{"7E8", {withText("49 02 01", "WP0ZZZ99ZTS392124")}, {}}}, 4,
          "WP0ZZZ99ZTS392124", "", "porsche", 1996},
         {"a Porsche with the same code on CAN is a 2026", {{"7E8", {withText("49 02 01", "WP0ZZZ99ZTS392124")}, {}}}, 6,

@@ -12,12 +12,6 @@ constexpr std::array<int, VinLength> Weights = {8, 7, 6, 5, 4, 3, 2, 10, 0, 9, 8
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 bool isVinCharacter(char c) { return isDigit(c) || (c >= 'A' && c <= 'Z' && c != 'I' && c != 'O' && c != 'Q'); }
-// 1 to 5, and 7F to 7Z, the United States' newer range (7A to 7E are New Zealand's).
-bool isNorthAmerican(std::string_view vin) {
-    if (vin.empty()) return false;
-    if (vin[0] >= '1' && vin[0] <= '5') return true;
-    return vin.size() >= 2 && vin[0] == '7' && vin[1] >= 'F' && vin[1] <= 'Z';
-}
 
 int transliterated(char c) {
     if (isDigit(c)) return c - '0';
@@ -69,7 +63,7 @@ VinRead assembleVin(const std::vector<std::vector<std::uint8_t>>& messages) {
 VinFault checkVin(std::string_view vin) {
     if (vin.size() != VinLength) return VinFault::Length;
     if (!std::all_of(vin.begin(), vin.end(), isVinCharacter)) return VinFault::Character;
-    if (isNorthAmerican(vin) && vin[8] != vinCheckDigit(vin)) return VinFault::CheckDigit;
+    if (vinRules(vin) != VinRules::Maker && vin[8] != vinCheckDigit(vin)) return VinFault::CheckDigit;
     return VinFault::None;
 }
 
@@ -91,8 +85,8 @@ int vinModelYear(std::string_view vin, int currentYear, int protocol) {
     if (vin.size() != VinLength) return 0;
     const auto code = YearCodes.find(vin[9]);
     if (code == std::string_view::npos) return 0;
-    const bool northAmericanRules = hasValidCheckDigit(vin) || isNorthAmerican(vin);
-    if (!northAmericanRules && !yearInPositionTen(vin)) return 0;
+    const VinRules rules = vinRules(vin);
+    if (rules == VinRules::Maker && !yearInPositionTen(vin)) return 0;
 
     constexpr int FirstObdYear = 1994;
     constexpr int LastLegacyBusYear = 2019;
@@ -106,7 +100,7 @@ int vinModelYear(std::string_view vin, int currentYear, int protocol) {
     };
     const bool older = possible(first);
     const bool newer = possible(first + 30);
-    if (northAmericanRules) {
+    if (rules == VinRules::NorthAmerican) {
         if (isDigit(vin[6])) return older ? first : 0;
         if (newer) return first + 30;
         return older ? first : 0;

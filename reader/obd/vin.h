@@ -15,8 +15,20 @@ enum class VinFault {
     Frames,           // not one message 49 02 [01] …, nor the five frames 49 02 01 … 49 02 05
     Length,           // not 17 characters once the padding is stripped
     Character,        // a character other than A–Z and 0–9, or one of I, O, Q
-    CheckDigit,       // a North American VIN whose ninth character does not match: kept, with a warning
+    CheckDigit,       // a VIN that must carry a check digit (vinRules) and whose ninth character does not
+                      // match: kept, with a warning
 };
+
+// The rules a VIN's check digit and model year follow, from its first characters (the
+// tables of vin_regions.cpp, with their sources).
+enum class VinRules {
+    Maker,                    // position 9 and position 10 are the maker's
+    NorthAmerican,            // 49 CFR 565: the check digit in position 9, the year in position 10,
+                              // and in position 7 a letter from 2010 on (cars, MPVs, light trucks)
+    NorthAmericanHeavyTruck,  // 49 CFR 565 for a truck over 10,000 lb: position 7 may be a digit
+    Chinese,                  // GB 16735: the check digit in position 9, the year in position 10
+};
+VinRules vinRules(std::string_view vin);
 
 struct VinRead {
     std::string vin;  // empty unless fault is None or CheckDigit
@@ -32,8 +44,8 @@ struct VinRead {
 VinRead assembleVin(const std::vector<std::vector<std::uint8_t>>& messages);
 
 // Form (17 characters from A–Z and 0–9 without I, O, Q) and, where it applies, the check
-// digit: North American VINs (first character 1 to 5, or 7F to 7Z) carry one in position
-// 9; elsewhere that position is the maker's and is not checked.
+// digit: North American VINs (first character 1 to 5, or 7F to 7Z) and Chinese ones (L)
+// carry one in position 9; elsewhere that position is the maker's and is not checked.
 VinFault checkVin(std::string_view vin);
 
 // The check digit position 9 should hold ('0' to '9' or 'X'); the VIN must have passed the
@@ -47,16 +59,16 @@ bool isLegacyProtocol(int protocol);
 bool isCanProtocol(int protocol);
 
 // The model year from position 10, whose code repeats every 30 years; 0 when it cannot be
-// known. Position 10 is trusted where the VIN follows the North American rules (a valid
-// check digit, whatever the first character, or a North American first character) or where its
-// maker is known to put the year there (yearInPositionTen); elsewhere it is the maker's
-// and the year is unknown. Of the two years the code can stand for, these rule one out:
-// a year after next year (next year's models are sold from the summer on); a year before
-// 1994 (no earlier car answers OBD-II); a year after 2019 on J1850, ISO 9141 or KWP, and
-// one before 2000 on CAN (those buses were not used for OBD then); and, on a VIN with the
-// North American rules, position 7: a digit means 1980–2009, a letter 2010–2039 where
-// that year is possible (older cars carried letters there too). When both years remain
-// the year is unknown.
+// known. Position 10 is trusted where the region's rules put the year there (vinRules:
+// North America, China) or where the maker is known to put it there in every market
+// (yearInPositionTen); elsewhere it is the maker's and the year is unknown, whatever
+// position 9 holds. Of the two years the code can stand for, these rule one out: a year
+// after next year (next year's models are sold from the summer on); a year before 1994 (no
+// earlier car answers OBD-II); a year after 2019 on J1850, ISO 9141 or KWP, and one before
+// 2000 on CAN (those buses were not used for OBD then); and, on a North American car or
+// light truck (not a truck over 10,000 lb), position 7: a digit means 1980–2009, a letter
+// 2010–2039 where that year is possible (older cars carried letters there too). When both
+// years remain the year is unknown.
 int vinModelYear(std::string_view vin, int currentYear, int protocol = 0);
 
 // Whether the maker that the VIN's WMI names writes the model year in position 10 in

@@ -114,7 +114,12 @@ TEST(Vin, CheckDigitWhereItApplies) {
         {"1M8GDM9A0KP042788", VinFault::CheckDigit},
         {"5GZCZ43D23S812715", VinFault::CheckDigit},
         {"1G1ZT53826F109148", VinFault::CheckDigit},  // any character counts
-        // Outside North America position 9 is the maker's.
+        // Chinese VINs carry one too (GB 16735), and so do North American heavy trucks.
+        {"LSVNB4182JN123456", VinFault::None},
+        {"LSVNB4183JN123456", VinFault::CheckDigit},
+        {"JALC4W167F7000123", VinFault::CheckDigit},
+        // Outside North America and China position 9 is the maker's, also on a Taiwanese L WMI.
+        {"LFAFP40A0W0012345", VinFault::None},
         {"JH4KA7561PC008269", VinFault::None},
         {"JH4KA7562PC008269", VinFault::None},
         {"WVWZZZ1JZ3W386752", VinFault::None},
@@ -137,21 +142,32 @@ TEST(Vin, ModelYearOnlyWhereItCanBeKnown) {
         int year;
     };
     const std::vector<Case> cases = {
-        // A valid check digit, whatever the first character: position 7 picks the cycle.
+        // A North American first character: position 7 picks the cycle.
         {"US Honda, digit at 7", "1HGCM82633A004352", Unknown, 2026, 2003},
         {"US Ford, letter at 7", "1FTFW1ET9DFC10312", Unknown, 2026, 2013},
         {"US Tesla, letter at 7", "5YJSA1DG9DFP14705", Can, 2026, 2013},
-        {"Japanese-built 1996 Toyota on ISO 9141", "JT2BG12K1T0123456", Iso9141, 2026, 1996},
-        {"Japanese-built 1996 Toyota, bus unknown", "JT2BG12K1T0123456", Unknown, 2026, 1996},
-        {"a digit at 7 means before 2010, which CAN rules out", "JT2BG12K1T0123456", Can, 2026, 0},
+        {"1998 US Ford on J1850", "1FAFP404XWF154291", J1850, 2026, 1998},
+        {"1998 US Ford, bus unknown", "1FAFP404XWF154291", Unknown, 2026, 1998},
+        {"a digit at 7 means before 2010, which CAN rules out", "1FAFP404XWF154291", Can, 2026, 0},
+        {"a car with a digit at 7 and F: 1985, before OBD-II", "1FAFP404XFF154291", Unknown, 2026, 0},
         {"letter at 7, 2027 is next year's model", "1FTFW1EV5VFC10312", Unknown, 2026, 2027},
         {"letter at 7, 2028 is in the future: the older cycle", "1FTFW1EV3WFC10312", Unknown, 2026, 1998},
         {"before OBD-II (a 1989 coach)", "1M8GDM9AXKP042788", Unknown, 2026, 0},
-        {"before OBD-II (a 1993 Acura)", "JH4KA7561PC008269", Unknown, 2026, 0},
+        // Trucks over 10,000 lb may carry a digit at 7 after 2009.
+        {"Isuzu NPR, Japan-built for North America", "JALC4W166F7000123", Can, 2026, 2015},
+        {"Isuzu NPR, built by Spartan", "54DC4W1BXMS800234", Unknown, 2026, 2021},
+        // China (GB 16735): the year in position 10, position 7 free.
+        {"SAIC Volkswagen, digit at 7", "LSVNB4182JN123456", Can, 2026, 2018},
+        {"FAW-Volkswagen", "LFV3A23C8M3123456", Unknown, 2026, 2021},
+        {"Chery", "LVVDB11B6PD123456", Unknown, 2026, 2023},
+        {"Chinese, T: 1996 or 2026", "LSVAB2BTXT2123456", Unknown, 2026, 0},
+        // A check digit that passes outside North America and China proves nothing.
+        {"Japanese-built Toyota with a valid check digit", "JT2BG12K1T0123456", Iso9141, 2026, 0},
+        {"German Mercedes-Benz whose position 9 passes by chance", "WDD2040081A120002", Unknown, 2026, 0},
         // North American first character, wrong check digit: still the North American rules.
         {"US Ford, wrong digit", "1FTFW1ET5DFC10312", Unknown, 2026, 2013},
         {"never a year after next year", "2T1BURHE0YC074033", Unknown, 2026, 2000},
-        // No valid check digit: position 10 only where the maker is known to put the year.
+        // Elsewhere position 10 only where the maker is known to put the year.
         {"European Porsche on KWP: 1996", "WP0ZZZ99ZTS392124", Kwp, 2026, 1996},
         {"European Porsche on J1850: 1996", "WP0ZZZ99ZTS392124", J1850, 2026, 1996},
         {"European Porsche on CAN: 2026", "WP0ZZZ99ZTS392124", Can, 2026, 2026},
@@ -161,10 +177,12 @@ TEST(Vin, ModelYearOnlyWhereItCanBeKnown) {
         {"European Volkswagen, A is 2010", "WVWZZZ1KZAW394821", Can, 2026, 2010},
         {"European Audi", "WAUZZZ8K9BA123456", Unknown, 2026, 2011},
         {"Korean Hyundai", "KMHDH41E88U123456", Unknown, 2026, 2008},
-        {"European Ford: the year is in position 11", "WF0SXXGCDS8A12345", Can, 2026, 0},
+        {"Volkswagen do Brasil", "9BWAA45U6FP123456", Unknown, 2026, 2015},
+        {"Opel, the layout of 1998 on", "W0LPE6ED5A8123456", Unknown, 2026, 2010},
+        {"Opel's earlier layout: not read", "W0L000055T2123456", Can, 2026, 0},
+        {"European Ford: the year is in position 11, in Ford's own code", "WF0SXXGCDS8A12345", Can, 2026, 0},
         {"Renault: position 10 is the maker's", "VF1AAAAA0Y0000000", Unknown, 2026, 0},
         {"German BMW without a check digit", "WBA3A5C51CF256651", Unknown, 2026, 0},
-        {"German BMW with one", "WBA3A5C57CF256651", Unknown, 2026, 2012},
         // Position 10 holds no year code: 0, U, Z.
         {"0 at 10", "WVWZZZ1JZ0W386752", Unknown, 2026, 0},
         {"U at 10", "WVWZZZ1JZUW386752", Unknown, 2026, 0},

@@ -51,8 +51,12 @@ void printMerge(const GenericMergeReport& report) {
               report.movedOut.size(), report.movedOutOfCurrent);
 }
 
-void printMakeImport(const MakeTables& tables, const MakeImport& import, int dataSetGeneric) {
-  std::printf("make texts: %d rows of the data set outside the makes' ranges left out\n", dataSetGeneric);
+void printMakeImport(const MakeTables& tables, const MakeImport& import, const SaeRowsLeftOut& sae) {
+  int total = 0;
+  for (const auto& [list, rows] : sae) total += rows;
+  std::printf("make texts: %d rows of codes the standard defines left out (the generic title holds for every make):\n",
+              total);
+  for (const auto& [list, rows] : sae) std::printf("  %s: %d\n", list.c_str(), rows);
   std::printf("corrections (rows touched):\n");
   for (std::size_t i = 0; i < tables.corrections.size(); ++i) {
     std::printf("  %s: %d\n", tables.corrections[i].where.c_str(), import.touched[i]);
@@ -116,12 +120,12 @@ int build(const std::vector<std::string_view>& args) {
       // The sections above are scantool's as they stand (every make name checked); the
       // family table replaces them.
       MakeTables tables;
-      int dataSetGeneric = 0;
-      addScantoolLists(imported.codes, lists);
-      if (std::string error = readMakeTables(makes, lists, tables, dataSetGeneric); !error.empty()) return fail(error);
+      SaeRowsLeftOut sae;
+      addScantoolLists(imported.codes, lists, sae);
+      if (std::string error = readMakeTables(makes, lists, tables, sae); !error.empty()) return fail(error);
       MakeImport import;
       if (std::string error = importMakeTexts(tables, lists, sources, import); !error.empty()) return fail(error);
-      printMakeImport(tables, import, dataSetGeneric);
+      printMakeImport(tables, import, sae);
     }
   } else if (std::string error = readSectionsFolder(sections, sources); !error.empty()) {
     return fail(error);

@@ -16,22 +16,23 @@ namespace {
 // The options each mode takes beyond its own.
 struct Accepts {
     bool make, format, csv, link, data, yes, live = false;
+    bool modelYear = false;
 };
 
 Accepts acceptedBy(Mode mode) {
     switch (mode) {
-    case Mode::Read: return {true, true, true, true, true, false};
+    case Mode::Read: return {true, true, true, true, true, false, false, true};
     // A look-up prints an entry and the one after it, which is no table: text or JSON.
     case Mode::Lookup: return {true, true, false, false, true, false};
     case Mode::Glossary: return {false, true, true, false, true, false};
-    case Mode::Clear: return {false, false, false, true, true, true};
+    case Mode::Clear: return {false, false, false, true, true, true, false, true};
     case Mode::ListAdapters: return {false, false, false, false, false, false};
     case Mode::Previous: return {false, true, true, false, false, false};
     case Mode::Live: return {false, true, true, true, false, false, true};
     case Mode::Help:
     case Mode::Version: break;
     }
-    return {true, true, true, true, true, true};
+    return {true, true, true, true, true, true, true, true};
 }
 
 std::string_view modeOption(Mode mode) {
@@ -115,7 +116,8 @@ ParsedReadArguments parseReadArguments(std::span<const std::string_view> argumen
         }
         const bool takesValue = option == "--link" || option == "--make" || option == "--format" ||
                                 option == "--data" || option == "--lookup" || option == "--glossary" || option == "--live" ||
-                                option == "--interval" || option == "--duration" || option == "--units";
+                                option == "--interval" || option == "--duration" || option == "--units" ||
+                                option == "--model-year";
         if (takesValue && !value) {
             if (i + 1 == arguments.size()) return fail(std::string(option) + " needs a value");
             value = arguments[++i];
@@ -176,6 +178,13 @@ ParsedReadArguments parseReadArguments(std::span<const std::string_view> argumen
             if (result.units) return fail("--units given twice");
             result.units = parseUnitSystem(*value);
             if (!result.units) return fail("unknown units \"" + std::string(*value) + "\" (metric or us)");
+        } else if (option == "--model-year") {
+            if (result.modelYear) return fail("--model-year given twice");
+            const auto year = wholeNumber(*value);
+            if (!year || *year < MostModelYears.first || *year > MostModelYears.second)
+                return fail("--model-year takes a year from " + std::to_string(MostModelYears.first) + " to " +
+                            std::to_string(MostModelYears.second) + ", not \"" + std::string(*value) + "\"");
+            result.modelYear = static_cast<int>(*year);
         } else if (option == "--clear") {
             if (!setMode(Mode::Clear)) return twoModes();
         } else if (option == "--list-adapters") {
@@ -243,6 +252,7 @@ ParsedReadArguments parseReadArguments(std::span<const std::string_view> argumen
     if (result.link && !accepts.link) return refuse("--link");
     if (result.dataFile && !accepts.data) return refuse("--data");
     if (result.yes && !accepts.yes) return refuse("--yes");
+    if (result.modelYear && !accepts.modelYear) return refuse("--model-year");
     if (result.engineRunning && !accepts.yes) return refuse("--engine-running");
     if (result.engineRunning && !result.yes) return fail("--engine-running goes with --clear --yes");
     if (result.mode == Mode::Previous && result.previous == 0 && formatGiven)
@@ -259,9 +269,11 @@ ParsedReadArguments parseReadArguments(std::span<const std::string_view> argumen
 
 std::string usageText() {
     std::string text = R"(Usage: vx414-read [--link LINK] [--make MAKE] [--format FORMAT] [--data FILE]
+                  [--model-year YEAR]
        vx414-read --lookup CODE [--make MAKE] [--format text|json] [--data FILE]
        vx414-read --glossary TERM [--format FORMAT] [--data FILE]
        vx414-read --clear [--link LINK] [--yes [--engine-running]] [--data FILE]
+                  [--model-year YEAR]
        vx414-read --list-adapters
        vx414-read --previous [N [--format FORMAT]]
        vx414-read --live PIDS|all [--interval MS] [--duration S]
@@ -292,6 +304,11 @@ VIN, the check-engine light (MIL), the readiness monitors and the freeze frame.
   --no-header      with --format csv: no header row, for adding reads to a log
                    that has one (--format csv --no-header >> log.csv)
   --data FILE      the definitions file (default VX-414.dis beside the program)
+  --model-year YEAR
+                   the car's model year, for a car whose VIN gives none (most
+                   cars of 1996 to 2000 keep no VIN in the engine unit): the
+                   inspection verdict is judged by it and the read says it was
+                   given, not read. It wins over the VIN's year
   --lookup CODE    print the first code that begins with CODE with its
                    definition, and the entry after it, as the program's code
                    search shows them; no reader is needed

@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "report/unit_system.h"
@@ -35,7 +36,11 @@ struct ReadArguments {
     int intervalMs = 1000;                        // --interval: the least time between rounds
     std::optional<int> durationSeconds;           // --duration: until Ctrl+C without it
     std::optional<UnitSystem> units;              // --units, as given
+    int modelYear = 0;                            // --model-year: the year the user states; 0 none
 };
+
+// The years --model-year takes.
+inline constexpr std::pair<int, int> MostModelYears{1980, 2100};
 
 // The longest --interval and --duration taken: a minute between rounds, a week of logging.
 inline constexpr int MostIntervalMs = 60000;

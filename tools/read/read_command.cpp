@@ -6,6 +6,7 @@
 #include <system_error>
 #include <unistd.h>
 
+#include "definitions/code_meaning.h"
 #include "definitions/code_ranges.h"
 #include "definitions/codepage.h"
 #include "definitions/data_file.h"
@@ -16,6 +17,7 @@
 #include "report/report_format.h"
 #include "report/vehicle_format.h"
 #include "reader/link_name.h"
+#include "reader/obd/monitor_status.h"
 #include "tools/read/link_read.h"
 #include "tools/read/previous_command.h"
 #include "tools/read/live_command.h"
@@ -147,18 +149,28 @@ int lookup(const ReadArguments& arguments, CommandEnvironment& environment) {
     if (hit.found < 0) {
         std::string text = "No definition: no code begins with " + arguments.code + " (" +
                            std::string(arguments.make->name) + ")";
-        if (arguments.make->start == kMakeSections[0].start && inManufacturerRange(arguments.code))
-            text += " (manufacturer-specific: choose the make)";
+        if (inManufacturerRange(arguments.code)) {
+            // Whether the make has no texts of its own here, or no make was chosen: the
+            // user must be able to tell that from a code that is simply unknown.
+            const bool generic = arguments.make->start == kMakeSections[0].start;
+            std::string code = arguments.code;
+            code.resize(5, '0');
+            const std::string note = missingMeaningNote(arguments.make->name, generic, table.holdsMakerTexts(), code);
+            if (!note.empty()) text += " (" + note + ")";
+        }
         complain(environment.err, text);
         return ExitFailed;
     }
     if (arguments.format == Format::Json) {
-        const auto entry = [&](int row) {
-            const DefinitionRow& r = table.rows()[static_cast<std::size_t>(row)];
-            return CodeText{windows1252ToUtf8(r.code), windows1252ToUtf8(r.definition)};
+        // The found entry's code with its code's one meaning (the same as a read's).
+        const auto entry = [&](int codeRow, int definitionRow) {
+            const DefinitionRow& c = table.rows()[static_cast<std::size_t>(codeRow)];
+            const DefinitionRow& d = table.rows()[static_cast<std::size_t>(definitionRow)];
+            return CodeText{windows1252ToUtf8(c.code), windows1252ToUtf8(d.definition),
+                            std::string(definitionRow < table.genericCount() ? kGenericSource : arguments.make->name)};
         };
-        environment.out << lookupAsJson(arguments.make->name, entry(hit.found),
-                                        hit.next >= 0 ? std::optional<CodeText>(entry(hit.next)) : std::nullopt);
+        environment.out << lookupAsJson(arguments.make->name, entry(hit.found, hit.meaning),
+                                        hit.next >= 0 ? std::optional<CodeText>(entry(hit.next, hit.next)) : std::nullopt);
         return ExitOk;
     }
     environment.out << lookupAsText(table, hit);
@@ -235,17 +247,22 @@ TakenRead takeRead(const ReadArguments& arguments, CommandEnvironment& environme
 
     std::vector<CodeRead> read = outcome.codes;
     for (const TroubleCode& code : outcome.vehicle.permanent) read.push_back({"Permanent", code});
+    std::vector<CodeMeaning> meanings;
+    meanings.reserve(read.size());
     std::vector<DataCode> codes;
     codes.reserve(read.size());
     for (const CodeRead& code : read) {
-        const int row = table.rowForCode(code.code.text());
-        const std::string_view definition =
-            row < 0 ? std::string_view{} : std::string_view(table.rows()[static_cast<std::size_t>(row)].definition);
-        codes.push_back({code.kind, code.code.text(), definition});
+        const CodeMeaning& meaning = meanings.emplace_back(meaningOf(table, make.name, code.code.text()));
+        const std::string_view definition = meaning.row < 0
+                                                ? std::string_view{}
+                                                : std::string_view(table.rows()[static_cast<std::size_t>(meaning.row)].definition);
+        codes.push_back({code.kind, code.code.text(), definition, meaning.source, meaning.note});
     }
     ReadReport report =
         reportFromRead(localTimeOf(std::chrono::system_clock::to_time_t(environment.now())), make.name, codes);
-    attachVehicle(report, outcome.vehicle);
+    VehicleInfo vehicle = outcome.vehicle;
+    if (arguments.modelYear > 0) obd::giveModelYear(vehicle, arguments.modelYear, vehicle.modelYear);
+    attachVehicle(report, vehicle);
     if (!device.DeviceLinkName().empty()) report.source = kEmulatorSource;
     return {std::move(report), ExitOk};
 }

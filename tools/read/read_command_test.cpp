@@ -321,12 +321,13 @@ TEST_F(ReadCommand, TheVinsMakeAppliesUnlessAMakeIsGivenAndTheVehicleIsShown) {
         std::string vinMake;
         std::string make;
         std::string definition;
+        std::string source;  // whose the definition is
     } cases[] = {
-        {{"--link", "elm327:x"}, "audi", "audi", audi},
-        {{"--link", "elm327:x", "--make", "generic"}, "audi", "generic", generic},  // asked for: stays
-        {{"--link", "elm327:x", "--make", "bmw"}, "audi", "bmw", generic},
-        {{"--link", "elm327:x"}, "", "generic", generic},
-        {{"--link", "elm327:x"}, "no such make", "generic", generic},
+        {{"--link", "elm327:x"}, "audi", "audi", audi, "audi"},
+        {{"--link", "elm327:x", "--make", "generic"}, "audi", "generic", generic, "generic"},  // asked for: stays
+        {{"--link", "elm327:x", "--make", "bmw"}, "audi", "bmw", generic, "generic"},
+        {{"--link", "elm327:x"}, "", "generic", generic, "generic"},
+        {{"--link", "elm327:x"}, "no such make", "generic", generic, "generic"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.vinMake + " " + c.make);
@@ -342,8 +343,46 @@ TEST_F(ReadCommand, TheVinsMakeAppliesUnlessAMakeIsGivenAndTheVehicleIsShown) {
         const Outcome document = run(json);
         EXPECT_NE(document.out.find("\"make\": \"" + c.make + "\""), std::string::npos) << document.out;
         EXPECT_NE(document.out.find("\"vin\": \"WAUZZZ8K9BA123456\""), std::string::npos);
-        EXPECT_NE(document.out.find("\"definition\": \"" + c.definition + "\", \"unit\": \"engine\""),
+        EXPECT_NE(document.out.find("\"definition\": \"" + c.definition + "\", \"unit\": \"engine\", " +
+                                    "\"definition_source\": \"" + c.source + "\""),
                   std::string::npos);
+    }
+}
+
+TEST_F(ReadCommand, AModelYearGivenJudgesTheInspectionAndIsSaidToBeGiven) {
+    // A car of 1996 to 2000 without a VIN in its unit, two monitors not complete: by the
+    // newer rule not ready, by its own year's rule (two allowed) ready.
+    WholeReportLink car;
+    car.report = {LinkStatus::ok(), {}, {}};
+    VehicleInfo& vehicle = car.report.vehicle;
+    vehicle.mil = false;
+    vehicle.readiness = {{"Misfire", MonitorState::Complete},
+                         {"Catalyst", MonitorState::Incomplete},
+                         {"Evaporative system", MonitorState::Incomplete}};
+    vehicle.inspection = "Not ready for the inspection";
+    vehicle.inspectionVerdict = InspectionVerdict::NotReady;
+    device = &car;
+    const struct {
+        std::vector<std::string_view> arguments;
+        std::string year;     // the text's line
+        std::string verdict;  // how the text's inspection line begins
+        std::string json;
+    } cases[] = {
+        {{"--link", "elm327:x"}, "", "Not ready for the inspection", "\"model_year\": null,\n  \"model_year_given\": false"},
+        {{"--link", "elm327:x", "--model-year", "1999"}, "Model year: 1999 (given, not read)\n",
+         "Ready for the inspection", "\"model_year\": 1999,\n  \"model_year_given\": true"},
+        {{"--link", "elm327:x", "--model-year=2004"}, "Model year: 2004 (given, not read)\n",
+         "Not ready for the inspection", "\"model_year\": 2004,\n  \"model_year_given\": true"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments.back());
+        const Outcome text = run(c.arguments);
+        ASSERT_EQ(text.status, ExitOk) << text.err;
+        EXPECT_EQ(!c.year.empty(), text.out.find(c.year.empty() ? "Model year" : c.year) != std::string::npos) << text.out;
+        EXPECT_NE(text.out.find("Inspection: " + c.verdict), std::string::npos) << text.out;
+        std::vector<std::string_view> json = c.arguments;
+        json.insert(json.end(), {"--format", "json"});
+        EXPECT_NE(run(json).out.find(c.json), std::string::npos);
     }
 }
 
@@ -466,8 +505,9 @@ TEST_F(ReadCommand, LookUpShowsTheFoundEntryAndTheNextAsTheCodeSearchDoes) {
         {{"--lookup", "p0301"}, ExitOk, "Found  P0301  Cylinder 1 misfire\nNext   U0100  Lost communication with ECM\n",
          ""},
         {{"--lookup", "U"}, ExitOk, "Found  U0100  Lost communication with ECM\n", ""},  // the last generic row
-        {{"--lookup", "P03", "--make", "audi"}, ExitOk, "Found  P0300  Random misfire\nNext   P0301  Cylinder 1 misfire\n",
-         ""},  // the generic row is found first
+        // The generic row is found first, and shown with the make's meaning, as a read shows it.
+        {{"--lookup", "P03", "--make", "audi"}, ExitOk,
+         "Found  P0300  Audi: misfire, see the ignition coils\nNext   P0301  Cylinder 1 misfire\n", ""},
         {{"--lookup", "P1", "--make", "audi"}, ExitOk, "Found  P1136  Fuel trim lean\n", ""},
         {{"--lookup", "P1"}, ExitFailed, "",
          "vx414-read: No definition: no code begins with P1 (generic) (manufacturer-specific: choose the make)\n"},
@@ -480,6 +520,9 @@ TEST_F(ReadCommand, LookUpShowsTheFoundEntryAndTheNextAsTheCodeSearchDoes) {
         {{"--lookup", "U3"}, ExitFailed, "", "vx414-read: No definition: no code begins with U3 (generic)\n"},
         {{"--lookup", "P1234", "--make", "audi"}, ExitFailed, "",
          "vx414-read: No definition: no code begins with P1234 (audi)\n"},
+        {{"--lookup", "P1234", "--make", "bmw"}, ExitFailed, "",
+         "vx414-read: No definition: no code begins with P1234 (bmw) (no maker texts for bmw in this data file; the "
+         "code is the maker's own)\n"},
     };
     for (const Case& c : cases) {
         const Outcome result = run(c.arguments);
@@ -644,7 +687,7 @@ TEST_F(ReadCommand, ClearingAsksFirstAndKeepsTheReadBeforeAnAdapterThatCanClearI
         std::ifstream file(keptAtClear[0]);
         const std::string json((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
         if (c.permanentOnly) continue;
-        EXPECT_NE(json.find(R"({"kind": "Stored", "code": "U0100", "definition": "Lost communication with ECM", "unit": ""})"),
+        EXPECT_NE(json.find(R"({"kind": "Stored", "code": "U0100", "definition": "Lost communication with ECM", "unit": "", "definition_source": "generic"})"),
                   std::string::npos) << json;
         EXPECT_NE(json.find(R"("kind": "Permanent", "code": "U0100")"), std::string::npos) << json;
     }

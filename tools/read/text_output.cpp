@@ -78,7 +78,9 @@ std::string readAsText(const ReadReport& read) {
         for (const ReportCode& code : read.codes) {
             text += padded(code.kind, kindWidth) + std::string(kGap) + padded(code.code, kCodeWidth) +
                     std::string(kGap) + unitCell(code.unit) +
-                    (code.definition.empty() ? std::string(kNoDefinition) : printableUtf8(code.definition)) + "\n";
+                    (!code.definition.empty() ? printableUtf8(code.definition)
+                     : !code.note.empty()     ? "(" + printableUtf8(code.note) + ")"
+                                              : std::string(kNoDefinition)) + "\n";
         }
     }
     text += "Total: " + std::to_string(read.total()) + "\n";
@@ -88,13 +90,14 @@ std::string readAsText(const ReadReport& read) {
 
 std::string lookupAsText(const DefinitionsTable& table, const CodeSearchHit& hit) {
     std::string text;
-    const auto line = [&](std::string_view label, int row) {
-        const DefinitionRow& entry = table.rows()[static_cast<std::size_t>(row)];
+    const auto line = [&](std::string_view label, int codeRow, int definitionRow) {
+        const DefinitionRow& entry = table.rows()[static_cast<std::size_t>(codeRow)];
+        const DefinitionRow& meaning = table.rows()[static_cast<std::size_t>(definitionRow)];
         text += padded(label, 5) + std::string(kGap) + printableText(padded(entry.code, kCodeWidth)) +
-                std::string(kGap) + printableText(entry.definition) + "\n";
+                std::string(kGap) + printableText(meaning.definition) + "\n";
     };
-    if (hit.found >= 0) line("Found", hit.found);
-    if (hit.next >= 0) line("Next", hit.next);
+    if (hit.found >= 0) line("Found", hit.found, hit.meaning);
+    if (hit.next >= 0) line("Next", hit.next, hit.next);
     return text;
 }
 
