@@ -94,7 +94,6 @@ std::vector<std::string> checkSectionTexts(const PlainSources& sources) {
     for (const std::string& quotes : unbalancedQuotes(records)) {
       faults.push_back(section + ": unbalanced quotes: " + windows1252ToUtf8(quotes));
     }
-    if (section == "generic") continue;
     for (const std::string& repeated : repeatedCodes(records)) {
       faults.push_back(section + ": one code, two meanings (say in corrections.tsv which wins and why): " +
                        windows1252ToUtf8(repeated));

@@ -110,7 +110,7 @@ std::vector<std::string> repeatedCodes(const std::vector<SourceRecord>& records)
     std::vector<std::string>& texts = textsByCode[upper(record.code)];
     const std::string text(trimmed(record.definition));
     const bool known = std::any_of(texts.begin(), texts.end(),
-                                   [&text](const std::string& t) { return lower(t) == lower(text); });
+                                   [&text](const std::string& t) { return t == text; });
     if (!known) texts.push_back(text);
   }
   std::vector<std::string> repeated;

@@ -45,7 +45,7 @@ MakeMerge mergeMakeTexts(const RankedLists& lists);
 std::vector<std::string> sharedPositionTitles(const std::vector<SourceRecord>& records);
 
 // "P1176: \"ETS Motor Open/Short #1\" | \"ETS Motor Open/Short #2\"" for every code a section
-// holds more than once with different texts (trimmed, without regard to case): a make gives
+// holds more than once with different texts (trimmed; a difference of case is one too): a make gives
 // one code one meaning, and the corrections must say which.
 std::vector<std::string> repeatedCodes(const std::vector<SourceRecord>& records);
 

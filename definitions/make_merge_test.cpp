@@ -172,16 +172,20 @@ TEST(MakeCorrections, RecodeAndAdd) {
   }
 }
 
-// A code a finished make section holds with two different texts is named with both; the
-// same text twice (case and spaces aside) is one meaning.
+// A code a finished make section holds with two different texts is named with both, even
+// where only their case differs (the look-up and a read would show the two); the same text
+// twice (spaces aside) is one meaning.
 TEST(MakeMerge, RepeatedCodes) {
   const std::vector<SourceRecord> section = records({{"P1176", "ETS Motor Open/Short #1"},
                                                       {"p1176", "ETS Motor Open/Short #2"},
                                                       {"P1602", "PCM Communication Error"},
-                                                      {"P1602", " pcm communication error "},
+                                                      {"P1602", "pcm communication error"},
+                                                      {"P1603", "Immobilizer"},
+                                                      {"P1603", " Immobilizer "},
                                                       {"P1780", "Transmission Control Switch"}});
   EXPECT_EQ(repeatedCodes(section),
-            std::vector<std::string>{"P1176: \"ETS Motor Open/Short #1\" | \"ETS Motor Open/Short #2\""});
+            (std::vector<std::string>{"P1176: \"ETS Motor Open/Short #1\" | \"ETS Motor Open/Short #2\"",
+                                      "P1602: \"PCM Communication Error\" | \"pcm communication error\""}));
 }
 
 TEST(MakeCorrections, ParseErrors) {

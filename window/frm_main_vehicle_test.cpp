@@ -25,6 +25,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QSpinBox>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -316,6 +317,54 @@ TEST(VehicleWindow, TheReportWindowShowsTheLastReadForPeopleAndScreenReaders)
     EXPECT_EQ(labelText(report, "VIN"), "not read");
     EXPECT_TRUE(tableRows(report, "Readiness").empty());
     EXPECT_TRUE(tableRows(report, "Freeze frame").empty());
+    report->close();
+}
+
+// A car whose unit keeps no VIN: the user gives its year in the report, the verdict is
+// judged by that year's rule, the report says the year was given, and the same car's next
+// read keeps it; "not given" takes it back.
+TEST(VehicleWindow, AModelYearGivenInTheReportJudgesTheVerdictAgainAndStaysForTheSameCar)
+{
+    ActionsFixture x("/nonexistent");
+    frmMain& m = *x.f.form;
+    LinkReport read = carReport("");
+    read.vehicle.vin.clear();
+    read.vehicle.modelYear = 0;
+    read.vehicle.mil = false;
+    read.vehicle.readiness.push_back({"Evaporative system", MonitorState::Incomplete});
+    read.vehicle.inspection = "Not ready for the inspection (incomplete: Catalyst, Evaporative system)";
+    read.vehicle.inspectionVerdict = InspectionVerdict::NotReady;
+    read.vehicle.incompleteMonitors = {"Catalyst", "Evaporative system"};
+    readWith(x.f, read);
+    x.actions.showReport();
+    frmVehicleReport* report = x.actions.reportWindow();
+    ASSERT_NE(report, nullptr);
+    EXPECT_EQ(m.LastVehicle.inspectionVerdict, InspectionVerdict::NotReady);
+
+    const struct {
+        int given;  // kNoGivenYear: taken back
+        std::optional<InspectionVerdict> verdict;
+        QString shown;
+    } steps[] = {
+        {1999, InspectionVerdict::Ready, "1999 (given, not read)"},  // two allowed up to 2000
+        {2003, InspectionVerdict::NotReady, "2003 (given, not read)"},
+        {frmVehicleReport::kNoGivenYear, InspectionVerdict::NotReady, "not read"},
+    };
+    for (const auto& s : steps) {
+        report->givenYear->setValue(s.given);
+        EXPECT_EQ(m.LastVehicle.inspectionVerdict, s.verdict) << s.given;
+        EXPECT_EQ(labelText(report, "Model year"), s.shown) << s.given;
+        EXPECT_EQ(x.exporter.readReport(nullptr).vehicle.modelYearGiven, s.given != frmVehicleReport::kNoGivenYear);
+    }
+
+    report->givenYear->setValue(1998);
+    readWith(x.f, read);  // the same car again
+    EXPECT_EQ(m.LastVehicle.modelYear, 1998);
+    EXPECT_EQ(m.LastVehicle.inspectionVerdict, InspectionVerdict::Ready);
+    read.vehicle.vin = "1FTFW1ET9DFC10312";  // another car: its own year
+    readWith(x.f, read);
+    EXPECT_EQ(m.LastVehicle.modelYear, 0);
+    EXPECT_FALSE(m.LastVehicle.modelYearGiven);
     report->close();
 }
 
