@@ -44,8 +44,11 @@ std::array<std::uint8_t, kExtensionHeaderBytes> encodeExtensionHeader(const Exte
   return bytes;
 }
 
-DataFileStatus readGenericExtension(const StoredBytes& file, GenericExtension& out) {
-  out = {};
+namespace {
+
+// The header, read and checked; Ok with `present` false when the file holds none.
+DataFileStatus readHeader(const StoredBytes& file, bool& present, ExtensionHeader& header) {
+  present = false;
   std::array<std::uint8_t, 2 * kExtensionHeaderBytes> stored{};
   if (DataFileStatus status = file.read(positionOfAddress(kExtensionAddress), stored); !status.ok()) return status;
   const std::optional<std::uint8_t> first = decode({stored[0], stored[1]});
@@ -64,7 +67,7 @@ DataFileStatus readGenericExtension(const StoredBytes& file, GenericExtension& o
   if (getLittle(&bytes[8], 2) != kExtensionVersion) return damaged(kExtensionAddress + 8, "unknown version");
   if (getLittle(&bytes[10], 2) != kExtensionHeaderBytes) return damaged(kExtensionAddress + 10, "wrong header size");
   if (getLittle(&bytes[24], 4) != 0) return damaged(kExtensionAddress + 24, "reserved bytes not zero");
-  ExtensionHeader header{getLittle(&bytes[12], 4), getLittle(&bytes[16], 4), getLittle(&bytes[20], 4)};
+  header = ExtensionHeader{getLittle(&bytes[12], 4), getLittle(&bytes[16], 4), getLittle(&bytes[20], 4)};
   if (header.count == 0 || header.count > static_cast<std::uint32_t>(kMaxDefinitionRows)) {
     return damaged(kExtensionAddress + 12, "record count out of range");
   }
@@ -77,19 +80,18 @@ DataFileStatus readGenericExtension(const StoredBytes& file, GenericExtension& o
       (header.end - header.start) / header.count > kExtensionRecordBytes) {
     return damaged(kExtensionAddress + 20, "end address does not fit the record count");
   }
+  present = true;
+  return {};
+}
 
-  GenericExtension read;
-  read.present = true;
-  read.header = header;
-  read.records.reserve(header.count);
+// The records, walked as a section is, each handed to `take`; they must be exactly the
+// header's count and end exactly at its end.
+DataFileStatus walkRecords(const StoredBytes& file, const ExtensionHeader& header,
+                           const std::function<void(const WalkedRecord&)>& take) {
   WalkSummary summary;
   const SectionWalk walk{"generic extension", positionOfAddress(header.start), positionOfAddress(header.end),
                          static_cast<int>(header.count)};
-  DataFileStatus status = walkSection(
-      file, walk, [&](const WalkedRecord& record) {
-        read.records.push_back({std::string(record.code), std::string(record.definition)});
-      },
-      &summary);
+  DataFileStatus status = walkSection(file, walk, take, &summary);
   if (!status.ok()) {
     status.detail = describe(status);
     status.code = DataFileCode::BadExtension;
@@ -98,8 +100,31 @@ DataFileStatus readGenericExtension(const StoredBytes& file, GenericExtension& o
   if (summary.rows != static_cast<int>(header.count) || summary.end != positionOfAddress(header.end)) {
     return damaged(kExtensionAddress + 12, "the records do not match the header's count and end");
   }
+  return {};
+}
+
+}  // namespace
+
+DataFileStatus readGenericExtension(const StoredBytes& file, GenericExtension& out) {
+  out = {};
+  GenericExtension read;
+  if (DataFileStatus status = readHeader(file, read.present, read.header); !status.ok() || !read.present) return status;
+  read.records.reserve(read.header.count);
+  const DataFileStatus status = walkRecords(file, read.header, [&](const WalkedRecord& record) {
+    read.records.push_back({std::string(record.code), std::string(record.definition)});
+  });
+  if (!status.ok()) return status;
   out = std::move(read);
   return {};
+}
+
+DataFileStatus walkGenericExtension(const StoredBytes& file, ExtensionHeader& header, bool& present,
+                                    const std::function<void(const WalkedRecord&)>& take) {
+  header = {};
+  if (DataFileStatus status = readHeader(file, present, header); !status.ok() || !present) return status;
+  // Checked whole first, so that no record is handed over from a damaged extension.
+  if (DataFileStatus status = walkRecords(file, header, [](const WalkedRecord&) {}); !status.ok()) return status;
+  return walkRecords(file, header, take);
 }
 
 }  // namespace vx414

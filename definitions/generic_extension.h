@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -55,5 +56,12 @@ struct GenericExtension {
 // section is, must be exactly `count` and end exactly at `end`; otherwise the result is
 // BadExtension and no record is handed back, so a caller never keeps half of it.
 DataFileStatus readGenericExtension(const StoredBytes& file, GenericExtension& out);
+
+// The same checks, then each record handed to `take` without keeping them all: for a
+// reader that stores them elsewhere (the window's table), so that they are never held
+// twice. The extension is walked whole before the first record is handed over, so a
+// damaged one hands over none; `present` false and Ok when the file holds none.
+DataFileStatus walkGenericExtension(const StoredBytes& file, ExtensionHeader& header, bool& present,
+                                    const std::function<void(const WalkedRecord&)>& take);
 
 }  // namespace vx414

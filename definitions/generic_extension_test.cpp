@@ -177,6 +177,14 @@ TEST(GenericExtension, ADamagedExtensionFailsTheLoadWholeWithTheDataFileMessage)
     EXPECT_EQ(table.rowCount(), 0) << c.name;  // never half a table
     const MemoryBytes file(stored);
     EXPECT_EQ(verifyDataFile(file).status.code, DataFileCode::BadExtension) << c.name;
+    // Handed over one by one (the window's way), a damaged extension hands over none.
+    ExtensionHeader header;
+    bool present = false;
+    int handed = 0;
+    EXPECT_EQ(walkGenericExtension(file, header, present, [&](const WalkedRecord&) { ++handed; }).code,
+              DataFileCode::BadExtension)
+        << c.name;
+    EXPECT_EQ(handed, 0) << c.name;
   }
 }
 

@@ -73,20 +73,28 @@ void frmMain::cartypeselect()
 
 DataFileStatus frmMain::appendGenericExtension(int& R)
 {
-    GenericExtension extension;
-    const DataFileStatus status = readGenericExtension(dataSlot_, extension);
-    if (!status.ok())
-        return status;
-    const int rows = static_cast<int>(extension.records.size());
-    if (rows > kMaxDefinitionRows - R)
-        return DataFileStatus::failure(DataFileCode::TooManyRows, positionOfAddress(extension.header.end));
-    if (R + rows > flexDemo->Rows())
-        flexDemo->SetRows(R + rows);
-    for (const ExtensionRecord& record : extension.records) {
+    // Straight into the table, never held in a list of their own first: thousands of
+    // records held twice for a moment would stay in the program's memory afterwards.
+    ExtensionHeader header;
+    bool present = false;
+    const int first = R;
+    bool tooMany = false;
+    const DataFileStatus status = walkGenericExtension(dataSlot_, header, present, [&](const WalkedRecord& record) {
+        if (R == first) {
+            // The extension has been checked whole by now: its count is sound.
+            const int rows = static_cast<int>(header.count);
+            tooMany = rows > kMaxDefinitionRows - R;
+            if (!tooMany && R + rows > flexDemo->Rows())
+                flexDemo->SetRows(R + rows);
+        }
+        if (tooMany)
+            return;
         flexDemo->SetTextMatrix(R, 1, fromDataBytes(record.code));
         flexDemo->SetTextMatrix(R, 2, fromDataBytes(record.definition));
         ++R;
-    }
+    });
+    if (status.ok() && tooMany)
+        return DataFileStatus::failure(DataFileCode::TooManyRows, positionOfAddress(header.end));
     return status;
 }
 
@@ -103,6 +111,7 @@ void frmMain::Vehicle_Click()
             GenericCount = 0;
         // Never fewer rows than the generic ones: they may pass the table's first 10,000.
         flexDemo->SetRows(std::max(kDefinitionRows, GenericCount));
+        flexDemo->ReserveRows(std::max(kDefinitionRows, GenericCount));
         for (int row = GenericCount + 1; row <= 4999; ++row) {
             flexDemo->SetTextMatrix(row, 1, QString());
             flexDemo->SetTextMatrix(row, 2, QString());

@@ -43,6 +43,8 @@ public:
 
     const QString& TextMatrix(int row, int col) const { return model_.text(row, col); }
     void SetTextMatrix(int row, int col, const QString& text) { model_.setText(row, col, text); }
+    // Room for `rows` rows before a fill row by row (StringMatrixModel::reserveRows).
+    void ReserveRows(int rows) { model_.reserveRows(rows); }
 
     int Row() const { return row_; }
     void SetRow(int row);

@@ -77,6 +77,12 @@ const QString& StringMatrixModel::text(int row, int col) const
     return at < cells_.size() ? cells_[at] : empty;
 }
 
+void StringMatrixModel::reserveRows(int rows)
+{
+    if (rows > 0 && cols_ > 0)
+        cells_.reserve(static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols_));
+}
+
 void StringMatrixModel::setText(int row, int col, const QString& text)
 {
     if (row < 0 || col < 0 || row >= rows_ || col >= cols_)

@@ -23,6 +23,10 @@ public:
 
     // Changing the shape keeps the text of every cell that stays inside it.
     void setShape(int rows, int cols);
+    // Room for `rows` stored rows at once, for a table about to be filled row by row: the
+    // cells then grow in place instead of doubling (a doubling holds the old and the new
+    // cells at once, and the slack stays).
+    void reserveRows(int rows);
     const QString& text(int row, int col) const;
     void setText(int row, int col, const QString& text);
 
