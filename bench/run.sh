@@ -28,7 +28,7 @@ mkdir -m 700 "$work/xdg"
 export XDG_RUNTIME_DIR="$work/xdg"
 
 # "<name> <median real time in microseconds>" for every benchmark.
-for area in reader elm327 definitions window live; do
+for area in reader elm327 definitions window live kept_reads; do
   binary=$build/bench/${area}_bench
   [ -x "$binary" ] || { echo "run.sh: $binary not built" >&2; exit 1; }
   echo "running $area benchmarks ..." >&2
@@ -82,6 +82,8 @@ Vehicle_Click/ford|Vehicle_Click/ref:plain_read/ford|2000|3
 Vehicle_Click/geo|Vehicle_Click/ref:plain_read/geo|0|0
 loadglossary/shipped|loadglossary/ref:plain_read|2000|0
 CODESearch_Change/10000_rows_no_match|CODESearch_Change/ref:plain_prefix_compare|100|0
+BM_ListKeptReads/warm|BM_ListKeptReads/ref:stat|50000|0
+BM_ListKeptReads/cold|BM_ListKeptReads/ref:stat|0|0
 PAIRS
 
 awk -F'|' '

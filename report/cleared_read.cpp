@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <filesystem>
 #include <system_error>
 #include <unistd.h>
@@ -95,68 +96,61 @@ KeptRead keepReadBeforeClearing(const std::string& folder, const ReadReport& rea
 
 namespace {
 
-constexpr std::string_view kKeptPrefix = "vx414-cleared-";
 constexpr std::uintmax_t kMaxKeptReadBytes = 1U << 20;
-
-// "vx414-cleared-20261208-040506-2.json" orders by "20261208-040506", then 2 (none is 1);
-// nothing for another name.
-std::optional<std::pair<std::string, int>> keptOrder(const std::string& name) {
-    if (!name.starts_with(kKeptPrefix) || !name.ends_with(".json")) return std::nullopt;
-    const std::string stem = name.substr(kKeptPrefix.size(), name.size() - kKeptPrefix.size() - 5);
-    const auto digits = [](std::string_view text) {
-        return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-    };
-    if (stem.size() < 15 || stem[8] != '-' || !digits(stem.substr(0, 8)) || !digits(stem.substr(9, 6)))
-        return std::nullopt;
-    if (stem.size() == 15) return std::pair{stem, 1};
-    if (stem[15] != '-' || !digits(stem.substr(16)) || stem.size() > 19) return std::nullopt;
-    return std::pair{stem.substr(0, 15), std::stoi(stem.substr(16))};
-}
 
 }  // namespace
 
 PreviousRead openPreviousRead(const std::string& path) {
     PreviousRead previous{path, std::nullopt, {}};
-    std::error_code error;
-    const std::uintmax_t size = std::filesystem::file_size(path, error);
-    if (error) {
-        previous.error = "cannot read " + path + ": " + error.message();
+    const auto fail = [&](int error) {
+        previous.error = "cannot read " + path + ": " + std::strerror(error);
+        return previous;
+    };
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return fail(errno);
+    struct stat status {};
+    if (::fstat(fd, &status) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return fail(error);
+    }
+    if (S_ISDIR(status.st_mode)) {
+        ::close(fd);
+        return fail(EISDIR);
+    }
+    if (static_cast<std::uintmax_t>(status.st_size) > kMaxKeptReadBytes) {
+        ::close(fd);
+        previous.error = path + " is too large to be a kept read (" + std::to_string(status.st_size) + " bytes)";
         return previous;
     }
-    if (size > kMaxKeptReadBytes) {
-        previous.error = path + " is too large to be a kept read (" + std::to_string(size) + " bytes)";
-        return previous;
+    std::string text;
+    std::array<char, 16384> buffer{};
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            const int error = errno;
+            ::close(fd);
+            return fail(error);
+        }
+        if (n == 0) break;
+        text.append(buffer.data(), static_cast<std::size_t>(n));
+        if (text.size() > kMaxKeptReadBytes) {  // grown since it was looked at
+            ::close(fd);
+            previous.error = path + " is too large to be a kept read (more than " +
+                             std::to_string(kMaxKeptReadBytes) + " bytes)";
+            return previous;
+        }
     }
-    std::ifstream file(path, std::ios::binary);
-    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (!file.good() && !file.eof()) {
-        previous.error = "cannot read " + path;
-        return previous;
-    }
+    ::close(fd);
     ReadFromJson parsed = reportFromJson(text);
     if (!parsed.report) {
         previous.error = path + ": " + parsed.error;
+        previous.damaged = true;
         return previous;
     }
     previous.read = std::move(parsed.report);
     return previous;
-}
-
-std::vector<PreviousRead> previousReads(const std::string& folder) {
-    std::vector<std::pair<std::pair<std::string, int>, std::string>> found;
-    std::error_code error;
-    if (!folder.empty()) {
-        for (auto it = std::filesystem::directory_iterator(folder, error);
-             !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
-            const std::string name = it->path().filename().string();
-            if (const auto order = keptOrder(name)) found.emplace_back(*order, it->path().string());
-        }
-    }
-    std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
-    std::vector<PreviousRead> reads;
-    reads.reserve(found.size());
-    for (const auto& [order, path] : found) reads.push_back(openPreviousRead(path));
-    return reads;
 }
 
 }  // namespace vx414

@@ -37,14 +37,12 @@ struct PreviousRead {
     std::string path;
     std::optional<ReadReport> read;  // empty when the file cannot be read back
     std::string error;               // why not, one line: the file is never changed for it
+    bool damaged = false;            // read whole, and not a read: the error is the JSON reader's
 };
 
-// The reads kept in `folder`, newest first (by the time in their names; of two kept in one
-// second, the later "-2" first). Other files are left out; a damaged kept read is listed
-// with its error, so that it is not silently lost. Empty when the folder is not there.
-std::vector<PreviousRead> previousReads(const std::string& folder);
-
-// One kept read from its file; a file larger than any read (1 MiB) is refused unread.
+// One kept read from its file; a file larger than any read (1 MiB) is refused unread. The
+// error names the file and the cause: the system's words, or what the JSON reader found.
+// The list of them is report/cleared_listing.h's.
 PreviousRead openPreviousRead(const std::string& path);
 
 }  // namespace vx414

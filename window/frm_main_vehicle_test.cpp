@@ -782,6 +782,45 @@ TEST(VehicleWindow, PreviousReadsAreListedNewestFirstAndOpenInTheVehicleReport)
     EXPECT_TRUE(none.actions.previousReadsWindow() == nullptr || !none.actions.previousReadsWindow()->isVisible());
 }
 
+// What a kept file holds is shown with its control characters as "?", and a folder that
+// cannot be listed says why instead of passing for an empty one.
+TEST(VehicleWindow, PreviousReadsShowNoControlCharactersAndNameAFolderFault)
+{
+    QTemporaryDir scratch;
+    const std::string kept = scratch.filePath("kept").toStdString();
+    ReadReport hostile{LocalTime{2026, 12, 3, 12, 0, 0, 60}, "audi", {}, {}};
+    hostile.vehicle.vin = "WAU\x1b[2J\nZZZ";
+    ASSERT_TRUE(keepReadBeforeClearing(kept, hostile).ok());
+    std::string badKind = reportAsJson(hostile);
+    badKind.replace(badKind.find("\"codes\": []"), std::string_view("\"codes\": []").size(),
+                    R"("codes": [{"kind": "\u001b[2J\n", "code": "P0301", "definition": ""}])");
+    std::ofstream(kept + "/vx414-cleared-20261201-000000.json") << badKind;
+    const std::string file = scratch.filePath("file").toStdString();
+    std::ofstream(file) << "x";
+    using Rows = std::vector<QStringList>;
+    const struct {
+        std::string folder;
+        Rows rows;
+    } cases[] = {
+        {kept,
+         {{"2026-12-03 12:00:00 UTC+01:00", "WAU?[2J?ZZZ", "no codes"},
+          {"vx414-cleared-20261201-000000.json", "", QString::fromStdString("cannot be read: not a vx414 read at byte " +
+                                                                   std::to_string(badKind.find("{\"kind\"") + 1) +
+                                                                   ": a code of kind \"?[2J?\"")}}},
+        {file, {{"", "", QString::fromStdString("cannot list the kept reads: " + file + " is not a folder")}}},
+    };
+    for (const auto& c : cases) {
+        ActionsFixture x(c.folder);
+        x.actions.previousAction->trigger();
+        PreviousReadsWindow* window = x.actions.previousReadsWindow();
+        ASSERT_NE(window, nullptr);
+        EXPECT_TRUE(window->isVisible());
+        EXPECT_EQ(tableRows(window, "Reads kept before clearing"), c.rows);
+        EXPECT_TRUE(x.f.box.shown.empty());
+        window->close();
+    }
+}
+
 // The VIN and the source in every row; an emulator's read is marked in the file and in the
 // report window's title, a car's in neither.
 TEST(VehicleWindow, SaveAsCsvCarriesTheVinAndTheSourceInEveryRowAfterTheUnit)

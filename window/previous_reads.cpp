@@ -17,15 +17,17 @@ QString text(std::string_view s)
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
-}  // namespace
-
-QString codesInBrief(const ReadReport& read)
+// A kept file's text with its control characters (C0, DEL, C1) shown as "?".
+QString shown(std::string_view s)
 {
-    QStringList codes;
-    for (const ReportCode& code : read.codes)
-        codes << QStringLiteral("%1 (%2)").arg(text(code.code), text(code.kind));
-    return codes.isEmpty() ? QStringLiteral("no codes") : codes.join(QStringLiteral(", "));
+    QString out = text(s);
+    for (QChar& c : out)
+        if (c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() <= 0x9F))
+            c = QLatin1Char('?');
+    return out;
 }
+
+}  // namespace
 
 PreviousReadsWindow::PreviousReadsWindow(QWidget* parent, MessageBox& messageBox,
                                          std::function<void(const ReadReport&)> show)
@@ -55,16 +57,24 @@ PreviousReadsWindow::PreviousReadsWindow(QWidget* parent, MessageBox& messageBox
 
 void PreviousReadsWindow::list(const std::string& folder)
 {
-    listed_ = previousReads(folder);
+    KeptReadList kept = listKeptReads(folder);
+    listed_ = std::move(kept.reads);
+    if (!kept.error.empty()) {
+        reads->setRowCount(1);
+        const QString cells[] = {QString(), QString(), QStringLiteral("cannot list the kept reads: %1").arg(shown(kept.error))};
+        for (int column = 0; column < 3; ++column)
+            reads->setItem(0, column, new QTableWidgetItem(cells[column]));
+        reads->resizeColumnsToContents();
+        showButton->setEnabled(false);
+        return;
+    }
     reads->setRowCount(static_cast<int>(listed_.size()));
     for (int row = 0; row < reads->rowCount(); ++row) {
-        const PreviousRead& previous = listed_[static_cast<std::size_t>(row)];
+        const KeptReadEntry& previous = listed_[static_cast<std::size_t>(row)];
         QStringList cells;
-        if (previous.read) {
-            const ReadReport& read = *previous.read;
-            cells = {text(readableTime(read.time)) + (read.fromEmulator() ? QStringLiteral(" (demo)") : QString()),
-                     read.vehicle.vin.empty() ? QStringLiteral("not read") : text(read.vehicle.vin),
-                     codesInBrief(read)};
+        if (previous.ok()) {
+            cells = {shown(previous.time) + (previous.fromEmulator() ? QStringLiteral(" (demo)") : QString()),
+                     previous.vin.empty() ? QStringLiteral("not read") : shown(previous.vin), shown(previous.codes)};
         } else {
             // Listed all the same, so that a damaged file is not silently lost: its name,
             // and the reason without the folder, which the whole text in the tip holds.
@@ -73,12 +83,12 @@ void PreviousReadsWindow::list(const std::string& folder)
             const std::string_view reason = std::string_view(previous.error).starts_with(prefix)
                                                 ? std::string_view(previous.error).substr(prefix.size())
                                                 : std::string_view(previous.error);
-            cells = {text(name), QString(), QStringLiteral("cannot be read: %1").arg(text(reason))};
+            cells = {shown(name), QString(), QStringLiteral("cannot be read: %1").arg(shown(reason))};
         }
         for (int column = 0; column < 3; ++column) {
             auto* item = new QTableWidgetItem(cells[column]);
-            if (!previous.read)
-                item->setToolTip(text(previous.error));
+            if (!previous.ok())
+                item->setToolTip(shown(previous.error));
             reads->setItem(row, column, item);
         }
     }
@@ -95,7 +105,7 @@ void PreviousReadsWindow::showRow(int row)
     // Read again: the file may have changed since it was listed.
     const PreviousRead previous = openPreviousRead(listed_[static_cast<std::size_t>(row)].path);
     if (!previous.read) {
-        messageBox_.show(QStringLiteral(" Cannot open the kept read : %1").arg(text(previous.error)),
+        messageBox_.show(QStringLiteral(" Cannot open the kept read : %1").arg(shown(previous.error)),
                          QStringLiteral("VX-414"), MsgButtons::Ok, MsgIcon::None);
         return;
     }

@@ -1,10 +1,11 @@
-// "Previous reads…": the reads kept before each clear (report/cleared_read.h), listed with
+// "Previous reads…": the reads kept before each clear (report/cleared_listing.h), listed with
 // their date, VIN and codes, newest first; one chosen (double click, Enter or "Show") is
 // shown in the Vehicle report window. A kept read that cannot be read back is listed with
-// the reason and opens to a message; its file is left as it is.
+// the reason and opens to a message; its file is left as it is. Control characters of a
+// file are shown as "?", as vx414-read prints them.
 #pragma once
 
-#include "report/cleared_read.h"
+#include "report/cleared_listing.h"
 
 #include <QDialog>
 
@@ -24,7 +25,8 @@ public:
     // `show` is called with the read chosen.
     PreviousReadsWindow(QWidget* parent, MessageBox& messageBox, std::function<void(const ReadReport&)> show);
 
-    // Lists the reads kept in `folder` afresh.
+    // Lists the reads kept in `folder` afresh. A folder that cannot be listed is one row
+    // saying why, so that it does not pass for one where nothing was kept.
     void list(const std::string& folder);
     // Shows the read of the row (0 the newest), as the Show button does.
     void showRow(int row);
@@ -35,10 +37,7 @@ public:
 private:
     MessageBox& messageBox_;
     std::function<void(const ReadReport&)> show_;
-    std::vector<PreviousRead> listed_;
+    std::vector<KeptReadEntry> listed_;
 };
-
-// "P0300 (Pending), P0171 (Stored)", or "no codes".
-QString codesInBrief(const ReadReport& read);
 
 }  // namespace vx414

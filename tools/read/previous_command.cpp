@@ -1,29 +1,28 @@
 #include "tools/read/previous_command.h"
 
-#include "report/cleared_read.h"
+#include "report/cleared_listing.h"
 #include "report/report_format.h"
 #include "tools/read/text_output.h"
 
 namespace vx414::cli {
 namespace {
 
-void complain(std::ostream& err, std::string_view line) { err << "vx414-read: " << line << '\n'; }
-
-std::string codesInBrief(const ReadReport& read) {
-    if (read.codes.empty()) return "no codes";
-    std::string text;
-    for (const ReportCode& code : read.codes) text += (text.empty() ? "" : ", ") + code.code + " (" + code.kind + ")";
-    return text;
-}
+// Every text taken from a kept read or naming one passes printableUtf8: a damaged or
+// foreign file must not move the terminal's cursor or change its colours.
+void complain(std::ostream& err, std::string_view line) { err << "vx414-read: " << printableUtf8(line) << '\n'; }
 
 }  // namespace
 
 int previous(const ReadArguments& arguments, CommandEnvironment& environment) {
     const std::string& folder = environment.clearedFolder;
-    const std::vector<PreviousRead> reads = previousReads(folder);
+    const KeptReadList list = listKeptReads(folder);
+    if (!list.error.empty()) {
+        complain(environment.err, "cannot list the kept reads: " + list.error);
+        return ExitFailed;
+    }
+    const std::vector<KeptReadEntry>& reads = list.reads;
     if (reads.empty()) {
-        complain(environment.err, "no read has been kept yet in " + (folder.empty() ? "(no folder)" : folder) +
-                                      "; a read is kept there before each clear");
+        complain(environment.err, "no read has been kept yet in " + folder + "; a read is kept there before each clear");
         return ExitFailed;
     }
     if (arguments.previous == 0) {
@@ -32,14 +31,14 @@ int previous(const ReadArguments& arguments, CommandEnvironment& environment) {
             std::string number = std::to_string(i + 1);
             number.insert(0, number.size() < 3 ? 3 - number.size() : 0, ' ');
             environment.out << number << "  ";
-            if (const std::optional<ReadReport>& read = reads[i].read) {
-                std::string vin = read->vehicle.vin.empty() ? "VIN not read" : read->vehicle.vin;
-                vin.resize(17, ' ');
-                environment.out << readableTime(read->time) << "  " << printableUtf8(vin) << "  "
-                                << printableUtf8(codesInBrief(*read)) << (read->fromEmulator() ? "  (demo)" : "")
-                                << '\n';
+            const KeptReadEntry& read = reads[i];
+            if (read.ok()) {
+                std::string vin = printableUtf8(read.vin.empty() ? "VIN not read" : read.vin);
+                if (vin.size() < 17) vin.resize(17, ' ');
+                environment.out << printableUtf8(read.time) << "  " << vin << "  " << printableUtf8(read.codes)
+                                << (read.fromEmulator() ? "  (demo)" : "") << '\n';
             } else {
-                environment.out << "cannot be read: " << printableUtf8(reads[i].error) << '\n';
+                environment.out << "cannot be read: " << printableUtf8(read.error) << '\n';
             }
         }
         return ExitOk;
@@ -50,7 +49,8 @@ int previous(const ReadArguments& arguments, CommandEnvironment& environment) {
                                       (reads.size() == 1 ? " is" : " are") + " kept (see --previous)");
         return ExitFailed;
     }
-    const PreviousRead& chosen = reads[n - 1];
+    // Only the one asked for is read whole.
+    const PreviousRead chosen = openPreviousRead(reads[n - 1].path);
     if (!chosen.read) {
         complain(environment.err, "cannot read the kept read " + std::to_string(n) + " back: " + chosen.error);
         return ExitFailed;

@@ -1,5 +1,6 @@
-// vx414-read --previous: the reads kept before each clear (report/cleared_read.h), listed,
-// or one of them printed as a read is printed.
+// vx414-read --previous: the reads kept before each clear (report/cleared_listing.h), listed,
+// or one of them printed as a read is printed. Nothing of a kept file reaches the terminal
+// unescaped.
 #pragma once
 
 #include "tools/read/read_command.h"

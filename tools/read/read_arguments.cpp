@@ -329,7 +329,11 @@ VIN, the check-engine light (MIL), the readiness monitors and the freeze frame.
                    as an ELM327; pairs nothing
   --previous [N]   list the reads kept before each clear, newest first (date,
                    VIN, codes); with N, print the Nth of them as a read is
-                   printed, in any --format
+                   printed, in any --format. They stay until you remove them:
+                   delete a vx414-cleared-*.json file in the folder above to
+                   remove that read, all of them to remove all (about 2 kB a
+                   read; 20 clears a day for a year, some 13 MB). index.tsv
+                   there lists them for speed and is remade when missing
   --live PIDS      follow the engine's live values through an ELM327 adapter:
                    PIDS are service 01 PIDs in hexadecimal separated by commas
                    (0C,05,0D: engine speed, coolant, vehicle speed) or all

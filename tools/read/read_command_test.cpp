@@ -751,5 +751,49 @@ TEST_F(ReadCommand, PreviousReadsAreListedNewestFirstAndEachPrintsInAnyFormat) {
     EXPECT_EQ(std::string((std::istreambuf_iterator<char>(file)), {}), "{\"version\": 2, \"time\": 7}");
 }
 
+// Nothing of a kept file reaches the terminal unescaped, and a folder that cannot be listed
+// is not taken for one where nothing was kept.
+TEST_F(ReadCommand, PreviousNamesTheCauseAndPrintsNoControlBytes) {
+    const std::filesystem::path kept = folder.path() / "kept";
+    const std::string name = "vx414-cleared-20261203-120000.json";
+    ReadReport read{LocalTime{2026, 12, 3, 12, 0, 0, 60}, "audi\x1b]0;owned\x07", {}, {}};
+    read.vehicle.vin = "WAU\x1b[2J\nZZZ";
+    const std::string hostile = reportAsJson(read);
+    std::string badKind = hostile;
+    badKind.replace(badKind.find("\"codes\": []"), std::string_view("\"codes\": []").size(), R"("codes": [{"kind": "\u001b[2J\n", "code": "P0301", "definition": ""}])");
+    const struct {
+        const char* name;
+        std::string file;  // the kept read's bytes; "" none, and the folder is a file
+        std::vector<std::string_view> arguments;
+        int status;
+        std::string out;
+        std::string err;
+    } cases[] = {
+        {"a VIN with escapes in the list", hostile, {"--previous"}, ExitOk,
+         "  1  2026-12-03 12:00:00 UTC+01:00  WAU?[2J?ZZZ        no codes\n", ""},
+        {"a make with escapes in the read", hostile, {"--previous", "1"}, ExitOk, "Make: audi?]0;owned?\n", ""},
+        {"a damaged read's error", badKind, {"--previous", "1"}, ExitFailed, "",
+         "vx414-read: cannot read the kept read 1 back: " + (kept / name).string() +
+             ": not a vx414 read at byte " + std::to_string(badKind.find("{\"kind\"") + 1) + ": a code of kind \"?[2J?\"\n"},
+        {"a folder that is a file", "", {"--previous"}, ExitFailed, "",
+         "vx414-read: cannot list the kept reads: " + kept.string() + " is not a folder\n"},
+    };
+    clearedFolder = kept.string();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(kept);
+        if (c.file.empty()) {
+            std::ofstream(kept) << "x";
+        } else {
+            std::filesystem::create_directories(kept);
+            std::ofstream(kept / name) << c.file;
+        }
+        const Outcome result = run(c.arguments);
+        EXPECT_EQ(result.status, c.status);
+        EXPECT_EQ(result.out.substr(0, c.out.size()), c.out);
+        EXPECT_EQ(result.err, c.err);
+    }
+}
+
 }  // namespace
 }  // namespace vx414::cli
